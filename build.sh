@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Sets up a fresh Debian 12 machine, builds Orvane and runs it or its tests.
+#   bash build.sh run    install packages, build, start the program
+#   bash build.sh test   install packages, build, run every test (plain and sanitizer builds)
+set -euo pipefail
+cd "$(dirname "$0")"
+
+PACKAGES=(build-essential cmake pkg-config git libgtest-dev libgmock-dev libbenchmark-dev
+          libsqlite3-dev nettle-dev)
+
+install_packages() {
+    local missing=()
+    for p in "${PACKAGES[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+    done
+    if ((${#missing[@]})); then
+        local sudo=""
+        [ "$(id -u)" -eq 0 ] || sudo="sudo"
+        $sudo apt-get update
+        DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+    fi
+}
+
+build() {  # build <folder> [cmake options...]
+    local dir=$1; shift
+    cmake -S . -B "$dir" "$@"
+    cmake --build "$dir" -j "$(nproc)"
+}
+
+run_tests() {  # run_tests <folder>
+    (cd "$1" && ctest --output-on-failure -j "$(nproc)" --timeout 900)
+}
+
+case "${1:-}" in
+    run)
+        install_packages
+        build build
+        ./build/ui/orvane
+        ;;
+    test)
+        install_packages
+        build build
+        run_tests build
+        build build-sanitize -DORVANE_SANITIZE=ON -DORVANE_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
+        ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_tests build-sanitize
+        ;;
+    *)
+        echo "usage: bash build.sh run|test" >&2
+        exit 2
+        ;;
+esac

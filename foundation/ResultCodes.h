@@ -1,0 +1,22 @@
+#pragma once
+// The program's result codes: 0 is success, HTTP statuses and Win32/WinINet numbers pass
+// through unchanged, and the program's own failures are HRESULT-style values.
+#include <cstdint>
+
+using RResult = std::int32_t;
+
+constexpr RResult R_OK = 0;
+constexpr RResult R_E_OUT_OF_MEMORY = static_cast<RResult>(0x80080008u);
+constexpr RResult R_E_INVALID_ARGUMENT = static_cast<RResult>(0x80080057u);
+constexpr RResult R_E_BUFFER_TOO_SMALL = static_cast<RResult>(0x8008007Au);
+constexpr RResult R_E_BAD_FORMAT = static_cast<RResult>(0x8008000Bu);
+constexpr RResult R_E_INVALID_INDEX = static_cast<RResult>(0x80080585u);
+constexpr RResult STG_E_PATHNOTFOUND = static_cast<RResult>(0x80030003u);
+constexpr RResult R_E_ALREADY_EXISTS = static_cast<RResult>(0x800300B7u);
+constexpr RResult R_E_EXCEPTION = static_cast<RResult>(0x8003000Au);
+constexpr RResult R_E_END_OF_TEXT = static_cast<RResult>(0x80030026u);
+constexpr RResult R_E_WAIT_ABANDONED = static_cast<RResult>(0x800302CDu);
+constexpr RResult R_E_CONNECTION_SETUP = static_cast<RResult>(0x800C000Au);
+
+// A request succeeded when its result is 0 or an HTTP status from 200 to 299.
+constexpr bool RSucceeded(RResult result) { return result == 0 || (result >= 200 && result <= 299); }

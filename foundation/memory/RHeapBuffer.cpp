@@ -1,0 +1,56 @@
+#include "foundation/memory/RHeapBuffer.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+
+RHeapBuffer* RHeapBuffer::Create(int bytes) {
+    if (bytes < 0) {
+        return nullptr;
+    }
+    // malloc(0) may give null; one spare byte keeps a zero-length buffer valid.
+    char* data = static_cast<char*>(std::malloc(static_cast<size_t>(bytes) + 1));
+    if (data == nullptr) {
+        return nullptr;
+    }
+    auto* buffer = static_cast<RHeapBuffer*>(std::malloc(sizeof(RHeapBuffer)));
+    if (buffer == nullptr) {
+        std::free(data);
+        return nullptr;
+    }
+    buffer->size = bytes;
+    buffer->data = data;
+    return buffer;
+}
+
+DWORD RHeapBuffer::Append(RHeapBuffer* buffer, const char* data, int n) {
+    if (buffer == nullptr) {
+        return ERROR_SUCCESS;
+    }
+    if (n < 0 || (n > 0 && data == nullptr)) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    if (n == 0) {
+        return ERROR_SUCCESS;
+    }
+    if (buffer->size > std::numeric_limits<std::int32_t>::max() - n) {
+        return ERROR_NOT_ENOUGH_MEMORY;
+    }
+    const size_t newSize = static_cast<size_t>(buffer->size) + static_cast<size_t>(n);
+    char* grown = static_cast<char*>(std::realloc(buffer->data, newSize + 1));
+    if (grown == nullptr) {
+        return ERROR_NOT_ENOUGH_MEMORY;
+    }
+    std::memcpy(grown + buffer->size, data, static_cast<size_t>(n));
+    buffer->data = grown;
+    buffer->size = static_cast<std::int32_t>(newSize);
+    return ERROR_SUCCESS;
+}
+
+void RHeapBuffer::Free(RHeapBuffer* buffer) {
+    if (buffer == nullptr) {
+        return;
+    }
+    std::free(buffer->data);
+    std::free(buffer);
+}

@@ -1,0 +1,19 @@
+#pragma once
+// A growable byte buffer for HTTP bodies, generated iCalendar text and query results.
+// The holder frees it with RHeapBuffer::Free. No terminator is kept.
+#include <cstdint>
+
+#include "platform/core/WinTypes.h"
+
+struct RHeapBuffer {
+    std::int32_t size;
+    char* data;
+
+    // A new buffer of `bytes` uninitialised bytes; null when memory runs out or `bytes` is negative.
+    static RHeapBuffer* Create(int bytes);
+    // Appends n bytes; returns 0 or a Win32 error code, leaving the buffer as it was on failure.
+    // A null buffer does nothing and returns 0.
+    static DWORD Append(RHeapBuffer* buffer, const char* data, int n);
+    // Frees the data and then the header; null is allowed.
+    static void Free(RHeapBuffer* buffer);
+};

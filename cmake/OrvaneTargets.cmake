@@ -1,9 +1,16 @@
 # One library target per layer folder: every .cpp below the folder belongs to it.
 function(orvane_library target folder)
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${folder}/*.cpp)
-  add_library(${target} STATIC ${sources})
-  target_include_directories(${target} PUBLIC ${CMAKE_SOURCE_DIR} ${ORVANE_GENERATED_DIR})
-  target_link_libraries(${target} PUBLIC ${ARGN})
+  if(sources)
+    add_library(${target} STATIC ${sources})
+    target_include_directories(${target} PUBLIC ${CMAKE_SOURCE_DIR} ${ORVANE_GENERATED_DIR})
+    target_link_libraries(${target} PUBLIC ${ARGN})
+  else()
+    # A layer whose code has not been written yet: headers only.
+    add_library(${target} INTERFACE)
+    target_include_directories(${target} INTERFACE ${CMAKE_SOURCE_DIR} ${ORVANE_GENERATED_DIR})
+    target_link_libraries(${target} INTERFACE ${ARGN})
+  endif()
 endfunction()
 
 # One test program per layer folder under tests/: every .cpp below it, with the shared test main.

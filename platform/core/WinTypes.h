@@ -43,3 +43,9 @@ struct SYSTEMTIME {
 void GetLocalTime(SYSTEMTIME* out);
 // The current time in UTC.
 void GetSystemTime(SYSTEMTIME* out);
+
+// Registry value types.
+constexpr DWORD REG_NONE = 0;
+constexpr DWORD REG_SZ = 1;
+constexpr DWORD REG_BINARY = 3;
+constexpr DWORD REG_DWORD = 4;

@@ -1,0 +1,23 @@
+#pragma once
+// The machine's time-zone list, offered in the shape of the registry's zone keys: one subkey per
+// Windows zone key name with the values "Display", "Std", "Dlt" (REG_SZ, UTF-16 with NUL) and
+// "TZI" (REG_BINARY, 44 bytes). The settings hive serves these under its machine root at
+// kZoneListKeyPath; this platform has no registry, so the data is derived from tzdata.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/core/WinTypes.h"
+
+namespace platform {
+
+inline constexpr char16_t kZoneListKeyPath[] = u"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Time Zones";
+
+// Names of every zone subkey, in a fixed order.
+std::vector<std::u16string> ZoneKeyNames();
+
+// Reads one value of one zone subkey; false when the zone or the value does not exist.
+bool ReadZoneKeyValue(const std::u16string& zoneKey, const std::u16string& valueName, DWORD& type,
+                      std::vector<std::uint8_t>& data);
+
+}  // namespace platform

@@ -3,6 +3,11 @@
 // through unchanged, and the program's own failures are HRESULT-style values.
 #include <cstdint>
 
+// <unistd.h> defines R_OK as a macro for access(); the standard headers pull it in, so it is
+// taken in here once and the macro dropped, leaving R_OK to name success in every include order.
+#include <unistd.h>
+#undef R_OK
+
 using RResult = std::int32_t;
 
 constexpr RResult R_OK = 0;

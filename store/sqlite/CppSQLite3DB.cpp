@@ -1,0 +1,84 @@
+#include "store/sqlite/CppSQLite3DB.h"
+
+#include <sqlite3.h>
+
+#include "store/sqlite/CppSQLite3Exception.h"
+
+namespace {
+
+// Raises for a failed sqlite3_exec or sqlite3_get_table, freeing the text SQLite allocated.
+[[noreturn]] void RaiseWithSqliteText(int code, char* text) {
+    CppSQLite3Exception error(code, text);
+    sqlite3_free(text);
+    throw error;
+}
+
+}  // namespace
+
+CppSQLite3DB::CppSQLite3DB(int busyTimeoutMs) : busyTimeoutMs(busyTimeoutMs) {}
+
+CppSQLite3DB::~CppSQLite3DB() {
+    try {
+        close();
+    } catch (...) {
+        // A destructor must not throw; the connection is lost either way.
+    }
+}
+
+void CppSQLite3DB::open(const char* path) {
+    close();
+    sqlite3* opened = nullptr;
+    const int result = sqlite3_open(path != nullptr ? path : "", &opened);
+    if (result != SQLITE_OK) {
+        // SQLite hands back a handle even when opening fails; it carries the message and must be closed.
+        CppSQLite3Exception error(result, opened != nullptr ? sqlite3_errmsg(opened) : nullptr);
+        sqlite3_close(opened);
+        throw error;
+    }
+    handle = opened;
+    sqlite3_busy_timeout(handle, busyTimeoutMs);
+    // Without this a select that matches no rows reports no column names at all.
+    sqlite3_exec(handle, "PRAGMA empty_result_callbacks = ON;", nullptr, nullptr, nullptr);
+}
+
+void CppSQLite3DB::close() {
+    if (handle == nullptr) {
+        return;
+    }
+    if (sqlite3_close(handle) != SQLITE_OK) {
+        throw CppSQLite3Exception(CPPSQLITE_ERROR, "Unable to close database");
+    }
+    handle = nullptr;
+}
+
+void CppSQLite3DB::checkDB() const {
+    if (handle == nullptr) {
+        throw CppSQLite3Exception(CPPSQLITE_ERROR, "Database not open");
+    }
+}
+
+int CppSQLite3DB::execDML(const char* sql) {
+    checkDB();
+    char* errorText = nullptr;
+    const int result = sqlite3_exec(handle, sql, nullptr, nullptr, &errorText);
+    if (result != SQLITE_OK) {
+        RaiseWithSqliteText(result, errorText);
+    }
+    sqlite3_free(errorText);
+    return sqlite3_changes(handle);
+}
+
+CppSQLite3Table CppSQLite3DB::getTable(const char* sql) {
+    checkDB();
+    char** results = nullptr;
+    int rows = 0;
+    int cols = 0;
+    char* errorText = nullptr;
+    const int result = sqlite3_get_table(handle, sql, &results, &rows, &cols, &errorText);
+    if (result != SQLITE_OK) {
+        sqlite3_free_table(results);
+        RaiseWithSqliteText(result, errorText);
+    }
+    sqlite3_free(errorText);
+    return CppSQLite3Table(results, rows, cols);
+}

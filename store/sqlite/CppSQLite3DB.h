@@ -1,0 +1,31 @@
+#pragma once
+// The store's one SQLite connection. Statements are complete SQL texts; a read fetches its
+// whole result at once. Failures raise CppSQLite3Exception.
+#include "store/sqlite/CppSQLite3Table.h"
+
+struct sqlite3;
+
+class CppSQLite3DB {
+public:
+    explicit CppSQLite3DB(int busyTimeoutMs = 60000);
+    // Closes an open connection; a failure to close is swallowed here.
+    virtual ~CppSQLite3DB();
+    CppSQLite3DB(const CppSQLite3DB&) = delete;
+    CppSQLite3DB& operator=(const CppSQLite3DB&) = delete;
+
+    // Opens (SQLite creates a missing file) the UTF-8 path; a connection already open is closed first.
+    void open(const char* path);
+    // Raises 1000 "Unable to close database" when SQLite refuses to close.
+    void close();
+    bool isOpen() const { return handle != nullptr; }
+
+    // Runs the text (one statement, or several separated by ';') and returns the rows changed.
+    int execDML(const char* sql);
+    CppSQLite3Table getTable(const char* sql);
+
+private:
+    void checkDB() const;
+
+    sqlite3* handle = nullptr;
+    int busyTimeoutMs;
+};

@@ -1,0 +1,276 @@
+#include "platform/settings/SettingsHive.h"
+
+#include <mutex>
+#include <new>
+
+#include "platform/settings/HiveFile.h"
+#include "platform/settings/HiveTree.h"
+#include "platform/settings/RegKeyObject.h"
+
+namespace platform {
+namespace {
+
+using hive::HiveFileState;
+using hive::HiveKey;
+using hive::LoadedHive;
+
+RegKeyObject g_currentUserRoot{false, true, {}};
+RegKeyObject g_machineRoot{true, true, {}};
+
+// Serialises every load-modify-save of this process, so no change is lost to another thread's.
+std::mutex& HiveMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+template <typename Read>
+DWORD ReadHive(Read read) {
+    std::lock_guard lock(HiveMutex());
+    LoadedHive hive = hive::LoadHiveFile(hive::HiveFilePath());
+    return read(static_cast<const HiveKey&>(hive.root));
+}
+
+// change(root, changed) edits the tree and sets changed when there is something to save.
+template <typename Change>
+DWORD ChangeHive(Change change) {
+    std::lock_guard lock(HiveMutex());
+    const std::string file = hive::HiveFilePath();
+    hive::HiveFileLock fileLock(file);
+    LoadedHive hive = hive::LoadHiveFile(file);
+    if (hive.state == HiveFileState::Unreadable) {
+        return ERROR_ACCESS_DENIED;  // rewriting it would throw its contents away
+    }
+    bool changed = false;
+    DWORD result = change(hive.root, changed);
+    if (result == ERROR_SUCCESS && changed) {
+        result = hive::SaveHiveFile(file, hive);
+    }
+    return result;
+}
+
+// The handle's key in the tree; nullptr when it has been deleted since it was opened.
+const HiveKey* Resolve(const HiveKey& root, const RegKeyObject* key) { return root.Walk(key->path); }
+HiveKey* Resolve(HiveKey& root, const RegKeyObject* key) { return root.Walk(key->path); }
+
+DWORD NewHandle(bool machine, std::vector<std::u16string> path, HKEY* result) {
+    auto* handle = new (std::nothrow) RegKeyObject{machine, false, std::move(path)};
+    if (handle == nullptr) {
+        return ERROR_NOT_ENOUGH_MEMORY;
+    }
+    *result = handle;
+    return ERROR_SUCCESS;
+}
+
+// parent's path followed by the levels of subkey; false when a level is too long.
+bool FullPath(HKEY parent, const char16_t* subkey, std::vector<std::u16string>& path) {
+    path = parent->path;
+    return hive::SplitKeyPath(subkey, path, kMaxKeyNameChars);
+}
+
+bool ValueNameFits(const char16_t* valueName) {
+    if (valueName == nullptr) {
+        return true;
+    }
+    DWORD length = 0;
+    while (valueName[length] != 0) {
+        if (++length > kMaxValueNameChars) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::u16string_view NameOf(const char16_t* valueName) { return valueName != nullptr ? valueName : u""; }
+
+}  // namespace
+
+HKEY const HKEY_CURRENT_USER = &g_currentUserRoot;
+HKEY const HKEY_LOCAL_MACHINE = &g_machineRoot;
+
+DWORD RegOpenKey(HKEY parent, const char16_t* subkey, HKEY* result) {
+    if (parent == nullptr || result == nullptr) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    std::vector<std::u16string> path;
+    if (!FullPath(parent, subkey, path)) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    if (parent->machine) {
+        return hive::MachineKeyExists(path) ? NewHandle(true, std::move(path), result) : ERROR_FILE_NOT_FOUND;
+    }
+    const DWORD found = ReadHive([&](const HiveKey& root) {
+        return root.Walk(path) != nullptr ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+    });
+    return found == ERROR_SUCCESS ? NewHandle(false, std::move(path), result) : found;
+}
+
+DWORD RegCreateKey(HKEY parent, const char16_t* subkey, HKEY* result) {
+    if (parent == nullptr || result == nullptr) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    std::vector<std::u16string> path;
+    if (!FullPath(parent, subkey, path)) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    if (parent->machine) {
+        return ERROR_ACCESS_DENIED;
+    }
+    const DWORD created = ChangeHive([&](HiveKey& root, bool& changed) {
+        HiveKey* key = Resolve(root, parent);
+        if (key == nullptr) {
+            return ERROR_KEY_DELETED;
+        }
+        for (size_t level = parent->path.size(); level < path.size(); ++level) {
+            HiveKey* next = key->FindSubkey(path[level]);
+            if (next == nullptr) {
+                next = &key->GetOrAddSubkey(path[level]);
+                changed = true;
+            }
+            key = next;
+        }
+        return ERROR_SUCCESS;
+    });
+    return created == ERROR_SUCCESS ? NewHandle(false, std::move(path), result) : created;
+}
+
+DWORD RegCloseKey(HKEY key) {
+    if (key == nullptr) {
+        return ERROR_INVALID_HANDLE;
+    }
+    if (!key->predefined) {
+        delete key;
+    }
+    return ERROR_SUCCESS;
+}
+
+DWORD RegQueryValue(HKEY key, const char16_t* valueName, DWORD* type, BYTE* data, DWORD* bytes) {
+    if (key == nullptr) {
+        return ERROR_INVALID_HANDLE;
+    }
+    if (key->machine) {
+        return hive::MachineQueryValue(key->path, valueName, type, data, bytes);
+    }
+    return ReadHive([&](const HiveKey& root) {
+        const HiveKey* found = Resolve(root, key);
+        if (found == nullptr) {
+            return ERROR_KEY_DELETED;
+        }
+        const hive::HiveValue* value = found->FindValue(NameOf(valueName));
+        if (value == nullptr) {
+            return ERROR_FILE_NOT_FOUND;
+        }
+        return hive::CopyValueOut(value->type, value->data, type, data, bytes);
+    });
+}
+
+DWORD RegSetValue(HKEY key, const char16_t* valueName, DWORD type, const BYTE* data, DWORD bytes) {
+    if (key == nullptr) {
+        return ERROR_INVALID_HANDLE;
+    }
+    if ((data == nullptr && bytes > 0) || bytes > kMaxValueBytes || !ValueNameFits(valueName)) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    if (key->machine) {
+        return ERROR_ACCESS_DENIED;
+    }
+    std::vector<std::uint8_t> content(data, data + bytes);
+    return ChangeHive([&](HiveKey& root, bool& changed) {
+        HiveKey* found = Resolve(root, key);
+        if (found == nullptr) {
+            return ERROR_KEY_DELETED;
+        }
+        const hive::HiveValue* existing = found->FindValue(NameOf(valueName));
+        if (existing == nullptr || existing->type != type || existing->data != content) {
+            found->SetValue(NameOf(valueName), type, std::move(content));
+            changed = true;
+        }
+        return ERROR_SUCCESS;
+    });
+}
+
+DWORD RegDeleteValue(HKEY key, const char16_t* valueName) {
+    if (key == nullptr) {
+        return ERROR_INVALID_HANDLE;
+    }
+    if (key->machine) {
+        return ERROR_ACCESS_DENIED;
+    }
+    return ChangeHive([&](HiveKey& root, bool& changed) {
+        HiveKey* found = Resolve(root, key);
+        if (found == nullptr) {
+            return ERROR_KEY_DELETED;
+        }
+        if (!found->RemoveValue(NameOf(valueName))) {
+            return ERROR_FILE_NOT_FOUND;
+        }
+        changed = true;
+        return ERROR_SUCCESS;
+    });
+}
+
+DWORD RegDeleteKey(HKEY parent, const char16_t* subkey) {
+    if (parent == nullptr) {
+        return ERROR_INVALID_HANDLE;
+    }
+    std::vector<std::u16string> path;
+    if (!FullPath(parent, subkey, path) || path.size() == parent->path.size()) {
+        return ERROR_INVALID_PARAMETER;  // no name, or a level too long to exist
+    }
+    if (parent->machine) {
+        return hive::MachineKeyExists(path) ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND;
+    }
+    return ChangeHive([&](HiveKey& root, bool& changed) {
+        const std::u16string name = path.back();
+        path.pop_back();
+        HiveKey* holder = root.Walk(path);
+        const HiveKey* target = holder != nullptr ? holder->FindSubkey(name) : nullptr;
+        if (target == nullptr) {
+            return ERROR_FILE_NOT_FOUND;
+        }
+        if (target->SubkeyCount() > 0) {
+            return ERROR_ACCESS_DENIED;
+        }
+        holder->RemoveSubkey(name);
+        changed = true;
+        return ERROR_SUCCESS;
+    });
+}
+
+DWORD RegQuerySubkeyCount(HKEY key, DWORD* count) {
+    if (key == nullptr) {
+        return ERROR_INVALID_HANDLE;
+    }
+    if (count == nullptr) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    if (key->machine) {
+        return hive::MachineSubkeyCount(key->path, count);
+    }
+    return ReadHive([&](const HiveKey& root) {
+        const HiveKey* found = Resolve(root, key);
+        if (found == nullptr) {
+            return ERROR_KEY_DELETED;
+        }
+        *count = static_cast<DWORD>(found->SubkeyCount());
+        return ERROR_SUCCESS;
+    });
+}
+
+DWORD RegEnumKey(HKEY key, DWORD index, char16_t* name, DWORD* nameChars) {
+    if (key == nullptr) {
+        return ERROR_INVALID_HANDLE;
+    }
+    if (key->machine) {
+        return hive::MachineEnumKey(key->path, index, name, nameChars);
+    }
+    return ReadHive([&](const HiveKey& root) {
+        const HiveKey* found = Resolve(root, key);
+        if (found == nullptr) {
+            return ERROR_KEY_DELETED;
+        }
+        const HiveKey* sub = found->SubkeyAt(index);
+        return sub != nullptr ? hive::CopyNameOut(sub->Name(), name, nameChars) : ERROR_NO_MORE_ITEMS;
+    });
+}
+
+}  // namespace platform

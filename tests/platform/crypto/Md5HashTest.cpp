@@ -1,0 +1,33 @@
+#include "platform/crypto/Md5Hash.h"
+
+#include <string>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::string Hex(const platform::Md5Digest& digest) {
+    static const char* digits = "0123456789abcdef";
+    std::string text;
+    for (auto b : digest) {
+        text += digits[b >> 4];
+        text += digits[b & 15];
+    }
+    return text;
+}
+
+std::string Md5Hex(const std::string& text) { return Hex(platform::Md5Hash::Of(text.data(), text.size())); }
+
+TEST(Md5Hash, MatchesTheRfc1321TestSuite) {
+    EXPECT_EQ(Md5Hex(""), "d41d8cd98f00b204e9800998ecf8427e");
+    EXPECT_EQ(Md5Hex("a"), "0cc175b9c0f1b6a831c399e269772661");
+    EXPECT_EQ(Md5Hex("abc"), "900150983cd24fb0d6963f7d28e17f72");
+    EXPECT_EQ(Md5Hex("message digest"), "f96b697d7cb7938d525a2f31aaf161d0");
+    EXPECT_EQ(Md5Hex("abcdefghijklmnopqrstuvwxyz"), "c3fcd3d76192e4007dfb496cca67e13b");
+    EXPECT_EQ(Md5Hex("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789"),
+              "d174ab98d277d9f5a5611c2c9f419d9f");
+    EXPECT_EQ(Md5Hex("12345678901234567890123456789012345678901234567890123456789012345678901234567890"),
+              "57edf4a22be3c955ac49da2e2107b67a");
+}
+
+}  // namespace

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/core/WinTypes.h"
+#include "platform/timezone/TimeZoneInformation.h"
 
 namespace platform {
 
@@ -19,5 +20,12 @@ std::vector<std::u16string> ZoneKeyNames();
 // Reads one value of one zone subkey; false when the zone or the value does not exist.
 bool ReadZoneKeyValue(const std::u16string& zoneKey, const std::u16string& valueName, DWORD& type,
                       std::vector<std::uint8_t>& data);
+
+// The Windows zone key under which the public mapping files an Olson zone or link name
+// (America/Vancouver -> Pacific Standard Time); false when it files it nowhere.
+bool ZoneKeyForOlsonName(const std::string& olsonName, std::u16string& zoneKey);
+
+// The rule of a key for the current year (what "TZI" holds), with its "Std" and "Dlt" names.
+bool ReadZoneDefinition(const std::u16string& zoneKey, TIME_ZONE_INFORMATION& info);
 
 }  // namespace platform

@@ -1,0 +1,138 @@
+// The yearly rule built from each zone file, run through the conversions, must give the same
+// local times as the C library's own reading of the tz database, all year round.
+#include <cstdlib>
+#include <ctime>
+#include <optional>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "platform/timezone/CivilTime.h"
+#include "platform/timezone/ZoneConversion.h"
+#include "platform/timezone/ZoneYearRule.h"
+
+namespace {
+
+// Points TZ at a zone for the C library and puts the previous value back afterwards.
+class ScopedTz {
+public:
+    explicit ScopedTz(const std::string& zone) {
+        if (const char* old = std::getenv("TZ")) saved_ = old;
+        setenv("TZ", zone.c_str(), 1);
+        tzset();
+    }
+    ~ScopedTz() {
+        if (saved_) {
+            setenv("TZ", saved_->c_str(), 1);
+        } else {
+            unsetenv("TZ");
+        }
+        tzset();
+    }
+
+private:
+    std::optional<std::string> saved_;
+};
+
+SYSTEMTIME FromTm(const std::tm& t) {
+    return SYSTEMTIME{static_cast<WORD>(t.tm_year + 1900), static_cast<WORD>(t.tm_mon + 1), static_cast<WORD>(t.tm_wday),
+                      static_cast<WORD>(t.tm_mday), static_cast<WORD>(t.tm_hour), static_cast<WORD>(t.tm_min),
+                      static_cast<WORD>(t.tm_sec), 0};
+}
+
+std::string Text(const SYSTEMTIME& t) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%04u-%02u-%02u %02u:%02u:%02u", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute,
+                  t.wSecond);
+    return buffer;
+}
+
+struct YearCheck {
+    int changes = 0;       // instants at which the C library's offset changed
+    int mismatches = 0;
+    std::string firstMismatch;
+};
+
+// Every quarter hour of the year, UTC to local and (away from the changes) back.
+YearCheck CheckYear(const std::string& zone, int year) {
+    YearCheck check;
+    TIME_ZONE_INFORMATION rule{};
+    if (!platform::ReadZoneRuleForYear(zone, year, rule)) {
+        check.mismatches = 1;
+        check.firstMismatch = "zone file not readable";
+        return check;
+    }
+    ScopedTz tz(zone);
+    const std::int64_t from = platform::civil::DaysFromCivil(year, 1, 2) * 86400;
+    const std::int64_t to = platform::civil::DaysFromCivil(year, 12, 31) * 86400;
+    long previousOffset = 0;
+    std::int64_t lastChange = from - 86400;
+    for (std::int64_t t = from; t < to; t += 900) {
+        const std::time_t instant = static_cast<std::time_t>(t);
+        std::tm local{}, utc{};
+        localtime_r(&instant, &local);
+        gmtime_r(&instant, &utc);
+        if (t != from && local.tm_gmtoff != previousOffset) {
+            ++check.changes;
+            lastChange = t;
+        }
+        previousOffset = local.tm_gmtoff;
+
+        const SYSTEMTIME utcTime = FromTm(utc);
+        const SYSTEMTIME expected = FromTm(local);
+        SYSTEMTIME got{};
+        const bool ok = SystemTimeToTzSpecificLocalTime(&rule, &utcTime, &got);
+        if (!ok || Text(got) != Text(expected) || got.wDayOfWeek != expected.wDayOfWeek) {
+            if (check.mismatches++ == 0) check.firstMismatch = "UTC " + Text(utcTime) + " gave " + Text(got) + ", not " + Text(expected);
+            continue;
+        }
+        // Local times within a few hours after a change may be ambiguous; the rest must map back.
+        if (t - lastChange > 3 * 3600 && (t + 3 * 3600 < to)) {
+            std::tm later{};
+            const std::time_t ahead = static_cast<std::time_t>(t + 3 * 3600);
+            localtime_r(&ahead, &later);
+            if (later.tm_gmtoff != local.tm_gmtoff) continue;
+            SYSTEMTIME back{};
+            if (!TzSpecificLocalTimeToSystemTime(&rule, &expected, &back) || Text(back) != Text(utcTime)) {
+                if (check.mismatches++ == 0) check.firstMismatch = "local " + Text(expected) + " gave UTC " + Text(back);
+            }
+        }
+    }
+    return check;
+}
+
+class ZoneRulesAgainstTzdata : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(ZoneRulesAgainstTzdata, WholeYearAgreesWithTheCLibrary) {
+    const int year = platform::CurrentUtcYear();
+    const YearCheck check = CheckYear(GetParam(), year);
+    EXPECT_EQ(check.mismatches, 0) << GetParam() << ": " << check.firstMismatch;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Zones, ZoneRulesAgainstTzdata,
+    ::testing::Values("America/Los_Angeles", "America/Denver", "America/Phoenix", "America/Chicago", "America/New_York",
+                      "America/Halifax", "America/St_Johns", "America/Havana", "America/Mexico_City",
+                      "America/Santiago", "America/Sao_Paulo", "America/Nuuk", "America/Miquelon", "Atlantic/Azores",
+                      "Europe/London", "Europe/Dublin", "Europe/Berlin", "Europe/Athens", "Europe/Chisinau",
+                      "Europe/Moscow", "Africa/Casablanca", "Africa/Cairo", "Asia/Jerusalem", "Asia/Beirut",
+                      "Asia/Tehran", "Asia/Kolkata", "Asia/Kathmandu", "Asia/Tokyo", "Australia/Sydney",
+                      "Australia/Adelaide", "Australia/Lord_Howe", "Pacific/Auckland", "Pacific/Chatham",
+                      "Antarctica/Troll", "Etc/GMT+5", "UTC"),
+    [](const ::testing::TestParamInfo<const char*>& info) {
+        std::string name = info.param;
+        for (char& c : name) {
+            if (c == '/' || c == '+' || c == '-') c = '_';
+        }
+        return name;
+    });
+
+TEST(ZoneRulesAgainstTzdataCoverage, DaylightZonesChangeTwiceAYear) {
+    // Guards the comparison above against passing on zones that never change.
+    const int year = platform::CurrentUtcYear();
+    for (const char* zone : {"America/Los_Angeles", "Europe/Berlin", "Australia/Sydney", "America/Santiago"}) {
+        EXPECT_EQ(CheckYear(zone, year).changes, 2) << zone;
+    }
+}
+
+}  // namespace

@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 PACKAGES=(build-essential cmake pkg-config git libgtest-dev libgmock-dev libbenchmark-dev
-          libsqlite3-dev nettle-dev)
+          libsqlite3-dev nettle-dev tzdata)
 
 install_packages() {
     local missing=()

@@ -59,6 +59,31 @@ RResult RList::InsertSorted(void* payload) {
     return R_OK;
 }
 
+RResult RList::AddUnique(void* value) {
+    RListNode* node = NewNode(value);
+    if (node == nullptr) {
+        return R_E_OUT_OF_MEMORY;
+    }
+    if (compare != nullptr) {
+        for (RListNode* at = head; at != nullptr; at = at->next) {
+            if (compare(at->payload, value) == 0) {
+                delete node;
+                return R_OK;
+            }
+        }
+    }
+    node->prev = tail;
+    if (tail != nullptr) {
+        tail->next = node;
+    }
+    if (head == nullptr) {
+        head = node;
+    }
+    tail = node;
+    ++count;
+    return R_OK;
+}
+
 void RList::FreeNodes() {
     RListNode* node = head;
     while (node != nullptr) {

@@ -26,6 +26,11 @@ struct RList {
     // Inserts before the first node whose verdict is greater than zero (the verdict is 1 when
     // no callback is set), so equal keys keep their insertion order.
     RResult InsertSorted(void* payload);
+    // Appends unless the callback finds an equal payload (callback result 0); a list without a
+    // callback accepts every value. Returns 0 in both cases, or R_E_OUT_OF_MEMORY. The list
+    // keeps only what it appends: a caller that hands over an owned value checks `count` to
+    // know whether it must free the value itself.
+    RResult AddUnique(void* value);
     // Deletes every node (payloads untouched) and clears head, tail and count; returns 0.
     RResult RemoveAll();
     // Deletes every node (payloads untouched) and clears head and tail but leaves count as it was.

@@ -1,0 +1,328 @@
+#include "ical/recurrence/RIcsRecurrence.h"
+
+#include "ical/value/IcsStringSet.h"
+#include "ical/value/IcsValueParsers.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <string>
+
+namespace {
+
+// At most this many excluded occurrences are skipped in one step.
+constexpr int kMaxSkippedOccurrences = 100000;
+
+bool IsDelimiter(char c) { return c == ':' || c == ';' || c == '='; }
+
+// Reads up to the next delimiter. A text longer than `max` is cut to `max` characters and,
+// when it is a list, to its last whole entry, so that no entry is cut in half.
+std::string ReadPartText(const char*& at, std::size_t max) {
+    const char* start = at;
+    while (*at != '\0' && !IsDelimiter(*at)) {
+        ++at;
+    }
+    std::string text(start, at);
+    if (text.size() > max) {
+        text.resize(max);
+        const std::size_t comma = text.rfind(',');
+        if (comma != std::string::npos) {
+            text.resize(comma);
+        }
+    }
+    return text;
+}
+
+// Reads an integer list into a rule array, replacing what an earlier part of the same name
+// left there; zero entries (invalid in a rule) are dropped because 0 ends a list.
+void ReadList(const char* value, std::int32_t* list, int capacity, int max) {
+    std::memset(list, 0, sizeof(std::int32_t) * static_cast<std::size_t>(capacity));
+    ParseIntList(value, list, max);
+    int kept = 0;
+    for (int i = 0; i < max; ++i) {
+        if (list[i] != 0) {
+            list[kept++] = list[i];
+        }
+    }
+    for (int i = kept; i < capacity; ++i) {
+        list[i] = 0;
+    }
+}
+
+template <std::size_t N>
+void ReadList(const char* value, std::int32_t (&list)[N], int max) {
+    ReadList(value, list, static_cast<int>(N), max);
+}
+
+}  // namespace
+
+RIcsRecurrence::RIcsRecurrence() { exDates.compare = CompareSetStrings; }
+
+RIcsRecurrence::~RIcsRecurrence() {
+    for (RListNode* node = exDates.head; node != nullptr; node = node->next) {
+        std::free(node->payload);
+    }
+    FreeListNodes(&exDates);
+    SafeReleaseValue(until);
+    SafeReleaseValue(latest);
+    DropText();
+}
+
+void RIcsRecurrence::SafeReleaseValue(RIcsDateTime*& value) {
+    if (value != nullptr) {
+        value->Release();
+        value = nullptr;
+    }
+}
+
+std::int32_t RIcsRecurrence::AddRef() { return refCount_.fetch_add(1, std::memory_order_relaxed) + 1; }
+
+std::int32_t RIcsRecurrence::Release() {
+    const std::int32_t left = refCount_.fetch_sub(1, std::memory_order_acq_rel) - 1;
+    if (left > 0) {
+        return left;
+    }
+    delete this;
+    return 0;
+}
+
+RResult RIcsRecurrence::Parse(const char* rrule) {
+    for (RListNode* node = exDates.head; node != nullptr; node = node->next) {
+        std::free(node->payload);
+    }
+    FreeListNodes(&exDates);
+    exDates.compare = CompareSetStrings;
+    DropText();
+    const char* at = rrule != nullptr ? rrule : "";
+    while (*at != '\0') {
+        const std::string name = ReadPartText(at, kPartTextMax);
+        std::string value;
+        if (*at == '=') {
+            ++at;
+            if (*at == '\0') {
+                return R_E_END_OF_TEXT;
+            }
+            value = ReadPartText(at, kPartTextMax);
+        }
+        SetPart(name.c_str(), value.c_str());
+        if (*at != '\0') {
+            ++at;  // ';', ':' or a stray '=' after a value
+            if (*at == '\0') {
+                return R_E_END_OF_TEXT;
+            }
+        }
+    }
+    return 0;
+}
+
+RResult RIcsRecurrence::SetPart(const char* name, const char* value) {
+    if (name == nullptr || value == nullptr) {
+        return 0;
+    }
+    DropText();
+    if (std::strcmp(name, "FREQ") == 0) {
+        const std::size_t length = strnlen(value, sizeof freq - 1);
+        std::memcpy(freq, value, length);
+        freq[length] = '\0';
+    } else if (std::strcmp(name, "COUNT") == 0) {
+        ParseIntList(value, &count, 1);
+    } else if (std::strcmp(name, "INTERVAL") == 0) {
+        ParseIntList(value, &interval, 1);
+    } else if (std::strcmp(name, "BYMONTH") == 0) {
+        ReadList(value, byMonth, 12);
+    } else if (std::strcmp(name, "BYDAY") == 0) {
+        byDayOrdinal = 0;
+        ParseWeekdays(&byDayOrdinal, value, &byDayMask);
+    } else if (std::strcmp(name, "BYHOUR") == 0) {
+        ReadList(value, byHour, 24);
+    } else if (std::strcmp(name, "BYMINUTE") == 0) {
+        ReadList(value, byMinute, 60);
+    } else if (std::strcmp(name, "BYSECOND") == 0) {
+        ReadList(value, bySecond, 60);
+    } else if (std::strcmp(name, "BYYEARDAY") == 0) {
+        ReadList(value, byYearDay, 366);
+    } else if (std::strcmp(name, "BYMONTHDAY") == 0) {
+        ReadList(value, byMonthDay, 31);
+    } else if (std::strcmp(name, "BYWEEKNO") == 0) {
+        ReadList(value, byWeekNo, 52);
+    } else if (std::strcmp(name, "BYSETPOS") == 0) {
+        ReadList(value, bySetPos, 366);
+    } else if (std::strcmp(name, "WKST") == 0) {
+        ParseWeekdays(nullptr, value, &wkstMask);
+    } else if (std::strcmp(name, "UNTIL") == 0) {
+        const std::size_t length = strnlen(value, RIcsDateTime::kTzidSize);
+        if (length < 8) {
+            return 0;  // too short to be a date: the rule stays unbounded
+        }
+        RIcsDateTime* value_ = new (std::nothrow) RIcsDateTime;
+        if (value_ == nullptr) {
+            return 0;
+        }
+        value_->dateOnly = !(length > 8 && value[8] == 'T');
+        ParseIcsDateTimeDigits(&value_->dateTime, value);
+        SafeReleaseValue(until);
+        until = value_;
+    }
+    return 0;
+}
+
+RResult RIcsRecurrence::AddExDate(const char* value) {
+    if (value == nullptr) {
+        return 0;
+    }
+    char* copy = strdup(value);
+    if (copy == nullptr) {
+        return R_E_OUT_OF_MEMORY;
+    }
+    const std::int32_t before = exDates.count;
+    const RResult result = exDates.AddUnique(copy);
+    if (exDates.count == before) {
+        std::free(copy);  // an equal value is already there, or no node could be made
+    }
+    return result;
+}
+
+RResult RIcsRecurrence::SetExDatesFromLines(const char* lines) {
+    const char* at = lines != nullptr ? lines : "";
+    auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f'; };
+    while (true) {
+        while (*at != '\0' && (isSpace(*at) || IsDelimiter(*at))) {
+            ++at;
+        }
+        if (*at == '\0') {
+            return 0;
+        }
+        while (*at != '\0' && !IsDelimiter(*at)) {  // the property name
+            ++at;
+        }
+        if (*at != '\0') {
+            ++at;
+        }
+        // The rest of the line, unfolding a line break followed by a space.
+        std::string value;
+        while (*at != '\0') {
+            if ((*at == '\r' || *at == '\n') && at[1] == ' ') {
+                at += 2;
+                continue;
+            }
+            if (*at == '\r' || *at == '\n') {
+                break;
+            }
+            value.push_back(*at++);
+        }
+        if (!value.empty()) {
+            if (const RResult result = AddExDate(value.c_str()); result != 0) {
+                return result;
+            }
+        }
+    }
+}
+
+void RIcsRecurrence::SetUntil(const RIcsDateTime& value) {
+    if (until != nullptr) {
+        until->dateTime = value.dateTime;
+        until->ClearTextCaches();
+    } else {
+        until = RIcsDateTime::Clone(value);
+    }
+    count = 0;
+    DropText();
+}
+
+bool RIcsRecurrence::IsExcluded(const RIcsDateTime* occurrence) const {
+    if (occurrence == nullptr || exDates.head == nullptr) {
+        return false;
+    }
+    const char* compact = occurrence->GetCompactText();
+    for (const RListNode* node = exDates.head; node != nullptr; node = node->next) {
+        if (std::strstr(static_cast<const char*>(node->payload), compact) != nullptr) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool RIcsRecurrence::IsPastUntil(const RIcsDateTime& occurrence) const {
+    if (until == nullptr) {
+        return false;
+    }
+    // UNTIL is inclusive; a date-only UNTIL takes in the whole of its day.
+    if (until->dateOnly && !occurrence.dateOnly) {
+        RDateTime day = occurrence.dateTime;
+        day.hour = day.minute = 0;
+        day.second = 0;
+        return CompareDateTime(day, until->dateTime) > 0;
+    }
+    return CompareDateTime(occurrence.dateTime, until->dateTime) > 0;
+}
+
+void RIcsRecurrence::ReplaceLatest(RIcsDateTime* occurrence) {
+    occurrence->AddRef();
+    SafeReleaseValue(latest);
+    latest = occurrence;
+}
+
+RIcsDateTime* RIcsRecurrence::GetNextOccurrence(const RIcsDateTime* current, const RIcsDateTime* lowerBound) {
+    for (int skipped = 0; current != nullptr && skipped < kMaxSkippedOccurrences; ++skipped) {
+        if (IsPastUntil(*current)) {
+            return nullptr;
+        }
+        // Stepping from before the occurrence produced last starts a new expansion.
+        if (latest != nullptr && CompareDateTime(current->dateTime, latest->dateTime) < 0) {
+            generatedCount = 1;
+        }
+        if (count > 0 && generatedCount >= count) {
+            return nullptr;
+        }
+        RIcsDateTime* next = RIcsDateTime::Clone(*current);
+        if (next == nullptr) {
+            return nullptr;
+        }
+        if (!StepForward(next->dateTime, lowerBound != nullptr ? &lowerBound->dateTime : nullptr) ||
+            IsPastUntil(*next)) {
+            next->Release();
+            return nullptr;
+        }
+        ReplaceLatest(next);
+        ++generatedCount;
+        if (!IsExcluded(next)) {
+            return next;
+        }
+        // An excluded occurrence still counts toward COUNT; step on from it.
+        next->Release();
+        current = latest;
+    }
+    return nullptr;
+}
+
+RIcsDateTime* RIcsRecurrence::GetLastOccurrence(const RIcsDateTime* first) {
+    if (until != nullptr) {
+        return until;
+    }
+    if (count <= 0 || first == nullptr) {
+        return nullptr;
+    }
+    RIcsDateTime* previous = RIcsDateTime::Clone(*first);
+    if (count == 1 || previous == nullptr) {
+        return previous;
+    }
+    // A fresh expansion from the first occurrence, whatever was stepped before.
+    SafeReleaseValue(latest);
+    generatedCount = 1;
+    for (int calls = 0; calls < count - 1; ++calls) {
+        if (calls == kMaxLastOccurrenceSteps) {
+            previous->Release();  // too long to walk: report no known end
+            return nullptr;
+        }
+        RIcsDateTime* next = GetNextOccurrence(previous, nullptr);
+        if (next == nullptr) {
+            break;
+        }
+        previous->Release();
+        previous = next;
+        if (generatedCount >= count) {
+            break;
+        }
+    }
+    return previous;
+}

@@ -1,0 +1,94 @@
+#pragma once
+// One RRULE with the EXDATE values that apply to it. Steps a series one occurrence at a
+// time on wall-clock fields (zones are never converted). Every forward scan is bounded, so
+// a rule that cannot move forward ends its series instead of looping.
+// Project headers first: <unistd.h>, which <atomic> pulls in, defines R_OK as a macro.
+#include "foundation/ResultCodes.h"
+#include "foundation/memory/RHeapBuffer.h"
+#include "foundation/memory/RList.h"
+#include "ical/value/RIcsDateTime.h"
+
+#include <atomic>
+#include <cstdint>
+
+class RIcsRecurrence {
+public:
+    static constexpr int kFreqSize = 128;
+    static constexpr int kPartTextMax = 127;  // longer part names and values are cut
+    // No occurrence is produced beyond this year; it bounds every forward scan.
+    static constexpr int kLastYear = 9999;
+    // GetLastOccurrence gives up (null: no known end) after this many steps.
+    static constexpr int kMaxLastOccurrenceSteps = 100000;
+
+    RIcsRecurrence();
+    RIcsRecurrence(const RIcsRecurrence&) = delete;
+    RIcsRecurrence& operator=(const RIcsRecurrence&) = delete;
+    virtual ~RIcsRecurrence();
+
+    // The RRULE text (FREQ=...;...), built on first use; null when FREQ is empty.
+    virtual const char* GetText();
+
+    std::int32_t AddRef();
+    std::int32_t Release();
+
+    // Empties the EXDATE set and reads the parts of an RRULE value. R_E_END_OF_TEXT when the
+    // text ends right after a delimiter (FREQ=DAILY;).
+    RResult Parse(const char* rrule);
+    // One part by its exact (case-sensitive) name; unknown names are ignored.
+    RResult SetPart(const char* name, const char* value);
+    // A copy of one raw EXDATE value joins the set unless an equal one is there.
+    RResult AddExDate(const char* value);
+    // Stored EXDATE lines ("EXDATE:v" / "EXDATE;TZID=..:v", CR LF separated) into the set.
+    RResult SetExDatesFromLines(const char* lines);
+    // Sets UNTIL (COUNT becomes 0) and drops the cached text.
+    void SetUntil(const RIcsDateTime& until);
+    // True when the occurrence's compact text occurs inside any EXDATE value.
+    bool IsExcluded(const RIcsDateTime* occurrence) const;
+
+    // The occurrence after `current` (a new value owned by the caller), or null when the
+    // series has ended or the rule cannot step. lowerBound may be null.
+    RIcsDateTime* GetNextOccurrence(const RIcsDateTime* current, const RIcsDateTime* lowerBound);
+    // The rule's own UNTIL when set (not to be released by the caller); otherwise the
+    // COUNT-th occurrence from `first` as a new value; null when the series has no known end.
+    RIcsDateTime* GetLastOccurrence(const RIcsDateTime* first);
+
+    // Rebuilds the cached RRULE text.
+    RResult BuildText();
+
+    std::int32_t interval = 1;
+    std::int32_t count = 0;  // 0: no count
+    RIcsDateTime* until = nullptr;
+    char freq[kFreqSize] = {};
+    // Sorted ascending and followed by 0; a list is present when its first entry is not 0.
+    std::int32_t byYearDay[367] = {};
+    std::int32_t byMonthDay[32] = {};
+    std::int32_t byMonth[13] = {};
+    std::int32_t byWeekNo[53] = {};
+    std::uint32_t byDayMask = 0;
+    std::int32_t byDayOrdinal = 0;  // one ordinal for all listed days; negative counts from the end
+    std::int32_t byHour[25] = {};
+    std::int32_t byMinute[61] = {};
+    std::int32_t bySecond[61] = {};
+    std::int32_t bySetPos[367] = {};
+    std::uint32_t wkstMask = 0;
+    RList exDates;  // owned heap copies of raw EXDATE values
+    std::int32_t generatedCount = 1;
+    RIcsDateTime* latest = nullptr;  // the occurrence produced last (one reference held)
+
+private:
+    static void SafeReleaseValue(RIcsDateTime*& value);
+    void DropText();
+    void ReplaceLatest(RIcsDateTime* occurrence);
+    // Moves `date` to the rule's next date-time after it; false when there is none in reach.
+    bool StepForward(RDateTime& date, const RDateTime* lowerBound) const;
+    bool NextYearly(RDateTime& date, const RDateTime* lowerBound) const;
+    bool NextMonthly(RDateTime& date) const;
+    bool NextWeekly(RDateTime& date) const;
+    bool NextDaily(RDateTime& date) const;
+    bool NextBySeconds(RDateTime& date, std::int64_t seconds) const;
+    bool IsPastUntil(const RIcsDateTime& occurrence) const;
+
+    std::atomic<std::int32_t> refCount_{1};
+    char* cachedText_ = nullptr;
+    RHeapBuffer* textBuffer_ = nullptr;
+};

@@ -1,0 +1,145 @@
+#include "ical/timezone/ZoneConversions.h"
+
+#include <limits>
+
+#include "foundation/settings/RegistryHelpers.h"
+#include "ical/timezone/StoredZoneLookup.h"
+#include "ical/timezone/ZoneTable.h"
+#include "platform/timezone/ZoneConversion.h"
+#include "platform/timezone/ZoneKeySource.h"
+
+namespace {
+
+// A TZID to the key of a zone in the list. Beyond the alias-line road this also takes a TZID
+// that is itself a zone key (so "GMT Standard Time" keeps its summer time rather than becoming
+// the "UTC" of its alias line), and an identifier that no alias line names is still looked for
+// in the zone list, the public key mapping and the stored zones.
+RResult ResolveTzidToKey(const CStringW& tzid, CStringW& zoneKey) {
+    if (tzid.IsEmpty()) return STG_E_PATHNOTFOUND;
+    if (FindTimeZoneByKey(tzid, nullptr, nullptr, nullptr) == R_OK) {
+        zoneKey = tzid;
+        return R_OK;
+    }
+    CStringW olson;
+    if (MapZoneKeyToOlsonId(tzid, olson) != R_OK) olson = tzid;
+    return MapTzidToWindowsZone(olson, zoneKey);
+}
+
+RResult ResolveDefinition(const CStringW& tzid, TIME_ZONE_INFORMATION& info) {
+    CStringW zoneKey;
+    const RResult result = ResolveTzidToKey(tzid, zoneKey);
+    return result != R_OK ? result : FindTimeZoneByKey(zoneKey, nullptr, nullptr, &info);
+}
+
+// A local time of a value as the platform's record; an impossible year gives an invalid record,
+// which the conversion then refuses.
+SYSTEMTIME LocalTimeOf(const RIcsDateTime& time) {
+    const RDateTime& d = time.dateTime;
+    SYSTEMTIME t{};
+    t.wYear = d.year >= 0 && d.year <= std::numeric_limits<WORD>::max() ? static_cast<WORD>(d.year) : 0;
+    t.wMonth = d.month;
+    t.wDay = d.day;
+    t.wHour = d.hour;
+    t.wMinute = d.minute;
+    t.wSecond = d.second >= 0 ? static_cast<WORD>(d.second) : 60;
+    return t;
+}
+
+CStringW TzidOf(const RIcsDateTime& time) { return CStringW::FromUtf8(time.tzid); }
+
+}  // namespace
+
+void GetCurrentTimeZone(CStringW* zoneKey, CStringW* olsonId) {
+    CStringW key = ReadTimeZoneSetting();
+    if (key.IsEmpty()) {
+        TIME_ZONE_INFORMATION info{};
+        if (GetTimeZoneInformation(&info) == TIME_ZONE_ID_INVALID) return;
+        key = CStringW(info.StandardName);
+    }
+    if (zoneKey != nullptr) *zoneKey = key;
+    if (olsonId != nullptr) MapZoneKeyToOlsonId(key, *olsonId);
+}
+
+RResult MapTzidToWindowsZone(const CStringW& tzid, CStringW& zoneKey) {
+    if (FindWindowsZoneByOlsonId(tzid, &zoneKey, nullptr, nullptr) == R_OK) return R_OK;
+    // Zones that share a key with another (America/Vancouver under Pacific Standard Time) carry
+    // no entry of their own; the public mapping knows their key.
+    std::u16string mapped;
+    if (platform::ZoneKeyForOlsonName(tzid.ToUtf8().Str(), mapped) &&
+        FindTimeZoneByKey(CStringW(mapped), nullptr, nullptr, nullptr) == R_OK) {
+        zoneKey = CStringW(mapped);
+        return R_OK;
+    }
+    double standardTo = 0.0, daylightTo = 0.0;
+    if (FindStoredZoneOffsets(tzid, standardTo, daylightTo) != R_OK) return STG_E_PATHNOTFOUND;
+    CStringW key;
+    TIME_ZONE_INFORMATION info{};
+    for (int i = 0; GetTimeZoneAt(i, &key, nullptr, nullptr, &info) == R_OK; ++i) {
+        const double standard = -(static_cast<double>(info.Bias) + info.StandardBias) / 60.0;
+        const double daylight = -(static_cast<double>(info.Bias) + info.DaylightBias) / 60.0;
+        if (standardTo == standard && daylightTo == daylight) {
+            zoneKey = key;
+            return R_OK;
+        }
+    }
+    return STG_E_PATHNOTFOUND;
+}
+
+RResult ConvertItemTimeToZone(const RIcsDateTime* time, RIcsDateTime** converted, const CStringW& targetZoneKey) {
+    if (time == nullptr || converted == nullptr) return R_E_INVALID_ARGUMENT;
+    if (time->tzid[0] == '\0') {
+        RIcsDateTime* copy = RIcsDateTime::Clone(*time);
+        if (copy == nullptr) return R_E_OUT_OF_MEMORY;
+        *converted = copy;
+        return R_OK;
+    }
+    TIME_ZONE_INFORMATION source{}, target{};
+    RResult result = ResolveDefinition(TzidOf(*time), source);
+    if (result != R_OK) return result;
+    CStringW targetOlson;
+    result = FindTimeZoneByKey(targetZoneKey, &targetOlson, nullptr, &target);
+    if (result != R_OK) return result;
+    RIcsDateTime* copy = RIcsDateTime::Clone(*time);
+    if (copy == nullptr) return R_E_OUT_OF_MEMORY;
+    const SYSTEMTIME local = LocalTimeOf(*time);
+    SYSTEMTIME utc{}, shown{};
+    if (TzSpecificLocalTimeToSystemTime(&source, &local, &utc) && SystemTimeToTzSpecificLocalTime(&target, &utc, &shown)) {
+        copy->dateTime.FromSystemTime(&shown);
+        copy->SetTzid(targetOlson.ToUtf8().GetString());
+        copy->ClearTextCaches();
+    }
+    *converted = copy;
+    return R_OK;
+}
+
+RResult ItemTimeToUtc(SYSTEMTIME* utc, const RIcsDateTime* time) {
+    if (utc == nullptr || time == nullptr) return R_E_INVALID_ARGUMENT;
+    if (time->tzid[0] == '\0') {
+        *utc = LocalTimeOf(*time);
+        return R_OK;
+    }
+    TIME_ZONE_INFORMATION zone{};
+    const RResult result = ResolveDefinition(TzidOf(*time), zone);
+    if (result != R_OK) return result;
+    const SYSTEMTIME local = LocalTimeOf(*time);
+    SYSTEMTIME converted{};
+    if (TzSpecificLocalTimeToSystemTime(&zone, &local, &converted)) *utc = converted;
+    return R_OK;
+}
+
+RResult ConvertSystemTimeBetweenZones(const CStringW& fromTzid, const CStringW& toTzid, SYSTEMTIME* inOut) {
+    if (fromTzid.IsEmpty()) return R_OK;
+    if (inOut == nullptr) return R_E_INVALID_ARGUMENT;
+    CStringW fromKey, toKey;
+    RResult result = ResolveTzidToKey(fromTzid, fromKey);
+    if (result == R_OK) result = ResolveTzidToKey(toTzid, toKey);
+    TIME_ZONE_INFORMATION from{}, to{};
+    if (result == R_OK) result = FindTimeZoneByKey(fromKey, nullptr, nullptr, &from);
+    if (result == R_OK) result = FindTimeZoneByKey(toKey, nullptr, nullptr, &to);
+    if (result != R_OK) return result;
+    SYSTEMTIME utc{}, local{};
+    if (TzSpecificLocalTimeToSystemTime(&from, inOut, &utc) && SystemTimeToTzSpecificLocalTime(&to, &utc, &local)) {
+        *inOut = local;
+    }
+    return R_OK;
+}

@@ -1,0 +1,149 @@
+#include "ical/value/IcsValueParsers.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+constexpr std::size_t kWorkSize = 128;     // value texts are looked at up to 127 characters
+constexpr std::size_t kListValueMax = 15;  // characters of one list value
+constexpr int kOrdinalDigitsMax = 7;
+
+// Decimal conversion of text[0, length) with the usual sign rules; saturates at the int range.
+int DecimalOf(const char* text, std::size_t length) {
+    char digits[kWorkSize];
+    length = std::min(length, kWorkSize - 1);
+    std::memcpy(digits, text, length);
+    digits[length] = '\0';
+    errno = 0;
+    const long value = std::strtol(digits, nullptr, 10);
+    if (value > INT_MAX) return INT_MAX;
+    if (value < INT_MIN) return INT_MIN;
+    return static_cast<int>(value);
+}
+
+std::size_t BoundedLength(const char* text) { return text == nullptr ? 0 : strnlen(text, kWorkSize - 1); }
+
+}  // namespace
+
+void ParseIcsDateTimeDigits(RDateTime* out, const char* text) {
+    if (out == nullptr) {
+        return;
+    }
+    *out = RDateTime{};
+    std::size_t length = BoundedLength(text);
+    if (length >= 9 && text[8] == 'T') {
+        if (text[length - 1] == 'Z') {
+            --length;
+        }
+        if (length >= 13) {
+            out->second = static_cast<std::int16_t>(DecimalOf(text + length - 2, 2));
+            length -= 2;
+        }
+        if (length >= 11) {
+            out->minute = static_cast<std::uint16_t>(DecimalOf(text + length - 2, 2));
+            length -= 2;
+        }
+        if (length >= 9) {
+            out->hour = static_cast<std::uint16_t>(DecimalOf(text + length - 2, 2));
+            length -= 2;
+        }
+    }
+    if (length >= 8 && text[length - 1] == 'T') {
+        --length;
+    }
+    if (length >= 6) {
+        out->day = static_cast<std::uint16_t>(DecimalOf(text + length - 2, 2));
+        length -= 2;
+        if (length >= 4) {
+            out->month = static_cast<std::uint16_t>(DecimalOf(text + length - 2, 2));
+            length -= 2;
+        }
+    }
+    out->year = DecimalOf(text == nullptr ? "" : text, length);
+}
+
+void ParseUtcOffset(RIcsUtcOffset* out, const char* text) {
+    if (out == nullptr) {
+        return;
+    }
+    *out = RIcsUtcOffset{};
+    std::size_t length = BoundedLength(text);
+    if (length > 5) {
+        out->seconds = static_cast<std::int16_t>(DecimalOf(text + length - 2, 2));
+        length -= 2;
+    }
+    if (length > 3) {
+        out->minutes = static_cast<std::int16_t>(DecimalOf(text + length - 2, 2));
+        length -= 2;
+    }
+    if (length > 1) {
+        const int hours = DecimalOf(text, length);
+        out->hours = static_cast<std::int16_t>(std::clamp(hours, -32768, 32767));
+    }
+}
+
+void ParseIntList(const char* text, std::int32_t* out, int max) {
+    if (text == nullptr || out == nullptr || max <= 0 || text[0] == '\0') {
+        return;
+    }
+    int read = 0;
+    const char* at = text;
+    while (read < max) {
+        const char* end = std::strchr(at, ',');
+        const std::size_t length = end != nullptr ? static_cast<std::size_t>(end - at) : std::strlen(at);
+        out[read++] = DecimalOf(at, std::min(length, kListValueMax));
+        if (end == nullptr) {
+            break;
+        }
+        at = end + 1;
+    }
+    std::sort(out, out + read, [](std::int32_t a, std::int32_t b) { return CompareInts(&a, &b) < 0; });
+}
+
+void ParseWeekdays(std::int32_t* ordinalOut, const char* text, std::uint32_t* maskOut) {
+    const char* at = text != nullptr ? text : "";
+    if (*at == '=') {
+        ++at;
+    }
+    // A signed ordinal (-1FR: the last Friday) keeps its sign.
+    int sign = 1;
+    if ((at[0] == '-' || at[0] == '+') && at[1] >= '0' && at[1] <= '9') {
+        sign = at[0] == '-' ? -1 : 1;
+        ++at;
+    }
+    int digits = 0;
+    std::int32_t ordinal = 0;
+    while (*at >= '0' && *at <= '9') {
+        if (digits < kOrdinalDigitsMax) {
+            ordinal = ordinal * 10 + (*at - '0');
+        }
+        ++digits;
+        ++at;
+    }
+    if (digits > 0 && ordinalOut != nullptr) {
+        *ordinalOut = sign * ordinal;
+    }
+    static constexpr struct {
+        char name[3];
+        std::uint32_t bit;
+    } kDays[] = {{"SU", kWeekdaySU}, {"MO", kWeekdayMO}, {"TU", kWeekdayTU}, {"WE", kWeekdayWE},
+                 {"TH", kWeekdayTH}, {"FR", kWeekdayFR}, {"SA", kWeekdaySA}};
+    std::uint32_t mask = 0;
+    while (at[0] != '\0' && at[1] != '\0') {
+        for (const auto& day : kDays) {
+            if (at[0] == day.name[0] && at[1] == day.name[1]) {
+                mask |= day.bit;
+            }
+        }
+        at += at[2] == ',' ? 3 : 2;
+    }
+    if (maskOut != nullptr) {
+        *maskOut = mask;
+    }
+}
+
+int CompareInts(const std::int32_t* a, const std::int32_t* b) { return *a < *b ? -1 : (*a > *b ? 1 : 0); }

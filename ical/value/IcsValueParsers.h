@@ -1,0 +1,40 @@
+#pragma once
+// Small value readers shared by the property and rule readers: date-time digits, UTC
+// offsets, integer lists and weekday lists.
+#include <cstdint>
+
+#include "foundation/datetime/RDateTime.h"
+
+// A UTC offset as written: the sign belongs to the hours only (-0530: hours -5, minutes 30).
+struct RIcsUtcOffset {
+    std::int16_t hours = 0;
+    std::int16_t minutes = 0;
+    std::int16_t seconds = 0;
+};
+
+// Weekday bits of a BYDAY or WKST mask.
+constexpr std::uint32_t kWeekdaySU = 0x01;
+constexpr std::uint32_t kWeekdayMO = 0x02;
+constexpr std::uint32_t kWeekdayTU = 0x04;
+constexpr std::uint32_t kWeekdayWE = 0x08;
+constexpr std::uint32_t kWeekdayTH = 0x10;
+constexpr std::uint32_t kWeekdayFR = 0x20;
+constexpr std::uint32_t kWeekdaySA = 0x40;
+
+// Digits of an iCalendar DATE or DATE-TIME, read in pairs from the right. Only the first
+// 127 characters of the text are looked at. A null text leaves the record zero.
+void ParseIcsDateTimeDigits(RDateTime* out, const char* text);
+
+// [+-]HHMM[SS]; only the first 127 characters are looked at.
+void ParseUtcOffset(RIcsUtcOffset* out, const char* text);
+
+// Comma-separated integers, at most `max` of them (out must hold that many), sorted ascending;
+// entries of `out` beyond those read keep their contents. A value of more than 15
+// characters is read from its first 15.
+void ParseIntList(const char* text, std::int32_t* out, int max);
+
+// An optional ordinal followed by two-letter weekdays (2TU, MO,WE,FR, -1FR). A signed
+// ordinal is kept with its sign; at most 7 digits are read. Either output may be null.
+void ParseWeekdays(std::int32_t* ordinalOut, const char* text, std::uint32_t* maskOut);
+
+int CompareInts(const std::int32_t* a, const std::int32_t* b);

@@ -1,0 +1,151 @@
+#include "ical/value/RIcsDateTime.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+namespace {
+
+// Formats into a fixed cache; out-of-range fields can only shorten the text, never overrun.
+__attribute__((format(printf, 3, 4))) void FormatInto(char* out, std::size_t size, const char* format, ...) {
+    va_list arguments;
+    va_start(arguments, format);
+    std::vsnprintf(out, size, format, arguments);
+    va_end(arguments);
+}
+
+// Copies at most size - 1 characters and always terminates.
+void CopyBounded(char* target, std::size_t size, const char* source) {
+    if (source == nullptr) {
+        target[0] = '\0';
+        return;
+    }
+    const std::size_t length = strnlen(source, size - 1);
+    std::memcpy(target, source, length);
+    target[length] = '\0';
+}
+
+template <typename T>
+int ThreeWay(T a, T b) {
+    return a < b ? -1 : (a > b ? 1 : 0);
+}
+
+}  // namespace
+
+RIcsDateTime::RIcsDateTime() = default;
+
+std::int32_t RIcsDateTime::AddRef() { return refCount_.fetch_add(1, std::memory_order_relaxed) + 1; }
+
+std::int32_t RIcsDateTime::Release() {
+    const std::int32_t left = refCount_.fetch_sub(1, std::memory_order_acq_rel) - 1;
+    if (left > 0) {
+        return left;
+    }
+    delete this;
+    return 0;
+}
+
+std::int32_t RIcsDateTime::RefCount() const { return refCount_.load(std::memory_order_relaxed); }
+
+RResult RIcsDateTime::SetFromIcs(const char* zone, const char* text) {
+    const char* digits = text != nullptr ? text : "";
+    dateOnly = !(strnlen(digits, 9) > 8 && digits[8] == 'T');
+    floating = zone == nullptr || zone[0] == '\0';
+    ParseIcsDateTimeDigits(&dateTime, digits);
+    if (zone != nullptr) {
+        CopyBounded(tzid, sizeof tzid, zone);
+    }
+    return 0;
+}
+
+RResult RIcsDateTime::SetFromDbText(const char* storeText, const char* zone) {
+    const char* text = storeText != nullptr ? storeText : "";
+    dateOnly = strnlen(text, 11) <= 10;
+    floating = zone == nullptr || zone[0] == '\0';
+    dateTime.Parse(text);
+    if (zone != nullptr) {
+        CopyBounded(tzid, sizeof tzid, zone);
+    }
+    return 0;
+}
+
+void RIcsDateTime::SetTzid(const char* zone) {
+    CopyBounded(tzid, sizeof tzid, zone);
+    floating = tzid[0] == '\0';
+}
+
+RIcsDateTime* RIcsDateTime::Clone(const RIcsDateTime& source) {
+    RIcsDateTime* copy = new (std::nothrow) RIcsDateTime;
+    if (copy == nullptr) {
+        return nullptr;
+    }
+    copy->dateTime = source.dateTime;
+    std::memcpy(copy->tzid, source.tzid, sizeof copy->tzid);
+    copy->floating = source.floating;
+    copy->dateOnly = source.dateOnly;
+    return copy;
+}
+
+int RIcsDateTime::Compare(const RIcsDateTime& a, const RIcsDateTime& b) {
+    if (int c = CompareDateTime(a.dateTime, b.dateTime); c != 0) {
+        return c;
+    }
+    if (a.dateOnly != b.dateOnly) {
+        return 1;
+    }
+    const int c = std::strncmp(a.tzid, b.tzid, sizeof a.tzid);
+    return ThreeWay(c, 0);
+}
+
+const char* RIcsDateTime::GetDbText() const {
+    if (dbText_[0] == '\0') {
+        const RDateTime& d = dateTime;
+        if (dateOnly) {
+            FormatInto(dbText_, sizeof dbText_, "%04d-%02d-%02d", d.year, d.month, d.day);
+        } else if (d.second != 0) {
+            FormatInto(dbText_, sizeof dbText_, "%04d-%02d-%02d %02d:%02d:%02d", d.year, d.month,
+                          d.day, d.hour, d.minute, d.second);
+        } else {
+            FormatInto(dbText_, sizeof dbText_, "%04d-%02d-%02d %02d:%02d", d.year, d.month, d.day,
+                          d.hour, d.minute);
+        }
+    }
+    return dbText_;
+}
+
+const char* RIcsDateTime::GetIcsValue(bool withColon) const {
+    if (icsValue_[0] == '\0') {
+        const RDateTime& d = dateTime;
+        const char* prefix = withColon ? ":" : "";
+        if (dateOnly) {
+            FormatInto(icsValue_, sizeof icsValue_, "%s%04d%02d%02d", prefix, d.year, d.month, d.day);
+        } else {
+            const bool utc = tzid[0] == 'Z';
+            const bool zoned = !floating && tzid[0] != '\0' && !utc;
+            FormatInto(icsValue_, sizeof icsValue_, "%s%s%s%04d%02d%02dT%02d%02d%02d%s",
+                          zoned ? ";TZID=" : "", zoned ? tzid : "", prefix, d.year, d.month, d.day,
+                          d.hour, d.minute, d.second, utc ? tzid : "");
+        }
+    }
+    return icsValue_;
+}
+
+const char* RIcsDateTime::GetCompactText() const {
+    if (compactText_[0] == '\0') {
+        const RDateTime& d = dateTime;
+        if (dateOnly) {
+            FormatInto(compactText_, sizeof compactText_, "%04d%02d%02d", d.year, d.month, d.day);
+        } else {
+            FormatInto(compactText_, sizeof compactText_, "%04d%02d%02dT%02d%02d%02d", d.year,
+                          d.month, d.day, d.hour, d.minute, d.second);
+        }
+    }
+    return compactText_;
+}
+
+void RIcsDateTime::ClearTextCaches() {
+    dbText_[0] = '\0';
+    icsValue_[0] = '\0';
+    compactText_[0] = '\0';
+}

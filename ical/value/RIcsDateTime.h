@@ -1,0 +1,69 @@
+#pragma once
+// The iCalendar DATE / DATE-TIME value: wall-clock fields, the zone identifier exactly as
+// written (never converted), and three text forms built once and cached.
+// Project headers first: <unistd.h>, which <atomic> pulls in, defines R_OK as a macro.
+#include "foundation/ResultCodes.h"
+#include "foundation/datetime/RDateTime.h"
+#include "ical/value/IcsStringSet.h"
+#include "ical/value/IcsValueParsers.h"
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+
+class RIcsDateTime {
+public:
+    static constexpr std::size_t kTzidSize = 128;  // at most 127 characters; longer ids are cut
+    static constexpr std::size_t kDbTextSize = 32;
+    // Room for ";TZID=" + the longest TZID + ":" + the date-time digits, and for the
+    // digits followed by a TZID that begins with 'Z'.
+    static constexpr std::size_t kIcsValueSize = 192;
+    static constexpr std::size_t kCompactTextSize = 66;
+
+    RIcsDateTime();
+    RIcsDateTime(const RIcsDateTime&) = delete;
+    RIcsDateTime& operator=(const RIcsDateTime&) = delete;
+    virtual ~RIcsDateTime() = default;
+
+    std::int32_t AddRef();
+    // Drops one reference; the value deletes itself when none is left. Returns the count left.
+    std::int32_t Release();
+    std::int32_t RefCount() const;
+
+    // From an iCalendar value such as 20201231 or 20201231T101530Z; tzid may be null.
+    RResult SetFromIcs(const char* tzid, const char* text);
+    // From a stored text (10, 16 or 19 characters); tzid may be null.
+    RResult SetFromDbText(const char* storeText, const char* tzid);
+    // Copies tzid (cut to 127 characters); null counts as empty.
+    void SetTzid(const char* tzid);
+
+    // A new value with the same fields and flags and empty caches; null when memory runs out.
+    static RIcsDateTime* Clone(const RIcsDateTime& source);
+
+    // Three-way: the six date-time fields; then 1 when only the date-only flags differ
+    // (whichever side is date-only); then the byte order of the TZIDs.
+    static int Compare(const RIcsDateTime& a, const RIcsDateTime& b);
+
+    // "YYYY-MM-DD", "YYYY-MM-DD HH:MM" (second 0) or "YYYY-MM-DD HH:MM:SS".
+    const char* GetDbText() const;
+    // The iCalendar value: [;TZID=zone]:YYYYMMDDTHHMMSS[Z] or :YYYYMMDD. The colon is chosen
+    // by the first call only; the form is cached from then on.
+    const char* GetIcsValue(bool withColon) const;
+    // YYYYMMDD or YYYYMMDDTHHMMSS, never a zone.
+    const char* GetCompactText() const;
+
+    // Empties the three cached text forms; needed after changing fields of a value whose
+    // text may already have been produced.
+    void ClearTextCaches();
+
+    RDateTime dateTime;
+    char tzid[kTzidSize] = {};
+    bool floating = true;
+    bool dateOnly = false;
+
+private:
+    std::atomic<std::int32_t> refCount_{1};
+    mutable char dbText_[kDbTextSize] = {};
+    mutable char icsValue_[kIcsValueSize] = {};
+    mutable char compactText_[kCompactTextSize] = {};
+};

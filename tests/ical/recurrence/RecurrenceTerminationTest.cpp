@@ -1,0 +1,69 @@
+// Rules that cannot move forward end their series (null) instead of keeping a caller's
+// expansion loop running.
+#include "tests/ical/recurrence/RecurrenceTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+using namespace recurrence_test;
+
+TEST(RecurrenceTermination, RulesWithoutAForwardStepEnd) {
+    const char* rules[] = {
+        "FREQ=DAILY;INTERVAL=0",
+        "FREQ=WEEKLY;INTERVAL=-1",
+        "FREQ=MONTHLY;INTERVAL=-12",
+        "INTERVAL=2",
+        "FREQ=FORTNIGHTLY",
+        "freq=daily",
+        "FREQ=MONTHLY;BYDAY=6MO",
+        "FREQ=MONTHLY;BYDAY=-6MO",
+        "FREQ=YEARLY;BYMONTH=2;BYMONTHDAY=30",
+        "FREQ=YEARLY;BYMONTH=13",
+        "FREQ=MONTHLY;BYMONTHDAY=40",
+        "FREQ=YEARLY;BYYEARDAY=400",
+        "FREQ=YEARLY;BYWEEKNO=60",
+        "FREQ=WEEKLY;BYMONTH=14",
+        "FREQ=DAILY;BYMONTH=2;BYMONTHDAY=31",
+        "FREQ=YEARLY;INTERVAL=4;BYMONTH=2;BYMONTHDAY=29",  // from 2021 every fourth year is never leap
+        "FREQ=HOURLY;INTERVAL=2147483647",
+    };
+    for (const char* text : rules) {
+        EXPECT_TRUE(Steps(text, "2021-02-01 10:00", 1).empty()) << text;
+    }
+}
+
+TEST(RecurrenceTermination, SeriesEndAtTheLastSupportedYear) {
+    EXPECT_TRUE(Steps("FREQ=YEARLY", "9999-06-01", 1).empty());
+    EXPECT_EQ(Steps("FREQ=DAILY", "9999-12-30", 5), (Dates{"9999-12-31"}));
+    EXPECT_TRUE(Steps("FREQ=SECONDLY", "9999-12-31 23:59:59", 1).empty());
+    EXPECT_TRUE(Steps("FREQ=DAILY", "0000-00-00", 1).empty());  // no date to step from
+}
+
+TEST(RecurrenceTermination, HugeCountHasNoKnownEndInsteadOfALongWalk) {
+    Rule rule = MakeRule("FREQ=MINUTELY;COUNT=2000000000");
+    Value first = MakeValue("2020-01-01 00:00");
+    EXPECT_EQ(rule->GetLastOccurrence(first.get()), nullptr);
+}
+
+TEST(RecurrenceLastOccurrence, UntilCountAndOpenSeries) {
+    Rule until = MakeRule("FREQ=DAILY;UNTIL=20200110");
+    Value first = MakeValue("2020-01-01");
+    EXPECT_EQ(until->GetLastOccurrence(first.get()), until->until);  // the rule keeps it
+
+    Rule once = MakeRule("FREQ=DAILY;COUNT=1");
+    Value single(once->GetLastOccurrence(first.get()));
+    ASSERT_NE(single, nullptr);
+    EXPECT_STREQ(single->GetDbText(), "2020-01-01");
+
+    Rule weekly = MakeRule("FREQ=WEEKLY;BYDAY=MO,FR;COUNT=4");
+    Value monday = MakeValue("2020-01-06 10:00");
+    Value fourth(weekly->GetLastOccurrence(monday.get()));
+    ASSERT_NE(fourth, nullptr);
+    EXPECT_STREQ(fourth->GetDbText(), "2020-01-17 10:00");  // the first occurrence counts
+    EXPECT_EQ(MakeRule("FREQ=DAILY")->GetLastOccurrence(first.get()), nullptr);
+}
+
+}  // namespace

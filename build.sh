@@ -6,7 +6,8 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 PACKAGES=(build-essential cmake pkg-config git libgtest-dev libgmock-dev libbenchmark-dev
-          libsqlite3-dev nettle-dev tzdata)
+          libsqlite3-dev nettle-dev tzdata clang libclang-rt-14-dev
+          libcurl4-openssl-dev libxml2-dev python3 radicale xandikos)
 
 install_packages() {
     local missing=()
@@ -27,6 +28,18 @@ build() {  # build <folder> [cmake options...]
     cmake --build "$dir" -j "$(nproc)"
 }
 
+fuzz() {  # fuzz <seconds>: builds the iCalendar parser's fuzz target with clang and runs it on its seeds
+    CC=clang CXX=clang++ cmake -S . -B build-fuzz -DORVANE_FUZZ=ON -DORVANE_WERROR=OFF \
+        -DORVANE_BUILD_TESTS=OFF -DORVANE_BUILD_BENCH=OFF
+    cmake --build build-fuzz -j "$(nproc)" --target ics_parser_fuzz
+    # New inputs go to a scratch copy of the corpus, so the seeds in the tree stay as committed.
+    local corpus
+    corpus=$(mktemp -d)
+    cp tests/fuzz/corpus/ics/* "$corpus"/
+    ./build-fuzz/tests/fuzz/ics_parser_fuzz -max_total_time="$1" "$corpus"
+    rm -rf "$corpus"
+}
+
 run_tests() {  # run_tests <folder>
     (cd "$1" && ctest --output-on-failure -j "$(nproc)" --timeout 900)
 }
@@ -43,6 +56,7 @@ case "${1:-}" in
         run_tests build
         build build-sanitize -DORVANE_SANITIZE=ON -DORVANE_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
         ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_tests build-sanitize
+        fuzz 60
         ;;
     *)
         echo "usage: bash build.sh run|test" >&2

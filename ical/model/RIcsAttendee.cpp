@@ -1,0 +1,100 @@
+#include "ical/model/RIcsAttendee.h"
+
+#include <cstring>
+#include <string>
+
+#include "ical/model/RIcsFieldLimits.h"
+#include "ical/parser/RIcsLexer.h"
+
+namespace {
+
+// Removes one pair of surrounding quote characters from a text longer than 2 characters.
+void StripQuotes(std::string& text, char quote) {
+    if (text.size() > 2 && text.front() == quote && text.back() == quote) {
+        text = text.substr(1, text.size() - 2);
+    }
+}
+
+}  // namespace
+
+RResult RIcsAttendee::Parse(const char* value) {
+    if (value == nullptr) {
+        return R_E_INVALID_ARGUMENT;
+    }
+    text_.Drop();
+    const std::string_view text(value, std::strlen(value));
+    const std::size_t colon = text.find(':');
+    const std::size_t equals = text.find('=');
+    if (equals == std::string_view::npos || (colon != std::string_view::npos && equals > colon)) {
+        AssignCut(address_, text, ics_limits::kAttendeeAddress);  // a bare address with its scheme
+        return R_OK;
+    }
+    std::size_t pos = 0;
+    std::string token;
+    std::string name;
+    std::string parameterValue;
+    while (ReadTokenFromString(text, pos, token) == R_OK) {
+        if (token == ":") {
+            AssignCut(address_, text.substr(pos), ics_limits::kAttendeeAddress);
+            return R_OK;
+        }
+        if (token == ";" || token == "=") {
+            continue;
+        }
+        name = token;
+        if (pos >= text.size() || text[pos] != '=') {
+            continue;  // a parameter without a value
+        }
+        ++pos;
+        // The value runs to the next ';' or ':'; quotes are not honoured, a further '=' belongs to it.
+        parameterValue.clear();
+        while (pos < text.size() && text[pos] != ';' && text[pos] != ':') {
+            parameterValue.push_back(text[pos++]);
+        }
+        const std::size_t first = parameterValue.find_first_not_of(" \t\r\n\f");
+        parameterValue.erase(0, first == std::string::npos ? parameterValue.size() : first);
+        SetParameter(parameterValue, name);
+    }
+    // Parameters without an address: dropped when the value ends in a delimiter, else kept.
+    return !text.empty() && RIcsLexer::IsDelimiter(text.back()) ? R_E_END_OF_TEXT : R_OK;
+}
+
+RResult RIcsAttendee::SetParameter(std::string_view value, std::string_view name) {
+    std::string* field = nullptr;
+    char quote = '\0';
+    if (name == "CN") {
+        field = &cn_;
+    } else if (name == "EMAIL") {
+        field = &email_;
+        quote = '"';
+    } else if (name == "CUTYPE") {
+        field = &cuType_;
+    } else if (name == "ROLE") {
+        field = &role_;
+    } else if (name == "RSVP") {
+        field = &rsvp_;
+    } else if (name == "PARTSTAT") {
+        field = &partStat_;
+    } else if (name == "SCHEDULE-STATUS") {
+        field = &scheduleStatus_;
+    } else if (name == "DELEGATED-FROM") {
+        field = &delegatedFrom_;
+        quote = '"';
+    } else {
+        return R_OK;
+    }
+    AssignCut(*field, value, ics_limits::kAttendeeParameter);
+    if (name == "CN") {
+        StripQuotes(*field, '\'');
+        StripQuotes(*field, '"');
+    } else if (quote != '\0') {
+        StripQuotes(*field, quote);
+    }
+    text_.Drop();
+    return R_OK;
+}
+
+int CompareAttendeesByName(const void* a, const void* b) {
+    const int order = std::strcmp(static_cast<const RIcsAttendee*>(a)->GetCn(), static_cast<const RIcsAttendee*>(b)->GetCn());
+    return order < 0 ? -1 : (order > 0 ? 1 : 0);
+}

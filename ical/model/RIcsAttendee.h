@@ -1,0 +1,53 @@
+#pragma once
+// An ATTENDEE (and, below, the ORGANIZER): the parameters the program keeps and the address.
+#include <string>
+#include <string_view>
+
+#include "ical/model/RIcsComponent.h"
+#include "ical/writer/RIcsTextCache.h"
+
+class RIcsAttendee : public RIcsComponent {
+public:
+    // ";PARAM=..." pairs followed by ":" and the address, or nothing without an address.
+    const char* GetText() override;
+    virtual void BuildText();
+
+    // Reads a property value: parameters up to the first ':' then the address, or the whole value
+    // as the address when no '=' comes before the first ':'. R_E_END_OF_TEXT when the value has
+    // parameters but no address and ends in a delimiter.
+    RResult Parse(const char* value);
+    // Stores one parameter the program keeps; other names are ignored.
+    RResult SetParameter(std::string_view value, std::string_view name);
+
+    const char* GetCn() const { return cn_.c_str(); }
+    const char* GetEmail() const { return email_.c_str(); }
+    const char* GetCuType() const { return cuType_.c_str(); }
+    const char* GetRole() const { return role_.c_str(); }
+    const char* GetRsvp() const { return rsvp_.c_str(); }
+    const char* GetPartStat() const { return partStat_.c_str(); }
+    const char* GetScheduleStatus() const { return scheduleStatus_.c_str(); }
+    const char* GetDelegatedFrom() const { return delegatedFrom_.c_str(); }
+    const char* GetAddress() const { return address_.c_str(); }
+
+protected:
+    RIcsTextCache text_;
+
+    std::string cn_;
+    std::string email_;
+    std::string cuType_;
+    std::string role_;
+    std::string rsvp_;
+    std::string partStat_;
+    std::string scheduleStatus_;
+    std::string delegatedFrom_;
+    std::string address_;
+};
+
+class RIcsOrganizer : public RIcsAttendee {
+public:
+    // ";CN=" and ";EMAIL=" when set, then ":" and the address; nothing without an address.
+    void BuildText() override;
+};
+
+// Byte order of the attendees' CN fields: -1, 0 or 1 (the item model's sorted attendee list).
+int CompareAttendeesByName(const void* a, const void* b);

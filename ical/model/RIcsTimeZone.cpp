@@ -1,0 +1,65 @@
+#include "ical/model/RIcsTimeZone.h"
+
+#include "ical/model/RIcsFieldLimits.h"
+#include "ical/model/RIcsTimeZoneComponent.h"
+#include "ical/parser/RIcsLexer.h"
+
+RIcsTimeZone::~RIcsTimeZone() {
+    if (daylight_ != nullptr) {
+        daylight_->Release();
+    }
+    if (standard_ != nullptr) {
+        standard_->Release();
+    }
+}
+
+void RIcsTimeZone::AssignTzid(std::string_view tzid) {
+    if (tzid.size() > 2 && tzid.front() == '"' && tzid.back() == '"') {
+        tzid = tzid.substr(1, tzid.size() - 2);
+    }
+    AssignCut(tzid_, tzid, ics_limits::kZoneTzid);
+}
+
+RResult RIcsTimeZone::ParseProperty(std::string_view name, RIcsComponent* target) {
+    if (name != "TZID") {
+        return RIcsComponent::ParseProperty(name, target);
+    }
+    const RResult result = ReadValue();
+    if (result == R_OK) {
+        AssignTzid(lexer_->Value());
+    }
+    return result;
+}
+
+RResult RIcsTimeZone::Set(const char* tzid, RIcsTimeZoneComponent* daylight, RIcsTimeZoneComponent* standard) {
+    AssignTzid(tzid != nullptr ? tzid : "");
+    RResult result = R_OK;
+    if (daylight != nullptr) {
+        result = SetRule(daylight);
+    }
+    if (result == R_OK && standard != nullptr) {
+        result = SetRule(standard);
+    }
+    return result;
+}
+
+RResult RIcsTimeZone::SetRule(RIcsTimeZoneComponent* rule) {
+    if (rule == nullptr) {
+        return R_E_INVALID_ARGUMENT;
+    }
+    const std::string_view ruleName = rule->GetName();
+    RIcsTimeZoneComponent** slot = nullptr;
+    if (ruleName == "DAYLIGHT") {
+        slot = &daylight_;
+    } else if (ruleName == "STANDARD") {
+        slot = &standard_;
+    } else {
+        return R_E_INVALID_ARGUMENT;
+    }
+    rule->AddRef();
+    if (*slot != nullptr) {
+        (*slot)->Release();
+    }
+    *slot = rule;
+    return R_OK;
+}

@@ -1,0 +1,35 @@
+#pragma once
+// A VTIMEZONE with its DAYLIGHT and STANDARD rules.
+#include <string>
+
+#include "ical/model/RIcsComponent.h"
+#include "ical/writer/RIcsTextCache.h"
+
+class RIcsTimeZoneComponent;
+
+class RIcsTimeZone : public RIcsComponent {
+public:
+    ~RIcsTimeZone() override;
+
+    // TZID; anything else goes to the base dispatch.
+    RResult ParseProperty(std::string_view name, RIcsComponent* target) override;
+    const char* GetText() override;
+    void BuildText();
+
+    // Copies the TZID (surrounding double quotes removed) and sets both rules.
+    RResult Set(const char* tzid, RIcsTimeZoneComponent* daylight, RIcsTimeZoneComponent* standard);
+    // By the rule's name: "DAYLIGHT" or "STANDARD" replace that rule; else R_E_INVALID_ARGUMENT.
+    RResult SetRule(RIcsTimeZoneComponent* rule);
+
+    const char* GetTzid() const { return tzid_.c_str(); }
+    RIcsTimeZoneComponent* GetDaylight() const { return daylight_; }
+    RIcsTimeZoneComponent* GetStandard() const { return standard_; }
+
+private:
+    void AssignTzid(std::string_view tzid);
+
+    std::string tzid_;
+    RIcsTimeZoneComponent* daylight_ = nullptr;
+    RIcsTimeZoneComponent* standard_ = nullptr;
+    RIcsTextCache text_;
+};

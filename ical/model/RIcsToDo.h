@@ -1,0 +1,13 @@
+#pragma once
+// A VTODO: parsed and stored, but the writer renders no to-do text.
+#include "ical/model/RIcsComponent.h"
+#include "ical/writer/RIcsTextCache.h"
+
+class RIcsToDo : public RIcsComponent {
+public:
+    const char* GetText() override;
+    void BuildText();
+
+private:
+    RIcsTextCache text_;
+};

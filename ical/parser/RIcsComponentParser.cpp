@@ -1,0 +1,224 @@
+// The component level of the parser: BEGIN/END structure, children and skipped components.
+// Every component reads through the one lexer of the parse, so nested components cost no copy.
+#include <cstring>
+#include <new>
+
+#include "ical/model/RIcsCalendar.h"
+#include "ical/model/RIcsEvent.h"
+#include "ical/model/RIcsFieldLimits.h"
+#include "ical/model/RIcsTimeZone.h"
+#include "ical/model/RIcsTimeZoneComponent.h"
+#include "ical/model/RIcsToDo.h"
+#include "ical/parser/RIcsLexer.h"
+
+namespace {
+
+constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
+
+// Marks the lexer as one component deeper for the life of a scope.
+class DepthGuard {
+public:
+    explicit DepthGuard(RIcsLexer& lexer) : lexer_(lexer), allowed_(lexer.Enter()) {}
+    ~DepthGuard() { lexer_.Leave(); }
+    bool Allowed() const { return allowed_; }
+
+private:
+    RIcsLexer& lexer_;
+    bool allowed_;
+};
+
+// Sets the component's lexer for the life of a scope.
+class LexerBinding {
+public:
+    LexerBinding(RIcsLexer*& slot, RIcsLexer& lexer) : slot_(slot), previous_(slot) { slot_ = &lexer; }
+    ~LexerBinding() { slot_ = previous_; }
+
+private:
+    RIcsLexer*& slot_;
+    RIcsLexer* previous_;
+};
+
+}  // namespace
+
+RResult RIcsComponent::Parse(const char* text) {
+    if (text == nullptr) {
+        return R_E_INVALID_ARGUMENT;
+    }
+    ReleaseChildren();
+    xProperties_.clear();
+    timeZoneIds_.Clear();
+    exDates_.Clear();
+    exDateLines_.reset();
+    ruleMirrorsExDates_ = false;  // a rule kept from before still holds its values
+
+    std::string_view view(text, std::strlen(text));
+    if (view.starts_with(kUtf8ByteOrderMark)) {
+        view.remove_prefix(kUtf8ByteOrderMark.size());
+    }
+    RIcsLexer lexer(view);
+    LexerBinding binding(lexer_, lexer);
+    try {
+        return ParseTopLevel(lexer);
+    } catch (const std::bad_alloc&) {
+        return R_E_OUT_OF_MEMORY;
+    }
+}
+
+RResult RIcsComponent::ReadComponentName(RIcsLexer& lexer, std::string& out) {
+    const RResult result = lexer.ReadValue();
+    if (result != R_OK) {
+        return result;
+    }
+    // Component names share the limit of property names and are refused, not cut, beyond it.
+    if (lexer.Value().size() > ics_limits::kName) {
+        return R_E_BUFFER_TOO_SMALL;
+    }
+    out = lexer.Value();
+    return R_OK;
+}
+
+RResult RIcsComponent::ParseTopLevel(RIcsLexer& lexer) {
+    std::string token;
+    if (lexer.ReadToken(token, ics_limits::kName) != R_OK || token != "BEGIN") {
+        return R_E_BAD_FORMAT;
+    }
+    RResult result = ReadComponentName(lexer, name_);
+    if (result != R_OK) {
+        return result;
+    }
+    DepthGuard depth(lexer);
+    if (name_ == "VCALENDAR") {
+        return ParseCalendarBody(lexer);
+    }
+    if (name_ == "VTIMEZONE") {
+        return ParseTimeZoneChild(lexer);
+    }
+    if (name_ == "VEVENT") {
+        return ParseEventChild(lexer);
+    }
+    if (name_ == "VTODO") {
+        return ParseToDoChild(lexer);
+    }
+    result = SkipComponent(lexer, name_);
+    return name_ == "VALARM" ? R_OK : result;
+}
+
+RResult RIcsComponent::ParseComponentBody(RIcsLexer& lexer) {
+    LexerBinding binding(lexer_, lexer);
+    std::string token;
+    std::string childName;
+    for (;;) {
+        RResult result = lexer.ReadToken(token, ics_limits::kName);
+        if (result == R_E_END_OF_TEXT) {
+            return R_OK;  // a missing END is accepted
+        }
+        if (result != R_OK) {
+            return result;
+        }
+        if (token == "END") {
+            result = lexer.ReadValue();
+            if (result != R_OK || lexer.Value() == name_) {
+                return result;
+            }
+            continue;  // the END of another component
+        }
+        if (token == "BEGIN") {
+            result = ReadComponentName(lexer, childName);
+            if (result != R_OK) {
+                return result;
+            }
+            DepthGuard depth(lexer);
+            if (!depth.Allowed()) {
+                return R_E_BAD_FORMAT;
+            }
+            if (childName == "VCALENDAR") {
+                result = ParseCalendarBody(lexer);
+            } else if (childName == "VTIMEZONE") {
+                result = ParseTimeZoneChild(lexer);
+            } else if ((childName == "DAYLIGHT" || childName == "STANDARD") && name_ == "VTIMEZONE" &&
+                       dynamic_cast<RIcsTimeZone*>(this) != nullptr) {
+                result = ParseTimeZoneRuleChild(lexer, childName);
+            } else if (childName == "VEVENT") {
+                result = ParseEventChild(lexer);
+            } else if (childName == "VTODO") {
+                result = ParseToDoChild(lexer);
+            } else if (childName == "VALARM") {
+                SkipComponent(lexer, childName);
+                result = R_OK;
+            } else {
+                result = SkipComponent(lexer, childName);
+            }
+        } else {
+            result = ParseProperty(token, this);
+        }
+        if (result != R_OK) {
+            return result;
+        }
+    }
+}
+
+template <typename Child, typename Attach>
+RResult RIcsComponent::ParseChild(RIcsLexer& lexer, std::string_view name, Attach attach) {
+    Child* child = new (std::nothrow) Child();
+    if (child == nullptr) {
+        return R_E_OUT_OF_MEMORY;
+    }
+    RIcsComponent* base = child;
+    base->name_.assign(name);
+    base->defaultTimeZone_ = defaultTimeZone_;
+    RResult result = base->ParseComponentBody(lexer);
+    if (result == R_OK) {
+        result = attach(child);
+    }
+    child->Release();  // the holder now owns the only reference
+    return result;
+}
+
+RResult RIcsComponent::ParseTimeZoneChild(RIcsLexer& lexer) {
+    return ParseChild<RIcsTimeZone>(lexer, "VTIMEZONE", [this](RIcsTimeZone* zone) { return AppendTimeZone(zone); });
+}
+
+RResult RIcsComponent::ParseTimeZoneRuleChild(RIcsLexer& lexer, std::string_view ruleName) {
+    auto* zone = static_cast<RIcsTimeZone*>(this);
+    return ParseChild<RIcsTimeZoneComponent>(lexer, ruleName,
+                                             [zone](RIcsTimeZoneComponent* rule) { return zone->SetRule(rule); });
+}
+
+RResult RIcsComponent::ParseEventChild(RIcsLexer& lexer) {
+    return ParseChild<RIcsEvent>(lexer, "VEVENT", [this](RIcsEvent* event) { return AddEventChild(event, this); });
+}
+
+RResult RIcsComponent::ParseToDoChild(RIcsLexer& lexer) {
+    return ParseChild<RIcsToDo>(lexer, "VTODO", [this](RIcsToDo* todo) { return AddToDoChild(todo, this); });
+}
+
+RResult RIcsComponent::SkipComponent(RIcsLexer& lexer, const std::string& name) {
+    std::string token;
+    std::string nested;
+    for (;;) {
+        RResult result = lexer.ReadToken(token, ics_limits::kName);
+        if (result != R_OK) {
+            return result;
+        }
+        if (token == "BEGIN") {
+            result = lexer.ReadValue();
+            if (result != R_OK) {
+                return result;
+            }
+            nested = lexer.Value();
+            DepthGuard depth(lexer);
+            if (!depth.Allowed()) {
+                return R_E_BAD_FORMAT;
+            }
+            result = SkipComponent(lexer, nested);
+        } else {
+            result = lexer.ReadValue();
+            if (result == R_OK && token == "END" && lexer.Value() == name) {
+                return R_OK;
+            }
+        }
+        if (result != R_OK) {
+            return result;
+        }
+    }
+}

@@ -1,0 +1,113 @@
+#include "ical/parser/RIcsLexer.h"
+
+RResult RIcsLexer::ReadToken(std::string& out, std::size_t maxChars) {
+    out.clear();
+    while (!AtEnd() && IsWhiteSpace(text_[pos_])) {
+        ++pos_;
+    }
+    if (AtEnd()) {
+        return R_E_END_OF_TEXT;
+    }
+    if (IsDelimiter(text_[pos_])) {
+        out.push_back(text_[pos_++]);
+        return R_OK;
+    }
+    const std::size_t start = pos_;
+    while (!AtEnd() && !IsDelimiter(text_[pos_])) {
+        ++pos_;
+    }
+    if (pos_ - start > maxChars) {
+        return R_E_BUFFER_TOO_SMALL;
+    }
+    out.assign(text_.substr(start, pos_ - start));
+    return R_OK;
+}
+
+RResult RIcsLexer::ReadValue() {
+    value_.clear();
+    if (AtEnd()) {
+        return R_E_END_OF_TEXT;
+    }
+    // A fold directly after the delimiter: delimiter, one line break, space.
+    if (IsDelimiter(At(pos_)) && IsLineBreak(At(pos_ + 1)) && At(pos_ + 2) == ' ') {
+        pos_ += 3;
+    }
+    if (IsDelimiter(At(pos_)) && IsLineBreak(At(pos_ + 1))) {
+        pos_ += 2;
+        return R_OK;
+    }
+    if (IsDelimiter(At(pos_))) {
+        ++pos_;
+    }
+    std::size_t runStart = pos_;
+    while (!AtEnd()) {
+        const char c = text_[pos_];
+        if (!IsLineBreak(c)) {
+            ++pos_;
+            continue;
+        }
+        value_.append(text_.substr(runStart, pos_ - runStart));
+        if (IsLineBreak(At(pos_ + 1)) && At(pos_ + 2) == ' ') {
+            pos_ += 3;
+        } else if (At(pos_ + 1) == ' ') {
+            pos_ += 2;
+        } else {
+            runStart = pos_;
+            break;
+        }
+        runStart = pos_;
+    }
+    if (runStart < pos_) {
+        value_.append(text_.substr(runStart, pos_ - runStart));
+    }
+    while (!AtEnd() && IsLineBreak(text_[pos_])) {
+        ++pos_;
+    }
+    return R_OK;
+}
+
+RResult ReadTokenFromString(std::string_view text, std::size_t& pos, std::string& out) {
+    out.clear();
+    while (pos < text.size() && RIcsLexer::IsWhiteSpace(text[pos])) {
+        ++pos;
+    }
+    if (pos >= text.size()) {
+        return R_E_END_OF_TEXT;
+    }
+    if (RIcsLexer::IsDelimiter(text[pos])) {
+        out.push_back(text[pos++]);
+        return R_OK;
+    }
+    const std::size_t start = pos;
+    while (pos < text.size() && !RIcsLexer::IsDelimiter(text[pos])) {
+        ++pos;
+    }
+    out.assign(text.substr(start, pos - start));
+    return R_OK;
+}
+
+RResult ReadLineValueFromString(std::string_view text, std::size_t& pos, std::string& out) {
+    out.clear();
+    if (pos >= text.size()) {
+        return R_E_END_OF_TEXT;
+    }
+    if (RIcsLexer::IsDelimiter(text[pos])) {
+        ++pos;
+    }
+    while (pos < text.size()) {
+        const char c = text[pos];
+        if (RIcsLexer::IsLineBreak(c)) {
+            if (pos + 1 < text.size() && text[pos + 1] == ' ') {
+                pos += 2;
+                continue;
+            }
+            break;
+        }
+        out.push_back(c);
+        ++pos;
+    }
+    while (pos < text.size() && RIcsLexer::IsLineBreak(text[pos])) {
+        ++pos;
+    }
+    return R_OK;
+}

@@ -1,0 +1,54 @@
+#pragma once
+// The iCalendar lexer: one reading position over the whole text, shared by a component and all
+// the components nested in it, so that parsing is linear in the text's length.
+// Delimiters are ':', ';' and '='; white space is space, TAB, CR, LF and form feed.
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "foundation/ResultCodes.h"
+
+class RIcsLexer {
+public:
+    explicit RIcsLexer(std::string_view text) : text_(text) {}
+
+    static bool IsDelimiter(char c) { return c == ':' || c == ';' || c == '='; }
+    static bool IsLineBreak(char c) { return c == '\r' || c == '\n'; }
+    static bool IsWhiteSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f'; }
+
+    // Skips white space and reads one token: a delimiter on its own, or everything up to the next
+    // delimiter. R_E_END_OF_TEXT when nothing is left; R_E_BUFFER_TOO_SMALL when the token has
+    // more than maxChars characters (the position has then moved past it).
+    RResult ReadToken(std::string& out, std::size_t maxChars);
+    // Reads the value after a name up to the end of its (unfolded) line into Value().
+    // R_E_END_OF_TEXT when the position is at the end of the text.
+    RResult ReadValue();
+    const std::string& Value() const { return value_; }
+
+    bool AtEnd() const { return pos_ >= text_.size(); }
+    // The character at the position, or NUL at the end.
+    char Current() const { return AtEnd() ? '\0' : text_[pos_]; }
+    void Advance() { if (!AtEnd()) ++pos_; }
+    void StepBack() { if (pos_ > 0) --pos_; }
+    std::size_t Position() const { return pos_; }
+
+    // Nesting depth of the components being read; bounded so that deep nesting cannot exhaust the stack.
+    static constexpr int kMaxDepth = 64;
+    bool Enter() { return ++depth_ <= kMaxDepth; }
+    void Leave() { --depth_; }
+
+private:
+    char At(std::size_t index) const { return index < text_.size() ? text_[index] : '\0'; }
+
+    std::string_view text_;
+    std::size_t pos_ = 0;
+    std::string value_;
+    int depth_ = 0;
+};
+
+// The same two readers over a stored text with an explicit position (stored EXDATE and ATTENDEE
+// lines, attendee values). The token reader has no length limit; the line reader skips one
+// delimiter, unfolds only CR + space and LF + space, stops at the next line break and skips the
+// line breaks that follow. Both give R_E_END_OF_TEXT at the end of the text.
+RResult ReadTokenFromString(std::string_view text, std::size_t& pos, std::string& out);
+RResult ReadLineValueFromString(std::string_view text, std::size_t& pos, std::string& out);

@@ -1,0 +1,266 @@
+// The property level of the parser: the dispatch by exact property name and the readers of
+// text, date-time, rule, EXDATE, attendee and organizer values.
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <new>
+#include <string>
+
+#include "ical/model/RIcsAttendee.h"
+#include "ical/model/RIcsComponent.h"
+#include "ical/model/RIcsFieldLimits.h"
+#include "ical/parser/RIcsLexer.h"
+#include "ical/recurrence/RIcsRecurrence.h"
+#include "ical/value/RIcsDateTime.h"
+
+namespace {
+
+bool HasSurroundingQuotes(std::string_view text) {
+    return text.size() > 2 && text.front() == '"' && text.back() == '"';
+}
+
+// Decimal conversion of the leading digits, clamped to the 32-bit range.
+std::int32_t ToInt32(const std::string& text) {
+    errno = 0;
+    const long value = std::strtol(text.c_str(), nullptr, 10);
+    if (value > INT32_MAX) {
+        return INT32_MAX;
+    }
+    if (value < INT32_MIN) {
+        return INT32_MIN;
+    }
+    return static_cast<std::int32_t>(value);
+}
+
+}  // namespace
+
+RResult RIcsComponent::ReadValue() {
+    return lexer_ != nullptr ? lexer_->ReadValue() : R_E_INVALID_ARGUMENT;
+}
+
+std::string_view RIcsComponent::ValueCut(std::size_t maxChars) const {
+    return CutToLimit(lexer_->Value(), maxChars);
+}
+
+RResult RIcsComponent::ReadTextValue(std::optional<std::string>& field) {
+    const RResult result = ReadValue();
+    if (result != R_OK) {
+        return result;
+    }
+    std::string_view value = lexer_->Value();
+    // A two-letter language tag is dropped; a longer one stays in the value.
+    if (value.starts_with("LANGUAGE=") && value.size() >= 12 && value[11] == ':') {
+        value.remove_prefix(12);
+    }
+    field.emplace(value);
+    return R_OK;
+}
+
+RResult RIcsComponent::ParseProperty(std::string_view name, RIcsComponent* target) {
+    if (lexer_ == nullptr || target == nullptr) {
+        return R_E_INVALID_ARGUMENT;
+    }
+    RResult result = R_OK;
+    if (name == "VERSION") {
+        if ((result = ReadValue()) == R_OK) {
+            version_ = std::strtof(std::string(ValueCut(ics_limits::kShortValue)).c_str(), nullptr);
+        }
+    } else if (name == "PRODID") {
+        if ((result = ReadValue()) == R_OK) {
+            AssignCut(prodId_, lexer_->Value(), ics_limits::kProdId);
+        }
+    } else if (name == "DTSTART") {
+        result = ParseDateTimeProperty(dtStart_);
+    } else if (name == "DTEND") {
+        result = ParseDateTimeProperty(dtEnd_);
+    } else if (name == "SUMMARY") {
+        result = ReadTextValue(summary_);
+    } else if (name == "UID") {
+        result = ReadTextValue(uid_);
+    } else if (name == "LOCATION") {
+        result = ReadTextValue(location_);
+    } else if (name == "DESCRIPTION") {
+        result = ReadTextValue(description_);
+    } else if (name == "X-WR-TIMEZONE") {
+        result = ReadTextValue(defaultTimeZone_);
+    } else if (name == "URL") {
+        result = ReadTextValue(url_);
+    } else if (name == "RRULE") {
+        result = ParseRRuleProperty(rrule_);
+    } else if (name == "RECURRENCE-ID") {
+        if ((result = ReadValue()) == R_OK) {
+            result = SetRecurrenceId(lexer_->Value().c_str());
+        }
+    } else if (name == "EXDATE") {
+        if ((result = ReadValue()) == R_OK) {
+            result = AddExDate(std::string(ValueCut(ics_limits::kExDate)).c_str());
+        }
+    } else if (name == "DTSTAMP") {
+        result = ParseDateTimeProperty(dtStamp_);
+    } else if (name == "CREATED") {
+        result = ParseDateTimeProperty(created_);
+    } else if (name == "LAST-MODIFIED") {
+        result = ParseDateTimeProperty(lastModified_);
+    } else if (name == "SEQUENCE") {
+        if ((result = ReadValue()) == R_OK) {
+            sequence_ = ToInt32(std::string(ValueCut(ics_limits::kShortValue)));
+        }
+    } else if (name == "STATUS") {
+        if ((result = ReadValue()) == R_OK) {
+            AssignCut(status_, lexer_->Value(), ics_limits::kStatus);
+        }
+    } else if (name == "TRANSP") {
+        if ((result = ReadValue()) == R_OK) {
+            AssignCut(transp_, lexer_->Value(), ics_limits::kTransp);
+        }
+    } else if (name == "ATTENDEE") {
+        result = ParseAttendeeProperty(target);
+    } else if (name == "ORGANIZER") {
+        result = ParseOrganizerProperty(target);
+    } else if (name.starts_with("X-") && !name.starts_with("X-WR-")) {
+        result = AddXProperty(name);
+    } else {
+        result = ReadValue();  // DURATION, RDATE, CATEGORIES ...: read and dropped
+    }
+    return result;
+}
+
+RResult RIcsComponent::ParseDateTimeProperty(RIcsDateTime*& field) {
+    if (field != nullptr) {
+        field->Release();
+        field = nullptr;
+    }
+    RIcsLexer& lexer = *lexer_;
+    std::string tzid;
+    std::string parameterName;
+    std::string parameterValue;
+    std::string part;
+    while (lexer.Current() == ';') {
+        lexer.Advance();
+        RResult result = lexer.ReadToken(parameterName, ics_limits::kDateTimeParameter);
+        if (result != R_OK) {
+            return result;
+        }
+        if (parameterName == ";" || parameterName == ":") {
+            lexer.StepBack();  // an empty parameter
+            continue;
+        }
+        if (lexer.Current() == '=') {
+            lexer.Advance();
+        }
+        parameterValue.clear();
+        // The value runs to the next ';' or ':'; a further '=' belongs to it (TZID=a=b is "a=b").
+        for (;;) {
+            result = lexer.ReadToken(part, ics_limits::kDateTimeParameter);
+            if (result != R_OK) {
+                return result;
+            }
+            if (part == ";" || part == ":") {
+                lexer.StepBack();  // the delimiter ends the parameter
+                break;
+            }
+            parameterValue += part;
+            if (parameterValue.size() > ics_limits::kDateTimeParameter) {
+                return R_E_BUFFER_TOO_SMALL;
+            }
+            if (part != "=" && lexer.Current() != '=') {
+                break;
+            }
+            if (part != "=") {
+                lexer.Advance();
+                parameterValue += '=';
+            }
+        }
+        if (parameterName == "TZID") {
+            tzid = parameterValue;
+        }
+    }
+    if (lexer.ReadValue() != R_OK) {
+        return R_OK;  // the field stays empty
+    }
+    const std::string value(ValueCut(ics_limits::kShortValue));
+    std::string_view zone = tzid;
+    if (!value.empty() && value.back() == 'Z') {
+        zone = "Z";
+    } else if (HasSurroundingQuotes(zone)) {
+        zone = zone.substr(1, zone.size() - 2);
+    }
+    const std::string zoneText(zone);
+    auto* dateTime = new (std::nothrow) RIcsDateTime();
+    if (dateTime == nullptr) {
+        return R_E_OUT_OF_MEMORY;
+    }
+    dateTime->SetFromIcs(zoneText.c_str(), value.c_str());
+    field = dateTime;
+    return R_OK;
+}
+
+RResult RIcsComponent::ParseRRuleProperty(RIcsRecurrence*& field) {
+    RResult result = ReadValue();
+    if (result != R_OK) {
+        return result;
+    }
+    auto* rule = new (std::nothrow) RIcsRecurrence();
+    if (rule == nullptr) {
+        return R_OK;  // the property is dropped
+    }
+    result = rule->Parse(std::string(ValueCut(ics_limits::kRRule)).c_str());
+    if (result != R_OK) {
+        rule->Release();
+        return result;
+    }
+    if (field != nullptr) {
+        field->Release();
+    }
+    field = rule;
+    // EXDATE lines before the RRULE reach the rule as well as those after it. The new rule's
+    // set starts empty, so it mirrors this component's set from here on.
+    for (const std::string* value : exDates_) {
+        AppendRuleExDate(rule, *value);
+    }
+    ruleMirrorsExDates_ = (&field == &rrule_);
+    return R_OK;
+}
+
+RResult RIcsComponent::ParseAttendeeProperty(RIcsComponent* target) {
+    if (ReadValue() != R_OK) {
+        return R_OK;
+    }
+    auto* attendee = new (std::nothrow) RIcsAttendee();
+    if (attendee == nullptr) {
+        return R_OK;
+    }
+    if (attendee->Parse(std::string(ValueCut(ics_limits::kAttendeeValue)).c_str()) == R_OK) {
+        target->AddAttendee(attendee);
+    }
+    attendee->Release();
+    return R_OK;  // an attendee that does not parse is dropped silently
+}
+
+RResult RIcsComponent::ParseOrganizerProperty(RIcsComponent* target) {
+    if (ReadValue() != R_OK) {
+        return R_OK;
+    }
+    auto* organizer = new (std::nothrow) RIcsOrganizer();
+    if (organizer == nullptr) {
+        return R_OK;
+    }
+    if (organizer->Parse(std::string(ValueCut(ics_limits::kAttendeeValue)).c_str()) == R_OK) {
+        target->SetOrganizer(organizer);
+    }
+    organizer->Release();
+    return R_OK;
+}
+
+RResult RIcsComponent::AddXProperty(std::string_view name) {
+    std::optional<std::string> value;
+    const RResult result = ReadTextValue(value);
+    if (result != R_OK) {
+        return result;
+    }
+    RIcsXProperty property;
+    AssignCut(property.name, name, ics_limits::kName);
+    property.value = std::move(*value);
+    xProperties_.push_back(std::move(property));
+    return R_OK;
+}

@@ -1,0 +1,122 @@
+#include "ical/writer/RIcsTextWriter.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+
+#include "ical/value/RIcsDateTime.h"
+
+RResult AppendToHeapString(const char* text, RHeapBuffer** buffer) {
+    if (text == nullptr || text[0] == '\0') {
+        return R_OK;
+    }
+    if (buffer == nullptr) {
+        return R_E_INVALID_ARGUMENT;
+    }
+    const std::size_t length = std::strlen(text);
+    if (length > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max() / 2)) {
+        return R_E_OUT_OF_MEMORY;
+    }
+    const int n = static_cast<int>(length);
+    if (*buffer == nullptr) {
+        RHeapBuffer* created = RHeapBuffer::Create(n + 1);
+        if (created == nullptr) {
+            return R_E_OUT_OF_MEMORY;
+        }
+        std::memcpy(created->data, text, length + 1);
+        *buffer = created;
+        return R_OK;
+    }
+    RHeapBuffer* held = *buffer;
+    const int oldSize = held->size;
+    if (oldSize < 1 || held->data[oldSize - 1] != '\0') {
+        // A buffer made elsewhere without a terminator: the text and its terminator are added.
+        return RHeapBuffer::Append(held, text, n + 1) == 0 ? R_OK : R_E_OUT_OF_MEMORY;
+    }
+    // The stored text ends in its terminator; the new text replaces it and brings its own.
+    if (RHeapBuffer::Append(held, text, n) != 0) {
+        return R_E_OUT_OF_MEMORY;
+    }
+    std::memmove(held->data + oldSize - 1, held->data + oldSize, length);
+    held->data[oldSize - 1 + n] = '\0';
+    return R_OK;
+}
+
+void AppendPropertyLine(const char* name, RHeapBuffer** buffer, const char* value) {
+    if (value == nullptr || value[0] == '\0') {
+        return;
+    }
+    AppendToHeapString(name, buffer);
+    if (std::strncmp(value, "VALUE=", 6) == 0 || std::strncmp(value, "TZID=", 5) == 0) {
+        AppendToHeapString(";", buffer);
+    } else if (value[0] != ':' && value[0] != ';') {
+        AppendToHeapString(":", buffer);
+    }
+    AppendToHeapString(value, buffer);
+    AppendToHeapString("\r\n", buffer);
+}
+
+void AppendDateTimeLine(const char* name, RIcsDateTime* value, RHeapBuffer** buffer) {
+    if (value == nullptr) {
+        return;
+    }
+    const char* text = value->GetIcsValue(true);
+    if (text == nullptr || text[0] == '\0') {
+        return;
+    }
+    AppendToHeapString(name, buffer);
+    if (value->dateOnly) {
+        AppendToHeapString(";VALUE=DATE", buffer);
+    }
+    if (text[0] != ':' && text[0] != ';') {
+        AppendToHeapString(":", buffer);
+    }
+    AppendToHeapString(text, buffer);
+    AppendToHeapString("\r\n", buffer);
+}
+
+void AppendSequenceLine(RHeapBuffer** buffer, std::int32_t n) {
+    char line[32];
+    std::snprintf(line, sizeof line, "SEQUENCE:%d\r\n", static_cast<int>(n));
+    AppendToHeapString(line, buffer);
+}
+
+void AppendUtcOffsetLine(RHeapBuffer** buffer, const char* name, const RIcsUtcOffset& offset) {
+    const bool negative = offset.hours < 0 || offset.minutes < 0;
+    char value[32];
+    std::snprintf(value, sizeof value, ":%c%02d%02d\r\n", negative ? '-' : '+', std::abs(static_cast<int>(offset.hours)),
+                  std::abs(static_cast<int>(offset.minutes)));
+    AppendToHeapString(name, buffer);
+    AppendToHeapString(value, buffer);
+}
+
+void AppendIntList(const std::int32_t* list, std::size_t capacity, RHeapBuffer** buffer) {
+    if (list == nullptr) {
+        return;
+    }
+    char number[16];
+    for (std::size_t i = 0; i < capacity && list[i] != 0; ++i) {
+        std::snprintf(number, sizeof number, i == 0 ? "%d" : ",%d", static_cast<int>(list[i]));
+        AppendToHeapString(number, buffer);
+    }
+}
+
+void AppendByDay(RHeapBuffer** buffer, std::uint32_t mask, std::int32_t ordinal) {
+    static constexpr const char* kDays[7] = {"SU", "MO", "TU", "WE", "TH", "FR", "SA"};
+    if (ordinal != 0) {
+        char number[16];
+        std::snprintf(number, sizeof number, "%d", static_cast<int>(ordinal));
+        AppendToHeapString(number, buffer);
+    }
+    for (unsigned day = 0; day < 7; ++day) {
+        if ((mask & (1u << day)) == 0) {
+            continue;
+        }
+        AppendToHeapString(kDays[day], buffer);
+        // A comma when a later day of the week follows.
+        if ((mask & ~((2u << day) - 1) & 0x7Fu) != 0) {
+            AppendToHeapString(",", buffer);
+        }
+    }
+}

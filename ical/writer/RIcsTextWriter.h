@@ -1,0 +1,30 @@
+#pragma once
+// The line writers of the iCalendar writer. Text is appended to a heap buffer that holds one
+// NUL-terminated text (created on the first append). Values are written as stored: no TEXT
+// escaping and no line folding. A buffer that cannot grow is left as it was.
+#include <cstddef>
+#include <cstdint>
+
+#include "foundation/ResultCodes.h"
+#include "foundation/memory/RHeapBuffer.h"
+#include "ical/value/IcsValueParsers.h"
+
+class RIcsDateTime;
+
+// Appends text; nothing for a null or empty text. R_E_INVALID_ARGUMENT for a null buffer
+// pointer, R_E_OUT_OF_MEMORY when the buffer cannot be made or grown.
+RResult AppendToHeapString(const char* text, RHeapBuffer** buffer);
+// name, then ";" before a VALUE= or TZID= parameter, ":" unless the value starts with ':' or ';',
+// the value and CR LF. Nothing for a null or empty value.
+void AppendPropertyLine(const char* name, RHeapBuffer** buffer, const char* value);
+// name, ";VALUE=DATE" for a date-only value, the value's iCalendar form (Part of RIcsDateTime)
+// behind ":" and CR LF. Nothing for a null value or an empty form.
+void AppendDateTimeLine(const char* name, RIcsDateTime* value, RHeapBuffer** buffer);
+// "SEQUENCE:" n CR LF.
+void AppendSequenceLine(RHeapBuffer** buffer, std::int32_t n);
+// name ":" sign hours minutes (+0100, -0330) CR LF; seconds are not written.
+void AppendUtcOffsetLine(RHeapBuffer** buffer, const char* name, const RIcsUtcOffset& offset);
+// The entries of a 0-terminated list (at most capacity entries) in decimal, separated by ",".
+void AppendIntList(const std::int32_t* list, std::size_t capacity, RHeapBuffer** buffer);
+// The ordinal when not 0, then the days of the mask SU MO TU WE TH FR SA separated by ",".
+void AppendByDay(RHeapBuffer** buffer, std::uint32_t mask, std::int32_t ordinal);

@@ -1,0 +1,43 @@
+// The text of a VTIMEZONE with its DAYLIGHT and STANDARD blocks.
+#include "ical/model/RIcsTimeZone.h"
+#include "ical/model/RIcsTimeZoneComponent.h"
+#include "ical/recurrence/RIcsRecurrence.h"
+#include "ical/writer/RIcsTextWriter.h"
+
+namespace {
+
+// A rule's block, only when the rule exists and has a TZNAME.
+void AppendRuleBlock(const char* block, RIcsTimeZoneComponent* rule, RHeapBuffer** out) {
+    if (rule == nullptr || rule->GetTzName()[0] == '\0') {
+        return;
+    }
+    AppendToHeapString("BEGIN:", out);
+    AppendToHeapString(block, out);
+    AppendToHeapString("\r\n", out);
+    AppendPropertyLine("TZNAME", out, rule->GetTzName());
+    AppendUtcOffsetLine(out, "TZOFFSETFROM", rule->GetOffsetFrom());
+    AppendUtcOffsetLine(out, "TZOFFSETTO", rule->GetOffsetTo());
+    if (RIcsRecurrence* recurrence = rule->GetRecurrence()) {
+        AppendPropertyLine("RRULE", out, recurrence->GetText());
+    }
+    AppendDateTimeLine("DTSTART", rule->GetDtStart(), out);
+    AppendToHeapString("END:", out);
+    AppendToHeapString(block, out);
+    AppendToHeapString("\r\n", out);
+}
+
+}  // namespace
+
+const char* RIcsTimeZone::GetText() {
+    return text_.Get([this](RHeapBuffer**) { BuildText(); });
+}
+
+void RIcsTimeZone::BuildText() {
+    text_.Drop();
+    RHeapBuffer** out = text_.Buffer();
+    AppendToHeapString("BEGIN:VTIMEZONE\r\n", out);
+    AppendPropertyLine("TZID", out, GetTzid());
+    AppendRuleBlock("DAYLIGHT", daylight_, out);
+    AppendRuleBlock("STANDARD", standard_, out);
+    AppendToHeapString("END:VTIMEZONE\r\n", out);
+}

@@ -40,6 +40,13 @@ fuzz() {  # fuzz <seconds>: builds the iCalendar parser's fuzz target with clang
     rm -rf "$corpus"
 }
 
+thread_check() {  # ThreadSanitizer run of the CalDAV tests that share one calendar or connection between threads
+    cmake -S . -B build-tsan -DORVANE_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug \
+        -DCMAKE_CXX_FLAGS=-fsanitize=thread -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread
+    cmake --build build-tsan -j "$(nproc)" --target dav_tests
+    TSAN_OPTIONS=halt_on_error=1 ./build-tsan/tests/dav_tests --gtest_filter='CalDAVCalendar.TwoThreads*:WebDAVConnection.*'
+}
+
 run_tests() {  # run_tests <folder>
     (cd "$1" && ctest --output-on-failure -j "$(nproc)" --timeout 900)
 }
@@ -57,6 +64,7 @@ case "${1:-}" in
         build build-sanitize -DORVANE_SANITIZE=ON -DORVANE_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
         ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_tests build-sanitize
         fuzz 60
+        thread_check
         ;;
     *)
         echo "usage: bash build.sh run|test" >&2

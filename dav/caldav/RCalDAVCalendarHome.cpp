@@ -1,0 +1,238 @@
+#include "dav/caldav/RCalDAVCalendarHome.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "dav/caldav/CalDAVRequestBodies.h"
+#include "dav/http/StatusLine.h"
+#include "dav/xml/DavNamespaces.h"
+#include "dav/xml/MultistatusParse.h"
+
+using platform::xml::XmlNode;
+
+namespace {
+using Guard = std::lock_guard<std::recursive_mutex>;
+
+// The leading decimal number of a text, 0 without one.
+int LeadingNumber(const std::string& text) {
+    const char* p = text.c_str();
+    while (*p == ' ' || *p == '\t') ++p;
+    const long long value = std::strtoll(p, nullptr, 10);
+    return value > 2147483647LL || value < -2147483647LL ? 0 : static_cast<int>(value);
+}
+
+}  // namespace
+
+RCalDAVCalendarHome::RCalDAVCalendarHome() = default;
+
+RCalDAVCalendarHome::~RCalDAVCalendarHome() {
+    SafeRelease(connection_);
+    ReleaseCalendars();
+}
+
+void RCalDAVCalendarHome::ReleaseCalendars() {
+    for (RListNode* node = calendars_.head; node != nullptr; node = node->next) {
+        static_cast<RCalDAVCalendar*>(node->payload)->Release();
+    }
+    calendars_.RemoveAll();
+}
+
+RResult RCalDAVCalendarHome::Open(const char* host, int port, const char* homePath, bool secure, const char* user,
+                                  const char* password) {
+    Guard guard(mutex_);
+    SafeRelease(connection_);
+    connection_ = new (std::nothrow) RWebDAVConnection();
+    if (connection_ == nullptr) return R_E_OUT_OF_MEMORY;
+    ReleaseCalendars();
+    const RResult result = connection_->Initialize(host, port, secure, user, password);
+    if (result != 0) return result;
+    return connection_->SetPath(homePath);
+}
+
+RResult RCalDAVCalendarHome::SetUserAgent(const char* text) {
+    Guard guard(mutex_);
+    if (connection_ != nullptr) connection_->SetUserAgent(text);
+    for (RListNode* node = calendars_.head; node != nullptr; node = node->next) {
+        static_cast<RCalDAVCalendar*>(node->payload)->SetUserAgent(text);
+    }
+    return 0;
+}
+
+RResult RCalDAVCalendarHome::GetConnection(RWebDAVConnection** out) {
+    Guard guard(mutex_);
+    if (out == nullptr) return R_E_INVALID_ARGUMENT;
+    *out = connection_;
+    if (connection_ != nullptr) connection_->AddRef();
+    return 0;
+}
+
+RResult RCalDAVCalendarHome::SetCredentials(const char* user, const char* password) {
+    Guard guard(mutex_);
+    if (connection_ != nullptr) connection_->SetCredentials(user, password);
+    for (RListNode* node = calendars_.head; node != nullptr; node = node->next) {
+        static_cast<RCalDAVCalendar*>(node->payload)->SetCredentials(user, password);
+    }
+    return 0;
+}
+
+RResult RCalDAVCalendarHome::SetBearerToken(const char* token) {
+    Guard guard(mutex_);
+    if (connection_ != nullptr) connection_->SetBearerToken(token);
+    for (RListNode* node = calendars_.head; node != nullptr; node = node->next) {
+        static_cast<RCalDAVCalendar*>(node->payload)->SetBearerToken(token);
+    }
+    return 0;
+}
+
+RResult RCalDAVCalendarHome::LoadCalendars() {
+    Guard guard(mutex_);
+    if (connection_ == nullptr) return R_E_INVALID_ARGUMENT;
+    const RResult result = connection_->Propfind(kDepth1Headers, kCalendarHomeBody);
+    if (!RSucceeded(result)) return result;
+    RHeapBuffer* body = connection_->ReadResponse();
+    return body != nullptr ? ParseCalendars(body->data) : result;
+}
+
+RResult RCalDAVCalendarHome::ParseCalendars(const char* body) {
+    Guard guard(mutex_);
+    std::unique_ptr<platform::xml::XmlDocument> doc;
+    const RResult loaded = LoadMultistatus(body, doc);
+    if (loaded != 0 || !doc) return loaded;
+    return WalkMultistatus(doc->Root());
+}
+
+RResult RCalDAVCalendarHome::WalkMultistatus(const XmlNode& node) {
+    if (node.Is("response", kDavNamespace)) {
+        RCalDAVCalendar* current = nullptr;
+        return ParseResponseNode(node, current, nullptr, XmlNode());
+    }
+    for (auto child = node.FirstChild(); child; child = child.NextSibling()) {
+        const RResult result = WalkMultistatus(child);
+        if (result != 0) return result;
+    }
+    return 0;
+}
+
+RResult RCalDAVCalendarHome::ParseResponseNode(const XmlNode& node, RCalDAVCalendar*& current, int* statusHolder,
+                                               const XmlNode& parent) {
+    if (statusHolder != nullptr && *statusHolder >= 400) return 0;
+    const std::string_view name = node.LocalName();
+    const std::string_view parentName = parent ? parent.LocalName() : std::string_view();
+
+    if (name == "href") {
+        if (parentName == "source") {
+            if (current != nullptr) current->SetSourceUrl(node.Text().c_str());
+            return 0;
+        }
+        // Only the response's own href names a collection; hrefs inside properties
+        // (free-busy set, default calendar...) are values, not calendars.
+        if (node.NamespaceUri() == kDavNamespace && parent.Is("response", kDavNamespace)) {
+            return FindOrCreateCalendar(node.Text().c_str(), current);
+        }
+        return 0;
+    }
+    if (parentName == "resourcetype") {
+        if (current != nullptr) current->AddResourceType(std::string(name).c_str());
+        return 0;
+    }
+    if (parentName == "supported-calendar-component-set") {
+        if (current != nullptr) current->AddSupportedComponent(node.Markup().c_str());
+        return 0;
+    }
+    if (node.Is("status", kDavNamespace)) {
+        const int status = ParseStatusLine(node.Text());
+        if (current != nullptr) current->SetStatus(status);
+        if (statusHolder != nullptr) *statusHolder = status;
+        return 0;
+    }
+    if (node.Is("propstat", kDavNamespace)) {
+        if (current != nullptr && current->GetStatus() == 200) return 0;
+        int fresh = 0;
+        for (auto child = node.FirstChild(); child; child = child.NextSibling()) {
+            const RResult result = ParseResponseNode(child, current, &fresh, node);
+            if (result != 0) return result;
+        }
+        return 0;
+    }
+    if (node.Is("owner", kDavNamespace)) {
+        if (current != nullptr) current->SetOwner(HrefValueText(node));
+        return 0;
+    }
+    if (node.Is("displayname", kDavNamespace)) {
+        if (current != nullptr) current->SetDisplayName(node.Text().c_str());
+        return 0;
+    }
+    if (node.Is("privilege", kDavNamespace)) {
+        if (current != nullptr) current->AddPrivilege(node.Text().c_str());
+        return 0;
+    }
+    if (node.Is("calendar-color", kAppleICalNamespace)) {
+        if (current != nullptr) current->SetColor(node.Text().c_str());
+        return 0;
+    }
+    if (node.Is("calendar-order", kAppleICalNamespace)) {
+        if (current != nullptr) current->SetOrder(LeadingNumber(node.Text()));
+        return 0;
+    }
+    if (node.Is("getctag", kDavNamespace)) {
+        if (current != nullptr) current->SetCtag(node.Text().c_str());
+        return 0;
+    }
+    if (name == "bulk-requests") return 0;
+    for (auto child = node.FirstChild(); child; child = child.NextSibling()) {
+        const RResult result = ParseResponseNode(child, current, statusHolder, node);
+        if (result != 0) return result;
+    }
+    return 0;
+}
+
+RResult RCalDAVCalendarHome::FindOrCreateCalendar(const char* href, RCalDAVCalendar*& current) {
+    if (href == nullptr || connection_ == nullptr) return R_E_INVALID_ARGUMENT;
+    if (RCalDAVCalendar* found = FindByHref(href); found != nullptr) {
+        current = found;
+        return 0;
+    }
+    current = nullptr;
+    auto* calendar = new (std::nothrow) RCalDAVCalendar();
+    if (calendar == nullptr) return 0;
+    CStringA host, user, password, token;
+    int port = 0;
+    bool secure = false;
+    connection_->GetServer(&host, &port, nullptr, &secure);
+    connection_->GetCredentials(&user, &password);
+    connection_->GetBearerToken(&token);
+    const RResult result = calendar->Open(host, port, href, secure, user, password);
+    calendar->SetUserAgent(connection_->GetUserAgent());
+    calendar->SetBearerToken(token);
+    if (result != 0 || calendars_.AddTail(calendar) != 0) {
+        // Not listed: nobody would release it later.
+        calendar->Release();
+        return result != 0 ? result : R_E_OUT_OF_MEMORY;
+    }
+    current = calendar;
+    return 0;
+}
+
+int RCalDAVCalendarHome::GetCalendarCount() {
+    Guard guard(mutex_);
+    return calendars_.count;
+}
+
+RCalDAVCalendar* RCalDAVCalendarHome::GetAt(int index) {
+    Guard guard(mutex_);
+    if (index < 0 || index >= calendars_.count) return nullptr;
+    return static_cast<RCalDAVCalendar*>(calendars_.PayloadAt(index));
+}
+
+RCalDAVCalendar* RCalDAVCalendarHome::FindByHref(const char* href) {
+    Guard guard(mutex_);
+    if (href == nullptr) return nullptr;
+    for (RListNode* node = calendars_.head; node != nullptr; node = node->next) {
+        auto* calendar = static_cast<RCalDAVCalendar*>(node->payload);
+        CStringA path;
+        calendar->GetHref(&path);
+        if (path == CStringA(href)) return calendar;
+    }
+    return nullptr;
+}

@@ -1,0 +1,49 @@
+#pragma once
+// The calendar-home collection of one principal: lists the collections under it with one
+// Depth 1 PROPFIND and keeps one RCalDAVCalendar per collection href, in the order their hrefs
+// first appeared. The list only grows; a listed calendar keeps the properties of the first
+// listing that gave it a 200 propstat.
+//
+// Listing and lookups hold the home's recursive lock.
+#include "foundation/ResultCodes.h"
+
+#include <mutex>
+#include <string_view>
+
+#include "dav/caldav/RCalDAVCalendar.h"
+#include "dav/http/RWebDAVConnection.h"
+#include "foundation/memory/RList.h"
+#include "foundation/memory/RefCounted.h"
+#include "platform/xml/XmlDocument.h"
+
+class RCalDAVCalendarHome : public RRefCounted {
+public:
+    RCalDAVCalendarHome();
+    ~RCalDAVCalendarHome() override;
+
+    virtual RResult Open(const char* host, int port, const char* homePath, bool secure, const char* user, const char* password);
+    virtual RResult SetUserAgent(const char* text);
+    virtual RResult GetConnection(RWebDAVConnection** out);
+    virtual RResult SetCredentials(const char* user, const char* password);
+    virtual RResult SetBearerToken(const char* token);
+    virtual RResult LoadCalendars();
+    // R_E_BAD_FORMAT for a body that is not well-formed XML; the list is left as it was.
+    virtual RResult ParseCalendars(const char* body);
+    virtual int GetCalendarCount();
+    // Borrowed pointers (no reference added); null when out of range or not listed.
+    virtual RCalDAVCalendar* GetAt(int index);
+    virtual RCalDAVCalendar* FindByHref(const char* href);
+
+    RResult WalkMultistatus(const platform::xml::XmlNode& node);
+    // Reads one DAV:response (walked in place, so inherited namespace declarations hold).
+    RResult ParseResponseNode(const platform::xml::XmlNode& node, RCalDAVCalendar*& current, int* statusHolder,
+                              const platform::xml::XmlNode& parent);
+    RResult FindOrCreateCalendar(const char* href, RCalDAVCalendar*& current);
+
+private:
+    void ReleaseCalendars();
+
+    std::recursive_mutex mutex_;
+    RWebDAVConnection* connection_ = nullptr;
+    RList calendars_;
+};

@@ -1,0 +1,324 @@
+#include "dav/caldav/RCalDAVPrincipal.h"
+
+#include <new>
+
+#include "dav/caldav/CalDAVRequestBodies.h"
+#include "dav/discovery/Discovery.h"
+#include "dav/discovery/ProviderNames.h"
+#include "dav/http/CrackUrl.h"
+#include "dav/xml/DavNamespaces.h"
+#include "dav/xml/MultistatusParse.h"
+#include "platform/dns/SrvLookup.h"
+
+namespace {
+
+bool IsAbsoluteHttpUrl(const CStringA& text) {
+    CStringA lower = text.Left(8);
+    lower.MakeLower();
+    return lower.Find("http://") == 0 || lower.Find("https://") == 0;
+}
+
+// Failures that send discovery on to the next well-known path: HTTP statuses of 400 and more
+// and the transport's error numbers (the program's own codes are negative).
+bool MovesOn(RResult result) { return result >= 400; }
+
+}  // namespace
+
+RCalDAVPrincipal::RCalDAVPrincipal() = default;
+
+RCalDAVPrincipal::~RCalDAVPrincipal() {
+    SafeRelease(home_);
+    SafeRelease(principal_);
+    SafeRelease(wellKnown_);
+}
+
+CStringA RCalDAVPrincipal::HostName() const {
+    CStringA host;
+    if (principal_ != nullptr) principal_->GetServer(&host, nullptr, nullptr, nullptr);
+    return host.MakeLower();
+}
+
+RResult RCalDAVPrincipal::Connect(const char* host, const char* path, int port, bool secure, const char* user,
+                                  const char* password) {
+    SafeRelease(principal_);
+    SafeRelease(wellKnown_);
+    principal_ = new (std::nothrow) RWebDAVConnection();
+    if (principal_ == nullptr) return R_E_OUT_OF_MEMORY;
+    RResult result = principal_->Initialize(host, port, secure, user, password);
+    if (result == 0) result = principal_->SetPath(path);
+    principal_->SetUserAgent(userAgent_);
+    if (result != 0) return result;
+    wellKnown_ = new (std::nothrow) RWebDAVConnection();
+    if (wellKnown_ == nullptr) return R_E_OUT_OF_MEMORY;
+    result = wellKnown_->Initialize(host, port, secure, user, password);
+    if (result == 0) result = wellKnown_->SetPath(kWellKnownCalDavPath);
+    wellKnown_->SetUserAgent(userAgent_);
+    return result;
+}
+
+RResult RCalDAVPrincipal::ConnectToHost(const char* host, int port, bool secure, const char* user, const char* password) {
+    const CStringA target = CStringA(host) == kGoogleOldCalDavHost ? CStringA(kGoogleCalDavV2Host) : CStringA(host);
+    const CStringA path = BuildPrincipalPath(target, user);
+    return Connect(target, path, port, secure, user, password);
+}
+
+RResult RCalDAVPrincipal::ConnectByUrl(const char* user, const char* password, const char* url) {
+    CStringA host, path;
+    int port = 0;
+    bool secure = false;
+    const RResult result = CrackServerUrl(url, &host, &path, &port, &secure);
+    if (result != 0) return result;
+    return Connect(host, path, port, secure, user, password);
+}
+
+RResult RCalDAVPrincipal::DiscoverBySrv(const char* mailAddress, const char* password) {
+    const CStringA address = mailAddress;
+    const int at = address.Find('@');
+    const CStringA domain = at >= 0 ? address.Mid(at + 1) : CStringA();
+    CStringA host;
+    int port = 0;
+    bool secure = true;
+    if (LookupSrvRecord("_caldavs", domain, &host, &port) != 0) {
+        secure = false;
+        const RResult plain = LookupSrvRecord("_caldav", domain, &host, &port);
+        if (plain == static_cast<RResult>(platform::dns::DNS_ERROR_RCODE_NAME_ERROR)) {
+            if (at < 0) return plain;
+            host = domain;
+            port = 443;
+            secure = true;
+        } else if (plain != 0) {
+            return plain;
+        }
+    }
+    return ConnectToHost(host, port, secure, mailAddress, password);
+}
+
+RResult RCalDAVPrincipal::SetUserAgent(const char* text) {
+    userAgent_ = text;
+    if (principal_ != nullptr) principal_->SetUserAgent(text);
+    if (wellKnown_ != nullptr) wellKnown_->SetUserAgent(text);
+    if (home_ != nullptr) home_->SetUserAgent(text);
+    return 0;
+}
+
+RResult RCalDAVPrincipal::SetServer(const char* host, int port, const char* path) {
+    return principal_ != nullptr ? principal_->SetServer(host, port, path) : 0;
+}
+
+RResult RCalDAVPrincipal::SetCredentials(const char* user, const char* password) {
+    if (principal_ != nullptr) principal_->SetCredentials(user, password);
+    if (wellKnown_ != nullptr) wellKnown_->SetCredentials(user, password);
+    if (home_ != nullptr) home_->SetCredentials(user, password);
+    return 0;
+}
+
+RResult RCalDAVPrincipal::SetBearerToken(const char* token) {
+    if (principal_ != nullptr) principal_->SetBearerToken(token);
+    if (wellKnown_ != nullptr) wellKnown_->SetBearerToken(token);
+    if (home_ != nullptr) home_->SetBearerToken(token);
+    return 0;
+}
+
+RResult RCalDAVPrincipal::GetAuthCode(CStringA* out) {
+    if (out != nullptr) *out = authCode_;
+    return 0;
+}
+
+RResult RCalDAVPrincipal::SetAuthCode(const char* code) {
+    if (authCode_ != CStringA(code)) {
+        authCode_ = code;
+        Authorize();
+    }
+    return 0;
+}
+
+RResult RCalDAVPrincipal::Authorize() {
+    // No authorisation code can be obtained here, so no exchange runs: the (empty) access
+    // token of the sign-in goes to every connection.
+    accessToken_.Empty();
+    SetBearerToken(accessToken_);
+    return 0;
+}
+
+RResult RCalDAVPrincipal::GetServerUrl(CStringA* out) {
+    if (out == nullptr || principal_ == nullptr) return 0;
+    CStringA host, path;
+    int port = 0;
+    bool secure = false;
+    principal_->GetServer(&host, &port, &path, &secure);
+    out->Format("http%s://%s:%d%s", secure ? "s" : "", host.GetString(), port, path.GetString());
+    return 0;
+}
+
+RResult RCalDAVPrincipal::GetCalendarHomeSet(CStringA* out) {
+    if (out != nullptr) *out = calendarHomeSet_;
+    return 0;
+}
+
+RResult RCalDAVPrincipal::GetScheduleInboxUrl(CStringA* out) {
+    if (out != nullptr) *out = scheduleInboxUrl_;
+    return 0;
+}
+
+RResult RCalDAVPrincipal::GetScheduleOutboxUrl(CStringA* out) {
+    if (out != nullptr) *out = scheduleOutboxUrl_;
+    return 0;
+}
+
+RResult RCalDAVPrincipal::GetConnection(RWebDAVConnection** out) {
+    if (out == nullptr) return R_E_INVALID_ARGUMENT;
+    *out = principal_;
+    return 0;
+}
+
+RResult RCalDAVPrincipal::GetPrincipalUrl(CStringA* out) {
+    if (out != nullptr) *out = principalUrl_;
+    return 0;
+}
+
+bool RCalDAVPrincipal::IsDiscovered() { return discovered_; }
+
+void RCalDAVPrincipal::PointPrincipalAt(const CStringA& url, RWebDAVConnection& base) {
+    CStringA host, path, user, password;
+    int port = 0;
+    bool secure = false;
+    if (IsAbsoluteHttpUrl(url)) {
+        if (CrackServerUrl(url, &host, &path, &port, &secure) != 0) return;
+    } else {
+        base.GetServer(&host, &port, nullptr, &secure);
+        path = url;
+    }
+    principal_->GetCredentials(&user, &password);
+    principal_->SetServer(host, port, path);
+    // SetServer guesses the scheme from the port; the URL or the base connection knows it.
+    principal_->Initialize(host, port, secure, user, password);
+}
+
+RResult RCalDAVPrincipal::DiscoverPrincipal() {
+    if (wellKnown_ == nullptr) return R_E_INVALID_ARGUMENT;
+    const char* const fallbacks[] = {nullptr, "/.well-known/", "/"};
+    RResult result = 0;
+    for (const char* path : fallbacks) {
+        if (path != nullptr) wellKnown_->SetPath(path);
+        result = wellKnown_->Propfind(kDepth0Headers, kDiscoveryBody);
+        if (MovesOn(result)) continue;
+        if (!RSucceeded(result)) return result;
+        RHeapBuffer* body = wellKnown_->ReadResponse();
+        if (body == nullptr) return result;
+        CStringA url;
+        const RResult parsed = ParseDiscoveryResponse(body->data, url);
+        if (parsed != 0) return parsed;
+        if (url.IsEmpty()) {
+            // Some servers answer a well-known path successfully but name no principal there.
+            continue;
+        }
+        if (principal_ != nullptr) {
+            principalUrl_ = url;
+            PointPrincipalAt(url, *wellKnown_);
+        }
+        discovered_ = true;
+        return 0;
+    }
+    return RSucceeded(result) ? 0 : result;
+}
+
+RResult RCalDAVPrincipal::ParseDiscoveryResponse(const char* body, CStringA& url) {
+    std::unique_ptr<platform::xml::XmlDocument> doc;
+    const RResult loaded = LoadMultistatus(body, doc);
+    if (loaded != 0 || !doc) return loaded;
+    const auto root = doc->Root();
+    // An empty element (a property the server does not have) names nothing.
+    if (const auto node = root.FindDescendant("principal-URL", kDavNamespace); node) {
+        const CStringA text = HrefValueText(node);
+        if (!text.IsEmpty()) url = text;
+    }
+    if (const auto node = root.FindDescendant("current-user-principal", kDavNamespace); node) {
+        const CStringA text = HrefValueText(node);
+        if (!text.IsEmpty()) url = text;
+    }
+    return 0;
+}
+
+RResult RCalDAVPrincipal::LoadProperties() {
+    if (principal_ == nullptr) return R_E_INVALID_ARGUMENT;
+    RResult result = principal_->Propfind(kDepth0Headers, kPrincipalPropertiesBody);
+    if (result == 404 || result == 405 || result == 410) {
+        const RResult discovered = DiscoverPrincipal();
+        if (!RSucceeded(discovered)) return discovered;
+        result = principal_->Propfind(kDepth0Headers, kPrincipalPropertiesBody);
+    }
+    if (!RSucceeded(result)) return result;
+    RHeapBuffer* body = principal_->ReadResponse();
+    return body != nullptr ? ParseProperties(body->data) : result;
+}
+
+RResult RCalDAVPrincipal::ParseProperties(const char* body) {
+    std::unique_ptr<platform::xml::XmlDocument> doc;
+    const RResult loaded = LoadMultistatus(body, doc);
+    if (loaded != 0 || !doc) return loaded;
+    const auto root = doc->Root();
+    auto take = [&](const char* name, const char* ns, CStringA& field, bool href) {
+        if (const auto node = root.FindDescendant(name, ns); node) field = href ? HrefValueText(node) : CStringA(node.Text());
+    };
+    take("displayname", kDavNamespace, displayName_, false);
+    take("principal-URL", kDavNamespace, principalUrl_, true);
+    take("calendar-home-set", kCalDavNamespace, calendarHomeSet_, true);
+    take("schedule-inbox-URL", kCalDavNamespace, scheduleInboxUrl_, true);
+    take("schedule-outbox-URL", kCalDavNamespace, scheduleOutboxUrl_, true);
+    take("calendar-user-address-set", kCalDavNamespace, calendarUserAddressSet_, true);
+    take("xmpp-uri", kCalendarServerNamespace, xmppUri_, false);
+    take("principal-collection-set", kDavNamespace, principalCollectionSet_, true);
+    if (const auto node = root.FindDescendant("supported-report-set", kDavNamespace); node) {
+        supportedReportSet_ = CStringA(node.Markup());
+    }
+    return 0;
+}
+
+RResult RCalDAVPrincipal::LoadCalendarHome(bool full) {
+    if (home_ == nullptr) {
+        if (principal_ == nullptr) return R_E_INVALID_ARGUMENT;
+        home_ = new (std::nothrow) RCalDAVCalendarHome();
+        if (home_ == nullptr) return R_E_OUT_OF_MEMORY;
+        CStringA host, user, password, token;
+        int port = 0;
+        bool secure = false;
+        principal_->GetServer(&host, &port, nullptr, &secure);
+        principal_->GetCredentials(&user, &password);
+        principal_->GetBearerToken(&token);
+        // The home always lives on the principal's server: an absolute home URL gives its path.
+        if (IsAbsoluteHttpUrl(calendarHomeSet_)) {
+            CStringA path;
+            CrackUrl(calendarHomeSet_, &path, nullptr, nullptr, nullptr);
+            calendarHomeSet_ = path;
+        }
+        const RResult opened = home_->Open(host, port, calendarHomeSet_, secure, user, password);
+        home_->SetUserAgent(principal_->GetUserAgent());
+        home_->SetBearerToken(token);
+        if (opened != 0) return opened;
+    }
+    return home_->LoadCalendars();
+}
+
+int RCalDAVPrincipal::GetCalendarCount() { return home_ != nullptr ? home_->GetCalendarCount() : 0; }
+
+RCalDAVCalendar* RCalDAVPrincipal::GetCalendarAt(int index) { return home_ != nullptr ? home_->GetAt(index) : nullptr; }
+
+RCalDAVCalendar* RCalDAVPrincipal::FindCalendar(const char* href) { return home_ != nullptr ? home_->FindByHref(href) : nullptr; }
+
+bool RCalDAVPrincipal::ApplyPrincipalUrl() {
+    if (principal_ == nullptr) return false;
+    CStringA host, path, urlHost, urlPath;
+    int port = 0, urlPort = 0;
+    principal_->GetServer(&host, &port, &path, nullptr);
+    if (IsAbsoluteHttpUrl(principalUrl_)) CrackUrl(principalUrl_, &urlPath, &urlHost, nullptr, &urlPort);
+    const bool differs = (!urlHost.IsEmpty() && !host.IsEmpty() && urlHost != host) || (urlPort != 0 && port != 0 && urlPort != port) ||
+                         (!urlPath.IsEmpty() && !path.IsEmpty() && urlPath != path) ||
+                         (!principalUrl_.IsEmpty() && !path.IsEmpty() && path != principalUrl_ && !(urlPath == path && urlHost == host && urlPort == port));
+    if (!differs) return false;
+    if (!urlHost.IsEmpty() && urlPort != 0) {
+        PointPrincipalAt(principalUrl_, *principal_);
+    } else {
+        principal_->SetPath(principalUrl_);
+    }
+    return true;
+}

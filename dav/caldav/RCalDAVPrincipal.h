@@ -1,0 +1,89 @@
+#pragma once
+// Finds a user's CalDAV server and principal and reads the principal's properties; owns the
+// principal connection (path = the principal's URL), the well-known connection used for
+// discovery, and the calendar home with its calendars.
+#include "foundation/ResultCodes.h"
+
+#include "dav/caldav/RCalDAVCalendar.h"
+#include "dav/caldav/RCalDAVCalendarHome.h"
+#include "dav/http/RWebDAVConnection.h"
+#include "foundation/memory/RefCounted.h"
+#include "platform/string/CString.h"
+
+inline constexpr char kDefaultCalDAVUserAgent[] = "RCalDAV 1.0";
+inline constexpr char kWellKnownCalDavPath[] = "/.well-known/caldav/";
+
+class RCalDAVPrincipal : public RRefCounted {
+public:
+    RCalDAVPrincipal();
+    ~RCalDAVPrincipal() override;
+
+    virtual RResult Connect(const char* host, const char* path, int port, bool secure, const char* user, const char* password);
+    virtual RResult ConnectToHost(const char* host, int port, bool secure, const char* user, const char* password);
+    virtual RResult ConnectByUrl(const char* user, const char* password, const char* url);
+    virtual RResult DiscoverBySrv(const char* mailAddress, const char* password);
+    virtual RResult SetUserAgent(const char* text);
+    virtual RResult SetServer(const char* host, int port, const char* path);
+    virtual RResult SetCredentials(const char* user, const char* password);
+    virtual RResult SetBearerToken(const char* token);
+    virtual RResult GetAuthCode(CStringA* out);
+    virtual RResult SetAuthCode(const char* code);
+    virtual RResult GetServerUrl(CStringA* out);
+    virtual RResult GetCalendarHomeSet(CStringA* out);
+    virtual RResult GetScheduleInboxUrl(CStringA* out);
+    virtual RResult GetScheduleOutboxUrl(CStringA* out);
+    // The principal connection, no reference added.
+    virtual RResult GetConnection(RWebDAVConnection** out);
+    virtual RResult GetPrincipalUrl(CStringA* out);
+    virtual RResult DiscoverPrincipal();
+    virtual RResult ParseDiscoveryResponse(const char* body, CStringA& url);
+    virtual bool IsDiscovered();
+    virtual RResult LoadProperties();
+    virtual RResult ParseProperties(const char* body);
+    virtual RResult LoadCalendarHome(bool full);
+    virtual int GetCalendarCount();
+    virtual RCalDAVCalendar* GetCalendarAt(int index);
+    virtual RCalDAVCalendar* FindCalendar(const char* href);
+
+    // The OAuth 2.0 sign-in. The browser flow is not available in this build: no code is ever
+    // obtained, so the access token is emptied on every connection and 0 is returned, as when
+    // the user does not finish signing in.
+    RResult Authorize();
+    // Re-points the principal connection at the stored principal URL when it names another
+    // place; true when it did.
+    bool ApplyPrincipalUrl();
+
+    // Read access for tests and the account's callers.
+    CStringA GetDisplayName() const { return displayName_; }
+    CStringA GetCalendarUserAddressSet() const { return calendarUserAddressSet_; }
+    CStringA GetSupportedReportSet() const { return supportedReportSet_; }
+    CStringA GetPrincipalCollectionSet() const { return principalCollectionSet_; }
+    CStringA GetXmppUri() const { return xmppUri_; }
+    CStringA GetAccessToken() const { return accessToken_; }
+    RWebDAVConnection* GetWellKnownConnection() const { return wellKnown_; }
+
+protected:
+    CStringA HostName() const;
+
+private:
+    // Points the principal connection at `url` (absolute: its own server and scheme; a path:
+    // the server and scheme of `base`).
+    void PointPrincipalAt(const CStringA& url, RWebDAVConnection& base);
+
+    CStringA displayName_;
+    CStringA principalUrl_;
+    CStringA calendarHomeSet_;
+    CStringA scheduleInboxUrl_;
+    CStringA scheduleOutboxUrl_;
+    CStringA calendarUserAddressSet_;
+    CStringA xmppUri_;
+    CStringA authCode_;
+    CStringA accessToken_;
+    CStringA principalCollectionSet_;
+    CStringA supportedReportSet_;
+    CStringA userAgent_ = kDefaultCalDAVUserAgent;
+    bool discovered_ = false;
+    RWebDAVConnection* wellKnown_ = nullptr;
+    RWebDAVConnection* principal_ = nullptr;
+    RCalDAVCalendarHome* home_ = nullptr;
+};

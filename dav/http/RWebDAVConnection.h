@@ -1,0 +1,107 @@
+#pragma once
+// The one HTTP(S) client of the program: talks to one server under one collection path with one
+// set of credentials, an optional bearer token and a user agent, and runs the WebDAV requests
+// synchronously. Keeps the last response body in a heap buffer it owns.
+//
+// Every operation holds the object's recursive lock, so a connection shared by two threads
+// never runs two requests at once; a caller that reads the response buffer after the request
+// holds Mutex() across both.
+// ResultCodes.h comes first: <memory> pulls in <unistd.h>, whose R_OK macro would break it.
+#include "foundation/ResultCodes.h"
+
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "foundation/memory/RHeapBuffer.h"
+#include "foundation/memory/RefCounted.h"
+#include "platform/string/CString.h"
+
+namespace platform::http {
+class HttpClient;
+class HttpConnection;
+class HttpRequest;
+}  // namespace platform::http
+
+inline constexpr char kDefaultWebDAVUserAgent[] = "RWebDAV 1.0";
+
+// Redirect statuses that re-target a request.
+constexpr bool IsRedirectStatus(RResult status) {
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+class RWebDAVConnection : public RRefCounted {
+public:
+    RWebDAVConnection();
+    ~RWebDAVConnection() override;
+
+    virtual RResult Initialize(const char* host, int port, bool secure, const char* user, const char* password);
+    virtual RResult GetServer(CStringA* host, int* port, CStringA* path, bool* secure);
+    virtual RResult SetServer(const char* host, int port, const char* path);
+    virtual RResult SetPath(const char* path);
+    virtual RResult GetCredentials(CStringA* user, CStringA* password);
+    virtual RResult SetCredentials(const char* user, const char* password);
+    virtual RResult GetBearerToken(CStringA* token);
+    // A token holding CR, LF or NUL could forge headers: R_E_INVALID_ARGUMENT, token unchanged.
+    virtual RResult SetBearerToken(const char* token);
+    virtual RResult SetUserAgent(const char* text);
+    virtual CStringA GetUserAgent();
+    virtual RResult Report(const char* headers, const char* body);
+    virtual RResult Propfind(const char* headers, const char* body);
+    virtual RResult Delete(const char* headers, const char* href);
+    virtual RResult Get(const char* headers, const char* href);
+    virtual RResult Put(const char* headers, const char* body, const char* href);
+    // A destination holding CR, LF or NUL: R_E_INVALID_ARGUMENT, nothing sent.
+    virtual RResult Move(const char* href, const char* destination, bool overwrite);
+    // The body of the last answer, NUL-terminated, or null when it had none. Owned by the
+    // connection until its next request or re-targeting.
+    virtual RHeapBuffer* ReadResponse();
+    // Re-targets the connection from the body of a redirect answer that named no Location.
+    virtual RResult FollowRedirect();
+
+    // The request engine behind the verb operations.
+    RResult SendRequest(const char* headers, const char* body, const char* verb, const char* href);
+
+    // "scheme://host[:port]" followed by `path` (encoded for a URL), as the Host header names
+    // the server: the port is left out when it is the scheme's default.
+    CStringA AbsoluteUrl(const char* path);
+
+    std::recursive_mutex& Mutex() { return mutex_; }
+
+private:
+    struct MovedTo {
+        CStringA href;  // the href whose request was answered with a redirect
+        CStringA path;  // where later requests for that href go
+    };
+
+    void FreeResponse();
+    void CloseRequest();
+    void CloseConnection();
+    CStringA ResourcePath(const char* verb, const char* href) const;
+    void HandleRedirect(const char* verb, const char* href);
+    RResult SendWithRedirects(const char* headers, const char* body, const char* verb, const char* href, int retries);
+    static bool LoggingOn();
+
+    std::recursive_mutex mutex_;
+    CStringA host_;
+    int port_ = 443;
+    bool secure_ = true;
+    CStringA user_;
+    CStringA password_;
+    CStringA bearerToken_;
+    CStringA path_ = "/";
+    MovedTo movedTo_;
+    CStringA userAgent_ = kDefaultWebDAVUserAgent;
+    std::unique_ptr<platform::http::HttpClient> client_;
+    std::unique_ptr<platform::http::HttpConnection> connection_;
+    std::unique_ptr<platform::http::HttpRequest> request_;
+    RHeapBuffer* response_ = nullptr;
+};
+
+// Reads the status of an answered request. The status text is given only for statuses of 300
+// and more (at most 4095 bytes). Returns 0 or the query's error number (status stays 0).
+RResult QueryStatus(platform::http::HttpRequest& request, int* status, CStringA* statusText);
+
+// Reads up to Content-Length bytes (8192 without the header, 0 reads nothing) of the answer's
+// body into `out`. Returns 0 or the read's error number.
+RResult ReadBodyByContentLength(platform::http::HttpRequest& request, std::string& out);

@@ -1,0 +1,18 @@
+#include "dav/xml/MultistatusParse.h"
+
+#include <cstring>
+
+#include "dav/xml/DavNamespaces.h"
+
+RResult LoadMultistatus(const char* xml, std::unique_ptr<platform::xml::XmlDocument>& doc) {
+    doc.reset();
+    const size_t length = xml != nullptr ? std::strlen(xml) : 0;
+    if (platform::xml::IsBlankText(xml, length)) return 0;
+    doc = platform::xml::XmlDocument::Parse(xml, length);
+    return doc ? 0 : R_E_BAD_FORMAT;
+}
+
+CStringA HrefValueText(platform::xml::XmlNode node) {
+    const auto href = node.FindChild("href", kDavNamespace);
+    return CStringA(href ? href.Text() : node.Text());
+}

@@ -1,0 +1,15 @@
+#pragma once
+// Loading of a multistatus body for the response classes.
+#include "foundation/ResultCodes.h"
+
+#include <memory>
+
+#include "platform/string/CString.h"
+#include "platform/xml/XmlDocument.h"
+
+// `doc` is the parsed body, or null for a blank one (0). R_E_BAD_FORMAT when the body holds
+// anything that is not a well-formed document.
+RResult LoadMultistatus(const char* xml, std::unique_ptr<platform::xml::XmlDocument>& doc);
+
+// The text of an href-valued property: its first DAV:href child, else its own text.
+CStringA HrefValueText(platform::xml::XmlNode node);

@@ -1,0 +1,239 @@
+#include "platform/http/HttpClient.h"
+
+#include <curl/curl.h>
+
+#include <cctype>
+#include <mutex>
+
+#include "platform/http/HeaderBlock.h"
+#include "platform/http/InternetErrors.h"
+#include "platform/http/UrlPath.h"
+
+namespace platform::http {
+namespace {
+
+constexpr long kConnectTimeoutSeconds = 30;
+constexpr long kLowSpeedBytes = 1;
+constexpr long kLowSpeedSeconds = 60;
+constexpr DWORD kReadChunk = 8192;
+
+void InitCurlOnce() {
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
+    }
+    return true;
+}
+
+std::string_view Trim(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n')) s.remove_suffix(1);
+    return s;
+}
+
+}  // namespace
+
+std::unique_ptr<HttpClient> HttpClient::Open(const char* userAgent, DWORD* error) {
+    InitCurlOnce();
+    std::unique_ptr<HttpClient> client(new HttpClient());
+    client->curl_ = curl_easy_init();
+    if (client->curl_ == nullptr) {
+        if (error != nullptr) *error = ERROR_INTERNET_INTERNAL_ERROR;
+        return nullptr;
+    }
+    client->userAgent_ = userAgent != nullptr ? userAgent : "";
+    // What stays the same for every request of this client.
+    CURL* curl = static_cast<CURL*>(client->curl_);
+    curl_easy_setopt(curl, CURLOPT_USERAGENT, client->userAgent_.c_str());
+    curl_easy_setopt(curl, CURLOPT_PROXY, "");
+    curl_easy_setopt(curl, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(curl, CURLOPT_COOKIEFILE, "");
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, kLowSpeedBytes);
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, kLowSpeedSeconds);
+    curl_easy_setopt(curl, CURLOPT_MAXCONNECTS, 1L);
+    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);
+    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &HttpRequest::OnHeader);
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &HttpRequest::OnBody);
+    if (error != nullptr) *error = 0;
+    return client;
+}
+
+HttpClient::~HttpClient() {
+    if (curl_ != nullptr) curl_easy_cleanup(static_cast<CURL*>(curl_));
+}
+
+HttpRequest::HttpRequest(HttpConnection& connection, std::string verb, std::string_view path, bool secure,
+                         const char* acceptTypes)
+    : connection_(connection), verb_(std::move(verb)) {
+    std::string host = connection.Host();
+    if (host.find(':') != std::string::npos && host.front() != '[') host = "[" + host + "]";
+    std::string encoded = EncodeUrlPath(path);
+    if (encoded.empty() || encoded.front() != '/') encoded.insert(encoded.begin(), '/');
+    url_ = std::string(secure ? "https://" : "http://") + host + ":" + std::to_string(connection.Port()) + encoded;
+    if (acceptTypes != nullptr && *acceptTypes != '\0') headers_.push_back(std::string("Accept: ") + acceptTypes);
+}
+
+void HttpRequest::AddHeaders(std::string_view block) {
+    for (auto& line : SplitHeaderBlock(block)) {
+        const std::string_view name = std::string_view(line).substr(0, line.find(':'));
+        bool replaced = false;
+        for (auto& existing : headers_) {
+            if (SameName(Trim(std::string_view(existing).substr(0, existing.find(':'))), Trim(name))) {
+                existing = line;
+                replaced = true;
+                break;
+            }
+        }
+        if (!replaced) headers_.push_back(std::move(line));
+    }
+}
+
+size_t HttpRequest::OnHeader(char* data, size_t size, size_t count, void* self) {
+    auto* request = static_cast<HttpRequest*>(self);
+    const std::string_view line(data, size * count);
+    if (line.rfind("HTTP/", 0) == 0) {
+        // A new answer (after an authentication round or a 100 Continue) replaces the last one.
+        request->responseHeaders_.clear();
+        request->statusText_.clear();
+        const size_t first = line.find(' ');
+        if (first != std::string_view::npos) {
+            const size_t second = line.find(' ', first + 1);
+            if (second != std::string_view::npos) request->statusText_ = std::string(Trim(line.substr(second + 1)));
+        }
+        return size * count;
+    }
+    const size_t colon = line.find(':');
+    if (colon != std::string_view::npos) {
+        request->responseHeaders_.emplace_back(std::string(Trim(line.substr(0, colon))), std::string(Trim(line.substr(colon + 1))));
+    }
+    return size * count;
+}
+
+size_t HttpRequest::OnBody(char* data, size_t size, size_t count, void* self) {
+    auto* request = static_cast<HttpRequest*>(self);
+    const size_t bytes = size * count;
+    if (request->body_.size() + bytes > kMaxResponseBytes) return 0;  // aborts the transfer
+    request->body_.append(data, bytes);
+    return bytes;
+}
+
+DWORD HttpRequest::Send(const char* body, size_t length) {
+    CURL* curl = static_cast<CURL*>(connection_.client_.curl_);
+    // A resend starts from a clean answer.
+    answered_ = false;
+    status_ = 0;
+    statusText_.clear();
+    responseHeaders_.clear();
+    body_.clear();
+    readOffset_ = 0;
+    ended_ = false;
+
+    // The handle is not reset between requests (a reset makes libcurl 7.88 lose track of its
+    // cookie-file list); every per-request option is set explicitly instead.
+    curl_easy_setopt(curl, CURLOPT_URL, url_.c_str());
+    curl_easy_setopt(curl, CURLOPT_FRESH_CONNECT, connection_.used_ ? 0L : 1L);
+    if (!connection_.user_.empty() || !connection_.password_.empty()) {
+        // More than one method: libcurl waits for the server's challenge before sending any.
+        curl_easy_setopt(curl, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC | CURLAUTH_DIGEST | CURLAUTH_NTLM));
+        curl_easy_setopt(curl, CURLOPT_USERNAME, connection_.user_.c_str());
+        curl_easy_setopt(curl, CURLOPT_PASSWORD, connection_.password_.c_str());
+    } else {
+        curl_easy_setopt(curl, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC));
+        curl_easy_setopt(curl, CURLOPT_USERNAME, nullptr);
+        curl_easy_setopt(curl, CURLOPT_PASSWORD, nullptr);
+    }
+    curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
+    curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, verb_ == "GET" ? nullptr : verb_.c_str());
+    if (body != nullptr && length > 0) {
+        curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(length));
+        curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body);
+    } else if (verb_ == "PUT") {
+        curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(0));
+        curl_easy_setopt(curl, CURLOPT_POSTFIELDS, "");
+    }
+
+    curl_slist* list = nullptr;
+    bool hasContentType = false;
+    for (const auto& line : headers_) {
+        list = curl_slist_append(list, line.c_str());
+        if (SameName(Trim(std::string_view(line).substr(0, line.find(':'))), "Content-Type")) hasContentType = true;
+    }
+    list = curl_slist_append(list, "Expect:");
+    // Without a caller's type libcurl would label a body as a form.
+    if (!hasContentType && body != nullptr && length > 0) list = curl_slist_append(list, "Content-Type:");
+    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, list);
+    curl_easy_setopt(curl, CURLOPT_HEADERDATA, this);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, this);
+
+    const CURLcode code = curl_easy_perform(curl);
+    connection_.used_ = true;
+    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, nullptr);
+    curl_slist_free_all(list);
+    if (code != CURLE_OK) {
+        // A body cut short is no answer: nothing of it may be read as if it were whole.
+        body_.clear();
+        long status = 0;
+        curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+        status_ = status;
+        answered_ = status != 0;
+        return MapCurlError(code);
+    }
+    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status_);
+    answered_ = true;
+    return 0;
+}
+
+DWORD HttpRequest::QueryStatusCode(std::string& out) const {
+    out.clear();
+    if (!answered_) return ERROR_HTTP_INVALID_SERVER_RESPONSE;
+    out = std::to_string(status_);
+    return 0;
+}
+
+DWORD HttpRequest::QueryStatusText(std::string& out) const {
+    out.clear();
+    if (!answered_) return ERROR_HTTP_INVALID_SERVER_RESPONSE;
+    out = statusText_;
+    return 0;
+}
+
+bool HttpRequest::QueryHeader(std::string_view name, std::string& out) const {
+    for (auto it = responseHeaders_.rbegin(); it != responseHeaders_.rend(); ++it) {
+        if (SameName(it->first, name)) {
+            out = it->second;
+            return true;
+        }
+    }
+    return false;
+}
+
+DWORD HttpRequest::QueryDataAvailable(DWORD& count) const {
+    count = 0;
+    if (ended_ || !answered_) return 0;
+    const size_t left = body_.size() - readOffset_;
+    count = static_cast<DWORD>(left < kReadChunk ? left : kReadChunk);
+    return 0;
+}
+
+DWORD HttpRequest::Read(char* buffer, DWORD size, DWORD& read) {
+    read = 0;
+    if (buffer == nullptr) return ERROR_INVALID_PARAMETER;
+    if (ended_) return 0;
+    const size_t left = body_.size() - readOffset_;
+    const size_t n = left < size ? left : size;
+    body_.copy(buffer, n, readOffset_);
+    readOffset_ += n;
+    read = static_cast<DWORD>(n);
+    return 0;
+}
+
+void HttpRequest::End() { ended_ = true; }
+
+}  // namespace platform::http

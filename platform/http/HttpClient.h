@@ -1,0 +1,104 @@
+#pragma once
+// The HTTP client layer: a client (one libcurl easy handle with its user agent, connection
+// cache and in-memory cookies), a connection (host, port and credentials; a new connection
+// object makes the next request open a new TCP connection) and a request (verb, path, headers,
+// the whole answer read during Send). HTTP/1.1, no proxy, Basic/Digest/NTLM answered only when
+// the server asks, TLS certificates and host names verified.
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/core/WinTypes.h"
+
+namespace platform::http {
+
+// Largest response body kept; a longer answer fails the transfer.
+inline constexpr size_t kMaxResponseBytes = 64u * 1024u * 1024u;
+
+class HttpClient {
+public:
+    // A client sending `userAgent` on every request; null with `error` set when libcurl fails.
+    static std::unique_ptr<HttpClient> Open(const char* userAgent, DWORD* error);
+    ~HttpClient();
+    HttpClient(const HttpClient&) = delete;
+    HttpClient& operator=(const HttpClient&) = delete;
+
+    const std::string& UserAgent() const { return userAgent_; }
+
+private:
+    friend class HttpRequest;
+    HttpClient() = default;
+    void* curl_ = nullptr;
+    std::string userAgent_;
+};
+
+class HttpConnection {
+public:
+    HttpConnection(HttpClient& client, std::string host, int port, std::string user, std::string password)
+        : client_(client), host_(std::move(host)), port_(port), user_(std::move(user)), password_(std::move(password)) {}
+
+    HttpClient& Client() const { return client_; }
+    const std::string& Host() const { return host_; }
+    int Port() const { return port_; }
+
+private:
+    friend class HttpRequest;
+    HttpClient& client_;
+    std::string host_;
+    int port_;
+    std::string user_;
+    std::string password_;
+    bool used_ = false;  // the first request through a new connection opens a new TCP connection
+};
+
+class HttpRequest {
+public:
+    // `path` is sent percent-encoded where needed; `acceptTypes` becomes the Accept header.
+    HttpRequest(HttpConnection& connection, std::string verb, std::string_view path, bool secure, const char* acceptTypes);
+    HttpRequest(const HttpRequest&) = delete;
+    HttpRequest& operator=(const HttpRequest&) = delete;
+
+    // Adds the lines of a header block; a line replaces an earlier one of the same name.
+    void AddHeaders(std::string_view block);
+
+    // Sends the request with `length` bytes of body and reads the whole answer.
+    // 0, or the Internet error number of a failed transfer (a body cut short included).
+    DWORD Send(const char* body, size_t length);
+
+    // Status code as text ("207"); ERROR_HTTP_INVALID_SERVER_RESPONSE before an answer.
+    DWORD QueryStatusCode(std::string& out) const;
+    // The reason phrase of the status line; an error number before an answer.
+    DWORD QueryStatusText(std::string& out) const;
+    // A response header's value (the last one of that name, case ignored); false when absent.
+    bool QueryHeader(std::string_view name, std::string& out) const;
+
+    // Bytes of body not read yet (at most 8192 per call, as the platform hands them out).
+    DWORD QueryDataAvailable(DWORD& count) const;
+    // Copies up to `size` unread body bytes.
+    DWORD Read(char* buffer, DWORD size, DWORD& read);
+    // Ends the request; later reads see no data.
+    void End();
+
+    const std::string& Url() const { return url_; }
+    const std::string& Verb() const { return verb_; }
+
+    // libcurl's header and body callbacks; `self` is the request.
+    static size_t OnHeader(char* data, size_t size, size_t count, void* self);
+    static size_t OnBody(char* data, size_t size, size_t count, void* self);
+
+private:
+    HttpConnection& connection_;
+    std::string verb_;
+    std::string url_;
+    std::vector<std::string> headers_;
+    bool answered_ = false;
+    long status_ = 0;
+    std::string statusText_;
+    std::vector<std::pair<std::string, std::string>> responseHeaders_;
+    std::string body_;
+    size_t readOffset_ = 0;
+    bool ended_ = false;
+};
+
+}  // namespace platform::http

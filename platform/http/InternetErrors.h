@@ -1,0 +1,23 @@
+#pragma once
+// The Internet error numbers that callers of the HTTP layer test. The transport reports its
+// failures with these numbers so that the ">= 400" and "== 12032" checks of the callers hold.
+#include "platform/core/WinTypes.h"
+
+namespace platform::http {
+
+constexpr DWORD ERROR_CANCELLED = 1223;
+constexpr DWORD ERROR_INTERNET_TIMEOUT = 12002;
+constexpr DWORD ERROR_INTERNET_INTERNAL_ERROR = 12004;
+constexpr DWORD ERROR_INTERNET_INVALID_URL = 12005;
+constexpr DWORD ERROR_INTERNET_NAME_NOT_RESOLVED = 12007;
+constexpr DWORD ERROR_INTERNET_CANNOT_CONNECT = 12029;
+constexpr DWORD ERROR_INTERNET_CONNECTION_ABORTED = 12030;
+constexpr DWORD ERROR_INTERNET_FORCE_RETRY = 12032;
+constexpr DWORD ERROR_INTERNET_INVALID_CA = 12045;
+constexpr DWORD ERROR_HTTP_INVALID_SERVER_RESPONSE = 12152;
+constexpr DWORD ERROR_INTERNET_SECURITY_CHANNEL_ERROR = 12157;
+
+// The Internet error number for a libcurl result code (0 stays 0).
+DWORD MapCurlError(int curlCode);
+
+}  // namespace platform::http

@@ -1,0 +1,162 @@
+// The HTTP client against a scripted loopback peer: what goes on the wire and how answers,
+// failures and authentication are read back.
+#include <gtest/gtest.h>
+
+#include "platform/http/ConnectionErrorHook.h"
+#include "platform/http/HttpClient.h"
+#include "platform/http/InternetErrors.h"
+#include "tests/platform/http/LoopbackPeer.h"
+
+using namespace platform::http;
+using orvane::test::HttpReply;
+using orvane::test::LoopbackPeer;
+using orvane::test::PeerReply;
+using orvane::test::PeerRequest;
+
+namespace {
+
+std::string ReadAll(HttpRequest& request) {
+    std::string out;
+    DWORD available = 0;
+    while (request.QueryDataAvailable(available) == 0 && available > 0) {
+        std::string chunk(available, '\0');
+        DWORD read = 0;
+        EXPECT_EQ(request.Read(chunk.data(), available, read), 0u);
+        out.append(chunk.data(), read);
+    }
+    return out;
+}
+
+}  // namespace
+
+TEST(HttpClient, SendsVerbPathHeadersAndBodyAndReadsTheAnswer) {
+    LoopbackPeer peer([](const PeerRequest&) {
+        return HttpReply(207, "Multi-Status", std::string(20000, 'x'), "ETag: \"e1\"\r\n");
+    });
+    auto client = HttpClient::Open("Orvane-Test/1", nullptr);
+    ASSERT_TRUE(client);
+    HttpConnection connection(*client, "127.0.0.1", peer.Port(), "", "");
+    HttpRequest request(connection, "PROPFIND", "/cal/a b/", false, "text/*");
+    request.AddHeaders("Depth: 1\rContent-Type: text/xml");
+    ASSERT_EQ(request.Send("<x/>", 4), 0u);
+
+    std::string text;
+    EXPECT_EQ(request.QueryStatusCode(text), 0u);
+    EXPECT_EQ(text, "207");
+    EXPECT_EQ(request.QueryStatusText(text), 0u);
+    EXPECT_EQ(text, "Multi-Status");
+    ASSERT_TRUE(request.QueryHeader("etag", text));
+    EXPECT_EQ(text, "\"e1\"");
+    EXPECT_EQ(ReadAll(request).size(), 20000u);
+
+    const auto requests = peer.Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    const auto& r = requests[0];
+    EXPECT_EQ(r.method, "PROPFIND");
+    EXPECT_EQ(r.target, "/cal/a%20b/");
+    EXPECT_EQ(r.Header("Depth"), "1");
+    EXPECT_EQ(r.Header("Content-Type"), "text/xml");
+    EXPECT_EQ(r.Header("Accept"), "text/*");
+    EXPECT_EQ(r.Header("User-Agent"), "Orvane-Test/1");
+    EXPECT_FALSE(r.HasHeader("Expect"));
+    EXPECT_FALSE(r.HasHeader("Authorization"));
+    EXPECT_EQ(r.body, "<x/>");
+}
+
+TEST(HttpClient, KeepsTheConnectionAliveAndOpensANewOneForANewConnectionObject) {
+    LoopbackPeer peer([](const PeerRequest&) { return HttpReply(200, "OK", "a"); });
+    auto client = HttpClient::Open("ua", nullptr);
+    {
+        HttpConnection connection(*client, "127.0.0.1", peer.Port(), "", "");
+        for (int i = 0; i < 3; ++i) {
+            HttpRequest request(connection, "GET", "/x", false, "text/*");
+            ASSERT_EQ(request.Send(nullptr, 0), 0u);
+        }
+    }
+    EXPECT_EQ(peer.Connections(), 1);
+    HttpConnection fresh(*client, "127.0.0.1", peer.Port(), "", "");
+    HttpRequest request(fresh, "GET", "/x", false, "text/*");
+    ASSERT_EQ(request.Send(nullptr, 0), 0u);
+    EXPECT_EQ(peer.Connections(), 2);
+}
+
+TEST(HttpClient, AnswersABasicChallengeButNeverSendsCredentialsFirst) {
+    LoopbackPeer peer([](const PeerRequest& r) {
+        if (!r.HasHeader("Authorization")) return HttpReply(401, "Unauthorized", "", "WWW-Authenticate: Basic realm=\"x\"\r\n");
+        return HttpReply(200, "OK", "in");
+    });
+    auto client = HttpClient::Open("ua", nullptr);
+    HttpConnection connection(*client, "127.0.0.1", peer.Port(), "alice", "secret");
+    HttpRequest request(connection, "PUT", "/x.ics", false, "*/*");
+    ASSERT_EQ(request.Send("BEGIN:VCALENDAR", 15), 0u);
+    std::string status;
+    request.QueryStatusCode(status);
+    EXPECT_EQ(status, "200");
+    const auto requests = peer.Requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_FALSE(requests[0].HasHeader("Authorization"));
+    EXPECT_EQ(requests[1].Header("Authorization"), "Basic YWxpY2U6c2VjcmV0");
+    EXPECT_EQ(requests[1].body, "BEGIN:VCALENDAR");
+}
+
+TEST(HttpClient, ABodyCutShortFailsTheTransferAndLeavesNothingToRead) {
+    LoopbackPeer peer([](const PeerRequest&) {
+        return PeerReply{"HTTP/1.1 207 Multi-Status\r\nContent-Length: 100\r\n\r\n<d:multistatus", true};
+    });
+    auto client = HttpClient::Open("ua", nullptr);
+    HttpConnection connection(*client, "127.0.0.1", peer.Port(), "", "");
+    HttpRequest request(connection, "REPORT", "/", false, "text/*");
+    EXPECT_EQ(request.Send("<x/>", 4), ERROR_INTERNET_CONNECTION_ABORTED);
+    DWORD available = 1;
+    EXPECT_EQ(request.QueryDataAvailable(available), 0u);
+    EXPECT_EQ(available, 0u);
+}
+
+TEST(HttpClient, TransportFailuresGiveInternetErrorNumbers) {
+    auto client = HttpClient::Open("ua", nullptr);
+    int closedPort;
+    {
+        LoopbackPeer peer([](const PeerRequest&) { return PeerReply{}; });
+        closedPort = peer.Port();
+        HttpConnection connection(*client, "127.0.0.1", peer.Port(), "", "");
+        HttpRequest request(connection, "GET", "/", false, "text/*");
+        EXPECT_EQ(request.Send(nullptr, 0), ERROR_HTTP_INVALID_SERVER_RESPONSE);  // dropped unanswered
+        std::string status;
+        EXPECT_NE(request.QueryStatusCode(status), 0u);
+    }
+    HttpConnection connection(*client, "127.0.0.1", closedPort, "", "");
+    HttpRequest request(connection, "GET", "/", false, "text/*");
+    EXPECT_EQ(request.Send(nullptr, 0), ERROR_INTERNET_CANNOT_CONNECT);
+}
+
+TEST(ConnectionErrorHook, WithoutAHandlerTheFailureIsFinal) {
+    SetConnectionErrorHandler({});
+    EXPECT_EQ(ReportConnectionError(12029, "http://127.0.0.1:1/"), 12029u);
+    std::string seen;
+    SetConnectionErrorHandler([&](DWORD error, const std::string& url) {
+        seen = url;
+        return error == 12029 ? ERROR_INTERNET_FORCE_RETRY : ERROR_CANCELLED;
+    });
+    EXPECT_EQ(ReportConnectionError(12029, "http://h/"), ERROR_INTERNET_FORCE_RETRY);
+    EXPECT_EQ(ReportConnectionError(12045, "http://h/"), ERROR_CANCELLED);
+    EXPECT_EQ(seen, "http://h/");
+    SetConnectionErrorHandler({});
+}
+
+TEST(HttpClient, KeepsCookiesInMemoryAcrossRequests) {
+    LoopbackPeer peer([](const PeerRequest& r) {
+        if (r.target == "/login") return HttpReply(200, "OK", "", "Set-Cookie: session=abc; Path=/\r\n");
+        return HttpReply(200, "OK");
+    });
+    auto client = HttpClient::Open("ua", nullptr);
+    HttpConnection connection(*client, "127.0.0.1", peer.Port(), "", "");
+    for (const char* path : {"/login", "/next", "/again"}) {
+        HttpRequest request(connection, "GET", path, false, "text/*");
+        ASSERT_EQ(request.Send(nullptr, 0), 0u);
+    }
+    const auto requests = peer.Requests();
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_FALSE(requests[0].HasHeader("Cookie"));
+    EXPECT_EQ(requests[1].Header("Cookie"), "session=abc");
+    EXPECT_EQ(requests[2].Header("Cookie"), "session=abc");
+}

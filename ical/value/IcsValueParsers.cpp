@@ -84,6 +84,12 @@ void ParseUtcOffset(RIcsUtcOffset* out, const char* text) {
         const int hours = DecimalOf(text, length);
         out->hours = static_cast<std::int16_t>(std::clamp(hours, -32768, 32767));
     }
+    // The sign belongs to the hours; with zero hours ("-0030") it would be lost, so the
+    // minutes and seconds carry it instead and the offset keeps its direction.
+    if (text != nullptr && text[0] == '-' && out->hours == 0) {
+        out->minutes = static_cast<std::int16_t>(-out->minutes);
+        out->seconds = static_cast<std::int16_t>(-out->seconds);
+    }
 }
 
 void ParseIntList(const char* text, std::int32_t* out, int max) {

@@ -5,7 +5,8 @@
 
 #include "foundation/datetime/RDateTime.h"
 
-// A UTC offset as written: the sign belongs to the hours only (-0530: hours -5, minutes 30).
+// A UTC offset as written: the sign belongs to the hours (-0530: hours -5, minutes 30), or to
+// the minutes and seconds when the hours are zero (-0030: minutes -30).
 struct RIcsUtcOffset {
     std::int16_t hours = 0;
     std::int16_t minutes = 0;

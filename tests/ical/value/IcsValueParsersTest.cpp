@@ -32,7 +32,9 @@ TEST(IcsValueParsers, DateTimeDigitsArePairsFromTheRight) {
 
 TEST(IcsValueParsers, UtcOffsetSignBelongsToTheHours) {
     EXPECT_EQ(Offset("-0530"), (std::vector<int>{-5, 30, 0}));
-    EXPECT_EQ(Offset("-0030"), (std::vector<int>{0, 30, 0}));
+    // With zero hours the minutes carry the sign, so the offset keeps its direction.
+    EXPECT_EQ(Offset("-0030"), (std::vector<int>{0, -30, 0}));
+    EXPECT_EQ(Offset("-003015"), (std::vector<int>{0, -30, -15}));
     EXPECT_EQ(Offset("+013045"), (std::vector<int>{1, 30, 45}));
     EXPECT_EQ(Offset("+0000"), (std::vector<int>{0, 0, 0}));
     EXPECT_EQ(Offset(std::string(400, '1').c_str())[1], 11);  // no overrun

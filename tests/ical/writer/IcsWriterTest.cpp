@@ -164,3 +164,14 @@ TEST(IcsWriter, AssembledCalendarRebuildsAfterAnAdd) {
     event->SetSummary("later");
     EXPECT_EQ(std::string(event->GetText()).find("later"), std::string::npos);
 }
+
+TEST(IcsWriter, OffsetsUnderOneHourKeepTheirSign) {
+    Parsed parsed("BEGIN:VCALENDAR\r\nBEGIN:VTIMEZONE\r\nTZID:Europe/Dublin\r\nBEGIN:STANDARD\r\nTZNAME:DMT\r\n"
+                  "TZOFFSETFROM:-0025\r\nTZOFFSETTO:-0030\r\nDTSTART:19161001T020000\r\nEND:STANDARD\r\n"
+                  "END:VTIMEZONE\r\nEND:VCALENDAR\r\n");
+    ASSERT_EQ(parsed.result, R_OK);
+    RIcsTimeZone* zone = nullptr;
+    ASSERT_EQ(parsed->FindTimeZone("Europe/Dublin", &zone), R_OK);
+    const std::string text = Str(zone->GetText());
+    EXPECT_NE(text.find("TZOFFSETFROM:-0025\r\nTZOFFSETTO:-0030\r\n"), std::string::npos) << text;
+}

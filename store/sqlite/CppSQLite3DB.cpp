@@ -51,6 +51,23 @@ void CppSQLite3DB::close() {
     handle = nullptr;
 }
 
+bool CppSQLite3DB::isReadOnly() const {
+    return handle != nullptr && sqlite3_db_readonly(handle, "main") == 1;
+}
+
+long long CppSQLite3DB::changeStamp() {
+    checkDB();
+    sqlite3_stmt* statement = nullptr;
+    long long version = 0;
+    if (sqlite3_prepare_v2(handle, "PRAGMA data_version;", -1, &statement, nullptr) == SQLITE_OK &&
+        sqlite3_step(statement) == SQLITE_ROW) {
+        version = sqlite3_column_int64(statement, 0);
+    }
+    sqlite3_finalize(statement);
+    // Row counts stay far below 2^40, so the two fit one number without overlapping.
+    return static_cast<long long>(sqlite3_total_changes64(handle)) + (version << 40);
+}
+
 void CppSQLite3DB::checkDB() const {
     if (handle == nullptr) {
         throw CppSQLite3Exception(CPPSQLITE_ERROR, "Database not open");

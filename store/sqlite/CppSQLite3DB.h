@@ -18,6 +18,12 @@ public:
     // Raises 1000 "Unable to close database" when SQLite refuses to close.
     void close();
     bool isOpen() const { return handle != nullptr; }
+    // True when the open database may only be read (file permissions, read-only medium).
+    bool isReadOnly() const;
+    // A stamp that changes whenever any row of the database changes: this connection's count of
+    // changed rows, and SQLite's data version, which moves when another connection commits.
+    // Raises 1000 "Database not open" without a connection.
+    long long changeStamp();
 
     // Runs the text (one statement, or several separated by ';') and returns the rows changed.
     int execDML(const char* sql);

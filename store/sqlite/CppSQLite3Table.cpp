@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include <sqlite3.h>
 
@@ -40,8 +41,10 @@ CppSQLite3Table::CppSQLite3Table(char** results, int rows, int cols) : cols(cols
 CppSQLite3Table::~CppSQLite3Table() { freeResults(); }
 
 CppSQLite3Table::CppSQLite3Table(CppSQLite3Table&& other) noexcept
-    : cols(other.cols), rows(other.rows), currentRow(other.currentRow), results(other.results) {
+    : cols(other.cols), rows(other.rows), currentRow(other.currentRow), results(other.results),
+      columnIndex(std::move(other.columnIndex)) {
     other.results = nullptr;
+    other.columnIndex.clear();
 }
 
 CppSQLite3Table& CppSQLite3Table::operator=(CppSQLite3Table&& other) noexcept {
@@ -51,7 +54,9 @@ CppSQLite3Table& CppSQLite3Table::operator=(CppSQLite3Table&& other) noexcept {
         rows = other.rows;
         cols = other.cols;
         currentRow = other.currentRow;
+        columnIndex = std::move(other.columnIndex);
         other.results = nullptr;
+        other.columnIndex.clear();
     }
     return *this;
 }
@@ -61,6 +66,7 @@ void CppSQLite3Table::freeResults() {
         sqlite3_free_table(results);
         results = nullptr;
     }
+    columnIndex.clear();
 }
 
 void CppSQLite3Table::checkResults() const {
@@ -80,14 +86,21 @@ void CppSQLite3Table::setRow(int row) {
 const char* CppSQLite3Table::fieldValue(const char* name) const {
     checkResults();
     if (name != nullptr) {
-        for (int column = 0; column < cols; ++column) {
-            if (results[column] != nullptr && std::strcmp(name, results[column]) == 0) {
-                // A table without rows has only its names; there is no current row to read.
-                if (currentRow < 0 || currentRow >= rows) {
-                    throw CppSQLite3Exception(CPPSQLITE_ERROR, "Invalid row index requested");
+        if (columnIndex.empty()) {
+            // The first of equal names wins, as a search from the first column would find.
+            for (int column = 0; column < cols; ++column) {
+                if (results[column] != nullptr) {
+                    columnIndex.emplace(results[column], column);
                 }
-                return results[(currentRow + 1) * cols + column];
             }
+        }
+        const auto found = columnIndex.find(std::string_view(name));
+        if (found != columnIndex.end()) {
+            // A table without rows has only its names; there is no current row to read.
+            if (currentRow < 0 || currentRow >= rows) {
+                throw CppSQLite3Exception(CPPSQLITE_ERROR, "Invalid row index requested");
+            }
+            return results[(currentRow + 1) * cols + found->second];
         }
     }
     throw CppSQLite3Exception(CPPSQLITE_ERROR, "Invalid field name requested");

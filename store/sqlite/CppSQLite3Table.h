@@ -2,6 +2,8 @@
 // A select's whole result held in memory, as sqlite3_get_table returns it: the column names,
 // then the values row by row (an SQL NULL is a null entry). Columns are read by name only.
 // Every reader raises CppSQLite3Exception 1000 on misuse; nothing is read out of bounds.
+#include <string_view>
+#include <unordered_map>
 
 class CppSQLite3Table {
 public:
@@ -35,4 +37,8 @@ private:
     int rows = 0;
     int currentRow = 0;
     char** results = nullptr;
+    // Column positions by name, made on the first look-up: rows are read field by field by
+    // name, and a search through every column name for each field would dominate large reads.
+    // The keys view the names in `results` and go with them.
+    mutable std::unordered_map<std::string_view, int> columnIndex;
 };

@@ -1,0 +1,294 @@
+// The CalendarItems table and the item files. Rows have no key: (guid, recurrenceID) is kept
+// unique within a calendar by AddCalendarItem's look-up, made under the store's write lock.
+#include "store/ROrvaneDataManager.h"
+
+#include <unistd.h>
+
+#include <cstring>
+
+#include "foundation/text/PathComponents.h"
+#include "store/files/DataFolderPaths.h"
+#include "store/files/ItemFile.h"
+#include "store/sqlite/CppSQLite3Table.h"
+#include "store/sqlite/SelectRows.h"
+#include "store/sqlite/SqlTextBuilders.h"
+
+namespace {
+
+const char* Text(const char* text) { return text != nullptr ? text : ""; }
+
+void AppendText(CStringA& columns, CStringA& values, const char* name, const CStringA& value) {
+    if (!value.IsEmpty()) {
+        AppendSqlColumnName(columns, name);
+        AppendSqlTextValue(values, value);
+    }
+}
+
+}  // namespace
+
+CStringA ROrvaneDataManager::CalendarItemsSelect(const char* accountGuid, const char* calendarGuid) {
+    CStringA sql;
+    sql.Format("select * from CalendarItems where parentAccountGuid=%s and parentCalendarGuid=%s order by 1;",
+               SqlQuote(accountGuid).GetString(), SqlQuote(calendarGuid).GetString());
+    return sql;
+}
+
+bool ROrvaneDataManager::ItemFilePath(const CalendarRecord& calendar, const CStringA& localFileName,
+                                      CStringA& path) const {
+    return IsStrictlyBelow(calendar.localDirPath, accountsDir.ToUtf8()) &&
+           BuildChildPath(calendar.localDirPath, localFileName, path) == R_OK;
+}
+
+int ROrvaneDataManager::GetCalendarItemCount(const char* calendarGuid, const char* accountGuid) {
+    CppSQLite3Table table;
+    SelectRows(CalendarItemsSelect(accountGuid, calendarGuid), this, table);
+    return table.numRows();
+}
+
+RResult ROrvaneDataManager::GetCalendarItem(const char* calendarGuid, const char* accountGuid, int index,
+                                            CalendarItemRecord* out) {
+    if (out == nullptr) {
+        return R_E_INVALID_ARGUMENT;
+    }
+    if (index < 0) {
+        return R_E_INVALID_INDEX;
+    }
+    CppSQLite3Table table;
+    SelectRows(CalendarItemsSelect(accountGuid, calendarGuid), this, table);
+    if (index >= table.numRows()) {
+        return R_E_INVALID_INDEX;
+    }
+    table.setRow(index);
+    ReadCalendarItemRow(table, out);
+    return R_OK;
+}
+
+RResult ROrvaneDataManager::FindCalendarItem(const char* guid, const char* recurrenceID, const char* calendarGuid,
+                                             const char* accountGuid, CalendarItemRecord* out) {
+    if (out == nullptr) {
+        return R_E_INVALID_ARGUMENT;
+    }
+    out->Clear();
+    const char* wanted = Text(guid);
+    const char* occurrence = Text(recurrenceID);
+    // Only the rows of that guid are fetched (through the guid index); the walk below still
+    // decides, so the answer is the one a walk over all of the calendar's rows would give.
+    CStringA sql = CalendarItemsSelect(accountGuid, calendarGuid);
+    sql.Insert(sql.Find(" order by 1;"), CStringA(" and guid=") + SqlQuote(wanted));
+    CppSQLite3Table table;
+    SelectRows(sql, this, table);
+    for (int row = 0; row < table.numRows(); ++row) {
+        table.setRow(row);
+        if (std::strcmp(table.getStringField("guid"), wanted) != 0) {
+            continue;
+        }
+        // A bare date-time finds the row whose identifier carries it with a TZID parameter.
+        if (*occurrence == '\0' || std::strstr(table.getStringField("recurrenceID"), occurrence) != nullptr) {
+            ReadCalendarItemRow(table, out);
+            return R_OK;
+        }
+    }
+    return STG_E_PATHNOTFOUND;
+}
+
+RResult ROrvaneDataManager::FindCalendarItemByServerFileName(const char* serverFileName, const char* calendarGuid,
+                                                             const char* accountGuid, CalendarItemRecord* out) {
+    if (out == nullptr) {
+        return R_E_INVALID_ARGUMENT;
+    }
+    CStringA name;
+    GetLastPathComponentA(CStringA(Text(serverFileName)), &name);
+    out->Clear();
+    CStringA sql = CalendarItemsSelect(accountGuid, calendarGuid);
+    if (!name.IsEmpty()) {
+        sql.Insert(sql.Find(" order by 1;"), CStringA(" and serverFileName=") + SqlQuote(name));
+    }
+    CppSQLite3Table table;
+    SelectRows(sql, this, table);
+    for (int row = 0; row < table.numRows(); ++row) {
+        table.setRow(row);
+        if (*table.getStringField("recurrenceID") == '\0' && name == table.getStringField("serverFileName")) {
+            ReadCalendarItemRow(table, out);
+            return R_OK;
+        }
+    }
+    return STG_E_PATHNOTFOUND;
+}
+
+RResult ROrvaneDataManager::UpdateCalendarItem(const char* guid, const char* recurrenceID, const char* calendarGuid,
+                                               const char* accountGuid, const CalendarItemRecord& item) {
+    CStringA list;
+    AppendSqlTextAssignment(list, "parentCalendarGuid", Text(calendarGuid));
+    AppendSqlTextAssignment(list, "scheduleTag", item.scheduleTag);
+    AppendSqlTextAssignment(list, "etag", item.etag);
+    AppendSqlTextAssignment(list, "serverFileName", item.serverFileName);
+    AppendSqlTextAssignment(list, "localFileName", item.localFileName);
+    AppendSqlTextAssignment(list, "summary", item.summary);
+    AppendSqlTextAssignment(list, "dtStart", item.dtStart);
+    AppendSqlTextAssignment(list, "dtStartTZ", item.dtStartTZ);
+    AppendSqlTextAssignment(list, "dtEnd", item.dtEnd);
+    AppendSqlTextAssignment(list, "dtEndTZ", item.dtEndTZ);
+    AppendSqlTextAssignment(list, "dtStartOlsonTZ", item.dtStartOlsonTZ);
+    AppendSqlTextAssignment(list, "dtEndOlsonTZ", item.dtEndOlsonTZ);
+    AppendSqlTextAssignment(list, "whiteRabbitTimeZone", item.whiteRabbitTimeZone);
+    AppendSqlTextAssignment(list, "dtPatternStart", item.dtPatternStart);
+    AppendSqlTextAssignment(list, "dtPatternEnd", item.dtPatternEnd);
+    AppendSqlTextAssignment(list, "dtStamp", item.dtStamp);
+    AppendSqlTextAssignment(list, "dtCreated", item.dtCreated);
+    AppendSqlTextAssignment(list, "dtLastModified", item.dtLastModified);
+    AppendSqlTextAssignment(list, "dtAlarmTrigger", item.dtAlarmTrigger);
+    AppendSqlTextAssignment(list, "rrule", item.rrule);
+    AppendSqlTextAssignment(list, "recurrenceID", item.recurrenceID);
+    AppendSqlIntAssignment(list, "sequence", item.sequence);
+    AppendSqlTextAssignment(list, "exDates", item.exDates);
+    AppendSqlTextAssignment(list, "location", item.location);
+    AppendSqlTextAssignment(list, "description", item.description);
+    AppendSqlTextAssignment(list, "url", item.url);
+    AppendSqlTextAssignment(list, "status", item.status);
+    AppendSqlTextAssignment(list, "transparency", item.transparency);
+    AppendSqlTextAssignment(list, "organizer", item.organizer);
+    AppendSqlTextAssignment(list, "myPartStat", item.myPartStat);
+    AppendSqlTextAssignment(list, "attendees", item.attendees);
+    AppendSqlTextAssignment(list, "icsBlob", item.icsBlob);
+    // The condition does not name the calendar: an update moves the row into calendarGuid.
+    CStringA sql;
+    if (*Text(recurrenceID) != '\0') {
+        sql.Format("update CalendarItems set %s where guid = %s and parentAccountGuid = %s and recurrenceID = %s;",
+                   list.GetString(), SqlQuote(guid).GetString(), SqlQuote(accountGuid).GetString(),
+                   SqlQuote(recurrenceID).GetString());
+    } else {
+        sql.Format(
+            "update CalendarItems set %s where guid = %s and parentAccountGuid = %s and (recurrenceID is null or "
+            "recurrenceID = '');",
+            list.GetString(), SqlQuote(guid).GetString(), SqlQuote(accountGuid).GetString());
+    }
+    ExecuteSql(sql, SQL_MODE_EXEC, this, nullptr);
+    return R_OK;
+}
+
+RResult ROrvaneDataManager::AddCalendarItem(const char* guid, const char* recurrenceID, const char* calendarGuid,
+                                            const char* accountGuid, const CalendarItemRecord& item) {
+    std::lock_guard<std::recursive_mutex> lock(writeMutex);
+    CalendarRecord calendar;
+    if (FindCalendar(accountGuid, Text(calendarGuid), &calendar) != R_OK) {
+        return STG_E_PATHNOTFOUND;
+    }
+    CalendarItemRecord existing;
+    if (FindCalendarItem(guid, recurrenceID, calendarGuid, accountGuid, &existing) == R_OK) {
+        return R_E_ALREADY_EXISTS;
+    }
+    CStringA columns;
+    CStringA values;
+    AppendText(columns, values, "guid", item.guid);
+    AppendText(columns, values, "parentCalendarGuid", item.parentCalendarGuid);
+    AppendText(columns, values, "parentAccountGuid", item.parentAccountGuid);
+    AppendText(columns, values, "type", item.type);
+    AppendText(columns, values, "scheduleTag", item.scheduleTag);
+    AppendText(columns, values, "etag", item.etag);
+    AppendText(columns, values, "serverFileName", item.serverFileName);
+    AppendText(columns, values, "localFileName", item.localFileName);
+    AppendText(columns, values, "summary", item.summary);
+    AppendText(columns, values, "dtStart", item.dtStart);
+    AppendText(columns, values, "dtStartTZ", item.dtStartTZ);
+    AppendText(columns, values, "dtEnd", item.dtEnd);
+    AppendText(columns, values, "dtEndTZ", item.dtEndTZ);
+    AppendText(columns, values, "whiteRabbitTimeZone", item.whiteRabbitTimeZone);
+    AppendText(columns, values, "dtStartOlsonTZ", item.dtStartOlsonTZ);
+    AppendText(columns, values, "dtEndOlsonTZ", item.dtEndOlsonTZ);
+    AppendText(columns, values, "dtPatternStart", item.dtPatternStart);
+    AppendText(columns, values, "dtPatternEnd", item.dtPatternEnd);
+    AppendText(columns, values, "dtStamp", item.dtStamp);
+    AppendText(columns, values, "dtCreated", item.dtCreated);
+    AppendText(columns, values, "dtLastModified", item.dtLastModified);
+    AppendText(columns, values, "dtAlarmTrigger", item.dtAlarmTrigger);
+    AppendText(columns, values, "rrule", item.rrule);
+    AppendText(columns, values, "recurrenceID", item.recurrenceID);
+    if (item.sequence > 0) {
+        AppendSqlColumnName(columns, "sequence");
+        AppendSqlIntValue(values, item.sequence);
+    }
+    AppendText(columns, values, "exDates", item.exDates);
+    AppendText(columns, values, "location", item.location);
+    AppendText(columns, values, "description", item.description);
+    AppendText(columns, values, "url", item.url);
+    AppendText(columns, values, "status", item.status);
+    AppendText(columns, values, "transparency", item.transparency);
+    AppendText(columns, values, "organizer", item.organizer);
+    AppendText(columns, values, "myPartStat", item.myPartStat);
+    AppendText(columns, values, "attendees", item.attendees);
+    AppendText(columns, values, "icsBlob", item.icsBlob);
+    CStringA sql;
+    sql.Format("insert into CalendarItems (%s) values (%s);", columns.GetString(), values.GetString());
+    ExecuteSql(sql, SQL_MODE_EXEC, this, nullptr);
+    return R_OK;
+}
+
+RResult ROrvaneDataManager::DeleteCalendarItem(const char* guid, const char* recurrenceID, const char* calendarGuid,
+                                               const char* accountGuid) {
+    CalendarRecord calendar;
+    if (const RResult found = FindCalendar(accountGuid, Text(calendarGuid), &calendar); found != R_OK) {
+        return found;
+    }
+    CalendarItemRecord row;
+    CStringA path;
+    if (FindCalendarItem(guid, recurrenceID, calendarGuid, accountGuid, &row) == R_OK &&
+        ItemFilePath(calendar, row.localFileName, path)) {
+        unlink(path.GetString());
+    }
+    CStringA sql;
+    if (*Text(recurrenceID) != '\0') {
+        sql.Format(
+            "delete from CalendarItems where guid=%s and recurrenceID=%s and parentAccountGuid=%s and "
+            "parentCalendarGuid=%s;",
+            SqlQuote(guid).GetString(), SqlQuote(recurrenceID).GetString(), SqlQuote(accountGuid).GetString(),
+            SqlQuote(calendarGuid).GetString());
+    } else {
+        // The master goes with every exception row of its guid.
+        sql.Format("delete from CalendarItems where guid=%s and parentAccountGuid=%s and parentCalendarGuid=%s;",
+                   SqlQuote(guid).GetString(), SqlQuote(accountGuid).GetString(), SqlQuote(calendarGuid).GetString());
+    }
+    ExecuteSql(sql, SQL_MODE_EXEC, this, nullptr);
+    return R_OK;
+}
+
+RResult ROrvaneDataManager::DeleteCalendarItemByServerFileName(const char* serverFileName, const char* calendarGuid,
+                                                               const char* accountGuid) {
+    CalendarRecord calendar;
+    if (const RResult found = FindCalendar(accountGuid, Text(calendarGuid), &calendar); found != R_OK) {
+        return found;
+    }
+    CalendarItemRecord row;
+    CStringA path;
+    if (FindCalendarItemByServerFileName(serverFileName, calendarGuid, accountGuid, &row) == R_OK &&
+        ItemFilePath(calendar, row.localFileName, path)) {
+        unlink(path.GetString());
+    }
+    // The rows go by the name as given and by its last component, the form the rows store, so
+    // a path-qualified name never removes the item's file yet leaves its rows.
+    CStringA name;
+    GetLastPathComponentA(CStringA(Text(serverFileName)), &name);
+    CStringA sql;
+    sql.Format(
+        "delete from CalendarItems where (serverFileName=%s or serverFileName=%s) and parentAccountGuid=%s and "
+        "parentCalendarGuid=%s;",
+        SqlQuote(serverFileName).GetString(), SqlQuote(name).GetString(), SqlQuote(accountGuid).GetString(),
+        SqlQuote(calendarGuid).GetString());
+    ExecuteSql(sql, SQL_MODE_EXEC, this, nullptr);
+    return R_OK;
+}
+
+RResult ROrvaneDataManager::WriteCalendarItemFile(const char* text, const char* fileName, const char* calendarGuid,
+                                                  const char* accountGuid) {
+    if (text == nullptr) {
+        return R_E_INVALID_ARGUMENT;
+    }
+    CalendarRecord calendar;
+    if (const RResult found = FindCalendar(accountGuid, Text(calendarGuid), &calendar); found != R_OK) {
+        return found;
+    }
+    CStringA path;
+    if (!ItemFilePath(calendar, CStringA(Text(fileName)), path)) {
+        return R_E_INVALID_ARGUMENT;
+    }
+    return WriteFileAtomically(path, text, std::strlen(text));
+}

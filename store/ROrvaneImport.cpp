@@ -1,0 +1,219 @@
+// Conversion of parsed iCalendar components into item and time-zone rows, and the import of a
+// whole parsed calendar (zones first, then events, then to-dos, each added or else updated).
+#include "store/ROrvaneDataManager.h"
+
+#include <cstdlib>
+
+#include "foundation/debug/DebugTrace.h"
+#include "foundation/debug/RDebugLog.h"
+#include "foundation/files/FileNames.h"
+#include "foundation/text/GuidString.h"
+#include "foundation/text/PathComponents.h"
+#include "ical/model/RIcsAttendee.h"
+#include "ical/model/RIcsCalendar.h"
+#include "ical/model/RIcsEvent.h"
+#include "ical/model/RIcsTimeZone.h"
+#include "ical/model/RIcsTimeZoneComponent.h"
+#include "ical/model/RIcsToDo.h"
+#include "ical/recurrence/RIcsRecurrence.h"
+#include "ical/timezone/ZoneTable.h"
+#include "ical/value/RIcsDateTime.h"
+
+namespace {
+
+const char* Text(const char* text) { return text != nullptr ? text : ""; }
+
+CStringA DbText(const RIcsDateTime* value) { return value != nullptr ? CStringA(value->GetDbText()) : CStringA(); }
+
+// The Olson name that the alias table gives for a TZID ("Z" stays "Z"); empty when none.
+CStringA OlsonIdOf(const CStringA& tzid) {
+    if (tzid.IsEmpty()) {
+        return CStringA();
+    }
+    CStringW olson;
+    if (MapZoneKeyToOlsonId(CStringW::FromUtf8(tzid.AsView()), olson) != R_OK) {
+        return CStringA();
+    }
+    return olson.ToUtf8();
+}
+
+// Hours as a real, the sign of the offset applying to the whole value (-0330 is -3.5). The
+// parser keeps the sign on the hours only; offsets made from hours carry it on every part.
+double OffsetHours(const RIcsUtcOffset& offset) {
+    const bool negative = offset.hours < 0 || offset.minutes < 0 || offset.seconds < 0;
+    const double magnitude = std::abs(offset.hours) + std::abs(offset.minutes) / 60.0 + std::abs(offset.seconds) / 3600.0;
+    return negative ? -magnitude : magnitude;
+}
+
+// The stored text of the series' last occurrence: its UNTIL, or its COUNT-th occurrence when
+// COUNT is 2 or more; empty when the series has no known end.
+CStringA SeriesEnd(const char* rruleText, const RIcsDateTime* first) {
+    RIcsRecurrence* rule = new RIcsRecurrence;
+    CStringA end;
+    if (rule->Parse(rruleText) == R_OK && (rule->until != nullptr || rule->count >= 2)) {
+        RIcsDateTime* last = rule->GetLastOccurrence(first);
+        end = DbText(last);
+        if (last != nullptr && last != rule->until) {
+            last->Release();
+        }
+    }
+    rule->Release();
+    return end;
+}
+
+void ConvertTimeZoneRule(RIcsTimeZoneComponent* part, CStringA& name, double& from, double& to, CStringA& rrule,
+                         CStringA& start) {
+    if (part == nullptr) {
+        return;
+    }
+    name = Text(part->GetTzName());
+    from = OffsetHours(part->GetOffsetFrom());
+    to = OffsetHours(part->GetOffsetTo());
+    if (RIcsRecurrence* rule = part->GetRecurrence(); rule != nullptr) {
+        rrule = Text(rule->GetText());
+    }
+    start = DbText(part->GetDtStart());
+}
+
+}  // namespace
+
+RResult ROrvaneDataManager::ConvertIcsEvent(const char* accountGuid, const char* calendarGuid,
+                                            const char* serverFileName, const char* scheduleTag, const char* etag,
+                                            RIcsComponent* component, CalendarItemRecord* out) {
+    if (component == nullptr || out == nullptr) {
+        return R_E_INVALID_ARGUMENT;
+    }
+    RIcsDateTime* start = component->GetDtStart();
+    if (start == nullptr) {
+        g_debugLog.Printf("*** Invalid ICS Object *** No DTSTART specified UID:%s Subject:%s\n\r",
+                          Text(component->GetUid()), Text(component->GetSummary()));
+        DebugTrace("*** Invalid ICS Object *** No DTSTART specified UID:%s Subject:%s\n\r",
+                   Text(component->GetUid()), Text(component->GetSummary()));
+        return R_OK;
+    }
+    if (*Text(component->GetUid()) == '\0') {
+        // The item needs an identity; the component carries it too, so its text matches the row.
+        CStringA guid;
+        if (NewGuidStringA(guid) == R_OK) {
+            component->SetUid(guid);
+        }
+    }
+    out->guid = Text(component->GetUid());
+    out->parentCalendarGuid = Text(calendarGuid);
+    out->parentAccountGuid = Text(accountGuid);
+    out->scheduleTag = Text(scheduleTag);
+    out->etag = Text(etag);
+    out->type = component->GetName();
+    GetLastPathComponentA(CStringA(Text(serverFileName)), &out->serverFileName);
+    SanitizeFileNameA(out->serverFileName, &out->localFileName);
+    out->summary = Text(component->GetSummary());
+    out->location = Text(component->GetLocation());
+    out->description = Text(component->GetDescription());
+    out->url = Text(component->GetUrl());
+    out->dtStamp = DbText(component->GetDtStamp());
+    out->dtCreated = DbText(component->GetCreated());
+    out->dtLastModified = DbText(component->GetLastModified());
+    out->dtAlarmTrigger = DbText(component->GetAlarmTrigger());
+    out->dtStart = DbText(start);
+    out->dtStartTZ = start->tzid;
+    RIcsDateTime* end = component->GetEffectiveDtEnd();
+    out->dtEnd = DbText(end);
+    out->dtEndTZ = end != nullptr ? end->tzid : "";
+    if (RIcsRecurrence* rule = component->GetRecurrence(); rule != nullptr) {
+        out->rrule = Text(rule->GetText());
+    }
+    out->recurrenceID = component->GetRecurrenceId();
+    out->sequence = component->GetSequence();
+    out->exDates = Text(component->GetExDateLines());
+    out->status = component->GetStatus();
+    out->transparency = component->GetTransp();
+    if (RIcsOrganizer* organizer = component->GetOrganizer(); organizer != nullptr) {
+        out->organizer = Text(organizer->GetText());
+    }
+    out->attendees = Text(component->GetAttendeeLines());
+    out->icsBlob = Text(component->GetText());
+    out->dtStartOlsonTZ = OlsonIdOf(out->dtStartTZ);
+    out->dtEndOlsonTZ = OlsonIdOf(out->dtEndTZ);
+    out->whiteRabbitTimeZone = Text(component->GetDefaultTimeZone());
+    if (out->type == "VEVENT") {
+        out->dtPatternStart = out->dtStart;
+        out->dtPatternEnd = out->rrule.IsEmpty() ? out->dtEnd : SeriesEnd(out->rrule, start);
+    }
+    return R_OK;
+}
+
+RResult ROrvaneDataManager::ConvertIcsTodo(const char* accountGuid, const char* calendarGuid,
+                                           const char* serverFileName, const char* scheduleTag, const char* etag,
+                                           RIcsComponent* component, CalendarItemRecord* out) {
+    return ConvertIcsEvent(accountGuid, calendarGuid, serverFileName, scheduleTag, etag, component, out);
+}
+
+RResult ROrvaneDataManager::ConvertIcsTimeZone(RIcsTimeZone* zone, TimeZoneRecord* out) {
+    if (zone == nullptr || out == nullptr) {
+        return R_E_INVALID_ARGUMENT;
+    }
+    out->timeZoneID = zone->GetTzid();
+    out->olsonID = OlsonIdOf(out->timeZoneID);
+    ConvertTimeZoneRule(zone->GetDaylight(), out->daylightName, out->daylightOffsetFrom, out->daylightOffsetTo,
+                        out->daylightRrule, out->daylightDTStart);
+    ConvertTimeZoneRule(zone->GetStandard(), out->standardName, out->standardOffsetFrom, out->standardOffsetTo,
+                        out->standardRrule, out->standardDTStart);
+    return R_OK;
+}
+
+RResult ROrvaneDataManager::ImportIcsCalendar(const char* accountGuid, const char* calendarGuid,
+                                              const char* serverFileName, const char* scheduleTag, const char* etag,
+                                              RIcsCalendar* calendar) {
+    if (calendar == nullptr) {
+        return R_E_INVALID_ARGUMENT;
+    }
+    struct Batch {
+        ROrvaneDataManager* store;
+        ~Batch() { store->EndBatch(); }
+    } batch{this};
+    BeginBatch();
+    for (int i = 0; i < calendar->GetTimeZoneCount(); ++i) {
+        RIcsTimeZone* zone = calendar->GetTimeZoneAt(i);
+        if (zone == nullptr) {
+            return R_E_INVALID_ARGUMENT;
+        }
+        zone->AddRef();
+        TimeZoneRecord record;
+        record.Clear();
+        if (ConvertIcsTimeZone(zone, &record) == R_OK) {
+            AddTimeZone(&record);
+        }
+        zone->Release();
+    }
+    // Events, then to-dos: each stored as a new row, or over the row of the same identity.
+    auto storeItems = [&](int count, auto childAt) -> RResult {
+        for (int i = 0; i < count; ++i) {
+            RIcsComponent* child = childAt(i);
+            if (child == nullptr) {
+                return R_E_INVALID_ARGUMENT;
+            }
+            child->AddRef();
+            CalendarItemRecord record;
+            RResult result = ConvertIcsEvent(accountGuid, calendarGuid, serverFileName, scheduleTag, etag, child,
+                                             &record);
+            child->Release();
+            if (result != R_OK || record.guid.IsEmpty()) {
+                continue;  // a component without DTSTART is logged and skipped
+            }
+            result = AddCalendarItem(record.guid, record.recurrenceID, calendarGuid, accountGuid, record);
+            if (result == R_E_ALREADY_EXISTS) {
+                result = UpdateCalendarItem(record.guid, record.recurrenceID, calendarGuid, accountGuid, record);
+            }
+            if (result != R_OK) {
+                return result;
+            }
+        }
+        return R_OK;
+    };
+    if (const RResult result =
+            storeItems(calendar->GetEventCount(), [calendar](int i) -> RIcsComponent* { return calendar->GetEventAt(i); });
+        result != R_OK) {
+        return result;
+    }
+    return storeItems(calendar->GetToDoCount(), [calendar](int i) -> RIcsComponent* { return calendar->GetToDoAt(i); });
+}

@@ -1,0 +1,145 @@
+// The TimeZones table: one row per VTIMEZONE identifier met in calendar data. The identifier is
+// kept unique by AddTimeZone's look-up, made under the store's write lock.
+#include "store/ROrvaneDataManager.h"
+
+#include "store/sqlite/CppSQLite3Table.h"
+#include "store/sqlite/SelectRows.h"
+#include "store/sqlite/SqlTextBuilders.h"
+
+namespace {
+
+constexpr char kSelectZones[] = "select * from TimeZones order by 1;";
+
+// Reads over the record as it stands (no clearing first).
+void ReadZoneRow(const CppSQLite3Table& table, TimeZoneRecord* out) {
+    out->timeZoneID = table.getStringField("timeZoneID");
+    out->olsonID = table.getStringField("olsonID");
+    out->daylightName = table.getStringField("daylightName");
+    out->daylightOffsetFrom = table.getFloatField("daylightOffsetFrom", 0.0);
+    out->daylightOffsetTo = table.getFloatField("daylightOffsetTo", 0.0);
+    out->daylightRrule = table.getStringField("daylightRrule");
+    out->daylightDTStart = table.getStringField("daylightDTStart");
+    out->standardName = table.getStringField("standardName");
+    out->standardOffsetFrom = table.getFloatField("standardOffsetFrom", 0.0);
+    out->standardOffsetTo = table.getFloatField("standardOffsetTo", 0.0);
+    out->standardRrule = table.getStringField("standardRrule");
+    out->standardDTStart = table.getStringField("standardDTStart");
+}
+
+template <typename Match>
+RResult FindZoneRow(ROrvaneDataManager* store, TimeZoneRecord* out, Match matches) {
+    CppSQLite3Table table;
+    SelectRows(kSelectZones, store, table);
+    for (int row = 0; row < table.numRows(); ++row) {
+        table.setRow(row);
+        ReadZoneRow(table, out);
+        if (matches(*out)) {
+            return R_OK;
+        }
+    }
+    return STG_E_PATHNOTFOUND;
+}
+
+void AppendText(CStringA& columns, CStringA& values, const char* name, const CStringA& value) {
+    if (!value.IsEmpty()) {
+        AppendSqlColumnName(columns, name);
+        AppendSqlTextValue(values, value);
+    }
+}
+
+void AppendReal(CStringA& columns, CStringA& values, const char* name, double value) {
+    AppendSqlColumnName(columns, name);
+    AppendSqlRealValue(values, value);
+}
+
+}  // namespace
+
+int ROrvaneDataManager::GetTimeZoneCount() {
+    CppSQLite3Table table;
+    SelectRows(kSelectZones, this, table);
+    return table.numRows();
+}
+
+RResult ROrvaneDataManager::GetTimeZone(int position, TimeZoneRecord* out) {
+    if (out == nullptr) {
+        return R_E_INVALID_ARGUMENT;
+    }
+    if (position < 0) {
+        return R_E_INVALID_INDEX;
+    }
+    CppSQLite3Table table;
+    SelectRows(kSelectZones, this, table);
+    if (position >= table.numRows()) {
+        return R_E_INVALID_INDEX;
+    }
+    table.setRow(position);
+    ReadZoneRow(table, out);
+    return R_OK;
+}
+
+void ROrvaneDataManager::AddTimeZone(TimeZoneRecord* record) {
+    if (record == nullptr) {
+        return;
+    }
+    std::lock_guard<std::recursive_mutex> lock(writeMutex);
+    TimeZoneRecord scratch;
+    if (FindTimeZone(*record, &scratch) == R_OK) {
+        UpdateTimeZone(record);
+        return;
+    }
+    CStringA columns;
+    CStringA values;
+    AppendText(columns, values, "timeZoneID", record->timeZoneID);
+    AppendText(columns, values, "olsonID", record->olsonID);
+    AppendText(columns, values, "daylightName", record->daylightName);
+    AppendReal(columns, values, "daylightOffsetFrom", record->daylightOffsetFrom);
+    AppendReal(columns, values, "daylightOffsetTo", record->daylightOffsetTo);
+    AppendText(columns, values, "daylightRrule", record->daylightRrule);
+    AppendText(columns, values, "daylightDTStart", record->daylightDTStart);
+    AppendText(columns, values, "standardName", record->standardName);
+    AppendReal(columns, values, "standardOffsetFrom", record->standardOffsetFrom);
+    AppendReal(columns, values, "standardOffsetTo", record->standardOffsetTo);
+    AppendText(columns, values, "standardRrule", record->standardRrule);
+    AppendText(columns, values, "standardDTStart", record->standardDTStart);
+    CStringA sql;
+    sql.Format("insert into TimeZones (%s) values (%s);", columns.GetString(), values.GetString());
+    ExecuteSql(sql, SQL_MODE_EXEC, this, nullptr);
+}
+
+void ROrvaneDataManager::UpdateTimeZone(TimeZoneRecord* record) {
+    if (record == nullptr) {
+        return;
+    }
+    CStringA list;
+    AppendSqlTextAssignment(list, "olsonID", record->olsonID);
+    AppendSqlTextAssignment(list, "daylightName", record->daylightName);
+    AppendSqlRealAssignment(list, "daylightOffsetFrom", record->daylightOffsetFrom);
+    AppendSqlRealAssignment(list, "daylightOffsetTo", record->daylightOffsetTo);
+    AppendSqlTextAssignment(list, "daylightRrule", record->daylightRrule);
+    AppendSqlTextAssignment(list, "daylightDTStart", record->daylightDTStart);
+    AppendSqlTextAssignment(list, "standardName", record->standardName);
+    AppendSqlRealAssignment(list, "standardOffsetFrom", record->standardOffsetFrom);
+    AppendSqlRealAssignment(list, "standardOffsetTo", record->standardOffsetTo);
+    AppendSqlTextAssignment(list, "standardRrule", record->standardRrule);
+    AppendSqlTextAssignment(list, "standardDTStart", record->standardDTStart);
+    CStringA sql;
+    sql.Format("update TimeZones set %s where timeZoneID = %s;", list.GetString(),
+               SqlQuote(record->timeZoneID).GetString());
+    ExecuteSql(sql, SQL_MODE_EXEC, this, nullptr);
+}
+
+RResult ROrvaneDataManager::FindTimeZone(const TimeZoneRecord& key, TimeZoneRecord* out) {
+    if (out == nullptr) {
+        return R_E_INVALID_ARGUMENT;
+    }
+    const CStringA wanted = key.timeZoneID;
+    return FindZoneRow(this, out, [&wanted](const TimeZoneRecord& row) { return row.timeZoneID == wanted; });
+}
+
+RResult ROrvaneDataManager::FindTimeZoneByOlsonID(const char* olsonID, TimeZoneRecord* out) {
+    if (out == nullptr) {
+        return R_E_INVALID_ARGUMENT;
+    }
+    const CStringA wanted = olsonID != nullptr ? olsonID : "";
+    return FindZoneRow(this, out, [&wanted](const TimeZoneRecord& row) { return row.olsonID == wanted; });
+}

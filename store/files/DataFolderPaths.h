@@ -1,0 +1,14 @@
+#pragma once
+// Paths below the data folder built from names that come from servers and stored rows
+// (guids, hrefs). A name is made safe for a file name first; a result that would still leave
+// its parent folder (an empty name, "." or "..", a separator) is refused.
+#include "foundation/ResultCodes.h"
+#include "platform/string/CString.h"
+
+// `out` = parent + '/' + the sanitised name. R_E_INVALID_ARGUMENT (out untouched) when the
+// name sanitises to nothing usable or the parent is empty.
+RResult BuildChildPath(const CStringA& parent, const CStringA& name, CStringA& out);
+
+// True when `path`, read lexically ('.' and '..' resolved, '/' and '\' as separators), lies
+// strictly below `root`. Used before deleting or writing anything a stored row points at.
+bool IsStrictlyBelow(const CStringA& path, const CStringA& root);

@@ -1,0 +1,142 @@
+#include "store/range/SeriesExpansion.h"
+
+#include <cctype>
+#include <cstring>
+
+#include "ical/recurrence/RIcsRecurrence.h"
+#include "ical/value/RIcsDateTime.h"
+#include "store/range/SeriesSeed.h"
+#include "store/sqlite/CppSQLite3Table.h"
+
+namespace {
+
+bool InRange(const RDateTime& value, const RDateTime& from, const RDateTime& to) {
+    return CompareDateTime(value, from) >= 0 && CompareDateTime(value, to) <= 0;
+}
+
+// The earliest date that any exception's identifier can name: the smallest run of eight digits
+// in it, read as YYYYMMDD. Occurrences before that date have no exception row.
+bool EarliestExceptionDate(const std::vector<ExceptionRowIndex::Entry>& entries, RDateTime& earliest) {
+    std::string smallest;
+    for (const auto& entry : entries) {
+        const std::string& text = entry.recurrenceID;
+        for (std::size_t i = 0; i + 8 <= text.size(); ++i) {
+            bool digits = true;
+            for (std::size_t j = i; j < i + 8 && digits; ++j) {
+                digits = std::isdigit(static_cast<unsigned char>(text[j])) != 0;
+            }
+            if (digits && (smallest.empty() || text.compare(i, 8, smallest) < 0)) {
+                smallest = text.substr(i, 8);
+            }
+        }
+    }
+    if (smallest.empty()) {
+        return false;
+    }
+    earliest = RDateTime();
+    earliest.year = std::stoi(smallest.substr(0, 4));
+    earliest.month = static_cast<std::uint16_t>(std::stoi(smallest.substr(4, 2)));
+    earliest.day = static_cast<std::uint16_t>(std::stoi(smallest.substr(6, 2)));
+    return true;
+}
+
+// Where the occurrence shows: the start of the first exception row that names it, else itself.
+RDateTime Shown(const RIcsDateTime& occurrence, const std::vector<ExceptionRowIndex::Entry>* entries) {
+    if (entries != nullptr) {
+        const char* compact = occurrence.GetCompactText();
+        for (const auto& entry : *entries) {
+            if (std::strstr(entry.recurrenceID.c_str(), compact) != nullptr) {
+                RDateTime start;
+                start.Parse(entry.dtStart.c_str());
+                return start;
+            }
+        }
+    }
+    return occurrence.dateTime;
+}
+
+}  // namespace
+
+std::string ExceptionRowIndex::Key(const char* guid, const char* accountGuid, const char* calendarGuid) {
+    std::string key = guid != nullptr ? guid : "";
+    key += '\x1f';
+    key += accountGuid != nullptr ? accountGuid : "";
+    key += '\x1f';
+    key += calendarGuid != nullptr ? calendarGuid : "";
+    return key;
+}
+
+void ExceptionRowIndex::Build(CppSQLite3Table& rows, const char* onlyGuid) {
+    bySeries.clear();
+    for (int row = 0; row < rows.numRows(); ++row) {
+        rows.setRow(row);
+        const char* recurrenceID = rows.getStringField("recurrenceID");
+        const char* guid = rows.getStringField("guid");
+        if (*recurrenceID == '\0' || (onlyGuid != nullptr && std::strcmp(guid, onlyGuid) != 0)) {
+            continue;
+        }
+        bySeries[Key(guid, rows.getStringField("parentAccountGuid"), rows.getStringField("parentCalendarGuid"))]
+            .push_back(Entry{row, recurrenceID, rows.getStringField("dtStart")});
+    }
+}
+
+const std::vector<ExceptionRowIndex::Entry>* ExceptionRowIndex::Find(const CalendarItemRecord& master) const {
+    const auto found = bySeries.find(Key(master.guid, master.parentAccountGuid, master.parentCalendarGuid));
+    return found != bySeries.end() ? &found->second : nullptr;
+}
+
+bool SeriesOccursInRange(const CalendarItemRecord& master, const RDateTime& from, const RDateTime& to,
+                         const ExceptionRowIndex& exceptions) {
+    const std::vector<ExceptionRowIndex::Entry>* entries = exceptions.Find(master);
+    RIcsRecurrence* rule = new RIcsRecurrence;
+    rule->Parse(master.rrule);
+    if (!master.exDates.IsEmpty()) {
+        rule->SetExDatesFromLines(master.exDates);
+    }
+    RIcsDateTime* lowerBound = new RIcsDateTime;
+    lowerBound->dateTime.year = from.year;
+    lowerBound->dateTime.month = from.month;
+    lowerBound->dateTime.day = from.day;
+
+    RIcsDateTime* current = new RIcsDateTime;
+    current->dateTime.Parse(master.dtStart);
+    current->dateOnly = master.dtStart.GetLength() < 11;
+
+    bool found = InRange(Shown(*current, entries), from, to);
+    if (!found) {
+        // Occurrences before the range (and before any exception's date) need not be visited.
+        RDateTime bound = from;
+        RDateTime earliest;
+        if (entries != nullptr && EarliestExceptionDate(*entries, earliest) && CompareDateTime(earliest, bound) < 0) {
+            bound = earliest;
+        }
+        SeriesSeed seed;
+        if (FindSeriesSeed(*rule, current->dateTime, bound, seed)) {
+            current->dateTime = seed.dateTime;
+            current->ClearTextCaches();
+            rule->generatedCount = seed.generatedCount;
+        }
+    }
+    while (!found) {
+        RIcsDateTime* next = rule->GetNextOccurrence(current, lowerBound);
+        if (next == nullptr || CompareDateTime(next->dateTime, current->dateTime) <= 0) {
+            if (next != nullptr) {
+                next->Release();
+            }
+            break;
+        }
+        current->Release();
+        current = next;
+        // Stepping goes on from the regular occurrence, wherever its exception moved it.
+        const RDateTime shown = Shown(*current, entries);
+        if (InRange(shown, from, to)) {
+            found = true;
+        } else if (CompareDateTime(current->dateTime, to) > 0 && CompareDateTime(shown, to) > 0) {
+            break;
+        }
+    }
+    current->Release();
+    lowerBound->Release();
+    rule->Release();
+    return found;
+}

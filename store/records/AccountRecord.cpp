@@ -1,0 +1,5 @@
+#include "store/records/AccountRecord.h"
+
+void AccountRecord::Clear() {
+    *this = AccountRecord();
+}

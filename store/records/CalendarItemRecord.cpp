@@ -1,0 +1,53 @@
+#include "store/records/CalendarItemRecord.h"
+
+#include "store/sqlite/CppSQLite3Table.h"
+
+void CalendarItemRecord::Clear() {
+    *this = CalendarItemRecord();
+}
+
+void CalendarItemRecord::Assign(const CalendarItemRecord& other) {
+    *this = other;
+}
+
+void ReadCalendarItemRow(const CppSQLite3Table& table, CalendarItemRecord* out) {
+    if (out == nullptr) {
+        return;
+    }
+    auto text = [&table](const char* column) { return CStringA(table.getStringField(column)); };
+    out->guid = text("guid");
+    out->parentCalendarGuid = text("parentCalendarGuid");
+    out->parentAccountGuid = text("parentAccountGuid");
+    out->etag = text("etag");
+    out->scheduleTag = text("scheduleTag");
+    out->type = text("type");
+    out->serverFileName = text("serverFileName");
+    out->localFileName = text("localFileName");
+    out->summary = text("summary");
+    out->dtStart = text("dtStart");
+    out->dtStartTZ = text("dtStartTZ");
+    out->dtEnd = text("dtEnd");
+    out->dtEndTZ = text("dtEndTZ");
+    out->whiteRabbitTimeZone = text("whiteRabbitTimeZone");
+    out->dtStartOlsonTZ = text("dtStartOlsonTZ");
+    out->dtEndOlsonTZ = text("dtEndOlsonTZ");
+    out->dtPatternStart = text("dtPatternStart");
+    out->dtPatternEnd = text("dtPatternEnd");
+    out->dtStamp = text("dtStamp");
+    out->dtCreated = text("dtCreated");
+    out->dtLastModified = text("dtLastModified");
+    out->dtAlarmTrigger = text("dtAlarmTrigger");
+    out->rrule = text("rrule");
+    out->recurrenceID = text("recurrenceID");
+    out->sequence = table.getIntField("sequence");
+    out->exDates = text("exDates");
+    out->location = text("location");
+    out->description = text("description");
+    out->url = text("url");
+    out->status = text("status");
+    out->transparency = text("transparency");
+    out->organizer = text("organizer");
+    out->myPartStat = text("myPartStat");
+    out->attendees = text("attendees");
+    out->icsBlob = text("icsBlob");
+}

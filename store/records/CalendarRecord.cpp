@@ -1,0 +1,5 @@
+#include "store/records/CalendarRecord.h"
+
+void CalendarRecord::Clear() {
+    *this = CalendarRecord();
+}

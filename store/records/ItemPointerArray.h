@@ -1,0 +1,15 @@
+#pragma once
+// The date-range query's result: a heap buffer of pointers to CalendarItemRecord, size / sizeof
+// pointer entries. The array owns the records; ROrvaneDataManager::FreeCalendarItemList frees them.
+#include "foundation/memory/RHeapBuffer.h"
+#include "store/records/CalendarItemRecord.h"
+
+using ItemPointerArray = RHeapBuffer;
+
+inline int ItemCount(const ItemPointerArray* list) {
+    return list != nullptr && list->size > 0 ? list->size / static_cast<int>(sizeof(CalendarItemRecord*)) : 0;
+}
+
+inline CalendarItemRecord* ItemAt(const ItemPointerArray* list, int index) {
+    return reinterpret_cast<CalendarItemRecord* const*>(list->data)[index];
+}

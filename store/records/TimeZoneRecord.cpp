@@ -1,0 +1,5 @@
+#include "store/records/TimeZoneRecord.h"
+
+void TimeZoneRecord::Clear() {
+    *this = TimeZoneRecord();
+}

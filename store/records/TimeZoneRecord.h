@@ -1,0 +1,21 @@
+#pragma once
+// One row of the TimeZones table: a VTIMEZONE met in calendar data. Offsets are hours.
+#include "platform/string/CString.h"
+
+struct TimeZoneRecord {
+    CStringA timeZoneID;
+    CStringA olsonID;
+    CStringA daylightName;
+    double daylightOffsetFrom = 0.0;
+    double daylightOffsetTo = 0.0;
+    CStringA daylightRrule;
+    CStringA daylightDTStart;
+    CStringA standardName;
+    double standardOffsetFrom = 0.0;
+    double standardOffsetTo = 0.0;
+    CStringA standardRrule;
+    CStringA standardDTStart;
+
+    // Texts empty, offsets 0.0.
+    void Clear();
+};

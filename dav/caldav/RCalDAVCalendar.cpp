@@ -4,6 +4,7 @@
 #include <new>
 
 #include "dav/caldav/CalDAVRequestBodies.h"
+#include "dav/http/ParseAnswer.h"
 #include "dav/http/StatusLine.h"
 #include "dav/xml/DavNamespaces.h"
 #include "platform/http/HeaderBlock.h"
@@ -92,10 +93,8 @@ RResult RCalDAVCalendar::GetHref(CStringA* out) {
 RResult RCalDAVCalendar::FetchCtag() {
     Guard guard(mutex_);
     if (connection_ == nullptr) return R_E_INVALID_ARGUMENT;
-    const RResult result = connection_->Propfind(kDepth0Headers, kCtagBody);
-    if (!RSucceeded(result)) return result;
-    RHeapBuffer* body = connection_->ReadResponse();
-    return body != nullptr ? ParseCtagResponse(body->data) : result;
+    return ParseAnswer(*connection_, connection_->Propfind(kDepth0Headers, kCtagBody),
+                       [this](const char* body) { return ParseCtagResponse(body); });
 }
 
 RResult RCalDAVCalendar::ParseCtagResponse(const char* body) {
@@ -117,10 +116,8 @@ RResult RCalDAVCalendar::FetchEtags() {
     if (connection_ == nullptr) return R_E_INVALID_ARGUMENT;
     // The previous listing goes first: a failed fetch must not leave it to be read as current.
     SafeRelease(etagResponse_);
-    const RResult result = connection_->Propfind(kDepth1Headers, kEtagsBody);
-    if (!RSucceeded(result)) return result;
-    RHeapBuffer* body = connection_->ReadResponse();
-    return body != nullptr ? ParseEtagResponse(body->data) : result;
+    return ParseAnswer(*connection_, connection_->Propfind(kDepth1Headers, kEtagsBody),
+                       [this](const char* body) { return ParseEtagResponse(body); });
 }
 
 RResult RCalDAVCalendar::ParseEtagResponse(const char* body) {
@@ -160,11 +157,8 @@ RResult RCalDAVCalendar::FetchMultiget() {
         CStringA body;
         result = multigetRequest_->BuildBody(body, "caldav");
         if (result != 0) break;
-        result = connection_->Report(kMultigetHeaders, body);
-        if (RSucceeded(result)) {
-            RHeapBuffer* answer = connection_->ReadResponse();
-            if (answer != nullptr) result = ParseMultigetResponse(answer->data);
-        }
+        result = ParseAnswer(*connection_, connection_->Report(kMultigetHeaders, body),
+                             [this](const char* answer) { return ParseMultigetResponse(answer); });
         multigetRequest_->RemoveSent();
     }
     return result;

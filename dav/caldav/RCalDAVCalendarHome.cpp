@@ -5,6 +5,8 @@
 #include <new>
 
 #include "dav/caldav/CalDAVRequestBodies.h"
+#include "dav/caldav/OpenOnServer.h"
+#include "dav/http/ParseAnswer.h"
 #include "dav/http/StatusLine.h"
 #include "dav/xml/DavNamespaces.h"
 #include "dav/xml/MultistatusParse.h"
@@ -22,6 +24,14 @@ int LeadingNumber(const std::string& text) {
     return value > 2147483647LL || value < -2147483647LL ? 0 : static_cast<int>(value);
 }
 
+// Calls action on every calendar of the list.
+template <typename Action>
+void ForEachCalendar(const RList& calendars, Action action) {
+    for (RListNode* node = calendars.head; node != nullptr; node = node->next) {
+        action(*static_cast<RCalDAVCalendar*>(node->payload));
+    }
+}
+
 }  // namespace
 
 RCalDAVCalendarHome::RCalDAVCalendarHome() = default;
@@ -32,9 +42,7 @@ RCalDAVCalendarHome::~RCalDAVCalendarHome() {
 }
 
 void RCalDAVCalendarHome::ReleaseCalendars() {
-    for (RListNode* node = calendars_.head; node != nullptr; node = node->next) {
-        static_cast<RCalDAVCalendar*>(node->payload)->Release();
-    }
+    ForEachCalendar(calendars_, [](RCalDAVCalendar& calendar) { calendar.Release(); });
     calendars_.RemoveAll();
 }
 
@@ -53,9 +61,7 @@ RResult RCalDAVCalendarHome::Open(const char* host, int port, const char* homePa
 RResult RCalDAVCalendarHome::SetUserAgent(const char* text) {
     Guard guard(mutex_);
     if (connection_ != nullptr) connection_->SetUserAgent(text);
-    for (RListNode* node = calendars_.head; node != nullptr; node = node->next) {
-        static_cast<RCalDAVCalendar*>(node->payload)->SetUserAgent(text);
-    }
+    ForEachCalendar(calendars_, [&](RCalDAVCalendar& calendar) { calendar.SetUserAgent(text); });
     return 0;
 }
 
@@ -70,28 +76,22 @@ RResult RCalDAVCalendarHome::GetConnection(RWebDAVConnection** out) {
 RResult RCalDAVCalendarHome::SetCredentials(const char* user, const char* password) {
     Guard guard(mutex_);
     if (connection_ != nullptr) connection_->SetCredentials(user, password);
-    for (RListNode* node = calendars_.head; node != nullptr; node = node->next) {
-        static_cast<RCalDAVCalendar*>(node->payload)->SetCredentials(user, password);
-    }
+    ForEachCalendar(calendars_, [&](RCalDAVCalendar& calendar) { calendar.SetCredentials(user, password); });
     return 0;
 }
 
 RResult RCalDAVCalendarHome::SetBearerToken(const char* token) {
     Guard guard(mutex_);
     if (connection_ != nullptr) connection_->SetBearerToken(token);
-    for (RListNode* node = calendars_.head; node != nullptr; node = node->next) {
-        static_cast<RCalDAVCalendar*>(node->payload)->SetBearerToken(token);
-    }
+    ForEachCalendar(calendars_, [&](RCalDAVCalendar& calendar) { calendar.SetBearerToken(token); });
     return 0;
 }
 
 RResult RCalDAVCalendarHome::LoadCalendars() {
     Guard guard(mutex_);
     if (connection_ == nullptr) return R_E_INVALID_ARGUMENT;
-    const RResult result = connection_->Propfind(kDepth1Headers, kCalendarHomeBody);
-    if (!RSucceeded(result)) return result;
-    RHeapBuffer* body = connection_->ReadResponse();
-    return body != nullptr ? ParseCalendars(body->data) : result;
+    return ParseAnswer(*connection_, connection_->Propfind(kDepth1Headers, kCalendarHomeBody),
+                       [this](const char* body) { return ParseCalendars(body); });
 }
 
 RResult RCalDAVCalendarHome::ParseCalendars(const char* body) {
@@ -196,15 +196,7 @@ RResult RCalDAVCalendarHome::FindOrCreateCalendar(const char* href, RCalDAVCalen
     current = nullptr;
     auto* calendar = new (std::nothrow) RCalDAVCalendar();
     if (calendar == nullptr) return 0;
-    CStringA host, user, password, token;
-    int port = 0;
-    bool secure = false;
-    connection_->GetServer(&host, &port, nullptr, &secure);
-    connection_->GetCredentials(&user, &password);
-    connection_->GetBearerToken(&token);
-    const RResult result = calendar->Open(host, port, href, secure, user, password);
-    calendar->SetUserAgent(connection_->GetUserAgent());
-    calendar->SetBearerToken(token);
+    const RResult result = OpenOnServerOf(*connection_, href, *calendar);
     if (result != 0 || calendars_.AddTail(calendar) != 0) {
         // Not listed: nobody would release it later.
         calendar->Release();

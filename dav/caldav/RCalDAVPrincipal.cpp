@@ -3,9 +3,11 @@
 #include <new>
 
 #include "dav/caldav/CalDAVRequestBodies.h"
+#include "dav/caldav/OpenOnServer.h"
 #include "dav/discovery/Discovery.h"
 #include "dav/discovery/ProviderNames.h"
 #include "dav/http/CrackUrl.h"
+#include "dav/http/ParseAnswer.h"
 #include "dav/xml/DavNamespaces.h"
 #include "dav/xml/MultistatusParse.h"
 #include "platform/dns/SrvLookup.h"
@@ -247,9 +249,7 @@ RResult RCalDAVPrincipal::LoadProperties() {
         if (!RSucceeded(discovered)) return discovered;
         result = principal_->Propfind(kDepth0Headers, kPrincipalPropertiesBody);
     }
-    if (!RSucceeded(result)) return result;
-    RHeapBuffer* body = principal_->ReadResponse();
-    return body != nullptr ? ParseProperties(body->data) : result;
+    return ParseAnswer(*principal_, result, [this](const char* body) { return ParseProperties(body); });
 }
 
 RResult RCalDAVPrincipal::ParseProperties(const char* body) {
@@ -279,21 +279,13 @@ RResult RCalDAVPrincipal::LoadCalendarHome(bool full) {
         if (principal_ == nullptr) return R_E_INVALID_ARGUMENT;
         home_ = new (std::nothrow) RCalDAVCalendarHome();
         if (home_ == nullptr) return R_E_OUT_OF_MEMORY;
-        CStringA host, user, password, token;
-        int port = 0;
-        bool secure = false;
-        principal_->GetServer(&host, &port, nullptr, &secure);
-        principal_->GetCredentials(&user, &password);
-        principal_->GetBearerToken(&token);
         // The home always lives on the principal's server: an absolute home URL gives its path.
         if (IsAbsoluteHttpUrl(calendarHomeSet_)) {
             CStringA path;
             CrackUrl(calendarHomeSet_, &path, nullptr, nullptr, nullptr);
             calendarHomeSet_ = path;
         }
-        const RResult opened = home_->Open(host, port, calendarHomeSet_, secure, user, password);
-        home_->SetUserAgent(principal_->GetUserAgent());
-        home_->SetBearerToken(token);
+        const RResult opened = OpenOnServerOf(*principal_, calendarHomeSet_, *home_);
         if (opened != 0) return opened;
     }
     return home_->LoadCalendars();

@@ -16,3 +16,8 @@ CStringA HrefValueText(platform::xml::XmlNode node) {
     const auto href = node.FindChild("href", kDavNamespace);
     return CStringA(href ? href.Text() : node.Text());
 }
+
+void StoreNonEmptyText(const platform::xml::XmlNode& node, CStringA& field) {
+    std::string text = node.Text();
+    if (!text.empty()) field = CStringA(std::move(text));
+}

@@ -13,3 +13,6 @@ RResult LoadMultistatus(const char* xml, std::unique_ptr<platform::xml::XmlDocum
 
 // The text of an href-valued property: its first DAV:href child, else its own text.
 CStringA HrefValueText(platform::xml::XmlNode node);
+
+// Replaces `field` with the element's text unless that is empty.
+void StoreNonEmptyText(const platform::xml::XmlNode& node, CStringA& field);

@@ -32,6 +32,20 @@ std::int32_t ToInt32(const std::string& text) {
     return static_cast<std::int32_t>(value);
 }
 
+// Parses an attendee or organizer value into a fresh object and hands it to keep (which adds
+// its own reference); one that cannot be made or does not parse is dropped.
+template <typename Address, typename Keep>
+void KeepParsedAddress(std::string_view value, Keep keep) {
+    auto* address = new (std::nothrow) Address();
+    if (address == nullptr) {
+        return;
+    }
+    if (address->Parse(std::string(value).c_str()) == R_OK) {
+        keep(address);
+    }
+    address->Release();
+}
+
 }  // namespace
 
 RResult RIcsComponent::ReadValue() {
@@ -223,32 +237,18 @@ RResult RIcsComponent::ParseRRuleProperty(RIcsRecurrence*& field) {
 }
 
 RResult RIcsComponent::ParseAttendeeProperty(RIcsComponent* target) {
-    if (ReadValue() != R_OK) {
-        return R_OK;
+    if (ReadValue() == R_OK) {
+        KeepParsedAddress<RIcsAttendee>(ValueCut(ics_limits::kAttendeeValue),
+                                        [target](RIcsAttendee* attendee) { target->AddAttendee(attendee); });
     }
-    auto* attendee = new (std::nothrow) RIcsAttendee();
-    if (attendee == nullptr) {
-        return R_OK;
-    }
-    if (attendee->Parse(std::string(ValueCut(ics_limits::kAttendeeValue)).c_str()) == R_OK) {
-        target->AddAttendee(attendee);
-    }
-    attendee->Release();
     return R_OK;  // an attendee that does not parse is dropped silently
 }
 
 RResult RIcsComponent::ParseOrganizerProperty(RIcsComponent* target) {
-    if (ReadValue() != R_OK) {
-        return R_OK;
+    if (ReadValue() == R_OK) {
+        KeepParsedAddress<RIcsOrganizer>(ValueCut(ics_limits::kAttendeeValue),
+                                         [target](RIcsOrganizer* organizer) { target->SetOrganizer(organizer); });
     }
-    auto* organizer = new (std::nothrow) RIcsOrganizer();
-    if (organizer == nullptr) {
-        return R_OK;
-    }
-    if (organizer->Parse(std::string(ValueCut(ics_limits::kAttendeeValue)).c_str()) == R_OK) {
-        target->SetOrganizer(organizer);
-    }
-    organizer->Release();
     return R_OK;
 }
 

@@ -6,9 +6,11 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "ical/model/RIcsFieldLimits.h"
+
 namespace {
 
-constexpr std::size_t kWorkSize = 128;     // value texts are looked at up to 127 characters
+constexpr std::size_t kWorkSize = ics_limits::kShortValue + 1;  // value texts are looked at up to the short-value limit
 constexpr std::size_t kListValueMax = 15;  // characters of one list value
 constexpr int kOrdinalDigitsMax = 7;
 

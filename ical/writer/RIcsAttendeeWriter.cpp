@@ -2,6 +2,8 @@
 #include "ical/model/RIcsAttendee.h"
 #include "ical/writer/RIcsTextWriter.h"
 
+#include <initializer_list>
+
 namespace {
 
 void AppendParameter(const char* prefix, const std::string& value, RHeapBuffer** out, bool quoted = false) {
@@ -18,6 +20,25 @@ void AppendParameter(const char* prefix, const std::string& value, RHeapBuffer**
     }
 }
 
+struct Parameter {
+    const char* prefix;
+    const std::string& value;
+    bool quoted = false;
+};
+
+// The parameters that are set, in the order given, then ":" and the address; nothing without an address.
+void WriteAddressText(RIcsTextCache& text, const std::string& address, std::initializer_list<Parameter> parameters) {
+    text.Drop();
+    if (address.empty()) {
+        return;
+    }
+    RHeapBuffer** out = text.Buffer();
+    for (const Parameter& parameter : parameters) {
+        AppendParameter(parameter.prefix, parameter.value, out, parameter.quoted);
+    }
+    AppendParameter(":", address, out);
+}
+
 }  // namespace
 
 const char* RIcsAttendee::GetText() {
@@ -25,29 +46,15 @@ const char* RIcsAttendee::GetText() {
 }
 
 void RIcsAttendee::BuildText() {
-    text_.Drop();
-    if (address_.empty()) {
-        return;
-    }
-    RHeapBuffer** out = text_.Buffer();
-    AppendParameter(";CN=", cn_, out);
-    AppendParameter(";EMAIL=", email_, out, true);
-    AppendParameter(";CUTYPE=", cuType_, out);
-    AppendParameter(";PARTSTAT=", partStat_, out);
-    AppendParameter(";ROLE=", role_, out);
-    AppendParameter(";RSVP=", rsvp_, out);
-    AppendParameter(";SCHEDULE-STATUS=", scheduleStatus_, out);
-    AppendParameter(";DELEGATED-FROM=", delegatedFrom_, out, true);
-    AppendParameter(":", address_, out);
+    WriteAddressText(text_, address_,
+                     {{";CN=", cn_},
+                      {";EMAIL=", email_, true},
+                      {";CUTYPE=", cuType_},
+                      {";PARTSTAT=", partStat_},
+                      {";ROLE=", role_},
+                      {";RSVP=", rsvp_},
+                      {";SCHEDULE-STATUS=", scheduleStatus_},
+                      {";DELEGATED-FROM=", delegatedFrom_, true}});
 }
 
-void RIcsOrganizer::BuildText() {
-    text_.Drop();
-    if (address_.empty()) {
-        return;
-    }
-    RHeapBuffer** out = text_.Buffer();
-    AppendParameter(";CN=", cn_, out);
-    AppendParameter(";EMAIL=", email_, out, true);
-    AppendParameter(":", address_, out);
-}
+void RIcsOrganizer::BuildText() { WriteAddressText(text_, address_, {{";CN=", cn_}, {";EMAIL=", email_, true}}); }

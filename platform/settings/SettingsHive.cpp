@@ -67,6 +67,11 @@ bool FullPath(HKEY parent, const char16_t* subkey, std::vector<std::u16string>& 
     return hive::SplitKeyPath(subkey, path, kMaxKeyNameChars);
 }
 
+// The checks RegOpenKey and RegCreateKey share: parent and result given, and FullPath.
+bool OpenerPath(HKEY parent, const char16_t* subkey, const HKEY* result, std::vector<std::u16string>& path) {
+    return parent != nullptr && result != nullptr && FullPath(parent, subkey, path);
+}
+
 bool ValueNameFits(const char16_t* valueName) {
     if (valueName == nullptr) {
         return true;
@@ -88,11 +93,8 @@ HKEY const HKEY_CURRENT_USER = &g_currentUserRoot;
 HKEY const HKEY_LOCAL_MACHINE = &g_machineRoot;
 
 DWORD RegOpenKey(HKEY parent, const char16_t* subkey, HKEY* result) {
-    if (parent == nullptr || result == nullptr) {
-        return ERROR_INVALID_PARAMETER;
-    }
     std::vector<std::u16string> path;
-    if (!FullPath(parent, subkey, path)) {
+    if (!OpenerPath(parent, subkey, result, path)) {
         return ERROR_INVALID_PARAMETER;
     }
     if (parent->machine) {
@@ -105,11 +107,8 @@ DWORD RegOpenKey(HKEY parent, const char16_t* subkey, HKEY* result) {
 }
 
 DWORD RegCreateKey(HKEY parent, const char16_t* subkey, HKEY* result) {
-    if (parent == nullptr || result == nullptr) {
-        return ERROR_INVALID_PARAMETER;
-    }
     std::vector<std::u16string> path;
-    if (!FullPath(parent, subkey, path)) {
+    if (!OpenerPath(parent, subkey, result, path)) {
         return ERROR_INVALID_PARAMETER;
     }
     if (parent->machine) {

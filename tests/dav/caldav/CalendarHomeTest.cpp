@@ -8,6 +8,7 @@
 
 #include "dav/caldav/CalDAVRequestBodies.h"
 #include "dav/caldav/RCalDAVCalendarHome.h"
+#include "tests/dav/Owned.h"
 #include "tests/platform/http/LoopbackPeer.h"
 
 using orvane::test::HttpReply;
@@ -16,11 +17,8 @@ using orvane::test::PeerRequest;
 
 namespace {
 
-struct Home {
-    RCalDAVCalendarHome* p = new RCalDAVCalendarHome();
+struct Home : orvane::test::Owned<RCalDAVCalendarHome> {
     explicit Home(int port = 1) { EXPECT_EQ(p->Open("127.0.0.1", port, "/u/", false, "user", "pw"), 0); }
-    ~Home() { p->Release(); }
-    RCalDAVCalendarHome* operator->() { return p; }
 };
 
 std::string Listing(const std::string& responses) {

@@ -10,6 +10,7 @@
 
 #include "dav/caldav/CalDAVRequestBodies.h"
 #include "dav/caldav/RCalDAVCalendar.h"
+#include "tests/dav/Owned.h"
 #include "tests/platform/http/LoopbackPeer.h"
 
 using orvane::test::HttpReply;
@@ -19,12 +20,9 @@ using orvane::test::PeerRequest;
 
 namespace {
 
-struct Calendar {
-    RCalDAVCalendar* p = new RCalDAVCalendar();
+struct Calendar : orvane::test::Owned<RCalDAVCalendar> {
     explicit Calendar(int port, const char* path = "/u/cal/") { EXPECT_EQ(p->Open("127.0.0.1", port, path, false, "u", "p"), 0); }
     Calendar() = default;
-    ~Calendar() { p->Release(); }
-    RCalDAVCalendar* operator->() { return p; }
 };
 
 std::string EtagListing(int first, int count, const std::string& tag = "e") {

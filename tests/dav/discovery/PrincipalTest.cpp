@@ -9,6 +9,7 @@
 #include "dav/caldav/CalDAVRequestBodies.h"
 #include "dav/caldav/RCalDAVAccount.h"
 #include "platform/dns/SrvLookup.h"
+#include "tests/dav/Owned.h"
 #include "tests/platform/http/LoopbackPeer.h"
 
 using orvane::test::HttpReply;
@@ -18,11 +19,7 @@ using orvane::test::PeerRequest;
 
 namespace {
 
-struct Account {
-    RCalDAVAccount* p = new RCalDAVAccount();
-    ~Account() { p->Release(); }
-    RCalDAVAccount* operator->() { return p; }
-};
+using Account = orvane::test::Owned<RCalDAVAccount>;
 
 std::string Multistatus(const std::string& href, const std::string& props) {
     return "<?xml version=\"1.0\"?><D:multistatus xmlns:D=\"DAV:\" xmlns:C=\"urn:ietf:params:xml:ns:caldav\">"

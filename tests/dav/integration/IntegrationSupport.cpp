@@ -1,11 +1,14 @@
 #include "tests/dav/integration/IntegrationSupport.h"
 
 #include <fstream>
+#include <iterator>
+#include <regex>
 #include <sstream>
 
 #include "foundation/debug/RDebugLog.h"
 #include "foundation/settings/SettingsKeys.h"
 #include "platform/settings/SettingsHive.h"
+#include "tests/dav/integration/ServerProcess.h"
 
 namespace orvane::test {
 namespace {
@@ -37,6 +40,16 @@ RResult MakeCalendar(int port, const char* user, const char* password, const std
     const RResult result = c->SendRequest("Content-Type: application/xml", body.c_str(), "MKCOL", nullptr);
     c->Release();
     return result;
+}
+
+std::string WriteRadicaleConfig(const std::string& folder) {
+    std::ifstream in(FixtureFolder() + "/radicale.config");
+    std::string config((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    config = std::regex_replace(config, std::regex("@STORE@"), folder + "/collections");
+    config = std::regex_replace(config, std::regex("@USERS@"), folder + "/users");
+    const std::string path = folder + "/config";
+    std::ofstream(path) << config;
+    return path;
 }
 
 RequestLog::RequestLog(const std::string& path) : path_(path) {

@@ -1,12 +1,13 @@
 #pragma once
-// Shared pieces of the integration tests: iCalendar bodies, collection creation, the debug-log
-// request count and small ownership helpers.
+// Shared pieces of the integration tests and the server benchmark: iCalendar bodies, collection
+// creation, the Radicale config, the debug-log request count, and the ownership helper.
 #include "foundation/ResultCodes.h"  // before any standard header (R_OK)
 
 #include <string>
 
 #include "dav/caldav/RCalDAVAccount.h"
 #include "dav/http/RWebDAVConnection.h"
+#include "tests/dav/Owned.h"
 
 namespace orvane::test {
 
@@ -15,6 +16,10 @@ std::string EventText(const std::string& uid, const std::string& summary);
 
 // Creates a calendar collection with an extended MKCOL; returns the HTTP status.
 RResult MakeCalendar(int port, const char* user, const char* password, const std::string& path, const std::string& displayName);
+
+// Writes `folder`/config for Radicale from the fixture: its store in `folder`/collections and
+// its users file at `folder`/users. Returns the config's path.
+std::string WriteRadicaleConfig(const std::string& folder);
 
 // Switches the request log on into a fresh file for its lifetime and counts request lines.
 class RequestLog {
@@ -25,16 +30,6 @@ public:
 
 private:
     std::string path_;
-};
-
-template <typename T>
-struct Owned {
-    T* p = new T();
-    Owned() = default;
-    ~Owned() { p->Release(); }
-    Owned(const Owned&) = delete;
-    Owned& operator=(const Owned&) = delete;
-    T* operator->() const { return p; }
 };
 
 }  // namespace orvane::test

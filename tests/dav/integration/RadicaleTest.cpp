@@ -4,15 +4,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <fstream>
-#include <memory>
-#include <regex>
 
 #include "dav/caldav/RCalDAVAccount.h"
 #include "platform/dns/SrvLookup.h"
 #include "tests/dav/integration/IntegrationSupport.h"
-#include "tests/dav/integration/ServerProcess.h"
+#include "tests/dav/integration/ServerSuite.h"
 #include "tests/support/TempFolder.h"
 
 using namespace orvane::test;
@@ -21,46 +18,24 @@ namespace {
 
 constexpr char kRadicale[] = "/usr/bin/radicale";
 
-class Radicale : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        if (!ServerAvailable(kRadicale)) return;
-        folder_ = new TempFolder("radicale");
-        std::ifstream in(FixtureFolder() + "/radicale.config");
-        std::string config((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        config = std::regex_replace(config, std::regex("@STORE@"), folder_->Str() + "/collections");
-        config = std::regex_replace(config, std::regex("@USERS@"), folder_->Str() + "/users");
-        std::ofstream(folder_->Str() + "/config") << config;
-        std::ofstream(folder_->Str() + "/users") << "alice:secret\nbob@example.test:secret\n";
-        server_ = new ServerProcess();
-        startError_ = server_->Start({kRadicale, "-C", folder_->Str() + "/config"}, folder_->Str() + "/log", std::chrono::seconds(20));
+struct RadicaleServer {
+    static constexpr char kName[] = "radicale";
+    static bool Available() { return ServerAvailable(kRadicale); }
+    static std::string Start(const TempFolder& folder, ServerProcess& server) {
+        const std::string config = WriteRadicaleConfig(folder.Str());
+        std::ofstream(folder.Str() + "/users") << "alice:secret\nbob@example.test:secret\n";
+        return server.Start({kRadicale, "-C", config}, folder.Str() + "/log", std::chrono::seconds(20));
     }
-    static void TearDownTestSuite() {
-        delete server_;
-        server_ = nullptr;
-        delete folder_;
-        folder_ = nullptr;
-    }
-    void SetUp() override {
-        if (!ServerAvailable(kRadicale)) {
-            if (std::getenv("CI") != nullptr) FAIL() << "radicale is not installed";
-            GTEST_SKIP() << "radicale is not installed";
-        }
-        ASSERT_TRUE(startError_.empty()) << startError_;
-    }
-    static int Port() { return server_->Port(); }
-    static std::string Base() { return "http://127.0.0.1:" + std::to_string(Port()); }
+};
 
+class Radicale : public ServerSuite<RadicaleServer> {
+protected:
     // An account of alice, refreshed in full.
     static void Refreshed(RCalDAVAccount* a) {
         ASSERT_EQ(a->ConnectByUrl("alice", "secret", (Base() + "/").c_str()), 0);
         a->SetUserAgent("Orvane-IntegrationTest/1");
         ASSERT_EQ(a->Refresh(true), 0);
     }
-
-    static inline TempFolder* folder_ = nullptr;
-    static inline ServerProcess* server_ = nullptr;
-    static inline std::string startError_;
 };
 
 }  // namespace

@@ -9,7 +9,7 @@
 
 #include "dav/caldav/RCalDAVAccount.h"
 #include "tests/dav/integration/IntegrationSupport.h"
-#include "tests/dav/integration/ServerProcess.h"
+#include "tests/dav/integration/ServerSuite.h"
 #include "tests/support/TempFolder.h"
 
 using namespace orvane::test;
@@ -18,40 +18,20 @@ namespace {
 
 constexpr char kPython[] = "/usr/bin/python3";
 
-class Xandikos : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        if (!Available()) return;
-        folder_ = new TempFolder("xandikos");
-        server_ = new ServerProcess();
-        startError_ = server_->Start({kPython, FixtureFolder() + "/xandikos_server.py", folder_->Str() + "/store", "alice", "secret"},
-                                     folder_->Str() + "/log", std::chrono::seconds(30));
-    }
-    static void TearDownTestSuite() {
-        delete server_;
-        server_ = nullptr;
-        delete folder_;
-        folder_ = nullptr;
-    }
+struct XandikosServer {
+    static constexpr char kName[] = "xandikos";
     static bool Available() {
         static const bool available =
             ServerAvailable(kPython) && std::system("/usr/bin/python3 -c 'import xandikos' 2>/dev/null") == 0;
         return available;
     }
-    void SetUp() override {
-        if (!Available()) {
-            if (std::getenv("CI") != nullptr) FAIL() << "xandikos is not installed";
-            GTEST_SKIP() << "xandikos is not installed";
-        }
-        ASSERT_TRUE(startError_.empty()) << startError_;
+    static std::string Start(const TempFolder& folder, ServerProcess& server) {
+        return server.Start({kPython, FixtureFolder() + "/xandikos_server.py", folder.Str() + "/store", "alice", "secret"},
+                            folder.Str() + "/log", std::chrono::seconds(30));
     }
-    static int Port() { return server_->Port(); }
-    static std::string Base() { return "http://127.0.0.1:" + std::to_string(Port()); }
-
-    static inline TempFolder* folder_ = nullptr;
-    static inline ServerProcess* server_ = nullptr;
-    static inline std::string startError_;
 };
+
+using Xandikos = ServerSuite<XandikosServer>;
 
 constexpr char kCalendarHref[] = "/alice/calendars/calendar/";
 

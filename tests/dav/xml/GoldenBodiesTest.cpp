@@ -12,7 +12,10 @@
 #include "dav/caldav/RCalDAVCalendar.h"
 #include "dav/caldav/RCalDAVCalendarHome.h"
 #include "dav/xml/RXmlResponse.h"
+#include "tests/dav/Owned.h"
 #include "tests/dav/integration/ServerProcess.h"
+
+using orvane::test::Owned;
 
 namespace {
 
@@ -39,13 +42,6 @@ protected:
         EXPECT_FALSE(body.empty()) << kind;
         return body;
     }
-};
-
-template <typename T>
-struct Owned {
-    T* p = new T();
-    ~Owned() { p->Release(); }
-    T* operator->() { return p; }
 };
 
 }  // namespace

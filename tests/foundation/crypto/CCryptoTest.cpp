@@ -6,17 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/HexBytes.h"
+
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-Bytes FromHex(const std::string& hex) {
-    Bytes bytes;
-    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
-        bytes.push_back(static_cast<std::uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
-    }
-    return bytes;
-}
+using orvane::test::Bytes;
+using orvane::test::FromHex;
 
 CByteArray ToArray(const Bytes& bytes) {
     CByteArray array;

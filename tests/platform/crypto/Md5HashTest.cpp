@@ -4,19 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/HexBytes.h"
+
 namespace {
 
-std::string Hex(const platform::Md5Digest& digest) {
-    static const char* digits = "0123456789abcdef";
-    std::string text;
-    for (auto b : digest) {
-        text += digits[b >> 4];
-        text += digits[b & 15];
-    }
-    return text;
-}
-
-std::string Md5Hex(const std::string& text) { return Hex(platform::Md5Hash::Of(text.data(), text.size())); }
+std::string Md5Hex(const std::string& text) { return orvane::test::ToHex(platform::Md5Hash::Of(text.data(), text.size())); }
 
 TEST(Md5Hash, MatchesTheRfc1321TestSuite) {
     EXPECT_EQ(Md5Hex(""), "d41d8cd98f00b204e9800998ecf8427e");

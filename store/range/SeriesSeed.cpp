@@ -5,43 +5,24 @@
 #include <cstring>
 
 #include "ical/recurrence/RIcsRecurrence.h"
+#include "platform/timezone/CivilTime.h"
 
 namespace {
 
 constexpr std::int64_t kSecondsPerDay = 86400;
 
-// Days since 1970-01-01 of a proleptic Gregorian date.
-std::int64_t DaysFromCivil(std::int64_t y, int m, int d) {
-    y -= m <= 2;
-    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const std::int64_t yoe = y - era * 400;
-    const std::int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const std::int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe - 719468;
-}
+std::int64_t DayOf(const RDateTime& date) { return platform::civil::DaysFromCivil(date.year, date.month, date.day); }
 
 void CivilFromDays(std::int64_t z, RDateTime& date) {
-    z += 719468;
-    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const std::int64_t doe = z - era * 146097;
-    const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const std::int64_t mp = (5 * doy + 2) / 153;
-    const std::int64_t d = doy - (153 * mp + 2) / 5 + 1;
-    const std::int64_t m = mp < 10 ? mp + 3 : mp - 9;
-    date.year = static_cast<std::int32_t>(yoe + era * 400 + (m <= 2));
-    date.month = static_cast<std::uint16_t>(m);
-    date.day = static_cast<std::uint16_t>(d);
+    const platform::civil::Date civil = platform::civil::CivilFromDays(z);
+    date.year = static_cast<std::int32_t>(civil.year);
+    date.month = static_cast<std::uint16_t>(civil.month);
+    date.day = static_cast<std::uint16_t>(civil.day);
 }
-
-std::int64_t DayOf(const RDateTime& date) { return DaysFromCivil(date.year, date.month, date.day); }
 
 std::int64_t SecondOfDay(const RDateTime& date) { return date.hour * 3600 + date.minute * 60 + date.second; }
 
-int WeekdayOfDay(std::int64_t day) {
-    const std::int64_t w = (day + 4) % 7;  // 1970-01-01 was a Thursday
-    return static_cast<int>(w < 0 ? w + 7 : w);
-}
+int WeekdayOfDay(std::int64_t day) { return platform::civil::WeekdayFromDays(day); }
 
 bool MonthListed(const RIcsRecurrence& rule, int month) {
     if (rule.byMonth[0] == 0) {

@@ -17,6 +17,8 @@ constexpr RResult R_E_BUFFER_TOO_SMALL = static_cast<RResult>(0x8008007Au);
 constexpr RResult R_E_BAD_FORMAT = static_cast<RResult>(0x8008000Bu);
 constexpr RResult R_E_INVALID_INDEX = static_cast<RResult>(0x80080585u);
 constexpr RResult STG_E_PATHNOTFOUND = static_cast<RResult>(0x80030003u);
+// A file that may only be read (the Win32 ERROR_ACCESS_DENIED in the storage facility).
+constexpr RResult R_E_ACCESS_DENIED = static_cast<RResult>(0x80030005u);
 constexpr RResult R_E_ALREADY_EXISTS = static_cast<RResult>(0x800300B7u);
 constexpr RResult R_E_EXCEPTION = static_cast<RResult>(0x8003000Au);
 constexpr RResult R_E_END_OF_TEXT = static_cast<RResult>(0x80030026u);

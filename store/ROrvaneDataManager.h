@@ -31,9 +31,6 @@ class RIcsDateTime;
 class RIcsTimeZone;
 struct SeriesRowCache;
 
-// The program's code for a store whose database file may not be written (the Win32
-// ERROR_ACCESS_DENIED in the storage facility, beside STG_E_PATHNOTFOUND).
-constexpr RResult R_E_ACCESS_DENIED = static_cast<RResult>(0x80030005u);
 
 class ROrvaneDataManager : public RRefCounted {
 public:

@@ -17,13 +17,6 @@ namespace {
 
 const char* Text(const char* text) { return text != nullptr ? text : ""; }
 
-void AppendText(CStringA& columns, CStringA& values, const char* name, const CStringA& value) {
-    if (!value.IsEmpty()) {
-        AppendSqlColumnName(columns, name);
-        AppendSqlTextValue(values, value);
-    }
-}
-
 }  // namespace
 
 CStringA ROrvaneDataManager::CalendarItemsSelect(const char* accountGuid, const char* calendarGuid) {
@@ -179,44 +172,44 @@ RResult ROrvaneDataManager::AddCalendarItem(const char* guid, const char* recurr
     }
     CStringA columns;
     CStringA values;
-    AppendText(columns, values, "guid", item.guid);
-    AppendText(columns, values, "parentCalendarGuid", item.parentCalendarGuid);
-    AppendText(columns, values, "parentAccountGuid", item.parentAccountGuid);
-    AppendText(columns, values, "type", item.type);
-    AppendText(columns, values, "scheduleTag", item.scheduleTag);
-    AppendText(columns, values, "etag", item.etag);
-    AppendText(columns, values, "serverFileName", item.serverFileName);
-    AppendText(columns, values, "localFileName", item.localFileName);
-    AppendText(columns, values, "summary", item.summary);
-    AppendText(columns, values, "dtStart", item.dtStart);
-    AppendText(columns, values, "dtStartTZ", item.dtStartTZ);
-    AppendText(columns, values, "dtEnd", item.dtEnd);
-    AppendText(columns, values, "dtEndTZ", item.dtEndTZ);
-    AppendText(columns, values, "whiteRabbitTimeZone", item.whiteRabbitTimeZone);
-    AppendText(columns, values, "dtStartOlsonTZ", item.dtStartOlsonTZ);
-    AppendText(columns, values, "dtEndOlsonTZ", item.dtEndOlsonTZ);
-    AppendText(columns, values, "dtPatternStart", item.dtPatternStart);
-    AppendText(columns, values, "dtPatternEnd", item.dtPatternEnd);
-    AppendText(columns, values, "dtStamp", item.dtStamp);
-    AppendText(columns, values, "dtCreated", item.dtCreated);
-    AppendText(columns, values, "dtLastModified", item.dtLastModified);
-    AppendText(columns, values, "dtAlarmTrigger", item.dtAlarmTrigger);
-    AppendText(columns, values, "rrule", item.rrule);
-    AppendText(columns, values, "recurrenceID", item.recurrenceID);
+    AppendSqlTextColumn(columns, values, "guid", item.guid);
+    AppendSqlTextColumn(columns, values, "parentCalendarGuid", item.parentCalendarGuid);
+    AppendSqlTextColumn(columns, values, "parentAccountGuid", item.parentAccountGuid);
+    AppendSqlTextColumn(columns, values, "type", item.type);
+    AppendSqlTextColumn(columns, values, "scheduleTag", item.scheduleTag);
+    AppendSqlTextColumn(columns, values, "etag", item.etag);
+    AppendSqlTextColumn(columns, values, "serverFileName", item.serverFileName);
+    AppendSqlTextColumn(columns, values, "localFileName", item.localFileName);
+    AppendSqlTextColumn(columns, values, "summary", item.summary);
+    AppendSqlTextColumn(columns, values, "dtStart", item.dtStart);
+    AppendSqlTextColumn(columns, values, "dtStartTZ", item.dtStartTZ);
+    AppendSqlTextColumn(columns, values, "dtEnd", item.dtEnd);
+    AppendSqlTextColumn(columns, values, "dtEndTZ", item.dtEndTZ);
+    AppendSqlTextColumn(columns, values, "whiteRabbitTimeZone", item.whiteRabbitTimeZone);
+    AppendSqlTextColumn(columns, values, "dtStartOlsonTZ", item.dtStartOlsonTZ);
+    AppendSqlTextColumn(columns, values, "dtEndOlsonTZ", item.dtEndOlsonTZ);
+    AppendSqlTextColumn(columns, values, "dtPatternStart", item.dtPatternStart);
+    AppendSqlTextColumn(columns, values, "dtPatternEnd", item.dtPatternEnd);
+    AppendSqlTextColumn(columns, values, "dtStamp", item.dtStamp);
+    AppendSqlTextColumn(columns, values, "dtCreated", item.dtCreated);
+    AppendSqlTextColumn(columns, values, "dtLastModified", item.dtLastModified);
+    AppendSqlTextColumn(columns, values, "dtAlarmTrigger", item.dtAlarmTrigger);
+    AppendSqlTextColumn(columns, values, "rrule", item.rrule);
+    AppendSqlTextColumn(columns, values, "recurrenceID", item.recurrenceID);
     if (item.sequence > 0) {
         AppendSqlColumnName(columns, "sequence");
         AppendSqlIntValue(values, item.sequence);
     }
-    AppendText(columns, values, "exDates", item.exDates);
-    AppendText(columns, values, "location", item.location);
-    AppendText(columns, values, "description", item.description);
-    AppendText(columns, values, "url", item.url);
-    AppendText(columns, values, "status", item.status);
-    AppendText(columns, values, "transparency", item.transparency);
-    AppendText(columns, values, "organizer", item.organizer);
-    AppendText(columns, values, "myPartStat", item.myPartStat);
-    AppendText(columns, values, "attendees", item.attendees);
-    AppendText(columns, values, "icsBlob", item.icsBlob);
+    AppendSqlTextColumn(columns, values, "exDates", item.exDates);
+    AppendSqlTextColumn(columns, values, "location", item.location);
+    AppendSqlTextColumn(columns, values, "description", item.description);
+    AppendSqlTextColumn(columns, values, "url", item.url);
+    AppendSqlTextColumn(columns, values, "status", item.status);
+    AppendSqlTextColumn(columns, values, "transparency", item.transparency);
+    AppendSqlTextColumn(columns, values, "organizer", item.organizer);
+    AppendSqlTextColumn(columns, values, "myPartStat", item.myPartStat);
+    AppendSqlTextColumn(columns, values, "attendees", item.attendees);
+    AppendSqlTextColumn(columns, values, "icsBlob", item.icsBlob);
     CStringA sql;
     sql.Format("insert into CalendarItems (%s) values (%s);", columns.GetString(), values.GetString());
     ExecuteSql(sql, SQL_MODE_EXEC, this, nullptr);

@@ -40,34 +40,6 @@ void ReadCalendarRow(const CppSQLite3Table& table, CalendarRecord* out) {
     out->localDirPath = table.getStringField("localDirPath");
 }
 
-// Reads the rows in order into `out` until `matches` accepts one; `out` then holds the last
-// row read (or is unchanged when the account has none).
-template <typename Match>
-RResult FindCalendarRow(ROrvaneDataManager* store, const char* accountGuid, CalendarRecord* out, Match matches) {
-    CppSQLite3Table table;
-    SelectRows(SelectCalendars(accountGuid), store, table);
-    for (int row = 0; row < table.numRows(); ++row) {
-        table.setRow(row);
-        ReadCalendarRow(table, out);
-        if (matches(*out)) {
-            return R_OK;
-        }
-    }
-    return STG_E_PATHNOTFOUND;
-}
-
-void AppendText(CStringA& columns, CStringA& values, const char* name, const CStringA& value) {
-    if (!value.IsEmpty()) {
-        AppendSqlColumnName(columns, name);
-        AppendSqlTextValue(values, value);
-    }
-}
-
-void AppendInt(CStringA& columns, CStringA& values, const char* name, int value) {
-    AppendSqlColumnName(columns, name);
-    AppendSqlIntValue(values, value);
-}
-
 }  // namespace
 
 int ROrvaneDataManager::GetCalendarCount(const char* accountGuid) {
@@ -118,15 +90,16 @@ RResult ROrvaneDataManager::FindCalendarByPath(const char* accountGuid, const ch
     if (path == nullptr || out == nullptr) {
         return R_E_INVALID_ARGUMENT;
     }
-    return FindCalendarRow(this, accountGuid, out, [path](const CalendarRecord& row) { return row.pathURI == path; });
+    return FindFirstRow(SelectCalendars(accountGuid), this, out, ReadCalendarRow,
+                        [path](const CalendarRecord& row) { return row.pathURI == path; });
 }
 
 RResult ROrvaneDataManager::FindCalendar(const char* accountGuid, const char* calendarGuid, CalendarRecord* out) {
     if (calendarGuid == nullptr || out == nullptr) {
         return R_E_INVALID_ARGUMENT;
     }
-    return FindCalendarRow(this, accountGuid, out,
-                           [calendarGuid](const CalendarRecord& row) { return row.guid == calendarGuid; });
+    return FindFirstRow(SelectCalendars(accountGuid), this, out, ReadCalendarRow,
+                        [calendarGuid](const CalendarRecord& row) { return row.guid == calendarGuid; });
 }
 
 RResult ROrvaneDataManager::AddCalendar(const char* accountGuid, CalendarRecord* record) {
@@ -153,23 +126,23 @@ RResult ROrvaneDataManager::AddCalendar(const char* accountGuid, CalendarRecord*
 
     CStringA columns;
     CStringA values;
-    AppendText(columns, values, "guid", record->guid);
-    AppendText(columns, values, "parentAccountGuid", CStringA(accountGuid));
-    AppendText(columns, values, "displayName", record->displayName);
-    AppendText(columns, values, "description", record->description);
-    AppendInt(columns, values, "calendarOrder", record->calendarOrder);
-    AppendText(columns, values, "rgbValue", record->rgbValue);
-    AppendInt(columns, values, "enabled", record->enabled);
-    AppendText(columns, values, "subscriptionURL", record->subscriptionURL);
-    AppendText(columns, values, "subscriptionLastRefreshed", record->subscriptionLastRefreshed);
-    AppendText(columns, values, "ctag", record->ctag);
-    AppendText(columns, values, "syncToken", record->syncToken);
-    AppendText(columns, values, "pathURI", record->pathURI);
-    AppendText(columns, values, "privileges", record->privileges);
-    AppendText(columns, values, "resourceType", record->resourceType);
-    AppendText(columns, values, "owner", record->owner);
-    AppendText(columns, values, "supportedCalendarComponentSet", record->supportedCalendarComponentSet);
-    AppendText(columns, values, "localDirPath", record->localDirPath);
+    AppendSqlTextColumn(columns, values, "guid", record->guid);
+    AppendSqlTextColumn(columns, values, "parentAccountGuid", accountGuid);
+    AppendSqlTextColumn(columns, values, "displayName", record->displayName);
+    AppendSqlTextColumn(columns, values, "description", record->description);
+    AppendSqlIntColumn(columns, values, "calendarOrder", record->calendarOrder);
+    AppendSqlTextColumn(columns, values, "rgbValue", record->rgbValue);
+    AppendSqlIntColumn(columns, values, "enabled", record->enabled);
+    AppendSqlTextColumn(columns, values, "subscriptionURL", record->subscriptionURL);
+    AppendSqlTextColumn(columns, values, "subscriptionLastRefreshed", record->subscriptionLastRefreshed);
+    AppendSqlTextColumn(columns, values, "ctag", record->ctag);
+    AppendSqlTextColumn(columns, values, "syncToken", record->syncToken);
+    AppendSqlTextColumn(columns, values, "pathURI", record->pathURI);
+    AppendSqlTextColumn(columns, values, "privileges", record->privileges);
+    AppendSqlTextColumn(columns, values, "resourceType", record->resourceType);
+    AppendSqlTextColumn(columns, values, "owner", record->owner);
+    AppendSqlTextColumn(columns, values, "supportedCalendarComponentSet", record->supportedCalendarComponentSet);
+    AppendSqlTextColumn(columns, values, "localDirPath", record->localDirPath);
     CStringA sql;
     sql.Format("insert into Calendars (%s) values (%s);", columns.GetString(), values.GetString());
     ExecuteSql(sql, SQL_MODE_EXEC, this, nullptr);

@@ -26,32 +26,6 @@ void ReadZoneRow(const CppSQLite3Table& table, TimeZoneRecord* out) {
     out->standardDTStart = table.getStringField("standardDTStart");
 }
 
-template <typename Match>
-RResult FindZoneRow(ROrvaneDataManager* store, TimeZoneRecord* out, Match matches) {
-    CppSQLite3Table table;
-    SelectRows(kSelectZones, store, table);
-    for (int row = 0; row < table.numRows(); ++row) {
-        table.setRow(row);
-        ReadZoneRow(table, out);
-        if (matches(*out)) {
-            return R_OK;
-        }
-    }
-    return STG_E_PATHNOTFOUND;
-}
-
-void AppendText(CStringA& columns, CStringA& values, const char* name, const CStringA& value) {
-    if (!value.IsEmpty()) {
-        AppendSqlColumnName(columns, name);
-        AppendSqlTextValue(values, value);
-    }
-}
-
-void AppendReal(CStringA& columns, CStringA& values, const char* name, double value) {
-    AppendSqlColumnName(columns, name);
-    AppendSqlRealValue(values, value);
-}
-
 }  // namespace
 
 int ROrvaneDataManager::GetTimeZoneCount() {
@@ -89,18 +63,18 @@ void ROrvaneDataManager::AddTimeZone(TimeZoneRecord* record) {
     }
     CStringA columns;
     CStringA values;
-    AppendText(columns, values, "timeZoneID", record->timeZoneID);
-    AppendText(columns, values, "olsonID", record->olsonID);
-    AppendText(columns, values, "daylightName", record->daylightName);
-    AppendReal(columns, values, "daylightOffsetFrom", record->daylightOffsetFrom);
-    AppendReal(columns, values, "daylightOffsetTo", record->daylightOffsetTo);
-    AppendText(columns, values, "daylightRrule", record->daylightRrule);
-    AppendText(columns, values, "daylightDTStart", record->daylightDTStart);
-    AppendText(columns, values, "standardName", record->standardName);
-    AppendReal(columns, values, "standardOffsetFrom", record->standardOffsetFrom);
-    AppendReal(columns, values, "standardOffsetTo", record->standardOffsetTo);
-    AppendText(columns, values, "standardRrule", record->standardRrule);
-    AppendText(columns, values, "standardDTStart", record->standardDTStart);
+    AppendSqlTextColumn(columns, values, "timeZoneID", record->timeZoneID);
+    AppendSqlTextColumn(columns, values, "olsonID", record->olsonID);
+    AppendSqlTextColumn(columns, values, "daylightName", record->daylightName);
+    AppendSqlRealColumn(columns, values, "daylightOffsetFrom", record->daylightOffsetFrom);
+    AppendSqlRealColumn(columns, values, "daylightOffsetTo", record->daylightOffsetTo);
+    AppendSqlTextColumn(columns, values, "daylightRrule", record->daylightRrule);
+    AppendSqlTextColumn(columns, values, "daylightDTStart", record->daylightDTStart);
+    AppendSqlTextColumn(columns, values, "standardName", record->standardName);
+    AppendSqlRealColumn(columns, values, "standardOffsetFrom", record->standardOffsetFrom);
+    AppendSqlRealColumn(columns, values, "standardOffsetTo", record->standardOffsetTo);
+    AppendSqlTextColumn(columns, values, "standardRrule", record->standardRrule);
+    AppendSqlTextColumn(columns, values, "standardDTStart", record->standardDTStart);
     CStringA sql;
     sql.Format("insert into TimeZones (%s) values (%s);", columns.GetString(), values.GetString());
     ExecuteSql(sql, SQL_MODE_EXEC, this, nullptr);
@@ -133,7 +107,8 @@ RResult ROrvaneDataManager::FindTimeZone(const TimeZoneRecord& key, TimeZoneReco
         return R_E_INVALID_ARGUMENT;
     }
     const CStringA wanted = key.timeZoneID;
-    return FindZoneRow(this, out, [&wanted](const TimeZoneRecord& row) { return row.timeZoneID == wanted; });
+    return FindFirstRow(kSelectZones, this, out, ReadZoneRow,
+                        [&wanted](const TimeZoneRecord& row) { return row.timeZoneID == wanted; });
 }
 
 RResult ROrvaneDataManager::FindTimeZoneByOlsonID(const char* olsonID, TimeZoneRecord* out) {
@@ -141,5 +116,6 @@ RResult ROrvaneDataManager::FindTimeZoneByOlsonID(const char* olsonID, TimeZoneR
         return R_E_INVALID_ARGUMENT;
     }
     const CStringA wanted = olsonID != nullptr ? olsonID : "";
-    return FindZoneRow(this, out, [&wanted](const TimeZoneRecord& row) { return row.olsonID == wanted; });
+    return FindFirstRow(kSelectZones, this, out, ReadZoneRow,
+                        [&wanted](const TimeZoneRecord& row) { return row.olsonID == wanted; });
 }

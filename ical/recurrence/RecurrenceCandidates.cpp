@@ -1,6 +1,7 @@
 #include "ical/recurrence/RecurrenceCandidates.h"
 
 #include "ical/recurrence/RecurrenceCalendar.h"
+#include "platform/timezone/CivilTime.h"
 
 #include <algorithm>
 
@@ -50,10 +51,7 @@ std::uint64_t WeekdaysInMonth(int year, int month, std::uint32_t mask, int ordin
 
 }  // namespace
 
-int WeekdayOfSerial(std::int64_t serial) {
-    const std::int64_t w = (serial + 4) % 7;  // 1 January 1970 was a Thursday
-    return static_cast<int>(w < 0 ? w + 7 : w);
-}
+int WeekdayOfSerial(std::int64_t serial) { return platform::civil::WeekdayFromDays(serial); }
 
 bool MonthAllowed(const RIcsRecurrence& rule, int month) {
     if (rule.byMonth[0] == 0) {

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "ical/recurrence/RIcsRecurrence.h"
+#include "ical/recurrence/RecurrenceCandidates.h"
 #include "platform/timezone/CivilTime.h"
 
 namespace {
@@ -23,18 +24,6 @@ void CivilFromDays(std::int64_t z, RDateTime& date) {
 std::int64_t SecondOfDay(const RDateTime& date) { return date.hour * 3600 + date.minute * 60 + date.second; }
 
 int WeekdayOfDay(std::int64_t day) { return platform::civil::WeekdayFromDays(day); }
-
-bool MonthListed(const RIcsRecurrence& rule, int month) {
-    if (rule.byMonth[0] == 0) {
-        return true;
-    }
-    for (const std::int32_t* entry = rule.byMonth; *entry != 0; ++entry) {
-        if (*entry == month) {
-            return true;
-        }
-    }
-    return false;
-}
 
 bool Valid(const RDateTime& date) {
     return date.year >= 1 && date.year <= RIcsRecurrence::kLastYear && date.month >= 1 && date.month <= 12 &&
@@ -147,7 +136,7 @@ bool FindSeriesSeed(const RIcsRecurrence& rule, const RDateTime& first, const RD
             const std::int64_t m = start + k * interval;
             const int year = static_cast<int>(m / 12);
             const int monthOfYear = static_cast<int>(m % 12 + 1);
-            if (MonthListed(rule, monthOfYear) && first.day <= DaysInMonth(year, monthOfYear)) {
+            if (recurrence::MonthAllowed(rule, monthOfYear) && first.day <= DaysInMonth(year, monthOfYear)) {
                 ++occurrences;
             }
         }

@@ -107,3 +107,20 @@ void AppendSqlRealAssignment(CStringA& list, const char* name, double value) {
     list += " = ";
     AppendReal(list, value);
 }
+
+void AppendSqlTextColumn(CStringA& columns, CStringA& values, const char* name, const char* value) {
+    if (value != nullptr && value[0] != '\0') {
+        AppendSqlColumnName(columns, name);
+        AppendSqlTextValue(values, value);
+    }
+}
+
+void AppendSqlIntColumn(CStringA& columns, CStringA& values, const char* name, int value) {
+    AppendSqlColumnName(columns, name);
+    AppendSqlIntValue(values, value);
+}
+
+void AppendSqlRealColumn(CStringA& columns, CStringA& values, const char* name, double value) {
+    AppendSqlColumnName(columns, name);
+    AppendSqlRealValue(values, value);
+}

@@ -18,3 +18,9 @@ void AppendSqlRealValue(CStringA& list, double value);
 void AppendSqlTextAssignment(CStringA& list, const char* name, const char* value);
 void AppendSqlIntAssignment(CStringA& list, const char* name, int value);
 void AppendSqlRealAssignment(CStringA& list, const char* name, double value);
+
+// A column and its value appended side by side to an INSERT's two lists. Text columns are
+// listed only when their value is non-empty; number columns always.
+void AppendSqlTextColumn(CStringA& columns, CStringA& values, const char* name, const char* value);
+void AppendSqlIntColumn(CStringA& columns, CStringA& values, const char* name, int value);
+void AppendSqlRealColumn(CStringA& columns, CStringA& values, const char* name, double value);

@@ -178,7 +178,8 @@ RResult RCalDAVCalendar::GetMultigetResponse(RXmlMultigetResponse** out) {
 
 RResult RCalDAVCalendar::PutResource(const char* body, const char* href, const char* scheduleTag, const char* etag) {
     Guard guard(mutex_);
-    if (connection_ == nullptr) return R_E_INVALID_ARGUMENT;
+    // Without an href the request would name the collection itself.
+    if (connection_ == nullptr || !HasText(href)) return R_E_INVALID_ARGUMENT;
     CStringA headers = "Content-Type: text/calendar\n";
     const bool createOnly = !HasText(scheduleTag) && !HasText(etag);
     if (HasText(scheduleTag)) {
@@ -212,7 +213,7 @@ RResult RCalDAVCalendar::PutResource(const char* body, const char* href, const c
 
 RResult RCalDAVCalendar::MoveResource(const char* href, const char* destination) {
     Guard guard(mutex_);
-    if (connection_ == nullptr) return R_E_INVALID_ARGUMENT;
+    if (connection_ == nullptr || !HasText(href)) return R_E_INVALID_ARGUMENT;
     if (destination != nullptr && !platform::http::IsSafeHeaderValue(destination)) return R_E_INVALID_ARGUMENT;
     // Servers want the destination as an absolute URL.
     const CStringA target = destination != nullptr && destination[0] == '/' ? connection_->AbsoluteUrl(destination) : CStringA(destination);
@@ -221,7 +222,8 @@ RResult RCalDAVCalendar::MoveResource(const char* href, const char* destination)
 
 RResult RCalDAVCalendar::DeleteResource(const char* href) {
     Guard guard(mutex_);
-    if (connection_ == nullptr) return R_E_INVALID_ARGUMENT;
+    // An empty href would DELETE the whole calendar collection on the server.
+    if (connection_ == nullptr || !HasText(href)) return R_E_INVALID_ARGUMENT;
     return FoldSuccess(connection_->Delete(nullptr, href));
 }
 

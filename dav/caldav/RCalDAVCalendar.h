@@ -46,7 +46,8 @@ public:
     virtual RResult GetMultigetResponse(RXmlMultigetResponse** out);
 
     // Uploads a resource under exactly one precondition: the schedule tag, else the entity tag,
-    // else "create only". 0 on success, else the HTTP status or error.
+    // else "create only". 0 on success, else the HTTP status or error. The resource operations
+    // refuse a null or empty href (R_E_INVALID_ARGUMENT): the request would name the collection.
     virtual RResult PutResource(const char* body, const char* href, const char* scheduleTag, const char* etag);
     // Moves a resource, overwriting; a destination path is sent as an absolute URL on this server.
     virtual RResult MoveResource(const char* href, const char* destination);

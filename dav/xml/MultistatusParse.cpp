@@ -7,7 +7,9 @@
 RResult LoadMultistatus(const char* xml, std::unique_ptr<platform::xml::XmlDocument>& doc) {
     doc.reset();
     const size_t length = xml != nullptr ? std::strlen(xml) : 0;
-    if (platform::xml::IsBlankText(xml, length)) return 0;
+    // Only null or empty text is "nothing"; a body of blanks is no multistatus, and read as
+    // "no resources" it would empty a calendar.
+    if (length == 0) return 0;
     doc = platform::xml::XmlDocument::Parse(xml, length);
     return doc ? 0 : R_E_BAD_FORMAT;
 }

@@ -7,8 +7,8 @@
 #include "platform/string/CString.h"
 #include "platform/xml/XmlDocument.h"
 
-// `doc` is the parsed body, or null for a blank one (0). R_E_BAD_FORMAT when the body holds
-// anything that is not a well-formed document.
+// `doc` is the parsed body, or null when there is none (null or empty text: 0). R_E_BAD_FORMAT
+// for any other text that is not a well-formed document, blanks alone included.
 RResult LoadMultistatus(const char* xml, std::unique_ptr<platform::xml::XmlDocument>& doc);
 
 // The text of an href-valued property: its first DAV:href child, else its own text.

@@ -1,8 +1,8 @@
 #pragma once
 // Multistatus answers turned into flat record lists. Parse results: 0; R_E_BAD_FORMAT for a
-// body that holds something but is not well-formed XML (an HTML login page must not read as
-// "no resources"); a blank body yields no records and 0. Records are kept in arrays so that
-// reading a large listing by position stays linear.
+// body that holds something but is not well-formed XML, blanks alone included (an HTML login
+// page must not read as "no resources"); null or empty text yields no records and 0. Records
+// are kept in arrays so that reading a large listing by position stays linear.
 #include "foundation/ResultCodes.h"
 
 #include <vector>

@@ -30,6 +30,10 @@ bool SameName(std::string_view a, std::string_view b) {
     return true;
 }
 
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() && SameName(text.substr(0, prefix.size()), prefix);
+}
+
 std::string_view Trim(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
     while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n')) s.remove_suffix(1);
@@ -74,6 +78,16 @@ HttpRequest::HttpRequest(HttpConnection& connection, std::string verb, std::stri
     : connection_(connection), verb_(std::move(verb)) {
     std::string host = connection.Host();
     if (host.find(':') != std::string::npos && host.front() != '[') host = "[" + host + "]";
+    // Servers may name resources by absolute URL (an href is a URI): such a path would
+    // otherwise be sent as "/http://...". Its path part is the resource on this server.
+    std::string absolutePath;
+    if (StartsWithNoCase(path, "http://") || StartsWithNoCase(path, "https://")) {
+        UrlParts parts;
+        if (CrackUrl(path, parts) == 0) {
+            absolutePath = parts.path;
+            path = absolutePath;
+        }
+    }
     std::string encoded = EncodeUrlPath(path);
     if (encoded.empty() || encoded.front() != '/') encoded.insert(encoded.begin(), '/');
     url_ = std::string(secure ? "https://" : "http://") + host + ":" + std::to_string(connection.Port()) + encoded;

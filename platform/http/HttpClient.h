@@ -54,7 +54,8 @@ private:
 
 class HttpRequest {
 public:
-    // `path` is sent percent-encoded where needed; `acceptTypes` becomes the Accept header.
+    // `path` is sent percent-encoded where needed (of an absolute http(s) URL, its path part,
+    // on this connection's server); `acceptTypes` becomes the Accept header.
     HttpRequest(HttpConnection& connection, std::string verb, std::string_view path, bool secure, const char* acceptTypes);
     HttpRequest(const HttpRequest&) = delete;
     HttpRequest& operator=(const HttpRequest&) = delete;

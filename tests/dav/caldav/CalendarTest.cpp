@@ -114,11 +114,14 @@ TEST(CalDAVCalendar, FetchCtagAndEtagsSendTheFixedRequests) {
 TEST(CalDAVCalendar, ALoginPageNeverReadsAsAnEmptyCalendar) {
     std::atomic<int> round{0};
     LoopbackPeer peer([&](const PeerRequest&) {
-        if (round++ == 0) return HttpReply(207, "Multi-Status", EtagListing(0, 2));
+        const int n = round++;
+        if (n == 0) return HttpReply(207, "Multi-Status", EtagListing(0, 2));
+        if (n == 1) return HttpReply(207, "Multi-Status", "\r\n");
         return HttpReply(200, "OK", "<html><body>Please sign in<form></body></html>", "Content-Type: text/html\r\n");
     });
     Calendar c(peer.Port());
     ASSERT_EQ(c->FetchEtags(), 0);
+    EXPECT_EQ(c->FetchEtags(), R_E_BAD_FORMAT);
     EXPECT_EQ(c->FetchEtags(), R_E_BAD_FORMAT);
     RXmlEtagResponse* listing = nullptr;
     c->GetEtagResponse(&listing);
@@ -241,6 +244,11 @@ TEST(CalDAVCalendar, MoveSendsAnAbsoluteDestinationAndDeleteFoldsSuccess) {
     EXPECT_EQ(c->MoveResource("a.ics", "http://elsewhere.example/x.ics"), 0);
     EXPECT_EQ(c->MoveResource("a.ics", "/u/x\r\nX-Evil: 1"), R_E_INVALID_ARGUMENT);
     EXPECT_EQ(c->DeleteResource("gone.ics"), 404);
+    // Without an href the collection itself would be deleted, moved or overwritten.
+    EXPECT_EQ(c->DeleteResource(""), R_E_INVALID_ARGUMENT);
+    EXPECT_EQ(c->DeleteResource(nullptr), R_E_INVALID_ARGUMENT);
+    EXPECT_EQ(c->MoveResource("", "/u/other/"), R_E_INVALID_ARGUMENT);
+    EXPECT_EQ(c->PutResource("B", nullptr, nullptr, nullptr), R_E_INVALID_ARGUMENT);
     const auto r = peer.Requests();
     ASSERT_EQ(r.size(), 3u);
     EXPECT_EQ(r[0].method, "MOVE");

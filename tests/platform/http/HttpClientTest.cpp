@@ -63,6 +63,20 @@ TEST(HttpClient, SendsVerbPathHeadersAndBodyAndReadsTheAnswer) {
     EXPECT_EQ(r.body, "<x/>");
 }
 
+TEST(HttpClient, AnAbsoluteUrlAsPathSendsItsPathToThisServer) {
+    LoopbackPeer peer([](const PeerRequest&) { return HttpReply(207, "Multi-Status"); });
+    auto client = HttpClient::Open("ua", nullptr);
+    HttpConnection connection(*client, "127.0.0.1", peer.Port(), "", "");
+    HttpRequest absolute(connection, "PROPFIND", "HTTPS://dav.example.com/u/cal a/", false, "text/*");
+    ASSERT_EQ(absolute.Send(nullptr, 0), 0u);
+    HttpRequest relative(connection, "PROPFIND", "/x/http://y/", false, "text/*");
+    ASSERT_EQ(relative.Send(nullptr, 0), 0u);
+    const auto requests = peer.Requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0].target, "/u/cal%20a/");
+    EXPECT_EQ(requests[1].target, "/x/http://y/");
+}
+
 TEST(HttpClient, KeepsTheConnectionAliveAndOpensANewOneForANewConnectionObject) {
     LoopbackPeer peer([](const PeerRequest&) { return HttpReply(200, "OK", "a"); });
     auto client = HttpClient::Open("ua", nullptr);

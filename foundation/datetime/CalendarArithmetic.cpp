@@ -1,5 +1,7 @@
 #include "foundation/datetime/RDateTime.h"
 
+#include "platform/timezone/CivilTime.h"
+
 #include <climits>
 #include <cmath>
 
@@ -51,7 +53,10 @@ int DaysInMonth(int year, int month) {
 }
 
 long double RDateTime::ToDayNumber() const {
-    long double value = static_cast<long double>(year) * 365.25L;
+    // The days of all earlier years counted with their leap days: a flat 365.25 per year would
+    // put 1.25 days between 31 December and 1 January (0.25 after a leap year), so a duration
+    // across New Year came out hours too long, or even negative.
+    long double value = static_cast<long double>(platform::civil::DaysFromCivil(year, 1, 1));
     const int lastFullMonth = month > 12 ? 12 : month - 1;
     for (int m = 1; m <= lastFullMonth; ++m) {
         value += DaysInMonth(year, m);

@@ -19,7 +19,8 @@ struct RDateTime {
     // leaves the record all zero. Never reads past the text's terminator.
     void Parse(const char* text);
 
-    // A monotone day count; only differences of two values are meaningful.
+    // A monotone day count; only differences of two values are meaningful: the number of days,
+    // fractions included, between the two records.
     long double ToDayNumber() const;
 
     // Moves forward by a (possibly fractional) number of days; zero or negative does nothing.

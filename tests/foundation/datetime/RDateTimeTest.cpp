@@ -55,6 +55,15 @@ TEST(RDateTimeArithmetic, LeapYearsMonthLengthsAndDayNumbers) {
     EXPECT_EQ(DaysInMonth(2015, 13), 0);
     EXPECT_EQ(At("2014-03-05 12:00:00").ToDayNumber() - At("2014-03-05").ToDayNumber(), 0.5L);
     EXPECT_LT(At("2014-12-31 23:59").ToDayNumber(), At("2015-01-01").ToDayNumber());
+    // Differences are durations, across New Year too (after a common and after a leap year),
+    // and AddDays of such a difference lands on the later record.
+    EXPECT_EQ(At("2015-01-01").ToDayNumber() - At("2014-12-31").ToDayNumber(), 1.0L);
+    EXPECT_NEAR(static_cast<double>(At("2025-01-01 02:00").ToDayNumber() - At("2024-12-31 20:00").ToDayNumber()), 0.25,
+                1e-9);
+    EXPECT_EQ(At("2001-03-01").ToDayNumber() - At("1999-03-01").ToDayNumber(), 731.0L);
+    RDateTime end = At("2024-12-31 20:00");
+    end.AddDays(static_cast<double>(At("2025-01-01 02:00").ToDayNumber() - end.ToDayNumber()));
+    EXPECT_EQ(Show(end), "2025-01-01 02:00:00/0");
     RDateTime odd = At("2014-03-05");
     odd.month = 60000;  // must not read past the month table
     EXPECT_GT(odd.ToDayNumber(), 0.0L);

@@ -143,17 +143,23 @@ RResult ROrvaneDataManager::UpdateCalendarItem(const char* guid, const char* rec
     AppendSqlTextAssignment(list, "myPartStat", item.myPartStat);
     AppendSqlTextAssignment(list, "attendees", item.attendees);
     AppendSqlTextAssignment(list, "icsBlob", item.icsBlob);
-    // The condition does not name the calendar: an update moves the row into calendarGuid.
+    // Only the row in calendarGuid is rewritten. One event can sit in two calendars of an
+    // account under the same UID; a condition without the calendar would rewrite the other
+    // calendar's row too and pull it into this one, so the other calendar loses the item and
+    // this one holds it twice. Callers add first and update only what that add found here.
     CStringA sql;
     if (*Text(recurrenceID) != '\0') {
-        sql.Format("update CalendarItems set %s where guid = %s and parentAccountGuid = %s and recurrenceID = %s;",
-                   list.GetString(), SqlQuote(guid).GetString(), SqlQuote(accountGuid).GetString(),
-                   SqlQuote(recurrenceID).GetString());
+        sql.Format(
+            "update CalendarItems set %s where guid = %s and parentAccountGuid = %s and parentCalendarGuid = %s and "
+            "recurrenceID = %s;",
+            list.GetString(), SqlQuote(guid).GetString(), SqlQuote(accountGuid).GetString(),
+            SqlQuote(calendarGuid).GetString(), SqlQuote(recurrenceID).GetString());
     } else {
         sql.Format(
-            "update CalendarItems set %s where guid = %s and parentAccountGuid = %s and (recurrenceID is null or "
-            "recurrenceID = '');",
-            list.GetString(), SqlQuote(guid).GetString(), SqlQuote(accountGuid).GetString());
+            "update CalendarItems set %s where guid = %s and parentAccountGuid = %s and parentCalendarGuid = %s and "
+            "(recurrenceID is null or recurrenceID = '');",
+            list.GetString(), SqlQuote(guid).GetString(), SqlQuote(accountGuid).GetString(),
+            SqlQuote(calendarGuid).GetString());
     }
     ExecuteSql(sql, SQL_MODE_EXEC, this, nullptr);
     return R_OK;
@@ -167,8 +173,24 @@ RResult ROrvaneDataManager::AddCalendarItem(const char* guid, const char* recurr
         return STG_E_PATHNOTFOUND;
     }
     CalendarItemRecord existing;
-    if (FindCalendarItem(guid, recurrenceID, calendarGuid, accountGuid, &existing) == R_OK) {
-        return R_E_ALREADY_EXISTS;
+    if (*Text(recurrenceID) != '\0') {
+        if (FindCalendarItem(guid, recurrenceID, calendarGuid, accountGuid, &existing) == R_OK) {
+            return R_E_ALREADY_EXISTS;
+        }
+    } else {
+        // Only a row without recurrence identifier is the master itself. The look-up by guid
+        // alone also finds exception rows, and an exception stored before its master would
+        // then keep the master out: the update that follows touches master rows only.
+        CStringA sql = CalendarItemsSelect(accountGuid, calendarGuid);
+        sql.Insert(sql.Find(" order by 1;"), CStringA(" and guid=") + SqlQuote(Text(guid)));
+        CppSQLite3Table table;
+        SelectRows(sql, this, table);
+        for (int row = 0; row < table.numRows(); ++row) {
+            table.setRow(row);
+            if (*table.getStringField("recurrenceID") == '\0') {
+                return R_E_ALREADY_EXISTS;
+            }
+        }
     }
     CStringA columns;
     CStringA values;

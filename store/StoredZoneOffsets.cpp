@@ -16,7 +16,14 @@ void InstallStoredZoneOffsetsFinder(ROrvaneDataManager* store) {
     SetStoredZoneOffsetsFinder([held](const CStringW& olsonId, double& standardOffsetTo, double& daylightOffsetTo) {
         TimeZoneRecord record;
         record.Clear();
-        const RResult result = held->FindTimeZoneByOlsonID(olsonId.ToUtf8(), &record);
+        // The zone code that asks knows result codes only: a store whose select fails (one
+        // that never opened, say) simply has no such zone.
+        RResult result = STG_E_PATHNOTFOUND;
+        try {
+            result = held->FindTimeZoneByOlsonID(olsonId.ToUtf8(), &record);
+        } catch (...) {
+            return STG_E_PATHNOTFOUND;
+        }
         if (result != R_OK) {
             return result;
         }

@@ -14,11 +14,18 @@ bool InRange(const RDateTime& value, const RDateTime& from, const RDateTime& to)
     return CompareDateTime(value, from) >= 0 && CompareDateTime(value, to) <= 0;
 }
 
-// The earliest date that any exception's identifier can name: the smallest run of eight digits
-// in it, read as YYYYMMDD. Occurrences before that date have no exception row.
-bool EarliestExceptionDate(const std::vector<ExceptionRowIndex::Entry>& entries, RDateTime& earliest) {
+// The earliest date that an exception shown within [from, to] can come from: the smallest run
+// of eight digits in its identifier, read as YYYYMMDD. An occurrence before that date shows
+// outside the range, with or without its exception, so it need not be visited.
+bool EarliestExceptionDate(const std::vector<ExceptionRowIndex::Entry>& entries, const RDateTime& from,
+                           const RDateTime& to, RDateTime& earliest) {
     std::string smallest;
     for (const auto& entry : entries) {
+        RDateTime shown;
+        shown.Parse(entry.dtStart.c_str());
+        if (!InRange(shown, from, to)) {
+            continue;
+        }
         const std::string& text = entry.recurrenceID;
         for (std::size_t i = 0; i + 8 <= text.size(); ++i) {
             bool digits = true;
@@ -104,10 +111,11 @@ bool SeriesOccursInRange(const CalendarItemRecord& master, const RDateTime& from
 
     bool found = InRange(Shown(*current, entries), from, to);
     if (!found) {
-        // Occurrences before the range (and before any exception's date) need not be visited.
+        // Occurrences before the range (and before any exception moved into it) need not be visited.
         RDateTime bound = from;
         RDateTime earliest;
-        if (entries != nullptr && EarliestExceptionDate(*entries, earliest) && CompareDateTime(earliest, bound) < 0) {
+        if (entries != nullptr && EarliestExceptionDate(*entries, from, to, earliest) &&
+            CompareDateTime(earliest, bound) < 0) {
             bound = earliest;
         }
         SeriesSeed seed;

@@ -86,6 +86,28 @@ TEST_F(CalendarItemsTest, ExceptionRowsBesideTheirMaster) {
     EXPECT_EQ(0, store->GetCalendarItemCount("cal", "acc"));
 }
 
+TEST_F(CalendarItemsTest, UpdateLeavesTheSameEventInAnotherCalendarAlone) {
+    MakeCalendar("acc", "shared");
+    CalendarItemRecord mine = Item("meeting");
+    mine.summary = "mine";
+    ASSERT_EQ(R_OK, store->AddCalendarItem("meeting", "", "cal", "acc", mine));
+    CalendarItemRecord theirs = mine;
+    theirs.parentCalendarGuid = "shared";
+    theirs.summary = "theirs";
+    ASSERT_EQ(R_OK, store->AddCalendarItem("meeting", "", "shared", "acc", theirs));
+
+    theirs.summary = "theirs, changed";
+    ASSERT_EQ(R_E_ALREADY_EXISTS, store->AddCalendarItem("meeting", "", "shared", "acc", theirs));
+    store->UpdateCalendarItem("meeting", "", "shared", "acc", theirs);
+    EXPECT_EQ(1, store->GetCalendarItemCount("cal", "acc"));
+    EXPECT_EQ(1, store->GetCalendarItemCount("shared", "acc"));
+    CalendarItemRecord read;
+    ASSERT_EQ(R_OK, store->FindCalendarItem("meeting", "", "cal", "acc", &read));
+    EXPECT_STREQ("mine", read.summary);
+    ASSERT_EQ(R_OK, store->FindCalendarItem("meeting", "", "shared", "acc", &read));
+    EXPECT_STREQ("theirs, changed", read.summary);
+}
+
 TEST_F(CalendarItemsTest, FileNamesFromServersStayInTheCalendarFolder) {
     ASSERT_EQ(R_OK, store->WriteCalendarItemFile("abc", "a:b/c.ics", "cal", "acc"));
     EXPECT_EQ("abc", ReadBytes(FileOf("a_b_c.ics")));

@@ -167,6 +167,22 @@ TEST_F(ImportTest, SecondImportUpdatesTheSameRows) {
     EXPECT_STREQ("Renamed", Find("series-1").summary);
 }
 
+TEST_F(ImportTest, MasterAfterItsExceptionIsStoredToo) {
+    // RFC 5545 sets no order on a series' components: the moved occurrence may come first.
+    const char* text =
+        "BEGIN:VCALENDAR\r\n"
+        "BEGIN:VEVENT\r\nUID:s\r\nRECURRENCE-ID:20201208T090000\r\nSUMMARY:Moved\r\n"
+        "DTSTART:20201209T090000\r\nEND:VEVENT\r\n"
+        "BEGIN:VEVENT\r\nUID:s\r\nSUMMARY:Series\r\nDTSTART:20201201T090000\r\n"
+        "RRULE:FREQ=WEEKLY\r\nEND:VEVENT\r\n"
+        "END:VCALENDAR\r\n";
+    ASSERT_EQ(R_OK, Import(text));
+    ASSERT_EQ(R_OK, Import(text));
+    EXPECT_EQ(2, store->GetCalendarItemCount("cal", "acc"));
+    EXPECT_EQ(1, Scalar("select count(*) from CalendarItems where summary = 'Series' and rrule = 'FREQ=WEEKLY'"));
+    EXPECT_EQ(1, Scalar("select count(*) from CalendarItems where summary = 'Moved' and recurrenceID <> ''"));
+}
+
 TEST_F(ImportTest, UnknownCalendarStopsAfterTheZones) {
     EXPECT_EQ(STG_E_PATHNOTFOUND, Import(kCalendar, "other-account"));
     EXPECT_EQ(1, store->GetTimeZoneCount());

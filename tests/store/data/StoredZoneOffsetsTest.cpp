@@ -41,5 +41,15 @@ TEST_F(StoredZoneOffsetsTest, UnknownTzidResolvesThroughItsStoredOffsets) {
     EXPECT_EQ(R_OK, MapTzidToWindowsZone(CStringW(u"Custom/Eastern"), key));
 }
 
+TEST_F(StoredZoneOffsetsTest, StoreThatCannotBeReadHasNoStoredZones) {
+    ROrvaneDataManager* closed = new ROrvaneDataManager();  // never opened: every select fails
+    InstallStoredZoneOffsetsFinder(closed);
+    closed->Release();
+    CStringW key;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(STG_E_PATHNOTFOUND, MapTzidToWindowsZone(CStringW(u"Custom/Eastern"), key));
+    testing::internal::GetCapturedStderr();
+}
+
 }  // namespace
 }  // namespace orvane::test

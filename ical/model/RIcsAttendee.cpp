@@ -46,9 +46,20 @@ RResult RIcsAttendee::Parse(const char* value) {
             continue;  // a parameter without a value
         }
         ++pos;
-        // The value runs to the next ';' or ':'; quotes are not honoured, a further '=' belongs to it.
+        // The value runs to the next ';' or ':'; a further '=' belongs to it. A quoted run is
+        // taken whole, so that SENT-BY="mailto:a@x" or CN="Room: A" cannot end the parameters
+        // early and leave their rest to be taken as the address; a quote never closed is an
+        // ordinary character.
         parameterValue.clear();
         while (pos < text.size() && text[pos] != ';' && text[pos] != ':') {
+            if (text[pos] == '"') {
+                const std::size_t close = text.find('"', pos + 1);
+                if (close != std::string_view::npos) {
+                    parameterValue.append(text.substr(pos, close + 1 - pos));
+                    pos = close + 1;
+                    continue;
+                }
+            }
             parameterValue.push_back(text[pos++]);
         }
         const std::size_t first = parameterValue.find_first_not_of(" \t\r\n\f");

@@ -181,6 +181,9 @@ RResult RIcsComponent::AddExDate(const char* value) {
     if (value == nullptr) {
         return R_E_INVALID_ARGUMENT;
     }
+    if (value[0] == '\0') {
+        return R_OK;  // excludes nothing, and would be written back as an invalid "EXDATE:" line
+    }
     const bool added = exDates_.Add(value);
     if (rrule_ != nullptr) {
         if (!ruleMirrorsExDates_) {

@@ -196,7 +196,9 @@ RResult RIcsComponent::SkipComponent(RIcsLexer& lexer, const std::string& name) 
     std::string token;
     std::string nested;
     for (;;) {
-        RResult result = lexer.ReadToken(token, ics_limits::kName);
+        // No name limit here: a skipped component is dropped whole, and a long token refused
+        // midway would leave the rest of the component to be read as the parent's properties.
+        RResult result = lexer.ReadToken(token, std::string::npos);
         if (result != R_OK) {
             return result;
         }

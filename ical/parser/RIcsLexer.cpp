@@ -23,6 +23,49 @@ RResult RIcsLexer::ReadToken(std::string& out, std::size_t maxChars) {
     return R_OK;
 }
 
+bool RIcsLexer::ReadQuoted(std::string& out, std::size_t maxChars) {
+    if (Current() != '"') {
+        return false;
+    }
+    std::string quoted(1, '"');
+    // The scan is bounded even over a long run of folds.
+    for (std::size_t i = pos_ + 1; i < text_.size() && quoted.size() < maxChars && i - pos_ < 4 * maxChars;) {
+        const char c = text_[i];
+        if (IsLineBreak(c)) {
+            // Only a fold (a line break followed by a space) continues the quoted text; it is dropped.
+            const std::size_t breakLength = c == '\r' && At(i + 1) == '\n' ? 2 : 1;
+            if (At(i + breakLength) != ' ') {
+                return false;
+            }
+            i += breakLength + 1;
+            continue;
+        }
+        quoted.push_back(c);
+        ++i;
+        if (c == '"') {
+            out = std::move(quoted);
+            pos_ = i;
+            return true;
+        }
+    }
+    return false;
+}
+
+void RemoveFolds(std::string& text) {
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < text.size();) {
+        if (RIcsLexer::IsLineBreak(text[i])) {
+            const std::size_t breakLength = text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n' ? 2 : 1;
+            if (i + breakLength < text.size() && text[i + breakLength] == ' ') {
+                i += breakLength + 1;
+                continue;
+            }
+        }
+        text[kept++] = text[i++];
+    }
+    text.resize(kept);
+}
+
 RResult RIcsLexer::ReadValue() {
     value_.clear();
     if (AtEnd()) {

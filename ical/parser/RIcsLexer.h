@@ -24,6 +24,10 @@ public:
     // R_E_END_OF_TEXT when the position is at the end of the text.
     RResult ReadValue();
     const std::string& Value() const { return value_; }
+    // At a '"': the quoted text, quotes included and folds dropped, when its closing '"' comes
+    // within maxChars characters and before a line break that is not a fold; the position moves
+    // past it. Otherwise false, position unchanged.
+    bool ReadQuoted(std::string& out, std::size_t maxChars);
 
     bool AtEnd() const { return pos_ >= text_.size(); }
     // The character at the position, or NUL at the end.
@@ -45,6 +49,9 @@ private:
     std::string value_;
     int depth_ = 0;
 };
+
+// Drops the folds (CR LF, CR or LF followed by a space) that a token read across lines keeps.
+void RemoveFolds(std::string& text);
 
 // The same two readers over a stored text with an explicit position (stored EXDATE and ATTENDEE
 // lines, attendee values). The token reader has no length limit; the line reader skips one

@@ -163,8 +163,12 @@ RResult RIcsComponent::ParseDateTimeProperty(RIcsDateTime*& field) {
             lexer.Advance();
         }
         parameterValue.clear();
-        // The value runs to the next ';' or ':'; a further '=' belongs to it (TZID=a=b is "a=b").
-        for (;;) {
+        // A quoted value may hold ':' and ';' (TZID="(UTC+01:00) Amsterdam"); it ends at its
+        // closing quote. Otherwise the value runs to the next ';' or ':'; a further '=' belongs
+        // to it (TZID=a=b is "a=b").
+        const bool quoted = lexer.ReadQuoted(parameterValue, ics_limits::kDateTimeParameter);
+        const bool quoteEndsValue = quoted && (lexer.Current() == ';' || lexer.Current() == ':');
+        for (; !quoteEndsValue;) {
             result = lexer.ReadToken(part, ics_limits::kDateTimeParameter);
             if (result != R_OK) {
                 return result;
@@ -185,6 +189,9 @@ RResult RIcsComponent::ParseDateTimeProperty(RIcsDateTime*& field) {
                 parameterValue += '=';
             }
         }
+        // A long line folded inside a parameter (TZID=Europe/Ber CR LF " lin") reads as one.
+        RemoveFolds(parameterName);
+        RemoveFolds(parameterValue);
         if (parameterName == "TZID") {
             tzid = parameterValue;
         }
@@ -193,6 +200,9 @@ RResult RIcsComponent::ParseDateTimeProperty(RIcsDateTime*& field) {
         return R_OK;  // the field stays empty
     }
     const std::string value(ValueCut(ics_limits::kShortValue));
+    if (value.empty()) {
+        return R_OK;  // no date at all: a zero date would be stored and written back as 00000000
+    }
     std::string_view zone = tzid;
     if (!value.empty() && value.back() == 'Z') {
         zone = "Z";

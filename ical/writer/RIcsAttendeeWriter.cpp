@@ -20,6 +20,9 @@ void AppendParameter(const char* prefix, const std::string& value, RHeapBuffer**
     }
 }
 
+// A name holding ',', ';' or ':' must be quoted to stay one parameter value ("Doe, Jo").
+bool NeedsQuotes(const std::string& value) { return value.find_first_of(",;:") != std::string::npos; }
+
 struct Parameter {
     const char* prefix;
     const std::string& value;
@@ -47,7 +50,7 @@ const char* RIcsAttendee::GetText() {
 
 void RIcsAttendee::BuildText() {
     WriteAddressText(text_, address_,
-                     {{";CN=", cn_},
+                     {{";CN=", cn_, NeedsQuotes(cn_)},
                       {";EMAIL=", email_, true},
                       {";CUTYPE=", cuType_},
                       {";PARTSTAT=", partStat_},
@@ -57,4 +60,4 @@ void RIcsAttendee::BuildText() {
                       {";DELEGATED-FROM=", delegatedFrom_, true}});
 }
 
-void RIcsOrganizer::BuildText() { WriteAddressText(text_, address_, {{";CN=", cn_}, {";EMAIL=", email_, true}}); }
+void RIcsOrganizer::BuildText() { WriteAddressText(text_, address_, {{";CN=", cn_, NeedsQuotes(cn_)}, {";EMAIL=", email_, true}}); }

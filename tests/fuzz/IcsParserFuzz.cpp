@@ -8,6 +8,8 @@
 #include "ical/model/RIcsCalendar.h"
 #include "ical/model/RIcsEvent.h"
 #include "ical/model/RIcsTimeZone.h"
+#include "ical/recurrence/RIcsRecurrence.h"
+#include "ical/value/RIcsDateTime.h"
 
 namespace {
 
@@ -15,10 +17,36 @@ bool IsTableResult(RResult result) {
     return result == R_OK || result == R_E_BAD_FORMAT || result == R_E_END_OF_TEXT || result == R_E_BUFFER_TOO_SMALL;
 }
 
+// Steps a parsed rule from the event's start: every step must end, move forward and stay bounded.
+void StepRule(RIcsEvent* event) {
+    RIcsRecurrence* rule = event->GetRecurrence();
+    RIcsDateTime* start = event->GetDtStart();
+    if (rule == nullptr || start == nullptr) {
+        return;
+    }
+    RIcsDateTime* current = RIcsDateTime::Clone(*start);
+    for (int i = 0; i < 20 && current != nullptr; ++i) {
+        RIcsDateTime* next = rule->GetNextOccurrence(current, nullptr);
+        if (next != nullptr && RIcsDateTime::Compare(*next, *current) <= 0 && next->dateOnly == current->dateOnly) {
+            std::abort();  // a step that does not move forward
+        }
+        current->Release();
+        current = next;
+    }
+    if (current != nullptr) {
+        current->Release();
+    }
+    RIcsDateTime* last = rule->GetLastOccurrence(start);
+    if (last != nullptr && last != rule->until) {
+        last->Release();
+    }
+}
+
 void WriteBack(RIcsCalendar* calendar) {
     calendar->GetText();
     for (RListNode* node = calendar->GetEventList().head; node != nullptr; node = node->next) {
         auto* event = static_cast<RIcsEvent*>(node->payload);
+        StepRule(event);
         // What the store keeps must read back.
         auto* copy = new RIcsEvent();
         copy->SetExDatesFromLines(event->GetExDateLines());

@@ -173,6 +173,19 @@ TEST(IcsParserStructure, OverLongNamesAreRefused) {
     EXPECT_EQ(Parsed("BEGIN:" + name64 + "\n").result, R_E_BUFFER_TOO_SMALL);
 }
 
+TEST(IcsParserStructure, SkippedComponentsAreSkippedWholeWhateverTheirTokens) {
+    const std::string longName = "X-" + std::string(80, 'N');
+    for (const char* skipped : {"VALARM", "VJOURNAL"}) {
+        const std::string name = skipped;
+        Parsed parsed("BEGIN:VCALENDAR\nBEGIN:VEVENT\nDESCRIPTION:event\nBEGIN:" + name + "\n" + longName +
+                      ":1\nDESCRIPTION:skipped\nEND:" + name + "\nSUMMARY:s\nEND:VEVENT\nEND:VCALENDAR\n");
+        ASSERT_EQ(parsed.result, R_OK) << name;
+        ASSERT_EQ(parsed->GetEventCount(), 1) << name;
+        EXPECT_STREQ(parsed->GetEventAt(0)->GetDescription(), "event") << name;
+        EXPECT_STREQ(parsed->GetEventAt(0)->GetSummary(), "s") << name;
+    }
+}
+
 TEST(IcsParserStructure, AFailingChildIsNotKeptAndFailsItsParents) {
     Parsed parsed("BEGIN:VCALENDAR\nBEGIN:VEVENT\nUID:a\nRRULE:FREQ=DAILY;\nEND:VEVENT\nEND:VCALENDAR\n");
     EXPECT_EQ(parsed.result, R_E_END_OF_TEXT);

@@ -88,6 +88,38 @@ TEST(IcsPropertyReader, DateTimeParameterValueRunsToTheNextSemicolonOrColon) {
     EXPECT_TRUE(event->GetDtEnd()->dateOnly);
 }
 
+TEST(IcsPropertyReader, QuotedDateTimeParameterValuesMayHoldDelimiters) {
+    EventOf event(
+        "DTSTART;TZID=\"(UTC+01:00) Amsterdam; Berlin\":20201231T101530\r\n"
+        "DTEND;TZID=\"open:20201231T111530\r\n");
+    ASSERT_EQ(event.parsed.result, R_OK);
+    EXPECT_STREQ(event->GetDtStart()->tzid, "(UTC+01:00) Amsterdam; Berlin");
+    EXPECT_STREQ(event->GetDtStart()->GetDbText(), "2020-12-31 10:15:30");
+    // A quote that is never closed is an ordinary character.
+    EXPECT_STREQ(event->GetDtEnd()->tzid, "\"open");
+    EXPECT_STREQ(event->GetDtEnd()->GetDbText(), "2020-12-31 11:15:30");
+    // A long line folded inside a parameter, quoted or not, reads as if unfolded.
+    for (const std::string fold : {"\r\n ", "\n ", "\r "}) {
+        EventOf folded("DTSTART;TZID=\"(UTC+01:00) Amsterdam, Sto" + fold + "ckholm\":20201231T101530\r\n"
+                       "DTEND;TZID=Europe/Ber" + fold + "lin:20201231T111530\r\n");
+        ASSERT_EQ(folded.parsed.result, R_OK);
+        EXPECT_STREQ(folded->GetDtStart()->tzid, "(UTC+01:00) Amsterdam, Stockholm");
+        EXPECT_STREQ(folded->GetDtStart()->GetDbText(), "2020-12-31 10:15:30");
+        EXPECT_STREQ(folded->GetDtEnd()->tzid, "Europe/Berlin");
+    }
+}
+
+TEST(IcsPropertyReader, EmptyDateTimeAndExDateValuesAreNotKept) {
+    EventOf event("DTSTART:20201231T101530Z\r\nDTEND:\r\nDTSTAMP;TZID=Europe/Berlin:\r\nRRULE:FREQ=DAILY\r\nEXDATE:\r\n");
+    ASSERT_EQ(event.parsed.result, R_OK);
+    EXPECT_EQ(event->GetDtEnd(), nullptr);
+    EXPECT_EQ(event->GetDtStamp(), nullptr);
+    EXPECT_TRUE(event->GetExDates().IsEmpty());
+    EXPECT_EQ(event->GetRecurrence()->exDates.count, 0);
+    EXPECT_EQ(Str(event->GetText()),
+              "BEGIN:VEVENT\r\nDTSTART:20201231T101530Z\r\nRRULE:FREQ=DAILY\r\nEND:VEVENT\r\n");
+}
+
 TEST(IcsPropertyReader, OverLongDateTimeParametersAreRefused) {
     const std::string tzid127(127, 'z');
     EventOf fits("DTSTART;TZID=" + tzid127 + ":20201231T101530\r\n");
@@ -157,13 +189,33 @@ TEST(IcsPropertyReader, AttendeesAndOrganizer) {
     EXPECT_STREQ(al->GetRsvp(), "TRUE");
     EXPECT_STREQ(al->GetCuType(), "INDIVIDUAL");
     EXPECT_STREQ(al->GetScheduleStatus(), "1.1");
-    // Quotes are not honoured: the ':' inside the quoted value ends the parameters there.
-    EXPECT_STREQ(al->GetDelegatedFrom(), "\"mailto");
-    EXPECT_STREQ(al->GetAddress(), "x@example.org\":mailto:al@example.org");
+    // A ':' inside a quoted value does not end the parameters there.
+    EXPECT_STREQ(al->GetDelegatedFrom(), "mailto:x@example.org");
+    EXPECT_STREQ(al->GetAddress(), "mailto:al@example.org");
     // Parameters without an address: dropped when the value ends in a delimiter, else kept empty.
     EXPECT_STREQ(event->GetAttendeeAt(3)->GetCn(), "Kept");
     EXPECT_STREQ(event->GetAttendeeAt(3)->GetAddress(), "");
     EXPECT_EQ(event->GetAttendeeAt(3)->GetText(), nullptr);
+}
+
+TEST(IcsPropertyReader, QuotedAttendeeParameterValuesMayHoldDelimiters) {
+    EventOf event(
+        "ORGANIZER;SENT-BY=\"mailto:aide@example.org\";CN=\"Room: A; B\":mailto:boss@example.org\r\n"
+        "ATTENDEE;CN=\"Open:mailto:open@example.org\r\n");
+    ASSERT_EQ(event.parsed.result, R_OK);
+    RIcsOrganizer* organizer = event->GetOrganizer();
+    ASSERT_NE(organizer, nullptr);
+    EXPECT_STREQ(organizer->GetCn(), "Room: A; B");
+    EXPECT_STREQ(organizer->GetAddress(), "mailto:boss@example.org");
+    // Written back in quotes, the name reads back whole.
+    ics_test::Held<RIcsOrganizer> again(new RIcsOrganizer());
+    ASSERT_EQ(again->Parse(organizer->GetText() + 1), R_OK);
+    EXPECT_STREQ(again->GetCn(), "Room: A; B");
+    EXPECT_STREQ(again->GetAddress(), "mailto:boss@example.org");
+    // A quote that is never closed is an ordinary character.
+    ASSERT_EQ(event->GetAttendeeCount(), 1);
+    EXPECT_STREQ(event->GetAttendeeAt(0)->GetCn(), "\"Open");
+    EXPECT_STREQ(event->GetAttendeeAt(0)->GetAddress(), "mailto:open@example.org");
 }
 
 TEST(IcsPropertyReader, AttendeeLimitsCutParametersAndAddress) {

@@ -136,6 +136,16 @@ TEST(IcsWriter, AttendeeAndOrganizerTexts) {
     Held<RIcsOrganizer> organizer(new RIcsOrganizer());
     ASSERT_EQ(organizer->Parse("ROLE=CHAIR;CN=Boss:mailto:b@x"), R_OK);
     EXPECT_STREQ(organizer->GetText(), ";CN=Boss:mailto:b@x");
+    // A name with a comma stays one parameter value, and reads back the same.
+    Held<RIcsAttendee> comma(new RIcsAttendee());
+    ASSERT_EQ(comma->Parse("CN=\"Doe, Jo\":mailto:jo@x"), R_OK);
+    EXPECT_STREQ(comma->GetText(), ";CN=\"Doe, Jo\":mailto:jo@x");
+    Held<RIcsAttendee> again(new RIcsAttendee());
+    ASSERT_EQ(again->Parse(comma->GetText() + 1), R_OK);
+    EXPECT_STREQ(again->GetCn(), "Doe, Jo");
+    Held<RIcsOrganizer> commaOrganizer(new RIcsOrganizer());
+    ASSERT_EQ(commaOrganizer->Parse("CN=\"Boss, The\":mailto:b@x"), R_OK);
+    EXPECT_STREQ(commaOrganizer->GetText(), ";CN=\"Boss, The\":mailto:b@x");
 }
 
 TEST(IcsWriter, RuleListHelpers) {

@@ -5,7 +5,6 @@
 #include "store/range/SeriesExpansion.h"
 #include "store/range/SeriesSeed.h"
 
-#include <chrono>
 #include <cstring>
 #include <string>
 #include <vector>

@@ -189,6 +189,12 @@ RResult RCalDAVCalendarHome::ParseResponseNode(const XmlNode& node, RCalDAVCalen
 
 RResult RCalDAVCalendarHome::FindOrCreateCalendar(const char* href, RCalDAVCalendar*& current) {
     if (href == nullptr || connection_ == nullptr) return R_E_INVALID_ARGUMENT;
+    if (href[0] == '\0') {
+        // An empty href names no resource; made into a calendar it would open at "/" and, never
+        // matching its own href again, be added once more on every listing.
+        current = nullptr;
+        return 0;
+    }
     if (RCalDAVCalendar* found = FindByHref(href); found != nullptr) {
         current = found;
         return 0;

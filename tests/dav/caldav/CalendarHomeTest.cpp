@@ -134,6 +134,16 @@ TEST(CalendarHome, OnlyTheResponseHrefNamesACalendar) {
     EXPECT_EQ(Text(sub, &RCalDAVCalendar::GetDisplayName), "Feed");
 }
 
+TEST(CalendarHome, AnEmptyHrefNamesNoCalendar) {
+    Home home;
+    const std::string body = Listing(CalendarResponse("", "Nameless") + CalendarResponse("/u/a/", "A"));
+    for (int listing = 0; listing < 3; ++listing) {
+        ASSERT_EQ(home->ParseCalendars(body.c_str()), 0);
+    }
+    ASSERT_EQ(home->GetCalendarCount(), 1);
+    EXPECT_EQ(Text(home->GetAt(0), &RCalDAVCalendar::GetDisplayName), "A");
+}
+
 TEST(CalendarHome, ABodyThatIsNotXmlLeavesTheListAsItWas) {
     Home home;
     ASSERT_EQ(home->ParseCalendars(Listing(CalendarResponse("/u/a/", "A")).c_str()), 0);

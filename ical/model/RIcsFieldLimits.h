@@ -10,7 +10,8 @@ namespace ics_limits {
 constexpr std::size_t kName = 63;               // component and property names, X-property names
 constexpr std::size_t kDateTimeParameter = 127;  // parameter names and values inside date-time properties
 constexpr std::size_t kProdId = 63;
-constexpr std::size_t kZoneTzid = 63;
+// As long as the TZID a date-time may carry, so that every zone an event names can be found.
+constexpr std::size_t kZoneTzid = kDateTimeParameter;
 constexpr std::size_t kTzName = 63;
 constexpr std::size_t kRecurrenceId = 127;
 constexpr std::size_t kStatus = 31;

@@ -241,8 +241,20 @@ TEST(IcsPropertyReader, FixedFieldsAreCutAtTheirCapacity) {
     EXPECT_EQ(std::string(parsed->GetProdId()), longText.substr(0, 63));
     EXPECT_EQ(std::string(parsed->GetEventAt(0)->GetStatus()), longText.substr(0, 31));
     EXPECT_EQ(std::string(parsed->GetEventAt(0)->GetTransp()), umlauts.substr(0, 30));
-    EXPECT_EQ(std::string(parsed->GetTimeZoneAt(0)->GetTzid()), longText.substr(0, 63));
+    EXPECT_EQ(std::string(parsed->GetTimeZoneAt(0)->GetTzid()), longText.substr(0, 127));
     EXPECT_EQ(std::string(parsed->GetTimeZoneAt(0)->GetStandard()->GetTzName()), longText.substr(0, 63));
+}
+
+TEST(IcsPropertyReader, EveryZoneAnEventCanNameIsFound) {
+    const std::string tzid = "(UTC+01:00) Amsterdam, Berlin, Bern, Rome, Stockholm, Vienna - " + std::string(60, 'z');
+    Parsed parsed("BEGIN:VCALENDAR\r\nBEGIN:VTIMEZONE\r\nTZID:" + tzid +
+                  "\r\nEND:VTIMEZONE\r\nBEGIN:VEVENT\r\nUID:u\r\nDTSTART;TZID=\"" + tzid +
+                  "\":20201231T101530\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n");
+    ASSERT_EQ(parsed.result, R_OK);
+    const RIcsDateTime* start = parsed->GetEventAt(0)->GetDtStart();
+    ASSERT_NE(start, nullptr);
+    RIcsTimeZone* zone = nullptr;
+    EXPECT_EQ(parsed->FindTimeZone(start->tzid, &zone), R_OK);
 }
 
 TEST(IcsPropertyReader, OverLongRecurrenceIdIsRefusedNotCut) {

@@ -1,6 +1,13 @@
 # One library target per layer folder: every .cpp below the folder belongs to it.
+# Folders named in ORVANE_SEPARATE_FOLDERS (relative to the top) are left out of the glob: they
+# are libraries of their own (the Qt-based platform layers).
 function(orvane_library target folder)
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${folder}/*.cpp)
+  foreach(separate ${ORVANE_SEPARATE_FOLDERS})
+    if(NOT separate STREQUAL folder)
+      list(FILTER sources EXCLUDE REGEX "^${CMAKE_SOURCE_DIR}/${separate}/")
+    endif()
+  endforeach()
   if(sources)
     add_library(${target} STATIC ${sources})
     target_include_directories(${target} PUBLIC ${CMAKE_SOURCE_DIR} ${ORVANE_GENERATED_DIR})
@@ -16,6 +23,11 @@ endfunction()
 # One test program per layer folder under tests/: every .cpp below it, with the shared test main.
 function(orvane_tests target folder)
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/${folder}/*.cpp)
+  foreach(separate ${ORVANE_SEPARATE_FOLDERS})
+    if(NOT separate STREQUAL folder)
+      list(FILTER sources EXCLUDE REGEX "^${CMAKE_SOURCE_DIR}/tests/${separate}/")
+    endif()
+  endforeach()
   if(NOT sources)
     return()
   endif()

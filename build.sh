@@ -41,11 +41,12 @@ fuzz() {  # fuzz <seconds>: builds the iCalendar parser's fuzz target with clang
     rm -rf "$corpus"
 }
 
-thread_check() {  # ThreadSanitizer run of the CalDAV tests that share one calendar or connection between threads
+thread_check() {  # ThreadSanitizer run of the tests that share objects or queues between threads
     cmake -S . -B build-tsan -DORVANE_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug \
         -DCMAKE_CXX_FLAGS=-fsanitize=thread -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread
-    cmake --build build-tsan -j "$(nproc)" --target dav_tests
+    cmake --build build-tsan -j "$(nproc)" --target dav_tests platform_messages_tests
     TSAN_OPTIONS=halt_on_error=1 ./build-tsan/tests/dav_tests --gtest_filter='CalDAVCalendar.TwoThreads*:WebDAVConnection.*'
+    TSAN_OPTIONS=halt_on_error=1 ./build-tsan/tests/platform_messages_tests
 }
 
 run_tests() {  # run_tests <folder>

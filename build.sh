@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up a fresh Debian 12 machine, builds Orvane and runs it or its tests.
 #   bash build.sh run    install packages, build, start the program
-#   bash build.sh test   install packages, build, run every test (plain and sanitizer builds)
+#   bash build.sh test   install packages, build, run every test (plain, sanitizer, thread-safety,
+#                        fuzz and ThreadSanitizer runs, and the layer check)
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -29,16 +30,33 @@ build() {  # build <folder> [cmake options...]
     cmake --build "$dir" -j "$(nproc)"
 }
 
-fuzz() {  # fuzz <seconds>: builds the iCalendar parser's fuzz target with clang and runs it on its seeds
+# libFuzzer targets under tests/fuzz, each with its seeds in tests/fuzz/corpus/<folder>: "target:folder".
+FUZZ_TARGETS=(ics_parser_fuzz:ics)
+
+fuzz() {  # fuzz <seconds each>: builds the fuzz targets with clang and runs each on its seeds
     CC=clang CXX=clang++ cmake -S . -B build-fuzz -DORVANE_FUZZ=ON -DORVANE_WERROR=OFF \
         -DORVANE_BUILD_TESTS=OFF -DORVANE_BUILD_BENCH=OFF
-    cmake --build build-fuzz -j "$(nproc)" --target ics_parser_fuzz
-    # New inputs go to a scratch copy of the corpus, so the seeds in the tree stay as committed.
-    local corpus
-    corpus=$(mktemp -d)
-    cp tests/fuzz/corpus/ics/* "$corpus"/
-    ./build-fuzz/tests/fuzz/ics_parser_fuzz -max_total_time="$1" "$corpus"
-    rm -rf "$corpus"
+    local entry target corpus
+    for entry in "${FUZZ_TARGETS[@]}"; do
+        target=${entry%%:*}
+        cmake --build build-fuzz -j "$(nproc)" --target "$target"
+        # New inputs go to a scratch copy of the corpus, so the seeds in the tree stay as committed.
+        corpus=$(mktemp -d)
+        cp "tests/fuzz/corpus/${entry#*:}"/* "$corpus"/
+        "./build-fuzz/tests/fuzz/$target" -max_total_time="$1" "$corpus"
+        rm -rf "$corpus"
+    done
+}
+
+thread_safety_build() {  # the libraries built by clang with its thread-safety analysis failing the build
+    # A probe that reads a guarded member without its lock must be refused, or the analysis is off.
+    if clang++ -std=c++20 -I. -Wthread-safety -Werror -fsyntax-only .ci/probes/UnguardedRead.cpp 2>/dev/null; then
+        echo "clang's thread-safety analysis let an unguarded read through" >&2
+        return 1
+    fi
+    CC=clang CXX=clang++ cmake -S . -B build-clang -DORVANE_BUILD_TESTS=OFF -DORVANE_BUILD_BENCH=OFF \
+        -DCMAKE_CXX_FLAGS=-Wthread-safety
+    cmake --build build-clang -j "$(nproc)"
 }
 
 thread_check() {  # ThreadSanitizer run of the tests that share objects or queues between threads
@@ -47,6 +65,15 @@ thread_check() {  # ThreadSanitizer run of the tests that share objects or queue
     cmake --build build-tsan -j "$(nproc)" --target dav_tests platform_messages_tests
     TSAN_OPTIONS=halt_on_error=1 ./build-tsan/tests/dav_tests --gtest_filter='CalDAVCalendar.TwoThreads*:WebDAVConnection.*'
     TSAN_OPTIONS=halt_on_error=1 ./build-tsan/tests/platform_messages_tests
+}
+
+decimal_comma_locale() {  # generates de_DE.UTF-8, so the tests that need a decimal comma run
+    locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$' && return 0
+    local sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    $sudo sed -i 's/^# *\(de_DE\.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+    grep -q '^de_DE\.UTF-8 UTF-8' /etc/locale.gen || echo 'de_DE.UTF-8 UTF-8' | $sudo tee -a /etc/locale.gen >/dev/null
+    $sudo locale-gen
 }
 
 run_tests() {  # run_tests <folder>
@@ -61,11 +88,13 @@ case "${1:-}" in
         ;;
     test)
         install_packages
+        decimal_comma_locale
         build build
         run_tests build
         build build-sanitize -DORVANE_SANITIZE=ON -DORVANE_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
         ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_tests build-sanitize
-        fuzz 60
+        thread_safety_build
+        fuzz 30
         thread_check
         ;;
     *)

@@ -77,7 +77,7 @@ void RDebugLog::Open(const char* utf8PathOrNull) {
                                                          now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond));
     }
 
-    std::lock_guard lock(pathLock_);
+    platform::MutexLock lock(pathLock_);
     if (newPath.size() >= static_cast<size_t>(kDebugLogMaxPath)) {
         path[0] = 0;
         DebugTrace("Debug log path too long (%zu characters); logging is off", newPath.size());
@@ -125,11 +125,11 @@ void RDebugLog::AppendToFile(const void* data, int bytes) {
 }
 
 std::string RDebugLog::PathUtf8() const {
-    std::lock_guard lock(pathLock_);
+    platform::MutexLock lock(pathLock_);
     return platform::Utf16ToUtf8(path);
 }
 
 void RDebugLog::Reset() {
-    std::lock_guard lock(pathLock_);
+    platform::MutexLock lock(pathLock_);
     path[0] = 0;
 }

@@ -4,8 +4,9 @@
 // exclusive lock and closing it again, so records from different threads never interleave.
 // Until Open has set the path every write is dropped.
 #include <cstdint>
-#include <mutex>
 #include <string>
+
+#include "platform/threads/Mutex.h"
 
 // Longest log path kept, in UTF-16 characters including the NUL.
 inline constexpr int kDebugLogMaxPath = 260;
@@ -40,9 +41,9 @@ public:
     static constexpr int kLockWaitMilliseconds = 2000;
 
 private:
-    mutable std::mutex pathLock_;
+    mutable platform::Mutex pathLock_;
     // The log file's full path, NUL-terminated; empty while logging is off.
-    char16_t path[kDebugLogMaxPath] = {};
+    char16_t path[kDebugLogMaxPath] ORVANE_GUARDED_BY(pathLock_) = {};
 };
 
 extern RDebugLog g_debugLog;

@@ -6,13 +6,14 @@
 #include <resolv.h>
 
 #include <cstring>
-#include <mutex>
+
+#include "platform/threads/Mutex.h"
 
 namespace platform::dns {
 namespace {
 
-std::mutex g_lock;
-SrvResolver g_resolver;
+platform::Mutex g_lock;
+SrvResolver g_resolver ORVANE_GUARDED_BY(g_lock);
 
 }  // namespace
 
@@ -61,14 +62,14 @@ DWORD QuerySystemSrv(const std::string& name, SrvRecord& out) {
 DWORD LookupSrv(const std::string& name, SrvRecord& out) {
     SrvResolver resolver;
     {
-        std::lock_guard<std::mutex> guard(g_lock);
+        MutexLock guard(g_lock);
         resolver = g_resolver;
     }
     return resolver ? resolver(name, out) : QuerySystemSrv(name, out);
 }
 
 SrvResolver SetSrvResolver(SrvResolver resolver) {
-    std::lock_guard<std::mutex> guard(g_lock);
+    MutexLock guard(g_lock);
     SrvResolver previous = std::move(g_resolver);
     g_resolver = std::move(resolver);
     return previous;

@@ -1,17 +1,17 @@
 #include "platform/http/ConnectionErrorHook.h"
 
-#include <mutex>
+#include "platform/threads/Mutex.h"
 
 namespace platform::http {
 namespace {
 
-std::mutex g_lock;
-ConnectionErrorHandler g_handler;
+platform::Mutex g_lock;
+ConnectionErrorHandler g_handler ORVANE_GUARDED_BY(g_lock);
 
 }  // namespace
 
 ConnectionErrorHandler SetConnectionErrorHandler(ConnectionErrorHandler handler) {
-    std::lock_guard<std::mutex> guard(g_lock);
+    MutexLock guard(g_lock);
     ConnectionErrorHandler previous = std::move(g_handler);
     g_handler = std::move(handler);
     return previous;
@@ -20,7 +20,7 @@ ConnectionErrorHandler SetConnectionErrorHandler(ConnectionErrorHandler handler)
 DWORD ReportConnectionError(DWORD error, const std::string& url) {
     ConnectionErrorHandler handler;
     {
-        std::lock_guard<std::mutex> guard(g_lock);
+        MutexLock guard(g_lock);
         handler = g_handler;
     }
     // The handler may block on the user; it runs outside the lock.

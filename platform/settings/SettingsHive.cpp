@@ -1,11 +1,11 @@
 #include "platform/settings/SettingsHive.h"
 
-#include <mutex>
 #include <new>
 
 #include "platform/settings/HiveFile.h"
 #include "platform/settings/HiveTree.h"
 #include "platform/settings/RegKeyObject.h"
+#include "platform/threads/Mutex.h"
 
 namespace platform {
 namespace {
@@ -18,14 +18,14 @@ RegKeyObject g_currentUserRoot{false, true, {}};
 RegKeyObject g_machineRoot{true, true, {}};
 
 // Serialises every load-modify-save of this process, so no change is lost to another thread's.
-std::mutex& HiveMutex() {
-    static std::mutex mutex;
+Mutex& HiveMutex() {
+    static Mutex mutex;
     return mutex;
 }
 
 template <typename Read>
 DWORD ReadHive(Read read) {
-    std::lock_guard lock(HiveMutex());
+    MutexLock lock(HiveMutex());
     LoadedHive hive = hive::LoadHiveFile(hive::HiveFilePath());
     return read(static_cast<const HiveKey&>(hive.root));
 }
@@ -33,7 +33,7 @@ DWORD ReadHive(Read read) {
 // change(root, changed) edits the tree and sets changed when there is something to save.
 template <typename Change>
 DWORD ChangeHive(Change change) {
-    std::lock_guard lock(HiveMutex());
+    MutexLock lock(HiveMutex());
     const std::string file = hive::HiveFilePath();
     hive::HiveFileLock fileLock(file);
     LoadedHive hive = hive::LoadHiveFile(file);

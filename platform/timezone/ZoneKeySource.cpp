@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
-#include <mutex>
 
 #include "platform/string/CString.h"
+#include "platform/threads/Mutex.h"
 #include "platform/timezone/WindowsZoneData.h"
 #include "platform/timezone/ZoneYearRule.h"
 
@@ -27,13 +27,18 @@ struct CachedRule {
 };
 
 // The rules are read from the zone files once per key and year; readers come from any thread.
+struct RuleCache {
+    Mutex guard;
+    std::vector<CachedRule> rules ORVANE_GUARDED_BY(guard) =
+        std::vector<CachedRule>(static_cast<std::size_t>(kWindowsZoneDefinitionCount));
+};
+
 TIME_ZONE_INFORMATION RuleOf(const WindowsZoneDefinition& zone) {
-    static std::mutex guard;
-    static std::vector<CachedRule> cache(static_cast<std::size_t>(kWindowsZoneDefinitionCount));
+    static RuleCache cache;
     const int year = CurrentUtcYear();
     const auto index = static_cast<std::size_t>(&zone - kWindowsZoneDefinitions);
-    std::lock_guard<std::mutex> lock(guard);
-    CachedRule& entry = cache[index];
+    MutexLock lock(cache.guard);
+    CachedRule& entry = cache.rules[index];
     if (entry.year != year) {
         TIME_ZONE_INFORMATION info{};
         if (!ReadZoneRuleForYear(zone.olsonZone, year, info)) {

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "platform/messages/UiThreadLoop.h"
+
 namespace orvane::test {
 
 inline QApplication& GuiApp() {
@@ -15,7 +17,10 @@ inline QApplication& GuiApp() {
         static int argc = 1;
         static char name[] = "orvane-tests";
         static char* argv[] = {name, nullptr};
-        return new QApplication(argc, argv);
+        auto* made = new QApplication(argc, argv);
+        // Posted messages and reports are delivered on this thread from now on.
+        static platform::messages::UiThreadLoop loop;
+        return made;
     }();
     return *app;
 }

@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QKeyEvent>
 #include <QLabel>
+#include <thread>
 #include <vector>
 
 #include "platform/ui/ModalRun.h"
@@ -20,6 +21,13 @@ using platform::ui::IDOK;
 using platform::ui::ModalResponderScope;
 
 namespace {
+ErrorReport Report(const std::string& guid, RResult code) {
+    ErrorReport report;
+    report.accountGuid = guid;
+    report.accountName = CStringW::FromUtf8(guid);
+    report.code = code;
+    return report;
+}
 QString Text(const char16_t* text) { return QString::fromUtf16(text); }
 QString Shown(QDialog& dialog, const char* name) { return dialog.findChild<QLabel*>(name)->text(); }
 }  // namespace
@@ -72,9 +80,9 @@ TEST(ErrorDialog, QueuedReportsShowOneAtATimeWithoutDuplicatesAndWaitForTheUsers
     // The user's own failed save is showing when two refreshes report, one of them twice.
     report.SetError(CStringW(u"A"), 412, CStringW(u"C"), CStringW(u"Lunch"));
     responders.Add([&](QDialog& dialog) {
-        report.QueueReport({CStringW(u"B"), 401, {}, {}});
-        report.QueueReport({CStringW(u"D"), 500, {}, {}});
-        report.QueueReport({CStringW(u"B"), 401, {}, {}});
+        report.QueueReport(Report("b", 401));
+        report.QueueReport(Report("d", 500));
+        report.QueueReport(Report("b", 401));
         EXPECT_EQ(report.WaitingReports(), 2);  // nothing opened inside this one
         EXPECT_EQ(responders.Runs(), 1);
         answer(dialog);
@@ -113,4 +121,40 @@ TEST(ConfirmationDialog, CaptionAndTextComeFromTheCallerAndCancelOrEscDoNotConfi
         QApplication::sendEvent(&dialog, &esc);
     });
     EXPECT_EQ(confirm.DoModal(), IDCANCEL);
+}
+
+TEST(ErrorDialog, TwoWorkersReportingAtOnceGetTwoWholeReportsAndGoneAccountsNone) {
+    orvane::test::GuiApp();
+    ModalResponderScope responders;
+    RErrorDialog report;
+    report.SetAccountExists([](const std::string& guid) { return guid != "gone"; });
+    platform::messages::InstallErrorReportSink(report.Sink());
+    std::vector<QString> seen;
+    int deepest = 0;
+    auto answer = [&](QDialog& dialog) {
+        seen.push_back(Shown(dialog, RErrorDialog::kMessageControl).section('\n', 0, 0));
+        QApplication::processEvents();  // a nested loop: a second report must not open inside
+        int open = 0;
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (qobject_cast<QDialog*>(w) != nullptr && w->isVisible()) ++open;
+        }
+        deepest = std::max(deepest, open);
+        dialog.done(IDOK);
+    };
+    responders.Add(answer);
+    responders.Add(answer);
+    std::thread first([] { platform::messages::SubmitErrorReport(Report("one", 401)); });
+    std::thread second([] {
+        platform::messages::SubmitErrorReport(Report("gone", 500));
+        platform::messages::SubmitErrorReport(Report("two", 503));
+    });
+    first.join();
+    second.join();
+    for (int i = 0; i < 5; ++i) QApplication::processEvents();
+    platform::messages::InstallErrorReportSink(nullptr);
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_TRUE(seen[0] == "Account: one" || seen[0] == "Account: two");
+    EXPECT_NE(seen[0], seen[1]);
+    EXPECT_EQ(deepest, 1);
+    EXPECT_EQ(responders.Unanswered(), 0);
 }

@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "platform/messages/MessageTargets.h"
 #include "platform/ui/ModalRun.h"
 #include "platform/ui/QtStrings.h"
 #include "ui/dialogs/ErrorTexts.h"
@@ -92,9 +93,27 @@ int RErrorDialog::DoModal(QWidget* parent) {
     return result;
 }
 
+bool SameReport(const ErrorReport& a, const ErrorReport& b) {
+    return a.code == b.code && a.accountGuid == b.accountGuid && a.accountName == b.accountName &&
+           a.calendarName == b.calendarName && a.eventText == b.eventText;
+}
+
+platform::messages::ErrorReportSink RErrorDialog::Sink() {
+    std::weak_ptr<RErrorDialog*> weak = self_;
+    return [weak](ErrorReport report) {
+        platform::messages::RunOnUiThread([weak, report = std::move(report)] {
+            if (auto self = weak.lock()) (*self)->QueueReport(report);
+        });
+    };
+}
+
+void RErrorDialog::SetAccountExists(std::function<bool(const std::string& accountGuid)> accountExists) {
+    accountExists_ = std::move(accountExists);
+}
+
 void RErrorDialog::QueueReport(const ErrorReport& report, QWidget* parent) {
     for (const ErrorReport& waiting : waiting_) {
-        if (waiting == report) return;
+        if (SameReport(waiting, report)) return;
     }
     waiting_.push_back(report);
     if (parent != nullptr) queueParent_ = parent;
@@ -112,6 +131,8 @@ void RErrorDialog::ShowWaiting() {
     while (!waiting_.empty() && modalDepth_ == 0) {
         const ErrorReport report = waiting_.front();
         waiting_.pop_front();
+        // The account may have been deleted while its report waited.
+        if (!report.accountGuid.empty() && accountExists_ && !accountExists_(report.accountGuid)) continue;
         SetError(report.accountName, report.code, report.calendarName, report.eventText);
         (void)DoModal(queueParent_);
     }

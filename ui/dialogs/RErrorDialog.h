@@ -11,24 +11,21 @@
 #include <QObject>
 #include <QString>
 #include <deque>
+#include <functional>
+#include <memory>
+#include <string>
 
 #include "foundation/ResultCodes.h"
+#include "platform/messages/ErrorReports.h"
 #include "platform/string/CString.h"
 
 class QDialog;
 class QWidget;
 
-struct ErrorReport {
-    CStringW accountName;
-    RResult code = 0;
-    CStringW calendarName;
-    CStringW eventText;
+using platform::messages::ErrorReport;
 
-    friend bool operator==(const ErrorReport& a, const ErrorReport& b) {
-        return a.code == b.code && a.accountName == b.accountName && a.calendarName == b.calendarName &&
-               a.eventText == b.eventText;
-    }
-};
+// Same account, code, calendar and event.
+bool SameReport(const ErrorReport& a, const ErrorReport& b);
 
 class RErrorDialog {
 public:
@@ -40,8 +37,13 @@ public:
     // Shows the current report modally; the id of the button that closed it.
     int DoModal(QWidget* parent = nullptr);
 
-    // Shows the report after those already waiting or showing; drops one equal to a waiting one.
+    // Shows the report after those already waiting or showing; drops one equal to a waiting one
+    // and, when it names an account, one whose account no longer exists.
     void QueueReport(const ErrorReport& report, QWidget* parent = nullptr);
+    // A sink for the report hand-over of the workers: any thread, never blocks; the report is
+    // queued on the user-interface thread while this object exists.
+    platform::messages::ErrorReportSink Sink();
+    void SetAccountExists(std::function<bool(const std::string& accountGuid)> accountExists);
     int WaitingReports() const { return static_cast<int>(waiting_.size()); }
     bool IsShowing() const { return modalDepth_ > 0; }
 
@@ -74,4 +76,6 @@ private:
     QWidget* queueParent_ = nullptr;
     int modalDepth_ = 0;
     QObject timerContext_;
+    std::function<bool(const std::string&)> accountExists_;
+    std::shared_ptr<RErrorDialog*> self_ = std::make_shared<RErrorDialog*>(this);
 };

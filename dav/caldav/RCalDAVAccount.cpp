@@ -3,10 +3,14 @@
 RResult RCalDAVAccount::Refresh(bool full) {
     const bool google = HostName().Find("google") >= 0;
     if (full && GetWellKnownConnection() != nullptr) {
-        if (DiscoverPrincipal() == 401 && google) {
+        RResult discovered = DiscoverPrincipal();
+        if (discovered == 401 && google) {
             Authorize();
-            DiscoverPrincipal();
+            discovered = DiscoverPrincipal();
         }
+        // The server could not be reached (or its certificate was refused): the next request
+        // would only fail the same way and ask the user once more.
+        if (IsTransportFailure(discovered)) return discovered;
     }
     RResult result = LoadProperties();
     if (result == 401) {

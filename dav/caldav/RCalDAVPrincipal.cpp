@@ -20,9 +20,9 @@ bool IsAbsoluteHttpUrl(const CStringA& text) {
     return lower.Find("http://") == 0 || lower.Find("https://") == 0;
 }
 
-// Failures that send discovery on to the next well-known path: HTTP statuses of 400 and more
-// and the transport's error numbers (the program's own codes are negative).
-bool MovesOn(RResult result) { return result >= 400; }
+// Failures that send discovery on to the next well-known path: HTTP error statuses. A transport
+// or certificate failure would only fail again on the next path (and ask the user again).
+bool MovesOn(RResult result) { return IsHttpErrorStatus(result); }
 
 }  // namespace
 
@@ -53,8 +53,10 @@ RResult RCalDAVPrincipal::Connect(const char* host, const char* path, int port, 
     wellKnown_ = new (std::nothrow) RWebDAVConnection();
     if (wellKnown_ == nullptr) return R_E_OUT_OF_MEMORY;
     result = wellKnown_->Initialize(host, port, secure, user, password);
-    if (result == 0) result = wellKnown_->SetPath(kWellKnownCalDavPath);
+    if (result == 0) result = wellKnown_->SetPathAsWritten(kWellKnownCalDavPath);
     wellKnown_->SetUserAgent(userAgent_);
+    // The well-known request may move the account to the server it is redirected to.
+    wellKnown_->SetMayMoveServer(true);
     return result;
 }
 
@@ -198,7 +200,8 @@ void RCalDAVPrincipal::PointPrincipalAt(const CStringA& url, RWebDAVConnection& 
 
 RResult RCalDAVPrincipal::DiscoverPrincipal() {
     if (wellKnown_ == nullptr) return R_E_INVALID_ARGUMENT;
-    const char* const fallbacks[] = {nullptr, "/.well-known/", "/"};
+    // The registered name first, as written; then the forms servers also answer to.
+    const char* const fallbacks[] = {nullptr, kWellKnownCalDavSlashedPath, "/.well-known/", "/"};
     RResult result = 0;
     for (const char* path : fallbacks) {
         if (path != nullptr) wellKnown_->SetPath(path);

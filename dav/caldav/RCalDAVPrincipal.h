@@ -2,6 +2,8 @@
 // Finds a user's CalDAV server and principal and reads the principal's properties; owns the
 // principal connection (path = the principal's URL), the well-known connection used for
 // discovery, and the calendar home with its calendars.
+// Threads: one thread at a time (the account's refresh worker, or the thread that sets it up);
+// the connections and calendars it hands out lock themselves.
 #include "foundation/ResultCodes.h"
 
 #include "dav/caldav/RCalDAVCalendar.h"
@@ -11,7 +13,8 @@
 #include "platform/string/CString.h"
 
 inline constexpr char kDefaultCalDAVUserAgent[] = "RCalDAV 1.0";
-inline constexpr char kWellKnownCalDavPath[] = "/.well-known/caldav/";
+inline constexpr char kWellKnownCalDavPath[] = "/.well-known/caldav";
+inline constexpr char kWellKnownCalDavSlashedPath[] = "/.well-known/caldav/";
 
 class RCalDAVPrincipal : public RRefCounted {
 public:

@@ -54,10 +54,14 @@ void RWebDAVConnection::FreeResponse() {
     response_ = nullptr;
 }
 
-void RWebDAVConnection::CloseRequest() { request_.reset(); }
+void RWebDAVConnection::CloseRequest() {
+    request_.reset();
+    detourConnection_.reset();
+}
 
 void RWebDAVConnection::CloseConnection() {
     request_.reset();
+    detourConnection_.reset();
     connection_.reset();
 }
 
@@ -99,7 +103,20 @@ RResult RWebDAVConnection::SetPath(const char* path) {
     FreeResponse();
     CloseRequest();
     path_ = HasText(path) ? path : "/";
+    pathAsWritten_ = false;
     return 0;
+}
+
+RResult RWebDAVConnection::SetPathAsWritten(const char* path) {
+    std::lock_guard<std::recursive_mutex> guard(mutex_);
+    SetPath(path);
+    pathAsWritten_ = true;
+    return 0;
+}
+
+void RWebDAVConnection::SetMayMoveServer(bool may) {
+    std::lock_guard<std::recursive_mutex> guard(mutex_);
+    mayMoveServer_ = may;
 }
 
 RResult RWebDAVConnection::GetCredentials(CStringA* user, CStringA* password) {
@@ -154,7 +171,10 @@ CStringA RWebDAVConnection::GetUserAgent() {
 RResult RWebDAVConnection::SendWithRedirects(const char* headers, const char* body, const char* verb, const char* href,
                                              int retries) {
     RResult result = SendRequest(headers, body, verb, href);
-    for (int i = 0; i < retries && IsRedirectStatus(result); ++i) result = SendRequest(headers, body, verb, href);
+    // A redirect that was not followed would only be asked again.
+    for (int i = 0; i < retries && IsRedirectStatus(result) && redirectTaken_; ++i) result = SendRequest(headers, body, verb, href);
+    // A one-off target belongs to this request only.
+    detour_ = Target{};
     return result;
 }
 
@@ -170,7 +190,7 @@ RResult RWebDAVConnection::Propfind(const char* headers, const char* body) {
 
 RResult RWebDAVConnection::Delete(const char* headers, const char* href) {
     std::lock_guard<std::recursive_mutex> guard(mutex_);
-    return SendRequest(headers, nullptr, "DELETE", href);
+    return SendWithRedirects(headers, nullptr, "DELETE", href, 0);
 }
 
 RResult RWebDAVConnection::Get(const char* headers, const char* href) {
@@ -188,7 +208,7 @@ RResult RWebDAVConnection::Move(const char* href, const char* destination, bool 
     const CStringA target = destination;
     if (destination != nullptr && !platform::http::IsSafeHeaderValue(destination)) return R_E_INVALID_ARGUMENT;
     const CStringA headers = "Destination: " + target + "\nOverwrite: " + (overwrite ? "T" : "F");
-    return SendRequest(headers, nullptr, "MOVE", href);
+    return SendWithRedirects(headers, nullptr, "MOVE", href, 0);
 }
 
 CStringA RWebDAVConnection::AbsoluteUrl(const char* path) {
@@ -205,6 +225,8 @@ CStringA RWebDAVConnection::AbsoluteUrl(const char* path) {
 }
 
 CStringA RWebDAVConnection::ResourcePath(const char* verb, const char* href) const {
+    const bool withHref = HasText(href) && TakesHref(verb);
+    if (!withHref && pathAsWritten_) return path_;
     CStringA requestPath = path_;
     if (requestPath.IsEmpty() || requestPath[requestPath.GetLength() - 1] != '/') requestPath += '/';
     if (!HasText(href) || !TakesHref(verb)) return requestPath;
@@ -246,36 +268,79 @@ RResult ReadBodyByContentLength(HttpRequest& request, std::string& out) {
     return static_cast<RResult>(error);
 }
 
-void RWebDAVConnection::HandleRedirect(const char* verb, const char* href) {
+namespace {
+
+bool SameHost(const CStringA& a, const CStringA& b) { return a.CompareNoCase(b) == 0; }
+
+}  // namespace
+
+bool RWebDAVConnection::TakeRedirect(const Target& to, const char* verb, const char* href, int status) {
+    // Never from TLS to plain text: the request (and its credentials) would travel in the clear.
+    if (current_.secure && !to.secure) return false;
+    const bool permanent = status == 301 || status == 308;
+    const bool toOrigin = SameHost(to.host, host_) && to.port == port_ && to.secure == secure_;
+    if (toOrigin) {
+        if (permanent && !current_.detour) {
+            if (HasText(href) && TakesHref(verb)) {
+                movedTo_.href = href;
+                movedTo_.path = to.path;
+            } else {
+                FreeResponse();
+                CloseRequest();
+                path_ = to.path.IsEmpty() ? CStringA("/") : to.path;
+                pathAsWritten_ = true;
+            }
+            return true;
+        }
+        detour_ = to;
+        detour_.detour = true;
+        detour_.anonymous = current_.anonymous;
+        return true;
+    }
+    if (mayMoveServer_ && !current_.detour) {
+        // Discovery may move the account to another server, which becomes its origin.
+        FreeResponse();
+        CloseConnection();
+        host_ = to.host;
+        port_ = to.port;
+        secure_ = to.secure;
+        path_ = to.path.IsEmpty() ? CStringA("/") : to.path;
+        pathAsWritten_ = true;
+        return true;
+    }
+    if (!IsVerb(verb, "GET")) return false;
+    // Another origin: the request goes there once, without the account's credentials.
+    detour_ = to;
+    detour_.detour = true;
+    detour_.anonymous = true;
+    return true;
+}
+
+void RWebDAVConnection::HandleRedirect(const char* verb, const char* href, int status) {
+    redirectStatus_ = status;
     std::string location;
     if (request_ && request_->QueryHeader("Location", location) && !location.empty()) {
+        Target to;
         platform::http::UrlParts parts;
-        bool sameServer = true;
         if (platform::http::CrackUrl(location, parts) == 0) {
-            if (parts.scheme != "http" && parts.scheme != "https") return;
-            const bool secure = parts.scheme == "https";
-            sameServer = parts.host == host_.Str() && parts.port == port_ && secure == secure_;
-            if (!sameServer) {
-                // Another server: re-target host, port and scheme, keeping the collection path.
-                FreeResponse();
-                CloseConnection();
-                host_ = CStringA(parts.host);
-                port_ = parts.port;
-                secure_ = secure;
-            }
-        } else if (!location.empty() && location.front() == '/') {
-            parts.path = location.substr(0, location.find_first_of("?#"));
+            if (parts.scheme != "http" && parts.scheme != "https" && parts.scheme != "webcal" && parts.scheme != "webcals") return;
+            to.host = CStringA(parts.host);
+            to.port = parts.port;
+            to.secure = platform::http::IsSecureScheme(parts.scheme);
+            std::string path = parts.path;
+            const size_t fragment = parts.extra.find('#');
+            path += parts.extra.substr(0, fragment);
+            to.path = CStringA(path);
+        } else if (location.front() == '/' && (location.size() < 2 || location[1] != '/')) {
+            to.host = current_.host;
+            to.port = current_.port;
+            to.secure = current_.secure;
+            to.path = CStringA(location.substr(0, location.find('#')));
         } else {
             return;
         }
-        if (HasText(href) && TakesHref(verb)) {
-            movedTo_.href = href;
-            movedTo_.path = CStringA(parts.path);
-        } else {
-            FreeResponse();
-            CloseRequest();
-            path_ = parts.path.empty() ? CStringA("/") : CStringA(parts.path);
-        }
+        to.asWritten = true;
+        redirectTaken_ = TakeRedirect(to, verb, href, status);
         return;
     }
     // No Location: the body tells where the resource went.
@@ -284,8 +349,10 @@ void RWebDAVConnection::HandleRedirect(const char* verb, const char* href) {
         CStringA moved;
         if (body != nullptr && FindMovedToUrl(std::string_view(body->data, static_cast<size_t>(body->size)), moved) >= 0 &&
             HasText(href)) {
-            movedTo_.href = href;
-            movedTo_.path = moved;
+            Target to = current_;
+            to.path = moved;
+            to.asWritten = false;
+            redirectTaken_ = TakeRedirect(to, verb, href, status);
         }
     } else {
         FollowRedirect();
@@ -297,26 +364,46 @@ RResult RWebDAVConnection::SendRequest(const char* headers, const char* body, co
     const bool logging = LoggingOn();
     CloseRequest();
     FreeResponse();
+    redirectTaken_ = false;
+    redirectStatus_ = 0;
 
     if (!client_) {
         DWORD error = 0;
         client_ = HttpClient::Open(userAgent_, &error);
         if (!client_) return static_cast<RResult>(error);
     }
-    if (!connection_) {
-        connection_ = std::make_unique<HttpConnection>(*client_, host_.Str(), static_cast<std::uint16_t>(port_), user_.Str(),
-                                                       password_.Str());
+    if (detour_.detour) {
+        current_ = detour_;
+        detour_ = Target{};
+    } else {
+        current_ = Target{host_, port_, secure_, ResourcePath(verb, href), pathAsWritten_ && !(HasText(href) && TakesHref(verb)), false, false};
     }
-    const CStringA resourcePath = ResourcePath(verb, href);
-    request_ = std::make_unique<HttpRequest>(*connection_, verb, resourcePath.AsView(), secure_, IsVerb(verb, "PUT") ? "*/*" : "text/*");
+    HttpConnection* connection = nullptr;
+    const bool ownOrigin = SameHost(current_.host, host_) && current_.port == port_ && current_.secure == secure_;
+    if (ownOrigin && !current_.anonymous) {
+        if (!connection_) {
+            connection_ = std::make_unique<HttpConnection>(*client_, host_.Str(), static_cast<std::uint16_t>(port_), user_.Str(),
+                                                           password_.Str());
+        }
+        connection = connection_.get();
+    } else {
+        // Credentials belong to the stored origin only.
+        detourConnection_ = std::make_unique<HttpConnection>(*client_, current_.host.Str(), static_cast<std::uint16_t>(current_.port),
+                                                             std::string(), std::string());
+        connection = detourConnection_.get();
+    }
+    const CStringA& resourcePath = current_.path;
+    request_ = std::make_unique<HttpRequest>(*connection, verb, resourcePath.AsView(), current_.secure,
+                                             IsVerb(verb, "PUT") ? "*/*" : "text/*", current_.asWritten);
     if (HasText(headers)) request_->AddHeaders(headers);
-    if (!bearerToken_.IsEmpty()) request_->AddHeaders(("Authorization: Bearer " + bearerToken_).AsView());
+    const bool sendsToken = !bearerToken_.IsEmpty() && !current_.anonymous && ownOrigin;
+    if (sendsToken) request_->AddHeaders(("Authorization: Bearer " + bearerToken_).AsView());
 
     if (logging) {
         g_debugLog.Printf("^^^^^^^^^^^^");
-        g_debugLog.Printf("%s %s:%d%s", verb, host_.GetString(), port_, resourcePath.GetString());
+        g_debugLog.Printf("%s %s:%d%s", verb, current_.host.GetString(), current_.port, resourcePath.GetString());
         if (HasText(headers)) g_debugLog.Printf("%s", headers);
-        if (!bearerToken_.IsEmpty()) g_debugLog.Printf("Authorization: Bearer %s", bearerToken_.GetString());
+        if (sendsToken) g_debugLog.Printf("Authorization: Bearer %s", bearerToken_.GetString());
         if (HasText(body)) g_debugLog.Write(body, static_cast<int>(std::strlen(body)));
     }
 
@@ -332,7 +419,7 @@ RResult RWebDAVConnection::SendRequest(const char* headers, const char* body, co
             if (answer == 0 || answer == platform::http::ERROR_INTERNET_FORCE_RETRY) {
                 QueryStatus(*request_, &status, nullptr);
                 if (IsRedirectStatus(status)) {
-                    HandleRedirect(verb, href);
+                    HandleRedirect(verb, href, status);
                     result = status;
                 } else if (sends >= kMaxSends) {
                     result = static_cast<RResult>(error);
@@ -356,7 +443,7 @@ RResult RWebDAVConnection::SendRequest(const char* headers, const char* body, co
                 if (logging) g_debugLog.Printf("HTTP Status(%d) %s", status, statusText.GetString());
             }
         } else if (IsRedirectStatus(status)) {
-            HandleRedirect(verb, href);
+            HandleRedirect(verb, href, status);
         }
     }
     if (RSucceeded(result) && result != 0 && (IsVerb(verb, "PUT") || IsVerb(verb, "DELETE"))) {
@@ -414,14 +501,23 @@ RResult RWebDAVConnection::FollowRedirect() {
         body = fallback;
     }
     CStringA found;
+    Target to = current_;
+    to.asWritten = false;
     if (FindAbsoluteUrl(body, found) >= 0) {
-        CStringA host, path;
+        CStringA host, path, scheme;
         int port = 0;
-        CrackUrl(found, &path, &host, nullptr, &port);
-        if (!host.IsEmpty()) SetServer(host, port, path);
+        CrackUrl(found, &path, &host, &scheme, &port);
+        if (host.IsEmpty()) return 0;
+        to.host = host;
+        to.port = port;
+        to.secure = platform::http::IsSecureScheme(scheme.Str());
+        to.path = path.IsEmpty() ? CStringA("/") : path;
     } else if (FindHrefInBody(body, found) >= 0) {
-        const CStringA host = host_;
-        SetServer(host, port_, found);
+        to.path = found;
+    } else {
+        return 0;
     }
+    // Only the answer's own status says whether the move is for good.
+    redirectTaken_ = TakeRedirect(to, "PROPFIND", nullptr, redirectStatus_ != 0 ? redirectStatus_ : 301);
     return 0;
 }

@@ -3,9 +3,17 @@
 // set of credentials, an optional bearer token and a user agent, and runs the WebDAV requests
 // synchronously. Keeps the last response body in a heap buffer it owns.
 //
-// Every operation holds the object's recursive lock, so a connection shared by two threads
-// never runs two requests at once; a caller that reads the response buffer after the request
-// holds Mutex() across both.
+// Threads: may be shared; every operation holds the object's recursive lock, so a connection
+// shared by two threads never runs two requests at once; a caller that reads the response
+// buffer after the request holds Mutex() across both.
+//
+// Redirects: credentials and the bearer token go only to the origin (scheme, host, port) the
+// connection was given. A redirect to another origin is followed only by a GET, which then
+// carries no credentials, and only for that request; other verbs end with the 3xx status and
+// change nothing. The one exception is a connection marked with SetMayMoveServer (the
+// well-known discovery request): there a redirect moves the connection, and with it the
+// account, to the new server. A redirect from https to http is never followed. Only 301 and
+// 308 re-point a stored path; 302, 303 and 307 are followed for that request alone.
 // ResultCodes.h comes first: <memory> pulls in <unistd.h>, whose R_OK macro would break it.
 #include "foundation/ResultCodes.h"
 
@@ -30,6 +38,12 @@ constexpr bool IsRedirectStatus(RResult status) {
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
 
+// An HTTP status of 400 to 599.
+constexpr bool IsHttpErrorStatus(RResult result) { return result >= 400 && result <= 599; }
+// A request that got no answer: a transport, TLS or user-cancel number (not an HTTP status and
+// not one of the program's own negative codes).
+constexpr bool IsTransportFailure(RResult result) { return result >= 1000; }
+
 class RWebDAVConnection : public RRefCounted {
 public:
     RWebDAVConnection();
@@ -39,6 +53,11 @@ public:
     virtual RResult GetServer(CStringA* host, int* port, CStringA* path, bool* secure);
     virtual RResult SetServer(const char* host, int port, const char* path);
     virtual RResult SetPath(const char* path);
+    // Sets the collection path to be sent exactly as written when a request names no href (no
+    // "/" is appended; a "?" starts the query). SetPath and SetServer end this.
+    RResult SetPathAsWritten(const char* path);
+    // Lets a redirect to another server move this connection there (see the header comment).
+    void SetMayMoveServer(bool may);
     virtual RResult GetCredentials(CStringA* user, CStringA* password);
     virtual RResult SetCredentials(const char* user, const char* password);
     virtual RResult GetBearerToken(CStringA* token);
@@ -73,12 +92,24 @@ private:
         CStringA href;  // the href whose request was answered with a redirect
         CStringA path;  // where later requests for that href go
     };
+    // Where one request goes.
+    struct Target {
+        CStringA host;
+        int port = 0;
+        bool secure = false;
+        CStringA path;           // as sent (encoded by the HTTP layer)
+        bool asWritten = false;  // "?" starts a query
+        bool anonymous = false;  // carries no credentials and no bearer token
+        bool detour = false;     // not the stored origin and path: a redirect's one-off target
+    };
 
     void FreeResponse();
     void CloseRequest();
     void CloseConnection();
     CStringA ResourcePath(const char* verb, const char* href) const;
-    void HandleRedirect(const char* verb, const char* href);
+    void HandleRedirect(const char* verb, const char* href, int status);
+    // Applies the redirect rules to a found target; true when the redirect is followed.
+    bool TakeRedirect(const Target& to, const char* verb, const char* href, int status);
     RResult SendWithRedirects(const char* headers, const char* body, const char* verb, const char* href, int retries);
     static bool LoggingOn();
 
@@ -90,10 +121,17 @@ private:
     CStringA password_;
     CStringA bearerToken_;
     CStringA path_ = "/";
+    bool pathAsWritten_ = false;
+    bool mayMoveServer_ = false;
     MovedTo movedTo_;
+    Target current_;        // the request in flight or last sent
+    Target detour_;         // the next send's target, when a redirect set one
+    bool redirectTaken_ = false;
+    int redirectStatus_ = 0;
     CStringA userAgent_ = kDefaultWebDAVUserAgent;
     std::unique_ptr<platform::http::HttpClient> client_;
     std::unique_ptr<platform::http::HttpConnection> connection_;
+    std::unique_ptr<platform::http::HttpConnection> detourConnection_;  // a detour's own server or anonymity
     std::unique_ptr<platform::http::HttpRequest> request_;
     RHeapBuffer* response_ = nullptr;
 };

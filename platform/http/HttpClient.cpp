@@ -74,7 +74,7 @@ HttpClient::~HttpClient() {
 }
 
 HttpRequest::HttpRequest(HttpConnection& connection, std::string verb, std::string_view path, bool secure,
-                         const char* acceptTypes)
+                         const char* acceptTypes, bool keepQuery)
     : connection_(connection), verb_(std::move(verb)) {
     std::string host = connection.Host();
     if (host.find(':') != std::string::npos && host.front() != '[') host = "[" + host + "]";
@@ -88,9 +88,16 @@ HttpRequest::HttpRequest(HttpConnection& connection, std::string verb, std::stri
             path = absolutePath;
         }
     }
-    std::string encoded = EncodeUrlPath(path);
+    std::string encoded;
+    const size_t question = keepQuery ? path.find('?') : std::string_view::npos;
+    if (question != std::string_view::npos) {
+        encoded = EncodeUrlPath(path.substr(0, question)) + "?" + EncodeUrlPath(path.substr(question + 1));
+    } else {
+        encoded = EncodeUrlPath(path);
+    }
     if (encoded.empty() || encoded.front() != '/') encoded.insert(encoded.begin(), '/');
-    url_ = std::string(secure ? "https://" : "http://") + host + ":" + std::to_string(connection.Port()) + encoded;
+    const int port = connection.Port() != 0 ? connection.Port() : (secure ? 443 : 80);
+    url_ = std::string(secure ? "https://" : "http://") + host + ":" + std::to_string(port) + encoded;
     if (acceptTypes != nullptr && *acceptTypes != '\0') headers_.push_back(std::string("Accept: ") + acceptTypes);
 }
 

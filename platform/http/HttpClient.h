@@ -55,8 +55,11 @@ private:
 class HttpRequest {
 public:
     // `path` is sent percent-encoded where needed (of an absolute http(s) URL, its path part,
-    // on this connection's server); `acceptTypes` becomes the Accept header.
-    HttpRequest(HttpConnection& connection, std::string verb, std::string_view path, bool secure, const char* acceptTypes);
+    // on this connection's server); `acceptTypes` becomes the Accept header. With `keepQuery`
+    // a "?" in the path starts the query and is sent as such (a URL taken as written); without
+    // it a "?" is part of the resource name. Port 0 means the scheme's default.
+    HttpRequest(HttpConnection& connection, std::string verb, std::string_view path, bool secure, const char* acceptTypes,
+                bool keepQuery = false);
     HttpRequest(const HttpRequest&) = delete;
     HttpRequest& operator=(const HttpRequest&) = delete;
 

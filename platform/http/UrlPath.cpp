@@ -33,6 +33,14 @@ std::string GetUrlPart(CURLU* url, CURLUPart part, unsigned flags) {
 
 }  // namespace
 
+int DefaultPortOf(std::string_view scheme) {
+    if (scheme == "http" || scheme == "webcal") return 80;
+    if (scheme == "https" || scheme == "webcals") return 443;
+    return 0;
+}
+
+bool IsSecureScheme(std::string_view scheme) { return scheme == "https" || scheme == "webcals"; }
+
 std::string EncodeUrlPath(std::string_view path) {
     static const char kHex[] = "0123456789ABCDEF";
     std::string out;
@@ -65,8 +73,10 @@ DWORD CrackUrl(std::string_view text, UrlParts& out) {
     out.scheme = GetUrlPart(url, CURLUPART_SCHEME, 0);
     for (auto& c : out.scheme) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     out.host = GetUrlPart(url, CURLUPART_HOST, 0);
-    const std::string port = GetUrlPart(url, CURLUPART_PORT, CURLU_DEFAULT_PORT);
+    const std::string port = GetUrlPart(url, CURLUPART_PORT, 0);
+    // Port 0 names no port: the scheme's default is meant.
     out.port = port.empty() ? 0 : std::atoi(port.c_str());
+    if (out.port == 0) out.port = DefaultPortOf(out.scheme);
     out.path = GetUrlPart(url, CURLUPART_PATH, 0);
     if (out.path.empty()) out.path = "/";
     const std::string query = GetUrlPart(url, CURLUPART_QUERY, 0);

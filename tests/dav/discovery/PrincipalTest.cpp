@@ -62,7 +62,7 @@ TEST(Principal, DiscoverBySrvPrefersTheSecureRecord) {
         EXPECT_EQ(p, port);
         EXPECT_EQ(s, secure);
         EXPECT_EQ(user, address);
-        EXPECT_EQ(Path(a->GetWellKnownConnection()), "/.well-known/caldav/");
+        EXPECT_EQ(Path(a->GetWellKnownConnection()), "/.well-known/caldav");
     };
     check("u@secure.example", "cal.secure.example", 8443, true);
     check("u@plain.example", "cal.plain.example", 8008, false);
@@ -76,9 +76,9 @@ TEST(Principal, DiscoverBySrvPrefersTheSecureRecord) {
     EXPECT_EQ(a->DiscoverBySrv("u@broken.example", "pw"), 9002);
 }
 
-TEST(Principal, WellKnownDiscoveryTriesThreePathsAndTakesCurrentUserPrincipal) {
+TEST(Principal, WellKnownDiscoveryTriesFourPathsAndTakesCurrentUserPrincipal) {
     LoopbackPeer peer([](const PeerRequest& r) {
-        if (r.target == "/.well-known/caldav/") return HttpReply(404, "Not Found");
+        if (r.target == "/.well-known/caldav/" || r.target == "/.well-known/caldav") return HttpReply(404, "Not Found");
         if (r.target == "/.well-known/") {
             // Answers, but names no principal: discovery moves on.
             return HttpReply(207, "Multi-Status", Multistatus("/.well-known/", "<D:resourcetype><D:collection/></D:resourcetype>"));
@@ -103,7 +103,9 @@ TEST(Principal, WellKnownDiscoveryTriesThreePathsAndTakesCurrentUserPrincipal) {
     a->GetServerUrl(&url);
     EXPECT_EQ(url, "http://127.0.0.1:" + std::to_string(peer.Port()) + "/alice/");
     const auto requests = peer.Requests();
-    ASSERT_EQ(requests.size(), 3u);
+    ASSERT_EQ(requests.size(), 4u);
+    EXPECT_EQ(requests[0].target, "/.well-known/caldav");
+    EXPECT_EQ(requests[1].target, "/.well-known/caldav/");
     EXPECT_EQ(requests[0].body, kDiscoveryBody);
     EXPECT_EQ(requests[0].Header("Depth"), "0");
 }
@@ -237,12 +239,12 @@ TEST(Account, RefreshRunsTheWholeSequence) {
     EXPECT_EQ(a->GetCalendarAt(0)->GetUserAgent(), "Orvane/1.0");
     std::string trail;
     for (const auto& r : peer.Requests()) trail += r.target + " ";
-    EXPECT_EQ(trail, "/.well-known/caldav/ / /alice/ /alice/ /alice/ ");
+    EXPECT_EQ(trail, "/.well-known/caldav /.well-known/caldav/ / /alice/ /alice/ /alice/ ");
     for (const auto& r : peer.Requests()) EXPECT_EQ(r.Header("User-Agent"), "Orvane/1.0");
 
     // A later refresh that is not full skips discovery and lists the same home again.
     ASSERT_EQ(a->Refresh(false), 0);
-    EXPECT_EQ(peer.Requests().size(), 8u);
+    EXPECT_EQ(peer.Requests().size(), 9u);
     EXPECT_EQ(a->GetCalendarCount(), 1);
 }
 

@@ -77,6 +77,18 @@ TEST(HttpClient, AnAbsoluteUrlAsPathSendsItsPathToThisServer) {
     EXPECT_EQ(requests[1].target, "/x/http://y/");
 }
 
+TEST(HttpClient, PortZeroAddressesTheSchemesDefaultPortAndAQueryCanBeKept) {
+    DWORD error = 0;
+    auto client = HttpClient::Open("t", &error);
+    ASSERT_TRUE(client);
+    HttpConnection connection(*client, "feeds.example.org", 0, "", "");
+    EXPECT_EQ(HttpRequest(connection, "GET", "/a", false, nullptr).Url(), "http://feeds.example.org:80/a");
+    EXPECT_EQ(HttpRequest(connection, "GET", "/a", true, nullptr).Url(), "https://feeds.example.org:443/a");
+    EXPECT_EQ(HttpRequest(connection, "GET", "/feed?id=3&x=a b", false, nullptr, true).Url(),
+              "http://feeds.example.org:80/feed?id=3&x=a%20b");
+    EXPECT_EQ(HttpRequest(connection, "GET", "/what?.ics", false, nullptr).Url(), "http://feeds.example.org:80/what%3F.ics");
+}
+
 TEST(HttpClient, KeepsTheConnectionAliveAndOpensANewOneForANewConnectionObject) {
     LoopbackPeer peer([](const PeerRequest&) { return HttpReply(200, "OK", "a"); });
     auto client = HttpClient::Open("ua", nullptr);

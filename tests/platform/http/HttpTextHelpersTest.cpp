@@ -49,6 +49,22 @@ TEST(UrlPath, CracksUrlsWithDefaultPorts) {
     EXPECT_EQ(parts.scheme, "webcal");
     EXPECT_EQ(parts.host, "feeds.example.org");
     EXPECT_EQ(CrackUrl("/just/a/path", parts), ERROR_INTERNET_INVALID_URL);
+}
+
+TEST(UrlPath, AUrlWithoutAPortMeansTheSchemesDefaultNeverPortZero) {
+    UrlParts parts;
+    const std::pair<const char*, int> cases[] = {
+        {"webcal://feeds.example.org/a.ics", 80}, {"webcals://feeds.example.org/a.ics", 443},
+        {"WEBCAL://feeds.example.org", 80},       {"http://example.com", 80},
+        {"https://example.com/x", 443},           {"http://example.com:0/x", 80},
+        {"webcals://example.com:8443/x", 8443},
+    };
+    for (const auto& [url, port] : cases) {
+        ASSERT_EQ(CrackUrl(url, parts), 0u) << url;
+        EXPECT_EQ(parts.port, port) << url;
+    }
+    EXPECT_TRUE(IsSecureScheme("webcals"));
+    EXPECT_FALSE(IsSecureScheme("webcal"));
     EXPECT_EQ(CrackUrl("", parts), ERROR_INTERNET_INVALID_URL);
 }
 

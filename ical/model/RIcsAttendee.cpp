@@ -70,7 +70,9 @@ RResult RIcsAttendee::Parse(const char* value) {
     return !text.empty() && RIcsLexer::IsDelimiter(text.back()) ? R_E_END_OF_TEXT : R_OK;
 }
 
-RResult RIcsAttendee::SetParameter(std::string_view value, std::string_view name) {
+RResult RIcsAttendee::SetParameter(std::string_view value, std::string_view givenName) {
+    std::string name(givenName);
+    ToUpperAscii(name);  // parameter names compare without case
     std::string* field = nullptr;
     char quote = '\0';
     if (name == "CN") {

@@ -1,5 +1,6 @@
 #pragma once
 // An ATTENDEE (and, below, the ORGANIZER): the parameters the program keeps and the address.
+// Needs its owner's lock: the written text is cached by GetText.
 #include <string>
 #include <string_view>
 

@@ -1,5 +1,6 @@
 #pragma once
 // The VCALENDAR: parsed from text, or assembled for an upload from an event and its zones.
+// Needs its owner's lock: parsing, the setters and the text caches of GetText change it.
 #include "ical/model/RIcsComponent.h"
 #include "ical/writer/RIcsTextCache.h"
 

@@ -11,6 +11,7 @@
 #include "ical/model/RIcsToDo.h"
 #include "ical/recurrence/RIcsRecurrence.h"
 #include "ical/value/RIcsDateTime.h"
+#include "ical/writer/RIcsTextWriter.h"
 
 namespace {
 
@@ -297,9 +298,8 @@ const char* RIcsComponent::GetExDateLines() {
         std::string lines;
         for (const std::string* value : exDates_) {
             lines += "EXDATE";
-            const bool hasParameter = value->starts_with("VALUE=") || value->starts_with("TZID=");
-            lines += hasParameter ? ';' : ':';
-            lines += *value;
+            lines += StartsWithParameter(value->c_str()) ? ';' : ':';
+            lines += WithoutLineBreaks(*value);
             lines += "\r\n";
         }
         exDateLines_ = std::move(lines);
@@ -318,7 +318,7 @@ const char* RIcsComponent::GetAttendeeLines() {
             const char* text = static_cast<RIcsAttendee*>(node->payload)->GetText();
             if (text != nullptr) {
                 lines += "ATTENDEE";
-                lines += text;
+                lines += WithoutLineBreaks(text);
                 lines += "\r\n";
             }
         }

@@ -3,6 +3,8 @@
 // DAYLIGHT, STANDARD ...) with the fixed set of properties the program keeps, its children,
 // the parser that fills it and the setters the item model edits it with.
 // Components are reference counted; a holder that puts one into a list takes a reference.
+// Needs its owner's lock: only the reference count is atomic; getters build caches
+// (GetExDateLines, GetAttendeeLines, GetEffectiveDtEnd).
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -148,6 +150,8 @@ protected:
 
     // Property readers.
     RResult ReadValue();
+    // The value after the property's parameters, which are passed over.
+    RResult ReadPlainValue();
     RResult ReadTextValue(std::optional<std::string>& field);
     RResult ParseDateTimeProperty(RIcsDateTime*& field);
     RResult ParseRRuleProperty(RIcsRecurrence*& field);

@@ -1,5 +1,6 @@
 #pragma once
 // A VEVENT.
+// Needs its owner's lock, as every component (the written text is cached by GetText).
 #include "ical/model/RIcsComponent.h"
 #include "ical/writer/RIcsTextCache.h"
 

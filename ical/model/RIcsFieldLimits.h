@@ -1,6 +1,7 @@
 #pragma once
 // Capacities of the iCalendar model's fixed fields, in characters (the terminator not counted),
 // and the one rule for text that does not fit: it is cut at the last whole UTF-8 character.
+// Safe to share: constants and plain functions.
 #include <cstddef>
 #include <string>
 #include <string_view>

@@ -1,6 +1,7 @@
 #pragma once
 // A set of texts that keeps insertion order and refuses duplicates (byte comparison); used for
 // the raw EXDATE values of a component and the zone identifiers its events refer to.
+// Needs its owner's lock: it is part of the component that holds it.
 #include <cstddef>
 #include <string>
 #include <string_view>

@@ -24,7 +24,7 @@ RResult RIcsTimeZone::ParseProperty(std::string_view name, RIcsComponent* target
     if (name != "TZID") {
         return RIcsComponent::ParseProperty(name, target);
     }
-    const RResult result = ReadValue();
+    const RResult result = ReadPlainValue();
     if (result == R_OK) {
         AssignTzid(lexer_->Value());
     }

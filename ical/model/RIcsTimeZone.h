@@ -1,5 +1,6 @@
 #pragma once
 // A VTIMEZONE with its DAYLIGHT and STANDARD rules.
+// Needs its owner's lock, as every component (the written text is cached by GetText).
 #include <string>
 
 #include "ical/model/RIcsComponent.h"

@@ -18,7 +18,7 @@ RResult RIcsTimeZoneComponent::ParseProperty(std::string_view name, RIcsComponen
     } else if (name != "TZNAME") {
         return RIcsComponent::ParseProperty(name, target);
     }
-    const RResult result = ReadValue();
+    const RResult result = ReadPlainValue();
     if (result != R_OK) {
         return result;
     }

@@ -1,6 +1,7 @@
 #pragma once
 // One rule of a VTIMEZONE: its DAYLIGHT or STANDARD part with name, offsets, RRULE and DTSTART.
 // The RRULE and DTSTART are the component's own (GetRecurrence, GetDtStart).
+// Needs its owner's lock, as every component.
 #include <string>
 
 #include "ical/model/RIcsComponent.h"

@@ -1,5 +1,6 @@
 #pragma once
 // A VTODO: parsed and stored, but the writer renders no to-do text.
+// Needs its owner's lock, as every component.
 #include "ical/model/RIcsComponent.h"
 #include "ical/writer/RIcsTextCache.h"
 

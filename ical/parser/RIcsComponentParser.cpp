@@ -55,7 +55,15 @@ RResult RIcsComponent::Parse(const char* text) {
     if (view.starts_with(kUtf8ByteOrderMark)) {
         view.remove_prefix(kUtf8ByteOrderMark.size());
     }
-    RIcsLexer lexer(view);
+    // Folds (a line break followed by a space or a TAB) go first, so that a fold anywhere, even
+    // right after a property name, joins its lines before any token is read.
+    std::string unfolded;
+    try {
+        unfolded = UnfoldLines(view);
+    } catch (const std::bad_alloc&) {
+        return R_E_OUT_OF_MEMORY;
+    }
+    RIcsLexer lexer(unfolded);
     LexerBinding binding(lexer_, lexer);
     try {
         return ParseTopLevel(lexer);
@@ -74,12 +82,13 @@ RResult RIcsComponent::ReadComponentName(RIcsLexer& lexer, std::string& out) {
         return R_E_BUFFER_TOO_SMALL;
     }
     out = lexer.Value();
+    ToUpperAscii(out);
     return R_OK;
 }
 
 RResult RIcsComponent::ParseTopLevel(RIcsLexer& lexer) {
     std::string token;
-    if (lexer.ReadToken(token, ics_limits::kName) != R_OK || token != "BEGIN") {
+    if (lexer.ReadToken(token, ics_limits::kName) != R_OK || !SameName(token, "BEGIN")) {
         return R_E_BAD_FORMAT;
     }
     RResult result = ReadComponentName(lexer, name_);
@@ -88,7 +97,19 @@ RResult RIcsComponent::ParseTopLevel(RIcsLexer& lexer) {
     }
     DepthGuard depth(lexer);
     if (name_ == "VCALENDAR") {
-        return ParseCalendarBody(lexer);
+        // Several calendars may follow one another (mail archives, some exporters); each one's
+        // children join this object. Anything between them is passed over.
+        for (;;) {
+            result = ParseCalendarBody(lexer);
+            if (result != R_OK || !lexer.SeekNextCalendar()) {
+                return result;
+            }
+            lexer.ReadToken(token, ics_limits::kName);  // BEGIN
+            if ((result = lexer.ReadValue()) != R_OK) {
+                return result;
+            }
+            defaultTimeZone_.reset();  // a calendar's default zone is its own
+        }
     }
     if (name_ == "VTIMEZONE") {
         return ParseTimeZoneChild(lexer);
@@ -115,9 +136,10 @@ RResult RIcsComponent::ParseComponentBody(RIcsLexer& lexer) {
         if (result != R_OK) {
             return result;
         }
+        ToUpperAscii(token);
         if (token == "END") {
             result = lexer.ReadValue();
-            if (result != R_OK || lexer.Value() == name_) {
+            if (result != R_OK || SameName(lexer.Value(), name_)) {
                 return result;
             }
             continue;  // the END of another component
@@ -202,7 +224,7 @@ RResult RIcsComponent::SkipComponent(RIcsLexer& lexer, const std::string& name) 
         if (result != R_OK) {
             return result;
         }
-        if (token == "BEGIN") {
+        if (SameName(token, "BEGIN")) {
             result = lexer.ReadValue();
             if (result != R_OK) {
                 return result;
@@ -215,7 +237,7 @@ RResult RIcsComponent::SkipComponent(RIcsLexer& lexer, const std::string& name) 
             result = SkipComponent(lexer, nested);
         } else {
             result = lexer.ReadValue();
-            if (result == R_OK && token == "END" && lexer.Value() == name) {
+            if (result == R_OK && SameName(token, "END") && SameName(lexer.Value(), name)) {
                 return R_OK;
             }
         }

@@ -1,5 +1,79 @@
 #include "ical/parser/RIcsLexer.h"
 
+namespace {
+
+char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+}  // namespace
+
+void ToUpperAscii(std::string& text) {
+    for (char& c : text) {
+        c = UpperAscii(c);
+    }
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (UpperAscii(a[i]) != UpperAscii(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string UnfoldLines(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        const char c = text[i];
+        if (RIcsLexer::IsLineBreak(c)) {
+            const std::size_t breakLength = c == '\r' && i + 1 < text.size() && text[i + 1] == '\n' ? 2 : 1;
+            const std::size_t next = i + breakLength;
+            if (next < text.size() && (text[next] == ' ' || text[next] == '\t')) {
+                i = next + 1;
+                continue;
+            }
+        }
+        out.push_back(c);
+        ++i;
+    }
+    return out;
+}
+
+void RIcsLexer::SkipParameters() {
+    while (Current() == ';') {
+        ++pos_;
+        // The name, then after '=' the value: quoted text runs to its closing quote.
+        while (!AtEnd() && text_[pos_] != ':' && text_[pos_] != ';' && !IsLineBreak(text_[pos_])) {
+            if (text_[pos_] == '"') {
+                const std::size_t close = text_.find('"', pos_ + 1);
+                const std::size_t lineEnd = text_.find_first_of("\r\n", pos_ + 1);
+                if (close != std::string_view::npos && (lineEnd == std::string_view::npos || close < lineEnd)) {
+                    pos_ = close + 1;
+                    continue;
+                }
+            }
+            ++pos_;
+        }
+    }
+}
+
+bool RIcsLexer::SeekNextCalendar() {
+    static constexpr std::string_view kBegin = "BEGIN:VCALENDAR";
+    for (std::size_t at = pos_; at < text_.size(); ++at) {
+        const bool lineStart = at == 0 || IsLineBreak(text_[at - 1]);
+        if (lineStart && text_.size() - at >= kBegin.size() && SameName(text_.substr(at, kBegin.size()), kBegin)) {
+            pos_ = at;
+            return true;
+        }
+    }
+    pos_ = text_.size();
+    return false;
+}
+
 RResult RIcsLexer::ReadToken(std::string& out, std::size_t maxChars) {
     out.clear();
     while (!AtEnd() && IsWhiteSpace(text_[pos_])) {

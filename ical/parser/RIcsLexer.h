@@ -2,6 +2,7 @@
 // The iCalendar lexer: one reading position over the whole text, shared by a component and all
 // the components nested in it, so that parsing is linear in the text's length.
 // Delimiters are ':', ';' and '='; white space is space, TAB, CR, LF and form feed.
+// One thread only: a lexer belongs to the parse that made it.
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -29,6 +30,14 @@ public:
     // past it. Otherwise false, position unchanged.
     bool ReadQuoted(std::string& out, std::size_t maxChars);
 
+    // Skips a property's parameters (";NAME=value", quoted values taken whole, folds included)
+    // up to the ':' that starts its value, which stays at the position.
+    void SkipParameters();
+    // Moves to the start of the next line that begins "BEGIN:VCALENDAR" (any case), after the
+    // position; false (position at the end) when there is none.
+    bool SeekNextCalendar();
+    void SetPosition(std::size_t pos) { pos_ = pos < text_.size() ? pos : text_.size(); }
+
     bool AtEnd() const { return pos_ >= text_.size(); }
     // The character at the position, or NUL at the end.
     char Current() const { return AtEnd() ? '\0' : text_[pos_]; }
@@ -49,6 +58,15 @@ private:
     std::string value_;
     int depth_ = 0;
 };
+
+// ASCII upper case in place: names (components, properties, parameters) compare without case.
+void ToUpperAscii(std::string& text);
+// Whether two names are equal ignoring ASCII case.
+bool SameName(std::string_view a, std::string_view b);
+
+// The text with every fold (CR LF, CR or LF followed by a space or a TAB) removed; the text
+// itself when it has none.
+std::string UnfoldLines(std::string_view text);
 
 // Drops the folds (CR LF, CR or LF followed by a space) that a token read across lines keeps.
 void RemoveFolds(std::string& text);

@@ -56,17 +56,21 @@ std::string_view RIcsComponent::ValueCut(std::size_t maxChars) const {
     return CutToLimit(lexer_->Value(), maxChars);
 }
 
+RResult RIcsComponent::ReadPlainValue() {
+    if (lexer_ == nullptr) {
+        return R_E_INVALID_ARGUMENT;
+    }
+    // Whatever the parameters (LANGUAGE, ALTREP, X-...), the value starts after them.
+    lexer_->SkipParameters();
+    return lexer_->ReadValue();
+}
+
 RResult RIcsComponent::ReadTextValue(std::optional<std::string>& field) {
-    const RResult result = ReadValue();
+    const RResult result = ReadPlainValue();
     if (result != R_OK) {
         return result;
     }
-    std::string_view value = lexer_->Value();
-    // A two-letter language tag is dropped; a longer one stays in the value.
-    if (value.starts_with("LANGUAGE=") && value.size() >= 12 && value[11] == ':') {
-        value.remove_prefix(12);
-    }
-    field.emplace(value);
+    field.emplace(lexer_->Value());
     return R_OK;
 }
 
@@ -76,11 +80,11 @@ RResult RIcsComponent::ParseProperty(std::string_view name, RIcsComponent* targe
     }
     RResult result = R_OK;
     if (name == "VERSION") {
-        if ((result = ReadValue()) == R_OK) {
+        if ((result = ReadPlainValue()) == R_OK) {
             version_ = std::strtof(std::string(ValueCut(ics_limits::kShortValue)).c_str(), nullptr);
         }
     } else if (name == "PRODID") {
-        if ((result = ReadValue()) == R_OK) {
+        if ((result = ReadPlainValue()) == R_OK) {
             AssignCut(prodId_, lexer_->Value(), ics_limits::kProdId);
         }
     } else if (name == "DTSTART") {
@@ -116,15 +120,15 @@ RResult RIcsComponent::ParseProperty(std::string_view name, RIcsComponent* targe
     } else if (name == "LAST-MODIFIED") {
         result = ParseDateTimeProperty(lastModified_);
     } else if (name == "SEQUENCE") {
-        if ((result = ReadValue()) == R_OK) {
+        if ((result = ReadPlainValue()) == R_OK) {
             sequence_ = ToInt32(std::string(ValueCut(ics_limits::kShortValue)));
         }
     } else if (name == "STATUS") {
-        if ((result = ReadValue()) == R_OK) {
+        if ((result = ReadPlainValue()) == R_OK) {
             AssignCut(status_, lexer_->Value(), ics_limits::kStatus);
         }
     } else if (name == "TRANSP") {
-        if ((result = ReadValue()) == R_OK) {
+        if ((result = ReadPlainValue()) == R_OK) {
             AssignCut(transp_, lexer_->Value(), ics_limits::kTransp);
         }
     } else if (name == "ATTENDEE") {
@@ -192,7 +196,7 @@ RResult RIcsComponent::ParseDateTimeProperty(RIcsDateTime*& field) {
         // A long line folded inside a parameter (TZID=Europe/Ber CR LF " lin") reads as one.
         RemoveFolds(parameterName);
         RemoveFolds(parameterValue);
-        if (parameterName == "TZID") {
+        if (SameName(parameterName, "TZID")) {
             tzid = parameterValue;
         }
     }
@@ -220,7 +224,7 @@ RResult RIcsComponent::ParseDateTimeProperty(RIcsDateTime*& field) {
 }
 
 RResult RIcsComponent::ParseRRuleProperty(RIcsRecurrence*& field) {
-    RResult result = ReadValue();
+    RResult result = ReadPlainValue();
     if (result != R_OK) {
         return result;
     }

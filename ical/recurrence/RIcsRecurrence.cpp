@@ -7,6 +7,7 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -33,28 +34,17 @@ std::string ReadPartText(const char*& at, std::size_t max) {
     return text;
 }
 
-// Reads an integer list into a rule array, replacing what an earlier part of the same name
-// left there; zero entries (invalid in a rule) are dropped because 0 ends a list.
-void ReadList(const char* value, std::int32_t* list, int capacity, int max) {
-    std::memset(list, 0, sizeof(std::int32_t) * static_cast<std::size_t>(capacity));
-    ParseIntList(value, list, max);
-    int kept = 0;
-    for (int i = 0; i < max; ++i) {
-        if (list[i] != 0) {
-            list[kept++] = list[i];
-        }
-    }
-    for (int i = kept; i < capacity; ++i) {
-        list[i] = 0;
-    }
-}
-
-template <std::size_t N>
-void ReadList(const char* value, std::int32_t (&list)[N], int max) {
-    ReadList(value, list, static_cast<int>(N), max);
+// Reads an integer list of at most `max` values into a rule list, replacing what an earlier
+// part of the same name left there; zero entries (invalid in a rule) are dropped.
+void ReadList(const char* value, RIcsRuleList& list, int max) {
+    std::vector<std::int32_t> values(static_cast<std::size_t>(max), 0);
+    ParseIntList(value, values.data(), max);
+    list.Assign(values.data(), values.size());
 }
 
 }  // namespace
+
+void RIcsRuleText::Assign(const char* text, std::size_t maxChars) { text_.assign(text, strnlen(text, maxChars)); }
 
 RIcsRecurrence::RIcsRecurrence() { exDates.compare = CompareSetStrings; }
 
@@ -93,23 +83,28 @@ RResult RIcsRecurrence::Parse(const char* rrule) {
     FreeListNodes(&exDates);
     exDates.compare = CompareSetStrings;
     DropText();
-    const char* at = rrule != nullptr ? rrule : "";
+    // Names and values compare without case, blanks around list items are dropped
+    // (BYDAY=MO, TU), and empty parts (a trailing ';' as real clients write it) are ignored.
+    std::string text;
+    for (const char* c = rrule != nullptr ? rrule : ""; *c != '\0'; ++c) {
+        if (*c == ' ' || *c == '\t') {
+            continue;
+        }
+        text.push_back(*c >= 'a' && *c <= 'z' ? static_cast<char>(*c - 'a' + 'A') : *c);
+    }
+    const char* at = text.c_str();
     while (*at != '\0') {
         const std::string name = ReadPartText(at, kPartTextMax);
         std::string value;
         if (*at == '=') {
             ++at;
-            if (*at == '\0') {
-                return R_E_END_OF_TEXT;
-            }
             value = ReadPartText(at, kPartTextMax);
         }
-        SetPart(name.c_str(), value.c_str());
+        if (!name.empty() && !value.empty()) {
+            SetPart(name.c_str(), value.c_str());
+        }
         if (*at != '\0') {
             ++at;  // ';', ':' or a stray '=' after a value
-            if (*at == '\0') {
-                return R_E_END_OF_TEXT;
-            }
         }
     }
     return 0;
@@ -121,9 +116,7 @@ RResult RIcsRecurrence::SetPart(const char* name, const char* value) {
     }
     DropText();
     if (std::strcmp(name, "FREQ") == 0) {
-        const std::size_t length = strnlen(value, sizeof freq - 1);
-        std::memcpy(freq, value, length);
-        freq[length] = '\0';
+        freq.Assign(value, kPartTextMax);
     } else if (std::strcmp(name, "COUNT") == 0) {
         ParseIntList(value, &count, 1);
     } else if (std::strcmp(name, "INTERVAL") == 0) {
@@ -160,6 +153,10 @@ RResult RIcsRecurrence::SetPart(const char* name, const char* value) {
         }
         value_->dateOnly = !(length > 8 && value[8] == 'T');
         ParseIcsDateTimeDigits(&value_->dateTime, value);
+        // A UTC end stays UTC: it is an instant, and is written back as one.
+        if (!value_->dateOnly && value[length - 1] == 'Z') {
+            value_->SetTzid("Z");
+        }
         SafeReleaseValue(until);
         until = value_;
     }

@@ -1,16 +1,30 @@
 #pragma once
 // One RRULE with the EXDATE values that apply to it. Steps a series one occurrence at a
-// time on wall-clock fields (zones are never converted). Every forward scan is bounded, so
+// time on wall-clock fields. Every forward scan is bounded, so
 // a rule that cannot move forward ends its series instead of looping.
 // Project headers first: <unistd.h>, which <atomic> pulls in, defines R_OK as a macro.
 #include "foundation/ResultCodes.h"
 #include "foundation/memory/RHeapBuffer.h"
 #include "foundation/memory/RList.h"
+#include "ical/recurrence/RIcsRuleList.h"
 #include "ical/value/RIcsDateTime.h"
 
 #include <atomic>
 #include <cstdint>
+#include <string>
 
+// The FREQ text of a rule, kept as long as it is written.
+class RIcsRuleText {
+public:
+    operator const char*() const { return text_.c_str(); }
+    void Assign(const char* text, std::size_t maxChars);
+
+private:
+    std::string text_;
+};
+
+// One thread only: stepping keeps state (latest occurrence, generated count) in the rule, so a
+// rule serves one expansion at a time; a caller that shares one takes its owner's lock.
 class RIcsRecurrence {
 public:
     static constexpr int kFreqSize = 128;
@@ -58,18 +72,20 @@ public:
     std::int32_t interval = 1;
     std::int32_t count = 0;  // 0: no count
     RIcsDateTime* until = nullptr;
-    char freq[kFreqSize] = {};
+    // Upper case; a FREQ longer than kPartTextMax is cut.
+    RIcsRuleText freq;
     // Sorted ascending and followed by 0; a list is present when its first entry is not 0.
-    std::int32_t byYearDay[367] = {};
-    std::int32_t byMonthDay[32] = {};
-    std::int32_t byMonth[13] = {};
-    std::int32_t byWeekNo[53] = {};
+    // Each holds only the entries its part lists.
+    RIcsRuleList byYearDay;
+    RIcsRuleList byMonthDay;
+    RIcsRuleList byMonth;
+    RIcsRuleList byWeekNo;
     std::uint32_t byDayMask = 0;
     std::int32_t byDayOrdinal = 0;  // one ordinal for all listed days; negative counts from the end
-    std::int32_t byHour[25] = {};
-    std::int32_t byMinute[61] = {};
-    std::int32_t bySecond[61] = {};
-    std::int32_t bySetPos[367] = {};
+    RIcsRuleList byHour;
+    RIcsRuleList byMinute;
+    RIcsRuleList bySecond;
+    RIcsRuleList bySetPos;
     std::uint32_t wkstMask = 0;
     RList exDates;  // owned heap copies of raw EXDATE values
     std::int32_t generatedCount = 1;

@@ -1,6 +1,7 @@
 #pragma once
 // Day-level calendar helpers for the recurrence stepper: weekdays and day serial numbers,
 // which let a step move any number of days without a day-by-day loop.
+// Safe to share: plain functions.
 #include "foundation/datetime/RDateTime.h"
 
 #include <cstdint>

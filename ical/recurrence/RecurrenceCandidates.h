@@ -1,5 +1,6 @@
 #pragma once
 // The dates that a rule's BY-parts allow within one month or one year of a series.
+// Safe to share: plain functions on a rule they only read.
 #include "ical/recurrence/RIcsRecurrence.h"
 
 #include <cstdint>

@@ -66,6 +66,9 @@ RResult RIcsRecurrence::BuildText() {
     if (until != nullptr) {
         text += ";UNTIL=";
         text += until->GetCompactText();
+        if (until->tzid[0] == 'Z' && !until->dateOnly) {
+            text += 'Z';
+        }
     } else if (count > 0) {
         text += ";COUNT=" + std::to_string(count);
     }

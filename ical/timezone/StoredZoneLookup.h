@@ -1,6 +1,7 @@
 #pragma once
 // The store keeps the VTIMEZONE definitions met in calendar data, but this layer sits below the
 // store; whoever owns the store installs the look-up here at start-up.
+// Safe to share: the installed look-up and its cache are guarded inside.
 #include <functional>
 
 #include "foundation/ResultCodes.h"

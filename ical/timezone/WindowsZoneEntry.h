@@ -1,5 +1,6 @@
 #pragma once
 // One zone of the machine's zone list, with the Olson identifier that the alias lines give it.
+// Needs its owner's lock: entries live in the zone list, which guards them.
 #include "platform/string/CString.h"
 #include "platform/timezone/TimeZoneInformation.h"
 

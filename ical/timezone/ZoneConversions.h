@@ -2,6 +2,7 @@
 // Conversion of item times between their zone (TZID: an Olson identifier, a Windows key name
 // or another alias, "Z" for UTC, or nothing for floating time) and the display zone. Used by the
 // month view, the event dialog and the store; free of any user-interface code.
+// Safe to share: the functions keep no state of their own beyond the guarded zone tables.
 #include "foundation/ResultCodes.h"
 #include "ical/value/RIcsDateTime.h"
 #include "platform/core/WinTypes.h"

@@ -2,6 +2,7 @@
 // The two program-wide lists of the time-zone table: the machine's Windows zones in display-name
 // order, and the built-in Olson alias lines in id order. Both fill themselves on first use, once,
 // whichever thread comes first; the look-ups may be called from any thread.
+// Safe to share: each list is guarded by its own lock.
 #include "foundation/ResultCodes.h"
 #include "foundation/memory/RList.h"
 #include "ical/timezone/WindowsZoneEntry.h"

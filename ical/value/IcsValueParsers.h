@@ -1,6 +1,7 @@
 #pragma once
 // Small value readers shared by the property and rule readers: date-time digits, UTC
 // offsets, integer lists and weekday lists.
+// Safe to share: plain functions on their arguments.
 #include <cstdint>
 
 #include "foundation/datetime/RDateTime.h"

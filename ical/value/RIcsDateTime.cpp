@@ -123,9 +123,12 @@ const char* RIcsDateTime::GetIcsValue(bool withColon) const {
         } else {
             const bool utc = tzid[0] == 'Z';
             const bool zoned = !floating && tzid[0] != '\0' && !utc;
-            FormatInto(icsValue_, sizeof icsValue_, "%s%s%s%04d%02d%02dT%02d%02d%02d%s",
-                          zoned ? ";TZID=" : "", zoned ? tzid : "", prefix, d.year, d.month, d.day,
-                          d.hour, d.minute, d.second, utc ? tzid : "");
+            // A zone name holding ':', ';' or ',' ("(UTC-03:00) Brasilia") is quoted so that
+            // it stays one parameter value.
+            const bool quoted = zoned && std::strpbrk(tzid, ":;,") != nullptr;
+            FormatInto(icsValue_, sizeof icsValue_, "%s%s%s%s%s%04d%02d%02dT%02d%02d%02d%s",
+                          zoned ? ";TZID=" : "", quoted ? "\"" : "", zoned ? tzid : "", quoted ? "\"" : "",
+                          prefix, d.year, d.month, d.day, d.hour, d.minute, d.second, utc ? tzid : "");
         }
     }
     return icsValue_;

@@ -27,26 +27,29 @@ void RIcsEvent::BuildText() {
     }
     RHeapBuffer** out = text_.Buffer();
     AppendToHeapString("BEGIN:VEVENT\r\n", out);
-    AppendPropertyLine("UID", out, GetUid());
-    AppendPropertyLine("SUMMARY", out, GetSummary());
+    AppendTextLine("UID", out, GetUid());
+    AppendTextLine("SUMMARY", out, GetSummary());
     AppendDateTimeLine("DTSTART", GetDtStart(), out);
     AppendDateTimeLine("DTEND", GetEffectiveDtEnd(), out);
     if (RIcsRecurrence* rule = GetRecurrence()) {
-        AppendPropertyLine("RRULE", out, rule->GetText());
-        AppendToHeapString(GetExDateLines(), out);
+        AppendTextLine("RRULE", out, rule->GetText());
+        if (const char* lines = GetExDateLines(); lines != nullptr) {
+            AppendToHeapString(lines, out);
+        }
     } else {
         AppendPropertyLine("RECURRENCE-ID", out, GetRecurrenceId());
     }
-    AppendPropertyLine("LOCATION", out, GetLocation());
+    AppendTextLine("LOCATION", out, GetLocation());
+    AppendTextLine("URL", out, GetUrl());
     AppendStampLine("DTSTAMP", GetDtStamp(), out);
     AppendStampLine("CREATED", GetCreated(), out);
     AppendStampLine("LAST-MODIFIED", GetLastModified(), out);
     if (GetSequence() != 0) {
         AppendSequenceLine(out, GetSequence());
     }
-    AppendPropertyLine("STATUS", out, GetStatus());
-    AppendPropertyLine("TRANSP", out, GetTransp());
-    AppendPropertyLine("DESCRIPTION", out, GetDescription());
+    AppendTextLine("STATUS", out, GetStatus());
+    AppendTextLine("TRANSP", out, GetTransp());
+    AppendTextLine("DESCRIPTION", out, GetDescription());
     if (RIcsOrganizer* organizer = GetOrganizer()) {
         AppendPropertyLine("ORGANIZER", out, organizer->GetText());
     }

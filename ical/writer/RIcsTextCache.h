@@ -1,5 +1,6 @@
 #pragma once
 // The text that a component writes, built once into a heap buffer and cached until it is dropped.
+// Needs its owner's lock: it is part of the component that holds it.
 #include "foundation/memory/RHeapBuffer.h"
 
 class RIcsTextCache {

@@ -43,18 +43,67 @@ RResult AppendToHeapString(const char* text, RHeapBuffer** buffer) {
     return R_OK;
 }
 
+bool StartsWithParameter(const char* text) {
+    if (text == nullptr) {
+        return false;
+    }
+    const char* at = text;
+    while ((*at >= 'A' && *at <= 'Z') || (*at >= 'a' && *at <= 'z') || (*at >= '0' && *at <= '9') || *at == '-') {
+        ++at;
+    }
+    return at != text && *at == '=';
+}
+
+std::string WithoutLineBreaks(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\r' || c == '\n') {
+            out += "\\n";
+            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+                ++i;
+            }
+        } else {
+            out.push_back(c);
+        }
+    }
+    return out;
+}
+
+namespace {
+
+void AppendValueAndEnd(const char* value, RHeapBuffer** buffer) {
+    if (std::strpbrk(value, "\r\n") != nullptr) {
+        AppendToHeapString(WithoutLineBreaks(value).c_str(), buffer);
+    } else {
+        AppendToHeapString(value, buffer);
+    }
+    AppendToHeapString("\r\n", buffer);
+}
+
+}  // namespace
+
 void AppendPropertyLine(const char* name, RHeapBuffer** buffer, const char* value) {
     if (value == nullptr || value[0] == '\0') {
         return;
     }
     AppendToHeapString(name, buffer);
-    if (std::strncmp(value, "VALUE=", 6) == 0 || std::strncmp(value, "TZID=", 5) == 0) {
+    if (StartsWithParameter(value)) {
         AppendToHeapString(";", buffer);
     } else if (value[0] != ':' && value[0] != ';') {
         AppendToHeapString(":", buffer);
     }
-    AppendToHeapString(value, buffer);
-    AppendToHeapString("\r\n", buffer);
+    AppendValueAndEnd(value, buffer);
+}
+
+void AppendTextLine(const char* name, RHeapBuffer** buffer, const char* value) {
+    if (value == nullptr || value[0] == '\0') {
+        return;
+    }
+    AppendToHeapString(name, buffer);
+    AppendToHeapString(":", buffer);
+    AppendValueAndEnd(value, buffer);
 }
 
 void AppendDateTimeLine(const char* name, RIcsDateTime* value, RHeapBuffer** buffer) {

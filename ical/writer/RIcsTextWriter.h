@@ -1,9 +1,13 @@
 #pragma once
 // The line writers of the iCalendar writer. Text is appended to a heap buffer that holds one
-// NUL-terminated text (created on the first append). Values are written as stored: no TEXT
-// escaping and no line folding. A buffer that cannot grow is left as it was.
+// NUL-terminated text (created on the first append). Values are written as stored (no TEXT
+// escaping, no line folding), except that a raw line break becomes \n. A buffer that cannot
+// grow is left as it was.
+// Safe to share: plain functions on the buffer they are given.
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 #include "foundation/ResultCodes.h"
 #include "foundation/memory/RHeapBuffer.h"
@@ -14,9 +18,16 @@ class RIcsDateTime;
 // Appends text; nothing for a null or empty text. R_E_INVALID_ARGUMENT for a null buffer
 // pointer, R_E_OUT_OF_MEMORY when the buffer cannot be made or grown.
 RResult AppendToHeapString(const char* text, RHeapBuffer** buffer);
-// name, then ";" before a VALUE= or TZID= parameter, ":" unless the value starts with ':' or ';',
-// the value and CR LF. Nothing for a null or empty value.
+// name, then ";" when the value starts with a parameter (NAME=...: as a raw RECURRENCE-ID keeps
+// it), ":" unless the value starts with ':' or ';', the value and CR LF. Nothing for a null or
+// empty value. Line breaks inside the value are written as \n, so no value can end its line.
 void AppendPropertyLine(const char* name, RHeapBuffer** buffer, const char* value);
+// name ":" value CR LF for a text value, whatever it starts with; line breaks as \n.
+void AppendTextLine(const char* name, RHeapBuffer** buffer, const char* value);
+// True when the text starts with a parameter: a name of letters, digits and '-' followed by '='.
+bool StartsWithParameter(const char* text);
+// The text with each raw CR LF, CR or LF written as the two characters \n.
+std::string WithoutLineBreaks(std::string_view text);
 // name, ";VALUE=DATE" for a date-only value, the value's iCalendar form (Part of RIcsDateTime)
 // behind ":" and CR LF. Nothing for a null value or an empty form.
 void AppendDateTimeLine(const char* name, RIcsDateTime* value, RHeapBuffer** buffer);

@@ -6,19 +6,19 @@
 
 namespace {
 
-// A rule's block, only when the rule exists and has a TZNAME.
+// A rule's block whenever the rule exists: its offsets matter whether or not it has a name.
 void AppendRuleBlock(const char* block, RIcsTimeZoneComponent* rule, RHeapBuffer** out) {
-    if (rule == nullptr || rule->GetTzName()[0] == '\0') {
+    if (rule == nullptr) {
         return;
     }
     AppendToHeapString("BEGIN:", out);
     AppendToHeapString(block, out);
     AppendToHeapString("\r\n", out);
-    AppendPropertyLine("TZNAME", out, rule->GetTzName());
+    AppendTextLine("TZNAME", out, rule->GetTzName());
     AppendUtcOffsetLine(out, "TZOFFSETFROM", rule->GetOffsetFrom());
     AppendUtcOffsetLine(out, "TZOFFSETTO", rule->GetOffsetTo());
     if (RIcsRecurrence* recurrence = rule->GetRecurrence()) {
-        AppendPropertyLine("RRULE", out, recurrence->GetText());
+        AppendTextLine("RRULE", out, recurrence->GetText());
     }
     AppendDateTimeLine("DTSTART", rule->GetDtStart(), out);
     AppendToHeapString("END:", out);
@@ -36,7 +36,7 @@ void RIcsTimeZone::BuildText() {
     text_.Drop();
     RHeapBuffer** out = text_.Buffer();
     AppendToHeapString("BEGIN:VTIMEZONE\r\n", out);
-    AppendPropertyLine("TZID", out, GetTzid());
+    AppendTextLine("TZID", out, GetTzid());
     AppendRuleBlock("DAYLIGHT", daylight_, out);
     AppendRuleBlock("STANDARD", standard_, out);
     AppendToHeapString("END:VTIMEZONE\r\n", out);

@@ -104,8 +104,8 @@ TEST(IcsParserStructure, TextNotStartingWithBeginIsBadFormat) {
     EXPECT_EQ(Parsed("").result, R_E_BAD_FORMAT);
     EXPECT_EQ(Parsed("  \r\n").result, R_E_BAD_FORMAT);
     EXPECT_EQ(Parsed("VERSION:2.0\nBEGIN:VCALENDAR\n").result, R_E_BAD_FORMAT);
-    // Names are compared with case, so a lower-case file is refused rather than guessed at.
-    EXPECT_EQ(Parsed("begin:vcalendar\nend:vcalendar\n").result, R_E_BAD_FORMAT);
+    // Names compare without case: a lower-case file is a calendar like any other.
+    EXPECT_EQ(Parsed("begin:vcalendar\nend:vcalendar\n").result, R_OK);
     EXPECT_EQ(Parsed("BEGIN").result, R_E_END_OF_TEXT);
 }
 
@@ -150,13 +150,20 @@ TEST(IcsParserStructure, TruncatedInsideALineFailsTheWholeParse) {
     EXPECT_EQ(Parsed("BEGIN:VCALENDAR\nBEGIN:VEVENT\nDTSTART;").result, R_E_END_OF_TEXT);
 }
 
-TEST(IcsParserStructure, LowerCasePropertiesAreDroppedNotGuessed) {
-    Parsed parsed("BEGIN:VCALENDAR\nBEGIN:VEVENT\nuid:x\ndtstart:20200101\nbegin:valarm\nSummary:s\nEND:VEVENT\n");
+TEST(IcsParserStructure, NamesOfComponentsPropertiesAndParametersIgnoreCase) {
+    Parsed parsed(
+        "BEGIN:VCALENDAR\nBegin:vevent\nuid:x\ndtstart;tzid=Europe/Berlin:20200101T100000\nsummary:s\n"
+        "begin:valarm\nSummary:alarm\nend:VALARM\nLocation;Language=de:Ort\nend:Vevent\nBEGIN:VEVENT\nUID:y\n"
+        "END:VEVENT\nEND:VCALENDAR\n");
     ASSERT_EQ(parsed.result, R_OK);
-    ASSERT_EQ(parsed->GetEventCount(), 1);
-    EXPECT_EQ(parsed->GetEventAt(0)->GetUid(), nullptr);
-    EXPECT_EQ(parsed->GetEventAt(0)->GetDtStart(), nullptr);
-    EXPECT_EQ(parsed->GetEventAt(0)->GetSummary(), nullptr);
+    ASSERT_EQ(parsed->GetEventCount(), 2);
+    RIcsEvent* event = parsed->GetEventAt(0);
+    EXPECT_STREQ(event->GetUid(), "x");
+    ASSERT_NE(event->GetDtStart(), nullptr);
+    EXPECT_STREQ(event->GetDtStart()->tzid, "Europe/Berlin");
+    EXPECT_STREQ(event->GetSummary(), "s");  // the alarm's summary stays in the skipped alarm
+    EXPECT_STREQ(event->GetLocation(), "Ort");
+    EXPECT_STREQ(parsed->GetEventAt(1)->GetUid(), "y");
 }
 
 TEST(IcsParserStructure, OverLongNamesAreRefused) {
@@ -187,8 +194,8 @@ TEST(IcsParserStructure, SkippedComponentsAreSkippedWholeWhateverTheirTokens) {
 }
 
 TEST(IcsParserStructure, AFailingChildIsNotKeptAndFailsItsParents) {
-    Parsed parsed("BEGIN:VCALENDAR\nBEGIN:VEVENT\nUID:a\nRRULE:FREQ=DAILY;\nEND:VEVENT\nEND:VCALENDAR\n");
-    EXPECT_EQ(parsed.result, R_E_END_OF_TEXT);
+    Parsed parsed("BEGIN:VCALENDAR\nBEGIN:VEVENT\nUID:a\n" + std::string(64, 'N') + ":v\nEND:VEVENT\nEND:VCALENDAR\n");
+    EXPECT_EQ(parsed.result, R_E_BUFFER_TOO_SMALL);
     EXPECT_EQ(parsed->GetEventCount(), 0);
 }
 

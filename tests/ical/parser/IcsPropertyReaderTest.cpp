@@ -27,36 +27,38 @@ struct EventOf {
 
 }  // namespace
 
-TEST(IcsPropertyReader, TextValuesKeepEscapesAndDropOnlyTwoLetterLanguageTags) {
+TEST(IcsPropertyReader, TextValuesKeepEscapesAndStartAfterTheirParameters) {
     EventOf event(
         "SUMMARY;LANGUAGE=en:Hello\r\n"
         "LOCATION;LANGUAGE=en-GB:Hello\r\n"
-        "DESCRIPTION;ALTREP=x:y\r\n"
-        "UID:a\\,b\r\n"
-        "URL:http://example.org/x\r\n");
+        "DESCRIPTION;ALTREP=\"cid:part1.0001@example.org\";LANGUAGE=de:y\r\n"
+        "UID;X-A=\"a;b:c\":a\\,b\r\n"
+        "URL;VALUE=URI:http://example.org/x\r\n");
     ASSERT_EQ(event.parsed.result, R_OK);
     EXPECT_STREQ(event->GetSummary(), "Hello");
-    EXPECT_STREQ(event->GetLocation(), "LANGUAGE=en-GB:Hello");
-    EXPECT_STREQ(event->GetDescription(), "ALTREP=x:y");
+    EXPECT_STREQ(event->GetLocation(), "Hello");
+    EXPECT_STREQ(event->GetDescription(), "y");
     EXPECT_STREQ(event->GetUid(), "a\\,b");
     EXPECT_STREQ(event->GetUrl(), "http://example.org/x");
 }
 
-TEST(IcsPropertyReader, FoldedLinesUnfoldOnlyAtASpace) {
+TEST(IcsPropertyReader, FoldedLinesUnfoldAtASpaceOrATab) {
     for (const char* lineEnd : {"\r\n", "\n", "\r"}) {
         const std::string le = lineEnd;
-        // The TAB line is not a continuation; it is glued to the next name, which drops that property.
-        EventOf event("DESCRIPTION:abc" + le + " def" + le + " ghi" + le + "SUMMARY:s" + le + "\tt" + le + "URL:u" + le);
+        EventOf event("DESCRIPTION:abc" + le + " def" + le + "\tghi" + le + "SUMMARY:s" + le + "\tt" + le + "URL:u" + le +
+                      "DTSTART" + le + " ;TZID=Europe/Berlin" + le + " :20200101T" + le + "\t100000" + le);
         ASSERT_EQ(event.parsed.result, R_OK);
         EXPECT_STREQ(event->GetDescription(), "abcdefghi");
-        EXPECT_STREQ(event->GetSummary(), "s");  // a TAB does not fold
-        EXPECT_EQ(event->GetUrl(), nullptr);
+        EXPECT_STREQ(event->GetSummary(), "st");
+        EXPECT_STREQ(event->GetUrl(), "u");  // the line after a TAB fold is not lost
+        ASSERT_NE(event->GetDtStart(), nullptr);
+        EXPECT_STREQ(event->GetDtStart()->GetDbText(), "2020-01-01 10:00");
+        EXPECT_STREQ(event->GetDtStart()->tzid, "Europe/Berlin");
     }
-    // A fold right after the colon: one line-break character and a space fold; CR LF and a space
-    // end the value there, empty.
+    // A fold right after the colon.
     EXPECT_STREQ(EventOf("LOCATION:\n folded\n")->GetLocation(), "folded");
     EXPECT_STREQ(EventOf("LOCATION:\r folded\r")->GetLocation(), "folded");
-    EXPECT_STREQ(EventOf("LOCATION:\r\n folded\r\n")->GetLocation(), "");
+    EXPECT_STREQ(EventOf("LOCATION:\r\n folded\r\n")->GetLocation(), "folded");
     EventOf empty("SUMMARY:\r\nLOCATION:x\r\n");
     EXPECT_STREQ(empty->GetSummary(), "");
     EXPECT_STREQ(empty->GetLocation(), "x");
@@ -274,7 +276,7 @@ TEST(IcsPropertyReader, NumbersAndXProperties) {
     EXPECT_FLOAT_EQ(parsed->GetVersion(), 2.5f);
     ASSERT_EQ(parsed->GetXProperties().size(), 1u);
     EXPECT_EQ(parsed->GetXProperties()[0].name, "X-CUSTOM");
-    EXPECT_EQ(parsed->GetXProperties()[0].value, "P=1:value");
+    EXPECT_EQ(parsed->GetXProperties()[0].value, "value");
     EXPECT_EQ(parsed->GetEventAt(0)->GetSequence(), INT32_MAX);
     EXPECT_EQ(parsed->GetEventAt(1)->GetSequence(), -3);
 }

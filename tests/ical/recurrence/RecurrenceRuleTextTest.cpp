@@ -2,12 +2,19 @@
 
 #include <gtest/gtest.h>
 
+#include "ical/model/RIcsEvent.h"
+#include "tests/ical/support/IcsTestSupport.h"
+
 #include <string>
 #include <vector>
 
 namespace {
 
 using namespace recurrence_test;
+using ics_test::Parsed;
+
+// The first n entries of a rule list (its terminating 0 included when n passes its end).
+std::vector<int> First(const std::int32_t* list, int n) { return std::vector<int>(list, list + n); }
 
 TEST(RecurrenceParse, PartsAndFailures) {
     Rule rule = MakeRule("RRULE:FREQ=MONTHLY;INTERVAL=2;COUNT=7;BYMONTHDAY=15,0,1,-1;BYDAY=2TU;WKST=SU;X-NAME=1");
@@ -15,22 +22,46 @@ TEST(RecurrenceParse, PartsAndFailures) {
     EXPECT_EQ(rule->interval, 2);
     EXPECT_EQ(rule->count, 7);
     // Sorted; a 0 entry is dropped because 0 ends a list.
-    EXPECT_EQ(std::vector<int>(rule->byMonthDay, rule->byMonthDay + 4), (std::vector<int>{-1, 1, 15, 0}));
+    EXPECT_EQ(First(rule->byMonthDay, 4), (std::vector<int>{-1, 1, 15, 0}));
     EXPECT_EQ(rule->byDayOrdinal, 2);
     EXPECT_EQ(rule->byDayMask, kWeekdayTU);
     EXPECT_EQ(rule->wkstMask, kWeekdaySU);
 
-    EXPECT_EQ(rule->Parse("FREQ=DAILY;"), R_E_END_OF_TEXT);
-    EXPECT_EQ(rule->Parse("FREQ="), R_E_END_OF_TEXT);
     EXPECT_EQ(rule->Parse(nullptr), 0);
 }
 
-TEST(RecurrenceParse, UntilIsFloatingAndShortValuesAreIgnored) {
+TEST(RecurrenceParse, EmptyPartsBlanksAndCaseAsRealClientsWriteThem) {
+    // A trailing ';' and empty parts are ignored rather than refusing the rule.
+    Rule rule = MakeRule("FREQ=YEARLY;BYMONTH=11;BYDAY=1SU;");
+    EXPECT_STREQ(rule->freq, "YEARLY");
+    EXPECT_EQ(rule->byMonth[0], 11);
+    EXPECT_EQ(rule->byDayOrdinal, 1);
+    EXPECT_EQ(rule->byDayMask, kWeekdaySU);
+    EXPECT_STREQ(rule->GetText(), "FREQ=YEARLY;BYMONTH=11;BYDAY=1SU");
+    EXPECT_EQ(rule->Parse("FREQ=DAILY;;COUNT=3;"), 0);
+    EXPECT_EQ(rule->count, 3);
+    EXPECT_EQ(rule->Parse("FREQ="), 0);
+    // Blanks around list items do not drop the later items; names and values ignore case.
+    Rule blanks = MakeRule("freq=weekly; byday=MO, tu ,WE; bymonthday = 1, 15");
+    EXPECT_STREQ(blanks->freq, "WEEKLY");
+    EXPECT_EQ(blanks->byDayMask, kWeekdayMO | kWeekdayTU | kWeekdayWE);
+    EXPECT_EQ(First(blanks->byMonthDay, 3), (std::vector<int>{1, 15, 0}));
+    // The same through the parser: the calendar is no longer refused.
+    Parsed parsed("BEGIN:VCALENDAR\nBEGIN:VEVENT\nUID:a\nDTSTART:20201101T100000\n"
+                  "RRULE:FREQ=YEARLY;BYMONTH=11;BYDAY=1SU;\nEND:VEVENT\nEND:VCALENDAR\n");
+    ASSERT_EQ(parsed.result, R_OK);
+    ASSERT_EQ(parsed->GetEventCount(), 1);
+    ASSERT_NE(parsed->GetEventAt(0)->GetRecurrence(), nullptr);
+}
+
+TEST(RecurrenceParse, UntilKeepsItsUtcMarkAndShortValuesAreIgnored) {
     Rule rule = MakeRule("FREQ=DAILY;UNTIL=20200103T000000Z");
     ASSERT_NE(rule->until, nullptr);
     EXPECT_FALSE(rule->until->dateOnly);
-    EXPECT_TRUE(rule->until->floating);
-    EXPECT_STREQ(rule->until->tzid, "");
+    EXPECT_FALSE(rule->until->floating);
+    EXPECT_STREQ(rule->until->tzid, "Z");
+    EXPECT_STREQ(rule->GetText(), "FREQ=DAILY;UNTIL=20200103T000000Z");
+    EXPECT_STREQ(MakeRule("FREQ=DAILY;UNTIL=20200103T000000")->GetText(), "FREQ=DAILY;UNTIL=20200103T000000");
     EXPECT_TRUE(MakeRule("FREQ=DAILY;UNTIL=20200103")->until->dateOnly);
     EXPECT_EQ(MakeRule("FREQ=DAILY;UNTIL=2020")->until, nullptr);
     // A second '=' is a delimiter, not part of the value.
@@ -60,7 +91,7 @@ TEST(RecurrenceText, WritesTheRuleBack) {
     EXPECT_STREQ(MakeRule("FREQ=WEEKLY;INTERVAL=1")->GetText(), "FREQ=WEEKLY");
     EXPECT_STREQ(MakeRule("FREQ=YEARLY;BYDAY=4TH;BYMONTH=11")->GetText(), "FREQ=YEARLY;BYMONTH=11;BYDAY=4TH");
     EXPECT_STREQ(MakeRule("FREQ=WEEKLY;BYDAY=SA,WE,MO;INTERVAL=2")->GetText(), "FREQ=WEEKLY;INTERVAL=2;BYDAY=MO,WE,SA");
-    EXPECT_STREQ(MakeRule("FREQ=DAILY;UNTIL=20200103T000000Z;COUNT=3")->GetText(), "FREQ=DAILY;UNTIL=20200103T000000");
+    EXPECT_STREQ(MakeRule("FREQ=DAILY;UNTIL=20200103T000000Z;COUNT=3")->GetText(), "FREQ=DAILY;UNTIL=20200103T000000Z");
     EXPECT_EQ(MakeRule("COUNT=3")->GetText(), nullptr);
     // Every part is kept, so that a rule read back steps as before.
     for (const char* text : {"FREQ=MONTHLY;BYDAY=-1FR", "FREQ=MONTHLY;BYMONTHDAY=31;BYDAY=MO",

@@ -17,7 +17,7 @@ TEST(RecurrenceTermination, RulesWithoutAForwardStepEnd) {
         "FREQ=MONTHLY;INTERVAL=-12",
         "INTERVAL=2",
         "FREQ=FORTNIGHTLY",
-        "freq=daily",
+        "FREQ=DAYLY",
         "FREQ=MONTHLY;BYDAY=6MO",
         "FREQ=MONTHLY;BYDAY=-6MO",
         "FREQ=YEARLY;BYMONTH=2;BYMONTHDAY=30",

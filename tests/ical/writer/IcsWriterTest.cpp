@@ -51,7 +51,7 @@ TEST(IcsWriter, EventPropertiesInTheProgramsOrder) {
         "LAST-MODIFIED:20201201T080000Z\r\nCREATED:20201130T080000Z\r\nDTSTAMP:20201202T080000Z\r\n"
         "LOCATION:Room 1\r\nRRULE:FREQ=WEEKLY;COUNT=4\r\nEXDATE:20201231T101530\r\n"
         "DTEND;TZID=Europe/Berlin:20201231T111530\r\nDTSTART;TZID=Europe/Berlin:20201231T101530\r\n"
-        "SUMMARY:Meeting\r\nUID:uid-1\r\nURL:http://not.written\r\nX-KEPT:not written\r\n");
+        "SUMMARY:Meeting\r\nUID:uid-1\r\nURL:http://example.org/agenda\r\nX-KEPT:not written\r\n");
     EXPECT_EQ(text,
               "BEGIN:VEVENT\r\n"
               "UID:uid-1\r\n"
@@ -61,6 +61,7 @@ TEST(IcsWriter, EventPropertiesInTheProgramsOrder) {
               "RRULE:FREQ=WEEKLY;COUNT=4\r\n"
               "EXDATE:20201231T101530\r\n"
               "LOCATION:Room 1\r\n"
+              "URL:http://example.org/agenda\r\n"
               "DTSTAMP:20201202T080000Z\r\n"
               "CREATED:20201130T080000Z\r\n"
               "LAST-MODIFIED:20201201T080000Z\r\n"
@@ -117,12 +118,14 @@ TEST(IcsWriter, ZoneWithOffsetsFromTextAndFromTheStore) {
     EXPECT_EQ(minusFourAndHalf.hours, -4);
     EXPECT_EQ(minusFourAndHalf.minutes, -30);
     EXPECT_EQ(RIcsTimeZoneComponent::OffsetFromHours(1e300).hours, 0);  // not an offset: no overflow
-    // A rule without TZNAME writes no block.
+    // A rule without TZNAME (which is optional) still writes its offsets and rule.
     Held<RIcsTimeZoneComponent> unnamed(new RIcsTimeZoneComponent());
-    unnamed->Set("STANDARD", "", 1.0, 1.0, nullptr, nullptr);
+    unnamed->Set("STANDARD", "", 1.0, 1.0, "FREQ=YEARLY;BYMONTH=10;BYDAY=-1SU", nullptr);
     Held<RIcsTimeZone> bare(new RIcsTimeZone());
-    bare->Set("UTC", nullptr, unnamed.get());
-    EXPECT_EQ(Str(bare->GetText()), "BEGIN:VTIMEZONE\r\nTZID:UTC\r\nEND:VTIMEZONE\r\n");
+    bare->Set("Custom", nullptr, unnamed.get());
+    EXPECT_EQ(Str(bare->GetText()),
+              "BEGIN:VTIMEZONE\r\nTZID:Custom\r\nBEGIN:STANDARD\r\nTZOFFSETFROM:+0100\r\nTZOFFSETTO:+0100\r\n"
+              "RRULE:FREQ=YEARLY;BYMONTH=10;BYDAY=-1SU\r\nEND:STANDARD\r\nEND:VTIMEZONE\r\n");
 }
 
 TEST(IcsWriter, AttendeeAndOrganizerTexts) {

@@ -202,5 +202,21 @@ TEST_F(ImportTest, OffsetsWithMinutesAndSecondsAreFractionalHours) {
     EXPECT_STREQ("", zone.daylightName);
 }
 
+TEST_F(ImportTest, EveryCalendarOfAFileHoldingSeveralIsImported) {
+    const char* text =
+        "BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nUID:one\r\nDTSTART:20240301T090000Z\r\nEND:VEVENT\r\n"
+        "END:VCALENDAR\r\n\r\n"
+        "BEGIN:VCALENDAR\r\nBEGIN:VTIMEZONE\r\nTZID:Custom\r\nBEGIN:STANDARD\r\nTZOFFSETFROM:+0100\r\n"
+        "TZOFFSETTO:+0100\r\nDTSTART:19700101T000000\r\nEND:STANDARD\r\nEND:VTIMEZONE\r\n"
+        "BEGIN:VEVENT\r\nUID:two\r\nDTSTART;TZID=Custom:20240302T090000\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n"
+        "BEGIN:VCALENDAR\r\nBEGIN:VTODO\r\nUID:three\r\nDTSTART:20240303T090000\r\nEND:VTODO\r\n"
+        "END:VCALENDAR\r\n";
+    ASSERT_EQ(R_OK, Import(text));
+    EXPECT_EQ(3, store->GetCalendarItemCount("cal", "acc"));
+    EXPECT_STREQ("Custom", Find("two").dtStartTZ);
+    EXPECT_STREQ("VTODO", Find("three").type);
+    EXPECT_EQ(1, store->GetTimeZoneCount());
+}
+
 }  // namespace
 }  // namespace orvane::test

@@ -48,11 +48,27 @@ void RIcsRuleText::Assign(const char* text, std::size_t maxChars) { text_.assign
 
 RIcsRecurrence::RIcsRecurrence() { exDates.compare = CompareSetStrings; }
 
-RIcsRecurrence::~RIcsRecurrence() {
+ExDateIndex& RIcsRecurrence::Index() const {
+    if (!exDateIndex_) {
+        exDateIndex_ = std::make_unique<ExDateIndex>();
+    }
+    exDateIndex_->Sync(exDates);
+    return *exDateIndex_;
+}
+
+void RIcsRecurrence::FreeExDates() {
+    if (exDateIndex_) {
+        exDateIndex_->Reset();
+    }
     for (RListNode* node = exDates.head; node != nullptr; node = node->next) {
         std::free(node->payload);
     }
     FreeListNodes(&exDates);
+    exDates.compare = CompareSetStrings;
+}
+
+RIcsRecurrence::~RIcsRecurrence() {
+    FreeExDates();
     SafeReleaseValue(until);
     SafeReleaseValue(latest);
     DropText();
@@ -77,11 +93,7 @@ std::int32_t RIcsRecurrence::Release() {
 }
 
 RResult RIcsRecurrence::Parse(const char* rrule) {
-    for (RListNode* node = exDates.head; node != nullptr; node = node->next) {
-        std::free(node->payload);
-    }
-    FreeListNodes(&exDates);
-    exDates.compare = CompareSetStrings;
+    FreeExDates();
     DropText();
     // Names and values compare without case, blanks around list items are dropped
     // (BYDAY=MO, TU), and empty parts (a trailing ';' as real clients write it) are ignored.
@@ -167,14 +179,17 @@ RResult RIcsRecurrence::AddExDate(const char* value) {
     if (value == nullptr) {
         return 0;
     }
+    // The index keeps the set unique without a walk of the whole list per value.
+    if (Index().HasRaw(value)) {
+        return 0;
+    }
     char* copy = strdup(value);
     if (copy == nullptr) {
         return R_E_OUT_OF_MEMORY;
     }
-    const std::int32_t before = exDates.count;
-    const RResult result = exDates.AddUnique(copy);
-    if (exDates.count == before) {
-        std::free(copy);  // an equal value is already there, or no node could be made
+    const RResult result = exDates.AddTail(copy);
+    if (result != 0) {
+        std::free(copy);
     }
     return result;
 }
@@ -230,13 +245,8 @@ bool RIcsRecurrence::IsExcluded(const RIcsDateTime* occurrence) const {
     if (occurrence == nullptr || exDates.head == nullptr) {
         return false;
     }
-    const char* compact = occurrence->GetCompactText();
-    for (const RListNode* node = exDates.head; node != nullptr; node = node->next) {
-        if (std::strstr(static_cast<const char*>(node->payload), compact) != nullptr) {
-            return true;
-        }
-    }
-    return false;
+    // A look-up in the index, so that skipping a long run of excluded occurrences stays linear.
+    return Index().Names(occurrence->GetCompactText(), occurrence->dateOnly);
 }
 
 bool RIcsRecurrence::IsPastUntil(const RIcsDateTime& occurrence) const {

@@ -6,11 +6,13 @@
 #include "foundation/ResultCodes.h"
 #include "foundation/memory/RHeapBuffer.h"
 #include "foundation/memory/RList.h"
+#include "ical/recurrence/ExDateIndex.h"
 #include "ical/recurrence/RIcsRuleList.h"
 #include "ical/value/RIcsDateTime.h"
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 // The FREQ text of a rule, kept as long as it is written.
@@ -87,7 +89,7 @@ public:
     RIcsRuleList bySecond;
     RIcsRuleList bySetPos;
     std::uint32_t wkstMask = 0;
-    RList exDates;  // owned heap copies of raw EXDATE values
+    RList exDates;  // owned heap copies of raw EXDATE values; append only (AddTail), never unlink
     std::int32_t generatedCount = 1;
     RIcsDateTime* latest = nullptr;  // the occurrence produced last (one reference held)
 
@@ -104,7 +106,12 @@ private:
     bool NextBySeconds(RDateTime& date, std::int64_t seconds) const;
     bool IsPastUntil(const RIcsDateTime& occurrence) const;
 
+    // Made on first use, so that rules without EXDATE values do not pay for it.
+    ExDateIndex& Index() const;
+    void FreeExDates();
+
     std::atomic<std::int32_t> refCount_{1};
+    mutable std::unique_ptr<ExDateIndex> exDateIndex_;
     char* cachedText_ = nullptr;
     RHeapBuffer* textBuffer_ = nullptr;
 };

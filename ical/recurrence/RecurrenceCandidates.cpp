@@ -130,9 +130,33 @@ void YearCandidates(const RIcsRecurrence& rule, int year, const RDateTime& from,
                 }
             }
         }
+    } else if (rule.byMonth[0] == 0 && rule.byDayMask != 0 && rule.byDayOrdinal != 0) {
+        // Without BYMONTH an ordinal counts within the whole year (20MO: the year's 20th Monday).
+        std::vector<std::int64_t> matching;
+        const int length = IsLeapYear(static_cast<unsigned>(year)) ? 366 : 365;
+        for (int offset = 0; offset < length; ++offset) {
+            if ((rule.byDayMask & (1u << WeekdayOfSerial(newYear + offset))) != 0) {
+                matching.push_back(newYear + offset);
+            }
+        }
+        const int count = static_cast<int>(matching.size());
+        const int ordinal = rule.byDayOrdinal;
+        const int index = ordinal > 0 ? ordinal - 1 : count + ordinal;
+        if (index >= 0 && index < count) {
+            RDateTime date;
+            SetDateFromSerial(date, matching[static_cast<std::size_t>(index)]);
+            if (MonthDayAllowed(rule, date.year, date.month, date.day)) {
+                out.push_back(matching[static_cast<std::size_t>(index)]);
+            }
+        }
     } else {
+        // Without BYMONTH, a BYDAY or BYMONTHDAY part expands over every month of the year;
+        // with neither, the series stays in its own month.
+        static constexpr std::int32_t kEveryMonth[13] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 0};
         const std::int32_t seriesMonth[2] = {from.month, 0};
-        const std::int32_t* months = rule.byMonth[0] != 0 ? rule.byMonth : seriesMonth;
+        const bool expands = rule.byMonthDay[0] != 0 || rule.byDayMask != 0;
+        const std::int32_t* months = rule.byMonth[0] != 0 ? static_cast<const std::int32_t*>(rule.byMonth)
+                                                          : (expands ? kEveryMonth : seriesMonth);
         for (const std::int32_t* month = months; *month != 0; ++month) {
             if (*month < 1 || *month > 12) {
                 continue;

@@ -3,8 +3,11 @@
 // through unchanged, and the program's own failures are HRESULT-style values.
 #include <cstdint>
 
-// <unistd.h> defines R_OK as a macro for access(); the standard headers pull it in, so it is
-// taken in here once and the macro dropped, leaving R_OK to name success in every include order.
+// The C library defines R_OK as a macro for access() (4) in both <unistd.h> and <fcntl.h>, and
+// the standard headers pull them in. Both are taken in here, before the macro is dropped: their
+// include guards keep them from defining it again later, so R_OK names success whichever order a
+// file includes its headers in. (A call of access() in a file that sees this header writes 4.)
+#include <fcntl.h>
 #include <unistd.h>
 #undef R_OK
 

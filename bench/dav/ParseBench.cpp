@@ -1,6 +1,6 @@
 // Parsing speed of the two large answers of a sync: a 10,000-resource entity-tag listing and a
 // 50-item calendar-multiget answer.
-#include "foundation/ResultCodes.h"  // before any standard header (R_OK)
+#include "foundation/ResultCodes.h"
 
 #include <benchmark/benchmark.h>
 

@@ -2,7 +2,7 @@
 // entity tags and calendar-multiget batches through the real client. Reports the wall time per
 // sync and the requests it took (expected: 2 + ceil(N / 50) for the one changed calendar).
 // The items are written straight into Radicale's store, so setting up takes no uploads.
-#include "foundation/ResultCodes.h"  // before any standard header (R_OK)
+#include "foundation/ResultCodes.h"
 
 #include <benchmark/benchmark.h>
 

@@ -14,7 +14,6 @@
 // well-known discovery request): there a redirect moves the connection, and with it the
 // account, to the new server. A redirect from https to http is never followed. Only 301 and
 // 308 re-point a stored path; 302, 303 and 307 are followed for that request alone.
-// ResultCodes.h comes first: <memory> pulls in <unistd.h>, whose R_OK macro would break it.
 #include "foundation/ResultCodes.h"
 
 #include <memory>

@@ -2,7 +2,6 @@
 // One RRULE with the EXDATE values that apply to it. Steps a series one occurrence at a
 // time on wall-clock fields. Every forward scan is bounded, so
 // a rule that cannot move forward ends its series instead of looping.
-// Project headers first: <unistd.h>, which <atomic> pulls in, defines R_OK as a macro.
 #include "foundation/ResultCodes.h"
 #include "foundation/memory/RHeapBuffer.h"
 #include "foundation/memory/RList.h"

@@ -2,7 +2,6 @@
 // The iCalendar DATE / DATE-TIME value: wall-clock fields, the zone identifier exactly as
 // written (never converted), and three text forms built once and cached.
 // One thread only: the const text getters write their caches.
-// Project headers first: <unistd.h>, which <atomic> pulls in, defines R_OK as a macro.
 #include "foundation/ResultCodes.h"
 #include "foundation/datetime/RDateTime.h"
 #include "ical/value/IcsStringSet.h"

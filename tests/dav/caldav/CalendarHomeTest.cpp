@@ -1,6 +1,6 @@
 // The calendar home's listing: the request, the walk of each response and the rules that
 // decide which properties a calendar keeps.
-#include "foundation/ResultCodes.h"  // before any standard header (R_OK)
+#include "foundation/ResultCodes.h"
 
 #include <gtest/gtest.h>
 

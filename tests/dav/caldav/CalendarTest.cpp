@@ -1,6 +1,6 @@
 // RCalDAVCalendar against a scripted loopback peer: requests as sent, tag rules, batching,
 // the PUT preconditions and their recovery, moves, and two threads on one calendar.
-#include "foundation/ResultCodes.h"  // before any standard header (R_OK)
+#include "foundation/ResultCodes.h"
 
 #include <gtest/gtest.h>
 

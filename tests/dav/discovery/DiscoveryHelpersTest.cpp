@@ -1,5 +1,5 @@
 // Mail-address syntax, provider path rules, server URLs and calendar local names.
-#include "foundation/ResultCodes.h"  // before any standard header (R_OK)
+#include "foundation/ResultCodes.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Principal discovery and the account refresh against scripted loopback peers.
-#include "foundation/ResultCodes.h"  // before any standard header (R_OK)
+#include "foundation/ResultCodes.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // RWebDAVConnection against a scripted loopback peer: paths, headers, credentials, answers,
 // redirects, failures and the debug log.
-#include "foundation/ResultCodes.h"  // before any standard header (R_OK)
+#include "foundation/ResultCodes.h"
 
 #include <gtest/gtest.h>
 

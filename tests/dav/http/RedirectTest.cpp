@@ -1,7 +1,7 @@
 // Where redirects may take a request: credentials stay with their origin, only permanent
 // redirects re-point stored paths, discovery alone may move an account to another server,
 // and paths given as written are sent without an appended "/".
-#include "foundation/ResultCodes.h"  // before any standard header (R_OK)
+#include "foundation/ResultCodes.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // The small text readers of the transport: status lines, redirect-body scanners and URL cracking.
-#include "foundation/ResultCodes.h"  // before any standard header (R_OK)
+#include "foundation/ResultCodes.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #pragma once
 // Shared pieces of the integration tests and the server benchmark: iCalendar bodies, collection
 // creation, the Radicale config, the debug-log request count, and the ownership helper.
-#include "foundation/ResultCodes.h"  // before any standard header (R_OK)
+#include "foundation/ResultCodes.h"
 
 #include <string>
 

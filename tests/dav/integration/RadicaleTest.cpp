@@ -1,6 +1,6 @@
 // The client against a real Radicale on 127.0.0.1: discovery through the well-known redirect,
 // the calendar list, a 120-item sync, the PUT preconditions, MOVE, DELETE and a wrong password.
-#include "foundation/ResultCodes.h"  // before any standard header (R_OK)
+#include "foundation/ResultCodes.h"
 
 #include <gtest/gtest.h>
 

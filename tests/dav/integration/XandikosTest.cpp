@@ -1,7 +1,7 @@
 // The client against a real Xandikos (through the WSGI fixture) on 127.0.0.1: discovery
 // through the 302 well-known redirect, listings whose status comes before the properties, a
 // sync, the 207 answer to a UID conflict and the refused MOVE.
-#include "foundation/ResultCodes.h"  // before any standard header (R_OK)
+#include "foundation/ResultCodes.h"
 
 #include <gtest/gtest.h>
 

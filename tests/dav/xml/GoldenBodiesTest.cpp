@@ -1,6 +1,6 @@
 // The parsers on answers captured from Radicale and Xandikos, each in the servers' compact
 // form and pretty-printed: both forms must read the same.
-#include "foundation/ResultCodes.h"  // before any standard header (R_OK)
+#include "foundation/ResultCodes.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The multistatus walkers on hand-made answers: status rules, record conditions, namespaces,
 // appending, and bodies that are not XML.
-#include "foundation/ResultCodes.h"  // before any standard header (R_OK)
+#include "foundation/ResultCodes.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,5 @@
 #pragma once
 // A store whose connection is open on a fresh SQLite file in a temporary folder.
-// Project headers first: <unistd.h>, which the standard headers pull in, defines R_OK as a macro.
 #include "store/ROrvaneDataManager.h"
 #include "store/sqlite/CppSQLite3Table.h"
 #include "store/sqlite/SqlTextBuilders.h"

@@ -59,12 +59,17 @@ thread_safety_build() {  # the libraries built by clang with its thread-safety a
     cmake --build build-clang -j "$(nproc)"
 }
 
-thread_check() {  # ThreadSanitizer run of the tests that share objects or queues between threads
+# Every test program that starts threads runs whole under ThreadSanitizer.
+TSAN_PROGRAMS=(platform_tests platform_messages_tests foundation_tests store_tests dav_tests)
+
+thread_check() {
     cmake -S . -B build-tsan -DORVANE_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug \
         -DCMAKE_CXX_FLAGS=-fsanitize=thread -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread
-    cmake --build build-tsan -j "$(nproc)" --target dav_tests platform_messages_tests
-    TSAN_OPTIONS=halt_on_error=1 ./build-tsan/tests/dav_tests --gtest_filter='CalDAVCalendar.TwoThreads*:WebDAVConnection.*'
-    TSAN_OPTIONS=halt_on_error=1 ./build-tsan/tests/platform_messages_tests
+    cmake --build build-tsan -j "$(nproc)" --target "${TSAN_PROGRAMS[@]}"
+    local program
+    for program in "${TSAN_PROGRAMS[@]}"; do
+        TSAN_OPTIONS=halt_on_error=1 "./build-tsan/tests/$program"
+    done
 }
 
 decimal_comma_locale() {  # generates de_DE.UTF-8, so the tests that need a decimal comma run

@@ -27,6 +27,9 @@ constexpr RResult R_E_EXCEPTION = static_cast<RResult>(0x8003000Au);
 constexpr RResult R_E_END_OF_TEXT = static_cast<RResult>(0x80030026u);
 constexpr RResult R_E_WAIT_ABANDONED = static_cast<RResult>(0x800302CDu);
 constexpr RResult R_E_CONNECTION_SETUP = static_cast<RResult>(0x800C000Au);
+// A server's answer exceeded the size the program accepts (Win32 ERROR_FILE_TOO_LARGE in the
+// HTTP client's facility). Final: sending the request again would fetch the same answer.
+constexpr RResult R_E_RESPONSE_TOO_LARGE = static_cast<RResult>(0x800C00DFu);
 
 // A request succeeded when its result is 0 or an HTTP status from 200 to 299.
 constexpr bool RSucceeded(RResult result) { return result == 0 || (result >= 200 && result <= 299); }

@@ -1,5 +1,7 @@
 #include "dav/http/RWebDAVConnection.h"
 
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
 
 #include "dav/http/BodyScanners.h"
@@ -414,6 +416,11 @@ RResult RWebDAVConnection::SendRequest(const char* headers, const char* body, co
         const DWORD error = request_->Send(body, bodyLength);
         ++sends;
         int status = 0;
+        if (error == platform::http::ERROR_RESPONSE_TOO_LARGE) {
+            // Sending again would fetch the same answer.
+            result = R_E_RESPONSE_TOO_LARGE;
+            break;
+        }
         if (error != 0) {
             const DWORD answer = platform::http::ReportConnectionError(error, request_->Url());
             if (answer == 0 || answer == platform::http::ERROR_INTERNET_FORCE_RETRY) {
@@ -455,6 +462,19 @@ RResult RWebDAVConnection::SendRequest(const char* headers, const char* body, co
 RHeapBuffer* RWebDAVConnection::ReadResponse() {
     std::lock_guard<std::recursive_mutex> guard(mutex_);
     const bool logging = LoggingOn();
+    if (request_ && response_ == nullptr) {
+        // The whole body at once, without a copy.
+        char* data = nullptr;
+        size_t size = 0;
+        if (request_->TakeBody(data, size)) {
+            if (size > 0 && size < static_cast<size_t>(INT32_MAX)) {
+                response_ = RHeapBuffer::Adopt(data, static_cast<int>(size));
+                if (response_ == nullptr) return nullptr;
+            } else {
+                std::free(data);
+            }
+        }
+    }
     if (request_) {
         DWORD available = 0;
         while (request_->QueryDataAvailable(available) == 0 && available > 0) {

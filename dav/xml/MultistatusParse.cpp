@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "dav/xml/DavNamespaces.h"
+#include "dav/xml/MultistatusStream.h"
 
 RResult LoadMultistatus(const char* xml, std::unique_ptr<platform::xml::XmlDocument>& doc) {
     doc.reset();
@@ -10,6 +11,7 @@ RResult LoadMultistatus(const char* xml, std::unique_ptr<platform::xml::XmlDocum
     // Only null or empty text is "nothing"; a body of blanks is no multistatus, and read as
     // "no resources" it would empty a calendar.
     if (length == 0) return 0;
+    multistatus_stream::RouteXmlMessagesToTrace();
     doc = platform::xml::XmlDocument::Parse(xml, length);
     return doc ? 0 : R_E_BAD_FORMAT;
 }

@@ -1,17 +1,15 @@
-#include "dav/xml/MultistatusParse.h"
-#include "dav/xml/ResourceWalk.h"
-#include "dav/xml/RXmlResponse.h"
+#include <cstring>
 
-using platform::xml::XmlNode;
+#include "dav/xml/DavNamespaces.h"
+#include "dav/xml/MultistatusStream.h"
+#include "dav/xml/RXmlResponse.h"
 
 namespace {
 
 // The first successful propstat of a resource decides; later ones are skipped.
 struct EtagFields {
-    static bool StoreExtra(const XmlNode& node, EtagRecord& record) {
-        if (!node.Is("getcontenttype", kDavNamespace)) return false;
-        StoreNonEmptyText(node, record.contentType);
-        return true;
+    static CStringA* ExtraField(std::string_view local, std::string_view ns, EtagRecord& record) {
+        return local == "getcontenttype" && ns == kDavNamespace ? &record.contentType : nullptr;
     }
     static bool PropstatDone(const EtagRecord& record) { return record.status >= 200 && record.status <= 299; }
     static void NotePropstat(EtagRecord& record, int status) { record.status = status; }
@@ -20,13 +18,15 @@ struct EtagFields {
 }  // namespace
 
 RResult RXmlEtagResponse::Parse(const char* xml) {
-    std::unique_ptr<platform::xml::XmlDocument> doc;
-    const RResult loaded = LoadMultistatus(xml, doc);
-    if (loaded != 0) return loaded;
-    records_.clear();
-    if (!doc) return 0;
-    int status = 0;
-    return ResourceWalker<EtagRecord, EtagFields>(records_).Walk(doc->Root(), &status, nullptr);
+    const size_t length = xml != nullptr ? std::strlen(xml) : 0;
+    std::vector<EtagRecord> fresh;
+    // Only null or empty text is "nothing"; a body of blanks is no multistatus.
+    if (length > 0) {
+        const RResult result = ParseResourceStream<EtagRecord, EtagFields>(xml, length, fresh);
+        if (result != 0) return result;
+    }
+    records_.swap(fresh);
+    return 0;
 }
 
 int RXmlEtagResponse::GetCount() { return static_cast<int>(records_.size()); }

@@ -1,17 +1,16 @@
-#include "dav/xml/MultistatusParse.h"
-#include "dav/xml/ResourceWalk.h"
-#include "dav/xml/RXmlResponse.h"
+#include <cstring>
 
-using platform::xml::XmlNode;
+#include "dav/xml/DavNamespaces.h"
+#include "dav/xml/MultistatusStream.h"
+#include "dav/xml/RXmlResponse.h"
 
 namespace {
 
 // Every propstat is read; the calendar (or address) data is the record's payload.
 struct MultigetFields {
-    static bool StoreExtra(const XmlNode& node, ResponseRecord& record) {
-        if (!node.Is("calendar-data", kCalDavNamespace) && !node.Is("address-data", kCardDavNamespace)) return false;
-        StoreNonEmptyText(node, record.data);
-        return true;
+    static CStringA* ExtraField(std::string_view local, std::string_view ns, ResponseRecord& record) {
+        const bool data = (local == "calendar-data" && ns == kCalDavNamespace) || (local == "address-data" && ns == kCardDavNamespace);
+        return data ? &record.data : nullptr;
     }
     static bool PropstatDone(const ResponseRecord&) { return false; }
     static void NotePropstat(ResponseRecord&, int) {}
@@ -20,11 +19,10 @@ struct MultigetFields {
 }  // namespace
 
 RResult RXmlMultigetResponse::Parse(const char* xml) {
-    std::unique_ptr<platform::xml::XmlDocument> doc;
-    const RResult loaded = LoadMultistatus(xml, doc);
-    if (loaded != 0 || !doc) return loaded;
-    int status = 0;
-    return ResourceWalker<ResponseRecord, MultigetFields>(records_).Walk(doc->Root(), &status, nullptr);
+    const size_t length = xml != nullptr ? std::strlen(xml) : 0;
+    if (length == 0) return 0;
+    // Appends only when the whole answer was read.
+    return ParseResourceStream<ResponseRecord, MultigetFields>(xml, length, records_);
 }
 
 int RXmlMultigetResponse::GetCount() { return static_cast<int>(records_.size()); }

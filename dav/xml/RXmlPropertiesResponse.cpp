@@ -1,64 +1,25 @@
-#include "dav/xml/DavNamespaces.h"
-#include "dav/xml/MultistatusParse.h"
-#include "dav/xml/RXmlResponse.h"
-#include "dav/http/StatusLine.h"
-
+#include <cstring>
 #include <new>
 
-using platform::xml::XmlNode;
-
-namespace {
-
-bool IsRecognised(const XmlNode& node) {
-    return node.Is("getctag", kDavNamespace) || node.Is("getctag", kCalendarServerNamespace) ||
-           node.Is("sync-token", kDavNamespace) || node.Is("calendar-order", kAppleICalNamespace) ||
-           node.Is("calendar-color", kAppleICalNamespace) || node.Is("privilege", kDavNamespace) ||
-           node.Is("displayname", kDavNamespace) || node.Is("owner", kDavNamespace) || node.Is("href", kDavNamespace);
-}
-
-}  // namespace
-
-class PropertiesWalker {
-public:
-    explicit PropertiesWalker(RXmlPropertiesResponse& response) : response_(response) {}
-
-    RResult Walk(const XmlNode& node, int& status) {
-        if (node.Is("status", kDavNamespace)) {
-            status = ParseStatusLine(node.Text());
-            return 0;
-        }
-        if (node.Is("propstat", kDavNamespace)) {
-            int fresh = 0;
-            return WalkChildren(node, fresh);
-        }
-        if (IsRecognised(node)) {
-            const CStringA text = node.Is("owner", kDavNamespace) ? HrefValueText(node) : CStringA(node.Text());
-            if (text.IsEmpty()) return 0;
-            return response_.Add(std::string(node.LocalName()).c_str(), std::string(node.NamespaceUri()).c_str(), status, text);
-        }
-        return WalkChildren(node, status);
-    }
-
-private:
-    RResult WalkChildren(const XmlNode& node, int& status) {
-        for (auto child = node.FirstChild(); child; child = child.NextSibling()) {
-            const RResult result = Walk(child, status);
-            if (result != 0) return result;
-        }
-        return 0;
-    }
-
-    RXmlPropertiesResponse& response_;
-};
+#include "dav/xml/MultistatusStream.h"
+#include "dav/xml/RXmlResponse.h"
 
 RResult RXmlPropertiesResponse::Parse(const char* xml) {
-    std::unique_ptr<platform::xml::XmlDocument> doc;
-    const RResult loaded = LoadMultistatus(xml, doc);
-    if (loaded != 0) return loaded;
+    const size_t length = xml != nullptr ? std::strlen(xml) : 0;
+    std::vector<PropertyRecord> fresh;
+    if (length > 0) {
+        const RResult result = ParsePropertiesStream(xml, length, [&](const char* name, const char* ns, int status, const char* value) {
+            fresh.push_back(PropertyRecord{CStringA(name), CStringA(ns), status, CStringA(value)});
+            return 0;
+        });
+        if (result != 0) return result;
+    }
     records_.clear();
-    if (!doc) return 0;
-    int status = 0;
-    return PropertiesWalker(*this).Walk(doc->Root(), status);
+    for (const auto& r : fresh) {
+        const RResult added = Add(r.name, r.nameSpace, r.status, r.value);
+        if (added != 0) return added;
+    }
+    return 0;
 }
 
 int RXmlPropertiesResponse::GetCount() { return static_cast<int>(records_.size()); }

@@ -23,6 +23,21 @@ RHeapBuffer* RHeapBuffer::Create(int bytes) {
     return buffer;
 }
 
+RHeapBuffer* RHeapBuffer::Adopt(char* data, int size) {
+    if (data == nullptr || size < 0) {
+        std::free(data);
+        return nullptr;
+    }
+    auto* buffer = static_cast<RHeapBuffer*>(std::malloc(sizeof(RHeapBuffer)));
+    if (buffer == nullptr) {
+        std::free(data);
+        return nullptr;
+    }
+    buffer->size = size;
+    buffer->data = data;
+    return buffer;
+}
+
 DWORD RHeapBuffer::Append(RHeapBuffer* buffer, const char* data, int n) {
     if (buffer == nullptr) {
         return ERROR_SUCCESS;

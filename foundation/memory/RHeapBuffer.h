@@ -11,6 +11,9 @@ struct RHeapBuffer {
 
     // A new buffer of `bytes` uninitialised bytes; null when memory runs out or `bytes` is negative.
     static RHeapBuffer* Create(int bytes);
+    // A buffer that takes over `data` (from malloc, with room for at least size + 1 bytes, as
+    // Append relies on) without copying it; null (and `data` freed) when the header cannot be had.
+    static RHeapBuffer* Adopt(char* data, int size);
     // Appends n bytes; returns 0 or a Win32 error code, leaving the buffer as it was on failure.
     // A null buffer does nothing and returns 0.
     static DWORD Append(RHeapBuffer* buffer, const char* data, int n);

@@ -3,6 +3,8 @@
 #include <curl/curl.h>
 
 #include <cctype>
+#include <cstdlib>
+#include <cstring>
 #include <mutex>
 
 #include "platform/http/HeaderBlock.h"
@@ -101,6 +103,15 @@ HttpRequest::HttpRequest(HttpConnection& connection, std::string verb, std::stri
     if (acceptTypes != nullptr && *acceptTypes != '\0') headers_.push_back(std::string("Accept: ") + acceptTypes);
 }
 
+HttpRequest::~HttpRequest() { FreeBody(); }
+
+void HttpRequest::FreeBody() {
+    std::free(body_);
+    body_ = nullptr;
+    bodySize_ = 0;
+    bodyCapacity_ = 0;
+}
+
 void HttpRequest::AddHeaders(std::string_view block) {
     for (auto& line : SplitHeaderBlock(block)) {
         const std::string_view name = std::string_view(line).substr(0, line.find(':'));
@@ -123,6 +134,7 @@ size_t HttpRequest::OnHeader(char* data, size_t size, size_t count, void* self) 
         // A new answer (after an authentication round or a 100 Continue) replaces the last one.
         request->responseHeaders_.clear();
         request->statusText_.clear();
+        request->announcedLength_ = 0;
         const size_t first = line.find(' ');
         if (first != std::string_view::npos) {
             const size_t second = line.find(' ', first + 1);
@@ -133,6 +145,14 @@ size_t HttpRequest::OnHeader(char* data, size_t size, size_t count, void* self) 
     const size_t colon = line.find(':');
     if (colon != std::string_view::npos) {
         request->responseHeaders_.emplace_back(std::string(Trim(line.substr(0, colon))), std::string(Trim(line.substr(colon + 1))));
+        if (SameName(request->responseHeaders_.back().first, "Content-Length")) {
+            const unsigned long long length = std::strtoull(request->responseHeaders_.back().second.c_str(), nullptr, 10);
+            if (length > kMaxResponseBytes) {
+                request->tooLarge_ = true;
+                return 0;  // aborts the transfer before any of it is read
+            }
+            request->announcedLength_ = static_cast<size_t>(length);
+        }
     }
     return size * count;
 }
@@ -140,8 +160,25 @@ size_t HttpRequest::OnHeader(char* data, size_t size, size_t count, void* self) 
 size_t HttpRequest::OnBody(char* data, size_t size, size_t count, void* self) {
     auto* request = static_cast<HttpRequest*>(self);
     const size_t bytes = size * count;
-    if (request->body_.size() + bytes > kMaxResponseBytes) return 0;  // aborts the transfer
-    request->body_.append(data, bytes);
+    if (request->bodySize_ + bytes > kMaxResponseBytes) {
+        request->tooLarge_ = true;
+        return 0;  // aborts the transfer
+    }
+    // One spare byte for the terminator that the reader adds; an announced length is taken at
+    // once, so a large answer is not copied while it grows.
+    const size_t needed = request->bodySize_ + bytes + 1;
+    if (needed > request->bodyCapacity_) {
+        size_t capacity = request->bodyCapacity_ * 2;
+        if (request->announcedLength_ + 1 > capacity) capacity = request->announcedLength_ + 1;
+        if (capacity < needed) capacity = needed;
+        if (capacity > kMaxResponseBytes + 1) capacity = kMaxResponseBytes + 1;
+        char* grown = static_cast<char*>(std::realloc(request->body_, capacity));
+        if (grown == nullptr) return 0;
+        request->body_ = grown;
+        request->bodyCapacity_ = capacity;
+    }
+    std::memcpy(request->body_ + request->bodySize_, data, bytes);
+    request->bodySize_ += bytes;
     return bytes;
 }
 
@@ -152,7 +189,9 @@ DWORD HttpRequest::Send(const char* body, size_t length) {
     status_ = 0;
     statusText_.clear();
     responseHeaders_.clear();
-    body_.clear();
+    FreeBody();
+    announcedLength_ = 0;
+    tooLarge_ = false;
     readOffset_ = 0;
     ended_ = false;
 
@@ -199,12 +238,12 @@ DWORD HttpRequest::Send(const char* body, size_t length) {
     curl_slist_free_all(list);
     if (code != CURLE_OK) {
         // A body cut short is no answer: nothing of it may be read as if it were whole.
-        body_.clear();
+        FreeBody();
         long status = 0;
         curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
         status_ = status;
         answered_ = status != 0;
-        return MapCurlError(code);
+        return tooLarge_ ? ERROR_RESPONSE_TOO_LARGE : MapCurlError(code);
     }
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status_);
     answered_ = true;
@@ -238,7 +277,7 @@ bool HttpRequest::QueryHeader(std::string_view name, std::string& out) const {
 DWORD HttpRequest::QueryDataAvailable(DWORD& count) const {
     count = 0;
     if (ended_ || !answered_) return 0;
-    const size_t left = body_.size() - readOffset_;
+    const size_t left = bodySize_ - readOffset_;
     count = static_cast<DWORD>(left < kReadChunk ? left : kReadChunk);
     return 0;
 }
@@ -247,14 +286,27 @@ DWORD HttpRequest::Read(char* buffer, DWORD size, DWORD& read) {
     read = 0;
     if (buffer == nullptr) return ERROR_INVALID_PARAMETER;
     if (ended_) return 0;
-    const size_t left = body_.size() - readOffset_;
+    const size_t left = bodySize_ - readOffset_;
     const size_t n = left < size ? left : size;
-    body_.copy(buffer, n, readOffset_);
+    if (n > 0) std::memcpy(buffer, body_ + readOffset_, n);
     readOffset_ += n;
     read = static_cast<DWORD>(n);
     return 0;
 }
 
 void HttpRequest::End() { ended_ = true; }
+
+bool HttpRequest::TakeBody(char*& data, size_t& size) {
+    data = nullptr;
+    size = 0;
+    if (ended_ || !answered_ || readOffset_ != 0 || body_ == nullptr) return false;
+    data = body_;
+    size = bodySize_;
+    body_ = nullptr;
+    bodySize_ = 0;
+    bodyCapacity_ = 0;
+    ended_ = true;
+    return true;
+}
 
 }  // namespace platform::http

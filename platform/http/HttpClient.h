@@ -4,6 +4,7 @@
 // object makes the next request open a new TCP connection) and a request (verb, path, headers,
 // the whole answer read during Send). HTTP/1.1, no proxy, Basic/Digest/NTLM answered only when
 // the server asks, TLS certificates and host names verified.
+// Threads: a client and the connections and requests made on it belong to one thread at a time.
 #include <memory>
 #include <string>
 #include <string_view>
@@ -13,7 +14,8 @@
 
 namespace platform::http {
 
-// Largest response body kept; a longer answer fails the transfer.
+// Largest response body kept; a longer answer (or one that announces a greater length) fails
+// the transfer with ERROR_RESPONSE_TOO_LARGE.
 inline constexpr size_t kMaxResponseBytes = 64u * 1024u * 1024u;
 
 class HttpClient {
@@ -60,6 +62,7 @@ public:
     // it a "?" is part of the resource name. Port 0 means the scheme's default.
     HttpRequest(HttpConnection& connection, std::string verb, std::string_view path, bool secure, const char* acceptTypes,
                 bool keepQuery = false);
+    ~HttpRequest();
     HttpRequest(const HttpRequest&) = delete;
     HttpRequest& operator=(const HttpRequest&) = delete;
 
@@ -83,6 +86,10 @@ public:
     DWORD Read(char* buffer, DWORD size, DWORD& read);
     // Ends the request; later reads see no data.
     void End();
+    // Hands over the whole body, when none of it has been read yet, as a block from malloc with
+    // room for one more byte (the caller frees it); the request then has no body left. False
+    // (nothing handed over) otherwise. Spares a copy of a large answer.
+    bool TakeBody(char*& data, size_t& size);
 
     const std::string& Url() const { return url_; }
     const std::string& Verb() const { return verb_; }
@@ -100,7 +107,12 @@ private:
     long status_ = 0;
     std::string statusText_;
     std::vector<std::pair<std::string, std::string>> responseHeaders_;
-    std::string body_;
+    void FreeBody();
+    char* body_ = nullptr;  // from malloc: TakeBody hands it over
+    size_t bodySize_ = 0;
+    size_t bodyCapacity_ = 0;
+    size_t announcedLength_ = 0;  // Content-Length of the answer, when given
+    bool tooLarge_ = false;
     size_t readOffset_ = 0;
     bool ended_ = false;
 };

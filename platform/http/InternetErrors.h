@@ -1,10 +1,13 @@
 #pragma once
 // The Internet error numbers that callers of the HTTP layer test. The transport reports its
 // failures with these numbers so that the ">= 400" and "== 12032" checks of the callers hold.
+// Constants and a pure mapping: safe on any thread.
 #include "platform/core/WinTypes.h"
 
 namespace platform::http {
 
+// An answer longer than kMaxResponseBytes (Win32 ERROR_FILE_TOO_LARGE).
+constexpr DWORD ERROR_RESPONSE_TOO_LARGE = 223;
 constexpr DWORD ERROR_CANCELLED = 1223;
 constexpr DWORD ERROR_INTERNET_TIMEOUT = 12002;
 constexpr DWORD ERROR_INTERNET_INTERNAL_ERROR = 12004;

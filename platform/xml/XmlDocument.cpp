@@ -6,6 +6,8 @@
 #include <climits>
 #include <mutex>
 
+#include "platform/xml/XmlMessages.h"
+
 namespace platform::xml {
 namespace {
 
@@ -52,6 +54,7 @@ bool IsBlankText(const char* data, size_t length) {
 
 std::unique_ptr<XmlDocument> XmlDocument::Parse(const char* data, size_t length) {
     InitXmlParser();
+    RouteXmlMessagesOnThisThread();
     if (data == nullptr || length == 0 || length > static_cast<size_t>(INT_MAX)) return nullptr;
     xmlDoc* doc = xmlReadMemory(data, static_cast<int>(length), nullptr, nullptr, kParseOptions);
     if (doc == nullptr) return nullptr;

@@ -1,6 +1,8 @@
 #pragma once
 // A read-only XML document over libxml2: parsed without network access, without DTD loading
 // and without entity substitution. Callers walk element nodes only.
+// Threads: a document and its nodes belong to one thread at a time; separate documents may be
+// parsed on separate threads.
 #include <memory>
 #include <string>
 #include <string_view>

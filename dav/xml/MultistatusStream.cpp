@@ -1,0 +1,28 @@
+#include "dav/xml/MultistatusStream.h"
+
+#include <mutex>
+
+#include "foundation/debug/DebugTrace.h"
+#include "platform/xml/XmlMessages.h"
+
+namespace multistatus_stream {
+
+void TrimInPlace(std::string& text) {
+    auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    size_t end = text.size();
+    while (end > 0 && blank(text[end - 1])) --end;
+    size_t begin = 0;
+    while (begin < end && blank(text[begin])) ++begin;
+    if (begin == 0 && end == text.size()) return;
+    text.erase(end);
+    text.erase(0, begin);
+}
+
+bool IsDav(std::string_view ns) { return ns == kDavNamespace; }
+
+void RouteXmlMessagesToTrace() {
+    static std::once_flag once;
+    std::call_once(once, [] { platform::xml::SetXmlMessageSink([](const char* line) { DebugTrace("XML: %s", line); }); });
+}
+
+}  // namespace multistatus_stream

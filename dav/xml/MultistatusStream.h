@@ -1,0 +1,45 @@
+#pragma once
+// Multistatus answers read as a stream into records: the body is read once, in place, and no
+// document is built, so a listing of many thousand resources costs little more than its text.
+// The walks keep the rules of a walk over the element tree: a DAV:status sets the status of the
+// propstat it stands in; a stored element's value is its whole text, blanks at both ends removed,
+// and nothing inside it is looked at; an element without text leaves the field as it was.
+// A body that is not well-formed (even after some complete responses) gives R_E_BAD_FORMAT and
+// adds nothing: a partial listing would read as "these resources are gone".
+// Threads: free functions without shared state; safe on any thread.
+#include "foundation/ResultCodes.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "dav/xml/XmlRecords.h"
+#include "platform/string/CString.h"
+
+// What a per-resource walk stores beyond href, entity tag and schedule tag.
+//   static CStringA* ExtraField(std::string_view local, std::string_view ns, Record&): the field an
+//       element fills, or null;
+//   static bool PropstatDone(const Record&): later propstats of the resource are skipped;
+//   static void NotePropstat(Record&, int status): a propstat's status (non-zero) is noted.
+// Records are appended to `out` only when the whole text is well-formed.
+template <typename Record, typename Fields>
+RResult ParseResourceStream(const char* xml, size_t length, std::vector<Record>& out);
+
+// Every recognised property anywhere in the text, with the status of the innermost propstat
+// met (0 until its DAV:status has been read). Calls add(local, ns, status, value) for each
+// property with text; the first non-zero result of add ends the parse with that result.
+template <typename Add>
+RResult ParsePropertiesStream(const char* xml, size_t length, Add add);
+
+// The implementation details shared by both walks.
+namespace multistatus_stream {
+
+// The text with blanks (space, tab, CR, LF) at both ends removed, reusing its storage.
+void TrimInPlace(std::string& text);
+bool IsDav(std::string_view ns);
+// libxml2's own messages go to the debugger trace, not raw to standard error (once per process).
+void RouteXmlMessagesToTrace();
+
+}  // namespace multistatus_stream
+
+#include "dav/xml/MultistatusStream.inl"

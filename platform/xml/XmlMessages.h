@@ -1,0 +1,24 @@
+#pragma once
+// Where libxml2's own messages go. libxml2 prints some problems (a body whose bytes do not match
+// its declared encoding, for one) to standard error even when a parse asks for no messages; every
+// parse here routes them, one line per message, to a sink the program installs (its debugger
+// trace). Without a sink they are dropped.
+// Threads: safe on any thread; the sink is called on the thread that parses.
+
+struct _xmlTextReader;
+
+namespace platform::xml {
+
+using XmlMessageSink = void (*)(const char* line);
+
+// Installs the sink for the whole process (null drops the messages); returns the previous one.
+XmlMessageSink SetXmlMessageSink(XmlMessageSink sink);
+
+// Routes the generic and structured messages of the calling thread (and, as their default, of
+// threads that start using libxml2 later). Every parse calls it; cheap after the first call.
+void RouteXmlMessagesOnThisThread();
+
+// Routes the messages of one text reader.
+void RouteReaderMessages(_xmlTextReader* reader);
+
+}  // namespace platform::xml

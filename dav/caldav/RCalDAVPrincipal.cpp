@@ -10,6 +10,8 @@
 #include "dav/http/ParseAnswer.h"
 #include "dav/xml/DavNamespaces.h"
 #include "dav/xml/MultistatusParse.h"
+#include "foundation/debug/DebugTrace.h"
+#include "foundation/memory/RRef.h"
 #include "platform/dns/SrvLookup.h"
 
 namespace {
@@ -124,24 +126,92 @@ RResult RCalDAVPrincipal::SetBearerToken(const char* token) {
 }
 
 RResult RCalDAVPrincipal::GetAuthCode(CStringA* out) {
+    std::lock_guard<std::mutex> lock(authMutex_);
     if (out != nullptr) *out = authCode_;
     return 0;
 }
 
+CStringA RCalDAVPrincipal::GetAccessToken() const {
+    std::lock_guard<std::mutex> lock(authMutex_);
+    return accessToken_;
+}
+
 RResult RCalDAVPrincipal::SetAuthCode(const char* code) {
-    if (authCode_ != CStringA(code)) {
+    {
+        std::lock_guard<std::mutex> lock(authMutex_);
+        if (authCode_ == CStringA(code)) return 0;
         authCode_ = code;
-        Authorize();
     }
+    // This runs where the account is loaded (the user-interface thread): a stored grant is
+    // exchanged, but no browser is opened; the next refresh on the worker signs in.
+    (void)SignIn(false);
     return 0;
 }
 
-RResult RCalDAVPrincipal::Authorize() {
-    // No authorisation code can be obtained here, so no exchange runs: the (empty) access
-    // token of the sign-in goes to every connection.
-    accessToken_.Empty();
-    SetBearerToken(accessToken_);
-    return 0;
+RResult RCalDAVPrincipal::Authorize() { return SignIn(true); }
+
+RResult RCalDAVPrincipal::SignIn(bool mayOpenBrowser) {
+    const OAuth2Settings settings = ReadOAuth2Settings();
+    if (settings.clientId.IsEmpty()) {
+        DebugTrace("OAuth2: no client id is set; the account cannot sign in");
+        return 401;
+    }
+    std::unique_lock<std::mutex> running(signInMutex_, std::defer_lock);
+    if (mayOpenBrowser) {
+        running.lock();
+    } else if (!running.try_lock()) {
+        // The refresh worker is signing in already; it hands the token to the connections.
+        return 401;
+    }
+    RRef<ROAuth2Client> client = RRef<ROAuth2Client>::Adopt(new (std::nothrow) ROAuth2Client());
+    if (!client) return 401;
+    CStringA user, password;
+    if (principal_ != nullptr) principal_->GetCredentials(&user, &password);
+    CStringA code;
+    {
+        std::lock_guard<std::mutex> lock(authMutex_);
+        code = authCode_;
+    }
+    client->Init(userAgent_, user, password);
+    client->UseSettings(settings);
+    client->UsePendingSignIn(&pendingSignIn_);
+
+    // A stored grant is a refresh token; only a code the browser just brought is exchanged as one.
+    bool fromBrowser = false;
+    if (code.IsEmpty()) {
+        if (!mayOpenBrowser) return 401;
+        client->FindCodeWindow(&code);
+        if (code.IsEmpty()) code = client->RequestAuthorizationCode(user);
+        fromBrowser = !code.IsEmpty();
+    } else {
+        // The grant makes a sign-in still waiting for the browser needless.
+        client->DropPendingSignIn();
+    }
+
+    RResult result = 0;
+    if (!code.IsEmpty()) {
+        {
+            std::lock_guard<std::mutex> lock(authMutex_);
+            authCode_ = code;
+        }
+        result = fromBrowser ? client->ExchangeToken(code, kAuthorizationCodeGrant) : client->ExchangeToken(code, kRefreshTokenGrant);
+    }
+    if (!code.IsEmpty() && result != 0) {
+        std::lock_guard<std::mutex> lock(authMutex_);
+        authCode_.Empty();
+        accessToken_.Empty();
+    } else {
+        CStringA token = client->GetAccessToken();
+        {
+            std::lock_guard<std::mutex> lock(authMutex_);
+            accessToken_ = token;
+            // The refresh token of the answer is the grant kept for the next start.
+            if (!client->GetRefreshToken().IsEmpty()) authCode_ = client->GetRefreshToken();
+        }
+        SetBearerToken(token);
+    }
+    client->CloseCodeWindow();
+    return result;
 }
 
 RResult RCalDAVPrincipal::GetServerUrl(CStringA* out) {

@@ -6,9 +6,12 @@
 // the connections and calendars it hands out lock themselves.
 #include "foundation/ResultCodes.h"
 
+#include <mutex>
+
 #include "dav/caldav/RCalDAVCalendar.h"
 #include "dav/caldav/RCalDAVCalendarHome.h"
 #include "dav/http/RWebDAVConnection.h"
+#include "dav/oauth/ROAuth2Client.h"
 #include "foundation/memory/RefCounted.h"
 #include "platform/string/CString.h"
 
@@ -48,9 +51,11 @@ public:
     virtual RCalDAVCalendar* GetCalendarAt(int index);
     virtual RCalDAVCalendar* FindCalendar(const char* href);
 
-    // The OAuth 2.0 sign-in. The browser flow is not available in this build: no code is ever
-    // obtained, so the access token is emptied on every connection and 0 is returned, as when
-    // the user does not finish signing in.
+    // The OAuth 2.0 sign-in: exchanges the stored grant (a refresh token) for an access token,
+    // or, without one, asks the user's browser for a code and exchanges that; the access token
+    // goes to every connection of the account. 0, or the failure of the exchange (the stored
+    // grant and token are then emptied, so the next 401 starts a new sign-in). Blocks the
+    // calling thread while the browser is waited for; run it on the refresh worker.
     RResult Authorize();
     // Re-points the principal connection at the stored principal URL when it names another
     // place; true when it did.
@@ -62,13 +67,16 @@ public:
     CStringA GetSupportedReportSet() const { return supportedReportSet_; }
     CStringA GetPrincipalCollectionSet() const { return principalCollectionSet_; }
     CStringA GetXmppUri() const { return xmppUri_; }
-    CStringA GetAccessToken() const { return accessToken_; }
+    CStringA GetAccessToken() const;
     RWebDAVConnection* GetWellKnownConnection() const { return wellKnown_; }
 
 protected:
     CStringA HostName() const;
 
 private:
+    // Authorize; without `mayOpenBrowser` only a stored grant is exchanged, else 401.
+    RResult SignIn(bool mayOpenBrowser);
+
     // Points the principal connection at `url` (absolute: its own server and scheme; a path:
     // the server and scheme of `base`).
     void PointPrincipalAt(const CStringA& url, RWebDAVConnection& base);
@@ -80,8 +88,14 @@ private:
     CStringA scheduleOutboxUrl_;
     CStringA calendarUserAddressSet_;
     CStringA xmppUri_;
+    // The sign-in state, shared by the thread that loads the account and the refresh worker:
+    // authCode_ and accessToken_ are guarded by authMutex_, and one sign-in runs at a time
+    // under signInMutex_, which alone guards pendingSignIn_.
+    mutable std::mutex authMutex_;
+    std::mutex signInMutex_;
     CStringA authCode_;
     CStringA accessToken_;
+    PendingSignIn pendingSignIn_;
     CStringA principalCollectionSet_;
     CStringA supportedReportSet_;
     CStringA userAgent_ = kDefaultCalDAVUserAgent;

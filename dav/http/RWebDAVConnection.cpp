@@ -405,7 +405,8 @@ RResult RWebDAVConnection::SendRequest(const char* headers, const char* body, co
         g_debugLog.Printf("^^^^^^^^^^^^");
         g_debugLog.Printf("%s %s:%d%s", verb, current_.host.GetString(), current_.port, resourcePath.GetString());
         if (HasText(headers)) g_debugLog.Printf("%s", headers);
-        if (sendsToken) g_debugLog.Printf("Authorization: Bearer %s", bearerToken_.GetString());
+        // The token itself is a secret: the log shows only that one was sent.
+        if (sendsToken) g_debugLog.Printf("Authorization: Bearer ***");
         if (HasText(body)) g_debugLog.Write(body, static_cast<int>(std::strlen(body)));
     }
 

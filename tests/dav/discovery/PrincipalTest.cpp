@@ -248,12 +248,14 @@ TEST(Account, RefreshRunsTheWholeSequence) {
     EXPECT_EQ(a->GetCalendarCount(), 1);
 }
 
-TEST(Account, NonGoogle401IsReportedAndAuthorizeEmptiesTheToken) {
+TEST(Account, NonGoogle401IsReportedAndAGrantWithoutClientIdSignsNothingIn) {
     LoopbackPeer peer([](const PeerRequest&) { return HttpReply(401, "Unauthorized", "", "WWW-Authenticate: Basic realm=\"x\"\r\n"); });
     Account a;
     a->Connect("127.0.0.1", "/p/", peer.Port(), false, "u", "bad");
     EXPECT_EQ(a->Refresh(true), 401);
+    const size_t sent = peer.Requests().size();
     a->SetBearerToken("old-token");
+    // No client id is configured: the grant is kept for later, and no token request is made.
     a->SetAuthCode("code-1");
     CStringA code, token;
     a->GetAuthCode(&code);
@@ -261,5 +263,7 @@ TEST(Account, NonGoogle401IsReportedAndAuthorizeEmptiesTheToken) {
     RWebDAVConnection* c = nullptr;
     a->GetConnection(&c);
     c->GetBearerToken(&token);
-    EXPECT_TRUE(token.IsEmpty());
+    EXPECT_EQ(token, "old-token");
+    EXPECT_EQ(a->Authorize(), 401);
+    EXPECT_EQ(peer.Requests().size(), sent);
 }

@@ -254,7 +254,7 @@ TEST(WebDAVConnection, WritesEachExchangeToTheDebugLog) {
     std::stringstream text;
     text << in.rdbuf();
     const std::string expected = "^^^^^^^^^^^^\r\nPROPFIND 127.0.0.1:" + std::to_string(peer.Port()) +
-                                 "/cal/\r\nDepth: 0\r\nAuthorization: Bearer tok\r\n<body/> \r\nvvvvvvvvvvvv\r\n<m/>" +
+                                 "/cal/\r\nDepth: 0\r\nAuthorization: Bearer ***\r\n<body/> \r\nvvvvvvvvvvvv\r\n<m/>" +
                                  std::string(1, '\0') + " \r\n============\r\n \r\n";
     EXPECT_EQ(text.str(), expected);
 }

@@ -126,19 +126,19 @@ RResult RCalDAVPrincipal::SetBearerToken(const char* token) {
 }
 
 RResult RCalDAVPrincipal::GetAuthCode(CStringA* out) {
-    std::lock_guard<std::mutex> lock(authMutex_);
+    platform::MutexLock lock(authMutex_);
     if (out != nullptr) *out = authCode_;
     return 0;
 }
 
 CStringA RCalDAVPrincipal::GetAccessToken() const {
-    std::lock_guard<std::mutex> lock(authMutex_);
+    platform::MutexLock lock(authMutex_);
     return accessToken_;
 }
 
 RResult RCalDAVPrincipal::SetAuthCode(const char* code) {
     {
-        std::lock_guard<std::mutex> lock(authMutex_);
+        platform::MutexLock lock(authMutex_);
         if (authCode_ == CStringA(code)) return 0;
         authCode_ = code;
     }
@@ -156,7 +156,7 @@ RResult RCalDAVPrincipal::SignIn(bool mayOpenBrowser) {
         DebugTrace("OAuth2: no client id is set; the account cannot sign in");
         return 401;
     }
-    std::unique_lock<std::mutex> running(signInMutex_, std::defer_lock);
+    std::unique_lock<platform::Mutex> running(signInMutex_, std::defer_lock);
     if (mayOpenBrowser) {
         running.lock();
     } else if (!running.try_lock()) {
@@ -169,7 +169,7 @@ RResult RCalDAVPrincipal::SignIn(bool mayOpenBrowser) {
     if (principal_ != nullptr) principal_->GetCredentials(&user, &password);
     CStringA code;
     {
-        std::lock_guard<std::mutex> lock(authMutex_);
+        platform::MutexLock lock(authMutex_);
         code = authCode_;
     }
     client->Init(userAgent_, user, password);
@@ -191,19 +191,19 @@ RResult RCalDAVPrincipal::SignIn(bool mayOpenBrowser) {
     RResult result = 0;
     if (!code.IsEmpty()) {
         {
-            std::lock_guard<std::mutex> lock(authMutex_);
+            platform::MutexLock lock(authMutex_);
             authCode_ = code;
         }
         result = fromBrowser ? client->ExchangeToken(code, kAuthorizationCodeGrant) : client->ExchangeToken(code, kRefreshTokenGrant);
     }
     if (!code.IsEmpty() && result != 0) {
-        std::lock_guard<std::mutex> lock(authMutex_);
+        platform::MutexLock lock(authMutex_);
         authCode_.Empty();
         accessToken_.Empty();
     } else {
         CStringA token = client->GetAccessToken();
         {
-            std::lock_guard<std::mutex> lock(authMutex_);
+            platform::MutexLock lock(authMutex_);
             accessToken_ = token;
             // The refresh token of the answer is the grant kept for the next start.
             if (!client->GetRefreshToken().IsEmpty()) authCode_ = client->GetRefreshToken();

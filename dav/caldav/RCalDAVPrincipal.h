@@ -6,14 +6,13 @@
 // the connections and calendars it hands out lock themselves.
 #include "foundation/ResultCodes.h"
 
-#include <mutex>
-
 #include "dav/caldav/RCalDAVCalendar.h"
 #include "dav/caldav/RCalDAVCalendarHome.h"
 #include "dav/http/RWebDAVConnection.h"
 #include "dav/oauth/ROAuth2Client.h"
 #include "foundation/memory/RefCounted.h"
 #include "platform/string/CString.h"
+#include "platform/threads/Mutex.h"
 
 inline constexpr char kDefaultCalDAVUserAgent[] = "RCalDAV 1.0";
 inline constexpr char kWellKnownCalDavPath[] = "/.well-known/caldav";
@@ -91,10 +90,10 @@ private:
     // The sign-in state, shared by the thread that loads the account and the refresh worker:
     // authCode_ and accessToken_ are guarded by authMutex_, and one sign-in runs at a time
     // under signInMutex_, which alone guards pendingSignIn_.
-    mutable std::mutex authMutex_;
-    std::mutex signInMutex_;
-    CStringA authCode_;
-    CStringA accessToken_;
+    mutable platform::Mutex authMutex_;
+    platform::Mutex signInMutex_;
+    CStringA authCode_ ORVANE_GUARDED_BY(authMutex_);
+    CStringA accessToken_ ORVANE_GUARDED_BY(authMutex_);
     PendingSignIn pendingSignIn_;
     CStringA principalCollectionSet_;
     CStringA supportedReportSet_;

@@ -1,32 +1,25 @@
 #include "platform/browser/BrowserLauncher.h"
 
-#include <mutex>
+#include "platform/threads/Mutex.h"
 
 namespace platform::browser {
 namespace {
 
-std::mutex& LauncherMutex() {
-    static std::mutex mutex;
-    return mutex;
-}
-
-std::shared_ptr<BrowserLauncher>& LauncherSlot() {
-    static std::shared_ptr<BrowserLauncher> launcher;
-    return launcher;
-}
+platform::Mutex g_launcherLock;
+std::shared_ptr<BrowserLauncher> g_launcher ORVANE_GUARDED_BY(g_launcherLock);
 
 }  // namespace
 
 std::shared_ptr<BrowserLauncher> InstallBrowserLauncher(std::shared_ptr<BrowserLauncher> launcher) {
-    std::lock_guard<std::mutex> lock(LauncherMutex());
-    std::shared_ptr<BrowserLauncher> previous = std::move(LauncherSlot());
-    LauncherSlot() = std::move(launcher);
+    MutexLock lock(g_launcherLock);
+    std::shared_ptr<BrowserLauncher> previous = std::move(g_launcher);
+    g_launcher = std::move(launcher);
     return previous;
 }
 
 std::shared_ptr<BrowserLauncher> InstalledBrowserLauncher() {
-    std::lock_guard<std::mutex> lock(LauncherMutex());
-    return LauncherSlot();
+    MutexLock lock(g_launcherLock);
+    return g_launcher;
 }
 
 }  // namespace platform::browser

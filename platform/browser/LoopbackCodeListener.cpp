@@ -156,30 +156,29 @@ std::unique_ptr<LoopbackCodeListener> LoopbackCodeListener::Open(std::string exp
 LoopbackCodeListener::LoopbackCodeListener(int fd, int port, std::string expectedState, Clock::time_point closesAt)
     : listenFd_(fd), port_(port), expectedState_(std::move(expectedState)), closesAt_(closesAt) {}
 
-LoopbackCodeListener::~LoopbackCodeListener() { CloseLocked(); }
-
-int LoopbackCodeListener::Port() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return port_;
+LoopbackCodeListener::~LoopbackCodeListener() {
+    MutexLock lock(mutex_);
+    CloseLocked();
 }
 
+int LoopbackCodeListener::Port() const { return port_; }
+
 std::string LoopbackCodeListener::RedirectUri() const {
-    std::lock_guard<std::mutex> lock(mutex_);
     return "http://127.0.0.1:" + std::to_string(port_) + "/";
 }
 
 std::vector<std::string> LoopbackCodeListener::PageTitles() const {
-    std::lock_guard<std::mutex> lock(mutex_);
+    MutexLock lock(mutex_);
     return titles_;
 }
 
 bool LoopbackCodeListener::IsOpen() const {
-    std::lock_guard<std::mutex> lock(mutex_);
+    MutexLock lock(mutex_);
     return listenFd_ >= 0 && Clock::now() < closesAt_;
 }
 
 void LoopbackCodeListener::Close() {
-    std::lock_guard<std::mutex> lock(mutex_);
+    MutexLock lock(mutex_);
     CloseLocked();
 }
 
@@ -269,7 +268,7 @@ void LoopbackCodeListener::AnswerLocked(int fd, const std::string& head) {
 }
 
 bool LoopbackCodeListener::Poll(std::chrono::milliseconds wait) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    MutexLock lock(mutex_);
     if (listenFd_ < 0) return codeServed_;
     const auto start = Clock::now();
     if (start >= closesAt_) {

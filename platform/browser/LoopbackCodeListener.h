@@ -8,9 +8,10 @@
 // Thread rule: may be shared between threads; every operation takes the listener's own lock.
 #include <chrono>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
+
+#include "platform/threads/Mutex.h"
 
 namespace platform::browser {
 
@@ -53,20 +54,20 @@ private:
     };
 
     LoopbackCodeListener(int fd, int port, std::string expectedState, std::chrono::steady_clock::time_point closesAt);
-    void CloseLocked();
-    void AcceptLocked();
+    void CloseLocked() ORVANE_REQUIRES(mutex_);
+    void AcceptLocked() ORVANE_REQUIRES(mutex_);
     // Reads what arrived on the pending request; true when it is finished with (answered or dropped).
-    bool ServeLocked(Pending& pending);
-    void AnswerLocked(int fd, const std::string& head);
+    bool ServeLocked(Pending& pending) ORVANE_REQUIRES(mutex_);
+    void AnswerLocked(int fd, const std::string& head) ORVANE_REQUIRES(mutex_);
 
-    mutable std::mutex mutex_;
-    int listenFd_;
-    int port_;
-    std::string expectedState_;
-    std::chrono::steady_clock::time_point closesAt_;
-    std::vector<Pending> pending_;
-    std::vector<std::string> titles_;
-    bool codeServed_ = false;
+    mutable platform::Mutex mutex_;
+    int listenFd_ ORVANE_GUARDED_BY(mutex_);
+    const int port_;
+    const std::string expectedState_;
+    const std::chrono::steady_clock::time_point closesAt_;
+    std::vector<Pending> pending_ ORVANE_GUARDED_BY(mutex_);
+    std::vector<std::string> titles_ ORVANE_GUARDED_BY(mutex_);
+    bool codeServed_ ORVANE_GUARDED_BY(mutex_) = false;
 };
 
 // Whether `code` may be carried in a page title and a form field: 1 to 2048 printable ASCII

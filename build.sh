@@ -31,7 +31,7 @@ build() {  # build <folder> [cmake options...]
 }
 
 # libFuzzer targets under tests/fuzz, each with its seeds in tests/fuzz/corpus/<folder>: "target:folder".
-FUZZ_TARGETS=(ics_parser_fuzz:ics)
+FUZZ_TARGETS=(ics_parser_fuzz:ics tzif_reader_fuzz:tzif)
 
 fuzz() {  # fuzz <seconds each>: builds the fuzz targets with clang and runs each on its seeds
     CC=clang CXX=clang++ cmake -S . -B build-fuzz -DORVANE_FUZZ=ON -DORVANE_WERROR=OFF \

@@ -1,5 +1,6 @@
 #include "platform/timezone/ZoneYearRule.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
 #include <optional>
@@ -84,6 +85,68 @@ TzifLocalType TypeAtEnd(const TzifData& zone, const std::optional<PosixTz>& foot
     return zone.TypeAt(at);
 }
 
+// A yearly rule over UTC instants: the daylight offset holds from `start` up to `end` (across the
+// year's start when end <= start), the standard offset the rest of the year. An instant equal
+// to the year's start stands for the year's edge: as a start, daylight time holds from the
+// first moment; as an end, it lasts to the last.
+struct Candidate {
+    std::int64_t start;
+    std::int64_t end;
+    TzifLocalType standard;
+    TzifLocalType daylight;
+    std::int64_t misfit;  // seconds of the year the rule would get wrong
+};
+
+struct Step {
+    std::int64_t from;
+    TzifLocalType type;
+};
+
+std::int32_t RuleOffsetAt(const Candidate& c, std::int64_t t) {
+    const bool inside = c.start < c.end ? (t >= c.start && t < c.end) : (t >= c.start || t < c.end);
+    return inside ? c.daylight.utcOffset : c.standard.utcOffset;
+}
+
+// Seconds of [from, to) in which the rule's offset differs from the zone's. Both step between
+// the same instants, so comparing at each instant and the next is exact.
+std::int64_t Misfit(const Candidate& c, const std::vector<Step>& steps, std::int64_t to) {
+    std::vector<std::int64_t> cuts;
+    for (const Step& s : steps) cuts.push_back(s.from);
+    cuts.push_back(c.start);
+    cuts.push_back(c.end);
+    cuts.push_back(to);
+    std::sort(cuts.begin(), cuts.end());
+    std::int64_t misfit = 0;
+    std::size_t step = 0;
+    for (std::size_t i = 0; i + 1 < cuts.size(); ++i) {
+        while (step + 1 < steps.size() && steps[step + 1].from <= cuts[i]) ++step;
+        if (RuleOffsetAt(c, cuts[i]) != steps[step].type.utcOffset) misfit += cuts[i + 1] - cuts[i];
+    }
+    return misfit;
+}
+
+// The two-change rule that fits the year best. Most years need exactly their two changes; a
+// year with one (a zone entering daylight time for good) or with three or more (a zone whose
+// standard offset also moves) gets the rule that is wrong for the shortest time. Ties go to
+// the rule whose daylight part the zone itself marks as daylight time.
+std::optional<Candidate> BestRule(const std::vector<Step>& steps, std::int64_t to) {
+    std::optional<Candidate> best;
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        for (std::size_t j = 0; j < steps.size(); ++j) {
+            if (i == j) continue;
+            // Ending at the year's start means lasting to its end: standard time is what held before.
+            const TzifLocalType standard = j == 0 ? steps[i == 0 ? 0 : i - 1].type : steps[j].type;
+            Candidate c{steps[i].from, steps[j].from, standard, steps[i].type, 0};
+            if (c.standard.utcOffset == c.daylight.utcOffset) continue;
+            c.misfit = Misfit(c, steps, to);
+            const bool better = !best || c.misfit < best->misfit ||
+                                (c.misfit == best->misfit && c.daylight.isDaylight && !best->daylight.isDaylight);
+            if (better) best = c;
+        }
+    }
+    return best;
+}
+
 }  // namespace
 
 std::string ZoneInfoDirectory() {
@@ -106,28 +169,33 @@ void ZoneRuleForYear(const TzifData& zone, int year, TIME_ZONE_INFORMATION& info
     const std::int64_t from = civil::DaysFromCivil(year, 1, 1) * 86400;
     const std::int64_t to = civil::DaysFromCivil(year + 1, 1, 1) * 86400;
     const std::vector<Change> changes = ChangesBetween(zone, footer, from, to, year);
-    const Change* into = nullptr;
-    const Change* outOf = nullptr;
+    // The year as steps: what held at its start, then each change.
+    std::vector<Step> steps{{from, changes.empty() ? TypeAtEnd(zone, footer, to - 1) : changes.front().before}};
+    // Real zones change a handful of times a year; a damaged file could list thousands, and the
+    // search below grows with the cube of the count.
+    constexpr std::size_t kMaxStepsSearched = 16;
     for (const Change& c : changes) {
-        if (!into && c.after.isDaylight && !c.before.isDaylight) into = &c;
-        if (!outOf && !c.after.isDaylight && c.before.isDaylight) outOf = &c;
+        if (steps.size() == kMaxStepsSearched) break;
+        steps.push_back({c.utc, c.after});
     }
+    const std::optional<Candidate> rule = BestRule(steps, to);
 
     info.StandardBias = 0;
     info.StandardDate = SYSTEMTIME{};
     info.DaylightDate = SYSTEMTIME{};
-    if (into == nullptr || outOf == nullptr) {
-        info.Bias = -TypeAtEnd(zone, footer, to - 1).utcOffset / 60;
+    if (!rule) {
+        info.Bias = -steps.back().type.utcOffset / 60;
         info.DaylightBias = 0;
         return;
     }
-    const std::int32_t standard = outOf->after.utcOffset;
-    const std::int32_t daylight = into->after.utcOffset;
+    const std::int32_t standard = rule->standard.utcOffset;
+    const std::int32_t daylight = rule->daylight.utcOffset;
     info.Bias = -standard / 60;
     info.DaylightBias = -(daylight - standard) / 60;
-    // The start is read in standard wall time, the end in daylight wall time.
-    const std::int64_t startWall = into->utc + into->before.utcOffset;
-    const std::int64_t endWall = outOf->utc + outOf->before.utcOffset;
+    // The start is read in standard wall time, the end in daylight wall time; the year's edge is
+    // its first local midnight.
+    const std::int64_t startWall = rule->start == from ? from : rule->start + standard;
+    const std::int64_t endWall = rule->end == from ? from : rule->end + daylight;
     std::optional<SYSTEMTIME> start, end;
     if (footer && footer->hasDaylight && footer->standardOffset == standard && footer->daylightOffset == daylight) {
         start = DateFromRule(footer->daylightStart, startWall, year);

@@ -286,5 +286,18 @@ RResult RCalDAVCalendar::GetSyncToken(CStringA* out) { Guard g(mutex_); return G
 
 int RCalDAVCalendar::GetStatus() { Guard g(mutex_); return status_; }
 RResult RCalDAVCalendar::SetStatus(int status) { Guard g(mutex_); status_ = status; return 0; }
+
+void RCalDAVCalendar::ResetListedProperties() {
+    Guard g(mutex_);
+    owner_.Empty();
+    resourceTypes_.Empty();
+    privileges_.Empty();
+    displayName_.Empty();
+    order_ = -1;
+    color_.Empty();
+    supportedComponents_.Empty();
+    sourceUrl_.Empty();
+    status_ = 0;
+}
 bool RCalDAVCalendar::IsChanged() { Guard g(mutex_); return changed_; }
 RResult RCalDAVCalendar::ClearChanged() { Guard g(mutex_); changed_ = false; return 0; }

@@ -79,6 +79,10 @@ public:
     virtual RResult SetStatus(int status);
     virtual bool IsChanged();
     virtual RResult ClearChanged();
+    // Forgets the properties a listing gives (owner, name, colour, order, resource types,
+    // components, privileges, source, status) so that the next listing's values replace them;
+    // the ctag and sync token stay, so their changed flag keeps its meaning.
+    void ResetListedProperties();
 
     // Holds the calendar's lock for the caller's scope.
     std::unique_lock<std::recursive_mutex> Lock() { return std::unique_lock<std::recursive_mutex>(mutex_); }

@@ -42,6 +42,8 @@ RCalDAVCalendarHome::~RCalDAVCalendarHome() {
 }
 
 void RCalDAVCalendarHome::ReleaseCalendars() {
+    lastListing_.clear();
+    listingRead_ = false;
     ForEachCalendar(calendars_, [](RCalDAVCalendar& calendar) { calendar.Release(); });
     calendars_.RemoveAll();
 }
@@ -98,8 +100,25 @@ RResult RCalDAVCalendarHome::ParseCalendars(const char* body) {
     Guard guard(mutex_);
     std::unique_ptr<platform::xml::XmlDocument> doc;
     const RResult loaded = LoadMultistatus(body, doc);
-    if (loaded != 0 || !doc) return loaded;
-    return WalkMultistatus(doc->Root());
+    if (loaded != 0) return loaded;
+    lastListing_.clear();
+    listingRead_ = false;
+    if (!doc) return loaded;
+    const RResult walked = WalkMultistatus(doc->Root());
+    listingRead_ = walked == 0;
+    return walked;
+}
+
+bool RCalDAVCalendarHome::GetLastListing(std::vector<RCalDAVCalendar*>* out) {
+    Guard guard(mutex_);
+    if (out == nullptr) return false;
+    out->clear();
+    if (!listingRead_) return false;
+    for (RCalDAVCalendar* calendar : lastListing_) {
+        calendar->AddRef();
+        out->push_back(calendar);
+    }
+    return true;
 }
 
 RResult RCalDAVCalendarHome::WalkMultistatus(const XmlNode& node) {
@@ -197,6 +216,8 @@ RResult RCalDAVCalendarHome::FindOrCreateCalendar(const char* href, RCalDAVCalen
     }
     if (RCalDAVCalendar* found = FindByHref(href); found != nullptr) {
         current = found;
+        // A new listing's properties replace the last one's (a rename on the server arrives).
+        if (NoteListed(found)) found->ResetListedProperties();
         return 0;
     }
     current = nullptr;
@@ -209,7 +230,16 @@ RResult RCalDAVCalendarHome::FindOrCreateCalendar(const char* href, RCalDAVCalen
         return result != 0 ? result : R_E_OUT_OF_MEMORY;
     }
     current = calendar;
+    (void)NoteListed(calendar);
     return 0;
+}
+
+bool RCalDAVCalendarHome::NoteListed(RCalDAVCalendar* calendar) {
+    for (RCalDAVCalendar* listed : lastListing_) {
+        if (listed == calendar) return false;
+    }
+    lastListing_.push_back(calendar);
+    return true;
 }
 
 int RCalDAVCalendarHome::GetCalendarCount() {

@@ -1,14 +1,15 @@
 #pragma once
 // The calendar-home collection of one principal: lists the collections under it with one
 // Depth 1 PROPFIND and keeps one RCalDAVCalendar per collection href, in the order their hrefs
-// first appeared. The list only grows; a listed calendar keeps the properties of the first
-// listing that gave it a 200 propstat.
+// first appeared. The list only grows; each listing's properties (from its first 200 propstat
+// per calendar) replace the last listing's.
 //
 // Listing and lookups hold the home's recursive lock.
 #include "foundation/ResultCodes.h"
 
 #include <mutex>
 #include <string_view>
+#include <vector>
 
 #include "dav/caldav/RCalDAVCalendar.h"
 #include "dav/http/RWebDAVConnection.h"
@@ -33,6 +34,10 @@ public:
     // Borrowed pointers (no reference added); null when out of range or not listed.
     virtual RCalDAVCalendar* GetAt(int index);
     virtual RCalDAVCalendar* FindByHref(const char* href);
+    // The calendars that the last listing named, with a reference added for the caller (the
+    // kept list only grows, so a collection removed on the server stays in it). False, with
+    // `out` emptied, when no listing has been read yet or the last answer held no document.
+    bool GetLastListing(std::vector<RCalDAVCalendar*>* out);
 
     RResult WalkMultistatus(const platform::xml::XmlNode& node);
     // Reads one DAV:response (walked in place, so inherited namespace declarations hold).
@@ -42,8 +47,12 @@ public:
 
 private:
     void ReleaseCalendars();
+    // Adds the calendar to this listing; false when it is there already.
+    bool NoteListed(RCalDAVCalendar* calendar);
 
     std::recursive_mutex mutex_;
     RWebDAVConnection* connection_ = nullptr;
     RList calendars_;
+    std::vector<RCalDAVCalendar*> lastListing_;  // borrowed from calendars_
+    bool listingRead_ = false;
 };

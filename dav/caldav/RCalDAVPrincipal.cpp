@@ -370,6 +370,14 @@ RCalDAVCalendar* RCalDAVPrincipal::GetCalendarAt(int index) { return home_ != nu
 
 RCalDAVCalendar* RCalDAVPrincipal::FindCalendar(const char* href) { return home_ != nullptr ? home_->FindByHref(href) : nullptr; }
 
+bool RCalDAVPrincipal::GetLastListing(std::vector<RCalDAVCalendar*>* out) {
+    if (home_ == nullptr) {
+        if (out != nullptr) out->clear();
+        return false;
+    }
+    return home_->GetLastListing(out);
+}
+
 bool RCalDAVPrincipal::ApplyPrincipalUrl() {
     if (principal_ == nullptr) return false;
     CStringA host, path, urlHost, urlPath;

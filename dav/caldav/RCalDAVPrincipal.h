@@ -6,6 +6,8 @@
 // the connections and calendars it hands out lock themselves.
 #include "foundation/ResultCodes.h"
 
+#include <vector>
+
 #include "dav/caldav/RCalDAVCalendar.h"
 #include "dav/caldav/RCalDAVCalendarHome.h"
 #include "dav/http/RWebDAVConnection.h"
@@ -49,6 +51,8 @@ public:
     virtual int GetCalendarCount();
     virtual RCalDAVCalendar* GetCalendarAt(int index);
     virtual RCalDAVCalendar* FindCalendar(const char* href);
+    // The calendars of the calendar home's last listing (see RCalDAVCalendarHome::GetLastListing).
+    bool GetLastListing(std::vector<RCalDAVCalendar*>* out);
 
     // The OAuth 2.0 sign-in: exchanges the stored grant (a refresh token) for an access token,
     // or, without one, asks the user's browser for a code and exchanges that; the access token

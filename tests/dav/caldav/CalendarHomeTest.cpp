@@ -108,11 +108,13 @@ TEST(CalendarHome, AFailedPropstatAppliesUntilASuccessfulOneDecides) {
     EXPECT_EQ(Text(a, &RCalDAVCalendar::GetDisplayName), "Real");
     EXPECT_EQ(a->GetStatus(), 200);
 
-    // A later listing neither renames a listed calendar nor appends its lists twice; new hrefs add calendars.
+    // A later listing's values replace a listed calendar's (a rename on the server arrives) without
+    // appending its lists twice; within one listing the first answer for an href holds; new hrefs
+    // add calendars.
     ASSERT_EQ(home->ParseCalendars(Listing(CalendarResponse("/u/a/", "Renamed") + CalendarResponse("/u/b/", "B") +
                                            CalendarResponse("/u/b/", "B again")).c_str()),
               0);
-    EXPECT_EQ(Text(a, &RCalDAVCalendar::GetDisplayName), "Real");
+    EXPECT_EQ(Text(a, &RCalDAVCalendar::GetDisplayName), "Renamed");
     EXPECT_EQ(Text(a, &RCalDAVCalendar::GetResourceTypes), "collection, calendar");
     EXPECT_EQ(home->GetCalendarCount(), 2);
     EXPECT_EQ(Text(home->GetAt(1), &RCalDAVCalendar::GetDisplayName), "B");
@@ -158,4 +160,26 @@ TEST(CalendarHome, WithoutAConnectionNothingIsListed) {
     EXPECT_EQ(home->ParseCalendars(Listing(CalendarResponse("/u/a/", "A")).c_str()), R_E_INVALID_ARGUMENT);
     EXPECT_EQ(home->GetCalendarCount(), 0);
     home->Release();
+}
+
+TEST(CalendarHome, TheLastListingNamesOnlyTheCalendarsItHeld) {
+    Home home;
+    std::vector<RCalDAVCalendar*> listed;
+    EXPECT_FALSE(home->GetLastListing(&listed));  // nothing read yet
+    ASSERT_EQ(home->ParseCalendars(Listing(CalendarResponse("/u/a/", "A") + CalendarResponse("/u/b/", "B")).c_str()), 0);
+    ASSERT_TRUE(home->GetLastListing(&listed));
+    EXPECT_EQ(listed.size(), 2u);
+    for (RCalDAVCalendar* calendar : listed) calendar->Release();
+    // /u/a/ was removed on the server: the kept list still has it, the last listing does not.
+    ASSERT_EQ(home->ParseCalendars(Listing(CalendarResponse("/u/b/", "B")).c_str()), 0);
+    EXPECT_EQ(home->GetCalendarCount(), 2);
+    ASSERT_TRUE(home->GetLastListing(&listed));
+    ASSERT_EQ(listed.size(), 1u);
+    EXPECT_EQ(Text(listed[0], &RCalDAVCalendar::GetDisplayName), "B");
+    for (RCalDAVCalendar* calendar : listed) calendar->Release();
+    // A body that is not a listing leaves the last listing as it was.
+    EXPECT_NE(home->ParseCalendars("<html>login</html"), 0);
+    ASSERT_TRUE(home->GetLastListing(&listed));
+    EXPECT_EQ(listed.size(), 1u);
+    for (RCalDAVCalendar* calendar : listed) calendar->Release();
 }

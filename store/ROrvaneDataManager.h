@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 #include "foundation/ResultCodes.h"
 #include "foundation/crypto/CCrypto.h"
@@ -120,6 +121,10 @@ public:
     virtual RResult FindRecurrenceException(const CalendarItemRecord& master, RIcsDateTime* occurrence,
                                             const char* accountGuid, CalendarItemRecord* out, CppSQLite3Table* rows);
     virtual RResult GetItemStartDateTime(RIcsDateTime* occurrence, const CalendarItemRecord& item);
+
+    // Every row of a calendar (masters and exceptions) read by one select, for callers that
+    // compare a whole calendar; 0, or R_E_BAD_FORMAT when the select failed (`out` emptied).
+    RResult GetCalendarItems(const char* calendarGuid, const char* accountGuid, std::vector<CalendarItemRecord>* out);
 
     // The connection, closed until the store is opened.
     CppSQLite3DB& Connection() { return db; }

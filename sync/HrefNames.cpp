@@ -1,0 +1,64 @@
+#include "sync/HrefNames.h"
+
+#include <cstring>
+
+#include "foundation/text/PathComponents.h"
+
+namespace {
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+CStringA WithoutTrailingSlash(CStringA path) {
+    if (path.GetLength() > 1 && path[path.GetLength() - 1] == '/') path = path.Left(path.GetLength() - 1);
+    return path;
+}
+
+}  // namespace
+
+CStringA DecodePercent(const char* text) {
+    CStringA out;
+    if (text == nullptr) return out;
+    const std::size_t length = std::strlen(text);
+    for (std::size_t i = 0; i < length; ++i) {
+        if (text[i] == '%' && i + 2 < length) {
+            const int high = HexValue(text[i + 1]);
+            const int low = HexValue(text[i + 2]);
+            if (high >= 0 && low >= 0) {
+                out.AppendChar(static_cast<char>(high * 16 + low));
+                i += 2;
+                continue;
+            }
+        }
+        out.AppendChar(text[i]);
+    }
+    return out;
+}
+
+CStringA HrefPath(const char* href) {
+    CStringA path(href);
+    const int scheme = path.Find("://");
+    if (scheme > 0 && path.Left(scheme).FindOneOf("/?#") < 0) {
+        const int slash = path.Find('/', scheme + 3);
+        path = slash < 0 ? CStringA("/") : path.Mid(slash);
+    }
+    const int query = path.FindOneOf("?#");
+    if (query >= 0) path = path.Left(query);
+    return path;
+}
+
+bool SameServerPath(const char* a, const char* b) {
+    return WithoutTrailingSlash(DecodePercent(HrefPath(a))) == WithoutTrailingSlash(DecodePercent(HrefPath(b)));
+}
+
+CStringA LastHrefComponent(const char* href) {
+    CStringA last;
+    GetLastPathComponentA(HrefPath(href), &last);
+    return last;
+}
+
+CStringA ResourceKey(const char* href) { return DecodePercent(LastHrefComponent(href)); }

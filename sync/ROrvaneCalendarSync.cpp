@@ -1,0 +1,201 @@
+// Bringing a calendar's stored items up to date with its collection: the collection tag, the
+// entity-tag listing compared with the stored rows (read once, by resource name), the changed
+// resources fetched in calendar-multiget batches, and the leftovers deleted.
+#include "sync/ROrvaneCalendar.h"
+
+#include <set>
+#include <string>
+#include <unordered_map>
+
+#include "foundation/debug/DebugTrace.h"
+#include "ical/model/RIcsCalendar.h"
+#include "ical/model/RIcsEvent.h"
+#include "ical/model/RIcsToDo.h"
+#include "sync/CalendarOperation.h"
+#include "sync/HrefNames.h"
+#include "sync/ROrvaneAccount.h"
+
+namespace {
+
+// Hrefs per multiget request group; between groups the worker looks for a stop or a waiting user.
+constexpr std::size_t kHrefsPerRound = 200;
+constexpr int kProgressEvery = 200;
+constexpr int kProgressPauseMs = 250;
+
+struct StoredResource {
+    CStringA guid;
+    CStringA etag;
+    CStringA scheduleTag;
+};
+
+// The UIDs of a parsed calendar's events and to-dos.
+std::vector<CStringA> UidsOf(RIcsCalendar& calendar) {
+    std::vector<CStringA> uids;
+    for (int i = 0; i < calendar.GetEventCount(); ++i) {
+        if (const char* uid = calendar.GetEventAt(i)->GetUid()) uids.emplace_back(uid);
+    }
+    for (int i = 0; i < calendar.GetToDoCount(); ++i) {
+        if (const char* uid = calendar.GetToDoAt(i)->GetUid()) uids.emplace_back(uid);
+    }
+    return uids;
+}
+
+}  // namespace
+
+RResult ROrvaneCalendar::SyncWithServer(bool force) {
+    CalendarOperation operation(*this);
+    if (!operation.Held()) return R_E_BUSY;
+    return SyncLocked(force);
+}
+
+RResult ROrvaneCalendar::SyncLocked(bool force) {
+    RRef<RCalDAVCalendar> server = AttachedServerCalendar();
+    if (!server) DebugTrace("Failed to fetch RCalDAVCalendar for %s\n", GetRecord().pathURI.GetString());
+    if (!IsUsableCalendar()) return 0;
+    RRef<ROrvaneAccount> account = GetAccount();
+    RRef<ROrvaneDataManager> store = GetDataManager();
+    if (!account || !store) return R_E_INVALID_ARGUMENT;
+    const std::uint64_t changesAtStart = LocalChangeCount();
+    const CalendarRecord record = GetRecord();
+
+    RResult result = server->FetchCtag();
+    if (result != 0) return result;
+    CStringA serverCtag;
+    server->GetCtag(&serverCtag);
+    if (server->IsChanged() && serverCtag == record.ctag) server->ClearChanged();
+    if (!server->IsChanged() && !force) return 0;
+
+    // The stored rows, read once: master rows by resource name, and every master guid as a
+    // candidate for deletion until the listing shows its resource.
+    std::vector<CalendarItemRecord> rows;
+    result = store->GetCalendarItems(record.guid, record.parentAccountGuid, &rows);
+    if (result != 0) return result;
+    std::unordered_map<std::string, StoredResource> storedByName;
+    std::set<std::string> pending;
+    for (const CalendarItemRecord& row : rows) {
+        if (!row.recurrenceID.IsEmpty()) continue;
+        pending.insert(row.guid.Str());
+        storedByName.emplace(ResourceKey(row.serverFileName).Str(),
+                             StoredResource{row.guid, row.etag, row.scheduleTag});
+    }
+    rows.clear();
+
+    // The listing, copied out under the collection's lock.
+    std::vector<EtagRecord> listing;
+    {
+        auto held = server->Lock();
+        result = server->FetchEtags();
+        if (result != 0) return result;
+        RXmlEtagResponse* response = nullptr;
+        if (server->GetEtagResponse(&response) != 0 || response == nullptr) return R_E_BAD_FORMAT;
+        listing = response->Records();
+    }
+    const CStringA ownPath = GetServerPath();
+    std::vector<CStringA> queued;
+    std::set<std::string> queuedNames;
+    bool listingComplete = true;
+    for (const EtagRecord& entry : listing) {
+        if (entry.href.IsEmpty()) continue;
+        if (SameServerPath(entry.href, ownPath) || entry.contentType.Find("directory") >= 0) continue;
+        // A listing in which the server failed on a resource is not the whole truth: nothing is
+        // deleted after it. (A 404 names a property the resource lacks, such as its schedule tag.)
+        if (entry.status >= 500) listingComplete = false;
+        const std::string name = ResourceKey(entry.href).Str();
+        const auto found = storedByName.find(name);
+        if (found != storedByName.end()) {
+            pending.erase(found->second.guid.Str());
+            if (found->second.etag == entry.etag && found->second.scheduleTag == entry.scheduleTag) continue;
+        }
+        if (queuedNames.insert(name).second) queued.push_back(entry.href);
+    }
+    listing.clear();
+    {
+        platform::MutexLock lock(mutex_);
+        pendingDeletes_.assign(pending.begin(), pending.end());
+    }
+
+    // The changed resources, in rounds; every stored one takes its guids off the leftovers.
+    bool storeFailed = false;
+    bool stopped = false;
+    int downloaded = 0;
+    std::set<std::string> received;
+    RResult fetchError = 0;
+    for (std::size_t first = 0; first < queued.size() && fetchError == 0; first += kHrefsPerRound) {
+        if (account->ShouldStop() || OperationLock().YieldRequested()) {
+            stopped = true;
+            break;
+        }
+        std::vector<ResponseRecord> records;
+        {
+            auto held = server->Lock();
+            const std::size_t last = std::min(queued.size(), first + kHrefsPerRound);
+            for (std::size_t i = first; i < last && fetchError == 0; ++i) fetchError = server->AddMultigetHref(queued[i]);
+            if (fetchError == 0) fetchError = server->FetchMultiget();
+            RXmlMultigetResponse* response = nullptr;
+            if (fetchError == 0 && server->GetMultigetResponse(&response) == 0 && response != nullptr) {
+                records = response->Records();
+            }
+        }
+        for (const ResponseRecord& entry : records) {
+            if (entry.href.IsEmpty()) continue;
+            if (account->IsDeleted()) {
+                stopped = true;
+                break;
+            }
+            received.insert(ResourceKey(entry.href).Str());
+            auto parsed = MakeRef<RIcsCalendar>();
+            RResult stored = parsed->Parse(entry.data);
+            if (stored == 0) {
+                stored = StoreParsed(entry.href, entry.scheduleTag, entry.etag, entry.data, *parsed);
+                if (stored == 0) {
+                    for (const CStringA& uid : UidsOf(*parsed)) {
+                        RemovePendingDelete(uid);
+                    }
+                } else {
+                    storeFailed = true;
+                }
+            }
+            if (stored != 0) DebugTrace("Error 0x%08x encountered on HREF %s\n\r", static_cast<unsigned>(stored), entry.href.GetString());
+            ++downloaded;
+            if (downloaded % kProgressEvery == 0 && account->GetNotifyTarget() != 0) {
+                account->PostToNotifyTarget(platform::messages::WM_APP_SYNC_PROGRESS, GetNotifyId());
+                account->Pause(kProgressPauseMs, this);
+            }
+        }
+        if (stopped) break;
+    }
+    if (stopped || account->ShouldStop()) {
+        platform::MutexLock lock(mutex_);
+        pendingDeletes_.clear();
+        return account->ShouldStop() ? R_E_SYNC_CANCELLED : 0;
+    }
+    bool missing = false;
+    if (fetchError == 0) {
+        for (const std::string& name : queuedNames) {
+            if (received.count(name) == 0) missing = true;
+        }
+    }
+
+    // The leftovers: stored masters whose resource the complete listing did not show.
+    std::vector<CStringA> leftovers;
+    {
+        platform::MutexLock lock(mutex_);
+        leftovers.swap(pendingDeletes_);
+    }
+    if (listingComplete) {
+        for (const CStringA& guid : leftovers) {
+            if (account->IsDeleted()) return R_E_SYNC_CANCELLED;
+            if (store->DeleteCalendarItem(guid, "", record.guid, record.parentAccountGuid) != 0) storeFailed = true;
+        }
+    }
+    if (fetchError != 0) return fetchError;
+
+    // The new ctag only when everything arrived and nothing changed locally meanwhile: otherwise
+    // the next sync lists the collection again.
+    CStringA newCtag;
+    if (listingComplete && !storeFailed && !missing && LocalChangeCount() == changesAtStart &&
+        server->GetCtag(&newCtag) == 0 && !newCtag.IsEmpty()) {
+        SetCTag(newCtag);
+    }
+    return 0;
+}

@@ -1,0 +1,364 @@
+// Uploads, single fetches, deletes, moves, the one path from iCalendar text to stored items, and
+// the import of a file from disk.
+#include "sync/ROrvaneCalendar.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <string>
+#include <sys/stat.h>
+
+#include "foundation/files/FileNames.h"
+#include "foundation/text/GuidString.h"
+#include "foundation/text/PathComponents.h"
+#include "ical/model/RIcsCalendar.h"
+#include "ical/model/RIcsEvent.h"
+#include "ical/model/RIcsTimeZone.h"
+#include "ical/model/RIcsTimeZoneComponent.h"
+#include "ical/model/RIcsToDo.h"
+#include "ical/timezone/ZoneTable.h"
+#include "platform/core/WinTypes.h"
+#include "platform/http/UrlPath.h"
+#include "sync/CalendarOperation.h"
+#include "sync/HrefNames.h"
+#include "sync/ROrvaneAccount.h"
+
+namespace {
+
+constexpr long long kMaxImportBytes = 64LL * 1024 * 1024;
+constexpr RResult kErrorGenFailure = 31;
+
+const char* Text(const char* value) { return value != nullptr ? value : ""; }
+bool HasText(const char* value) { return value != nullptr && *value != '\0'; }
+
+// The href of a resource of the collection at `collection`, encoded for a request body.
+CStringA ResourceHref(const CStringA& collection, const char* name) {
+    std::string path = collection.Str();
+    if (path.empty() || path.back() != '/') path += '/';
+    path += DecodePercent(name).Str();
+    return CStringA(platform::http::EncodeUrlPath(path));
+}
+
+// The first component (event, else to-do) of a parsed calendar.
+RIcsComponent* FirstItem(RIcsCalendar& calendar) {
+    if (calendar.GetEventCount() > 0) return calendar.GetEventAt(0);
+    if (calendar.GetToDoCount() > 0) return calendar.GetToDoAt(0);
+    return nullptr;
+}
+
+// Gives every event and to-do without a UID a fresh one.
+RResult EnsureUids(RIcsCalendar& calendar) {
+    auto fill = [](RIcsComponent* item) -> RResult {
+        if (item == nullptr || HasText(item->GetUid())) return 0;
+        CStringA uid;
+        if (const RResult made = NewGuidStringA(uid); made != 0) return made;
+        return item->SetUid(uid);
+    };
+    for (int i = 0; i < calendar.GetEventCount(); ++i) {
+        if (const RResult r = fill(calendar.GetEventAt(i)); r != 0) return r;
+    }
+    for (int i = 0; i < calendar.GetToDoCount(); ++i) {
+        if (const RResult r = fill(calendar.GetToDoAt(i)); r != 0) return r;
+    }
+    return 0;
+}
+
+// Whether written calendar text holds something to send.
+bool HoldsItems(const char* text) {
+    return text != nullptr && (std::strstr(text, "BEGIN:VEVENT") != nullptr || std::strstr(text, "BEGIN:VTODO") != nullptr);
+}
+
+// A file error in the Windows numbers that the error texts know.
+RResult FileErrorOf(int error) {
+    switch (error) {
+        case ENOENT:
+        case ENOTDIR:
+            return static_cast<RResult>(ERROR_FILE_NOT_FOUND);
+        case EACCES:
+        case EPERM:
+            return static_cast<RResult>(ERROR_ACCESS_DENIED);
+        default:
+            return kErrorGenFailure;
+    }
+}
+
+}  // namespace
+
+CStringA ROrvaneCalendar::ServerFileNameForUid(const char* uid) {
+    RRef<ROrvaneDataManager> store = GetDataManager();
+    const CalendarRecord record = GetRecord();
+    if (store) {
+        CalendarItemRecord row;
+        if (store->FindCalendarItem(Text(uid), "", record.guid, record.parentAccountGuid, &row) == 0 &&
+            !row.serverFileName.IsEmpty()) {
+            return row.serverFileName;
+        }
+    }
+    CStringA name;
+    SanitizeFileNameA(CStringA(Text(uid)), &name);
+    return name + ".ics";
+}
+
+void ROrvaneCalendar::BuildVTimeZone(const char* tzid, RIcsCalendar* calendar) {
+    if (calendar == nullptr || !HasText(tzid)) return;
+    RRef<ROrvaneDataManager> store = GetDataManager();
+    auto daylight = MakeRef<RIcsTimeZoneComponent>();
+    auto standard = MakeRef<RIcsTimeZoneComponent>();
+    CStringA zoneId = tzid;
+    TimeZoneRecord stored;
+    bool found = false;
+    if (store) {
+        found = store->FindTimeZoneByOlsonID(tzid, &stored) == 0;
+        if (!found) {
+            TimeZoneRecord key;
+            key.timeZoneID = tzid;
+            found = store->FindTimeZone(key, &stored) == 0;
+        }
+    }
+    if (found) {
+        daylight->Set("DAYLIGHT", stored.daylightName, stored.daylightOffsetFrom, stored.daylightOffsetTo,
+                      stored.daylightRrule, stored.daylightDTStart);
+        standard->Set("STANDARD", stored.standardName, stored.standardOffsetFrom, stored.standardOffsetTo,
+                      stored.standardRrule, stored.standardDTStart);
+        zoneId = stored.timeZoneID;
+    } else {
+        TIME_ZONE_INFORMATION info{};
+        if (FindTimeZoneByKey(CStringW::FromUtf8(tzid), nullptr, nullptr, &info) != 0) return;
+        const double standardHours = -(info.Bias + info.StandardBias) / 60.0;
+        const double daylightHours = -(info.Bias + info.DaylightBias) / 60.0;
+        auto start = [](const SYSTEMTIME& t) {
+            char text[64];
+            std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute);
+            return CStringA(text);
+        };
+        const CStringA daylightName = CStringW(info.DaylightName).ToUtf8();
+        const CStringA standardName = CStringW(info.StandardName).ToUtf8();
+        daylight->Set("DAYLIGHT", daylightName, standardHours, daylightHours, nullptr, start(info.DaylightDate));
+        standard->Set("STANDARD", standardName, daylightHours, standardHours, nullptr, start(info.StandardDate));
+    }
+    auto zone = MakeRef<RIcsTimeZone>();
+    zone->Set(zoneId, daylight.get(), standard.get());
+    calendar->AddTimeZone(zone.get());
+}
+
+void ROrvaneCalendar::AddMissingTimeZones(RIcsCalendar* calendar) {
+    if (calendar == nullptr) return;
+    // Copied first: adding zones must not disturb the set being walked.
+    std::vector<std::string> ids;
+    for (const std::string* id : calendar->GetTimeZoneIds()) ids.push_back(*id);
+    for (const std::string& id : ids) {
+        if (id.empty() || id == "Z") continue;
+        CStringW olson;
+        CStringA wanted = id.c_str();
+        if (MapZoneKeyToOlsonId(CStringW::FromUtf8(id), olson) == 0 && !olson.IsEmpty()) wanted = olson.ToUtf8();
+        RIcsTimeZone* present = nullptr;
+        if (calendar->FindTimeZone(wanted, &present) == 0) continue;
+        if (wanted != id.c_str() && calendar->FindTimeZone(id.c_str(), &present) == 0) continue;
+        BuildVTimeZone(wanted, calendar);
+    }
+}
+
+RResult ROrvaneCalendar::UploadItem(RIcsCalendar* calendar, const char* fileName, const char* scheduleTag,
+                                    const char* etag, CStringA* newEtag, CStringA* newScheduleTag) {
+    CalendarOperation operation(*this);
+    if (!operation.Held()) return R_E_BUSY;
+    return UploadLocked(calendar, fileName, scheduleTag, etag, nullptr, newEtag, newScheduleTag);
+}
+
+RResult ROrvaneCalendar::UploadLocked(RIcsCalendar* calendar, const char* fileName, const char* scheduleTag,
+                                      const char* etag, CStringA* uploadedName, CStringA* newEtag,
+                                      CStringA* newScheduleTag) {
+    if (calendar == nullptr) return R_E_INVALID_ARGUMENT;
+    if (const RResult filled = EnsureUids(*calendar); filled != 0) return filled;
+    AddMissingTimeZones(calendar);
+    CStringA name = Text(fileName);
+    if (name.IsEmpty()) {
+        if (RIcsComponent* first = FirstItem(*calendar)) name = ServerFileNameForUid(first->GetUid());
+    }
+    calendar->BuildText();
+    const char* text = calendar->GetText();
+    if (!HoldsItems(text) || name.IsEmpty()) return R_E_BAD_FORMAT;
+    RRef<RCalDAVCalendar> server = AttachedServerCalendar();
+    if (!server) return R_E_INVALID_ARGUMENT;
+    if (uploadedName != nullptr) *uploadedName = name;
+
+    const RResult result = server->PutResource(text, name, scheduleTag, etag);
+    MarkServerChanged();
+    if (result == 412) {
+        FetchItemLocked(name);
+        return 412;
+    }
+    if (!RSucceeded(result)) return result;
+    // The server's new tags: the next conditional upload must name them, else it fails with 412.
+    if (newEtag != nullptr || newScheduleTag != nullptr) {
+        CStringA etagRead, scheduleRead;
+        auto held = server->Lock();
+        if (server->AddMultigetHref(ResourceHref(GetServerPath(), name)) == 0 && server->FetchMultiget() == 0) {
+            RXmlMultigetResponse* response = nullptr;
+            if (server->GetMultigetResponse(&response) == 0 && response != nullptr && response->GetCount() > 0) {
+                response->GetAt(0, nullptr, &scheduleRead, &etagRead, nullptr);
+            }
+        }
+        if (newEtag != nullptr) *newEtag = etagRead;
+        if (newScheduleTag != nullptr) *newScheduleTag = scheduleRead;
+    }
+    return 0;
+}
+
+RResult ROrvaneCalendar::FetchItemFromServer(const char* fileName) {
+    CalendarOperation operation(*this);
+    if (!operation.Held()) return R_E_BUSY;
+    return FetchItemLocked(fileName);
+}
+
+RResult ROrvaneCalendar::FetchItemLocked(const char* fileName) {
+    RRef<RCalDAVCalendar> server = AttachedServerCalendar();
+    if (!server) return R_E_INVALID_ARGUMENT;
+    if (!HasText(fileName)) return R_E_INVALID_ARGUMENT;
+    // Copied out under the collection's lock; stored afterwards without it.
+    std::vector<ResponseRecord> records;
+    {
+        auto held = server->Lock();
+        RResult result = server->AddMultigetHref(ResourceHref(GetServerPath(), fileName));
+        if (result == 0) result = server->FetchMultiget();
+        if (result != 0) return result;
+        RXmlMultigetResponse* response = nullptr;
+        if (server->GetMultigetResponse(&response) != 0 || response == nullptr) return 0;
+        records = response->Records();
+    }
+    for (const ResponseRecord& record : records) {
+        if (record.href.IsEmpty()) continue;
+        const RResult stored = StoreItemFromTextLocked(record.href, record.scheduleTag, record.etag, record.data, false);
+        if (stored != 0) return stored;
+    }
+    return 0;
+}
+
+RResult ROrvaneCalendar::StoreItemFromText(const char* serverFileName, const char* scheduleTag, const char* etag,
+                                           const char* text, bool upload) {
+    if (!upload) return StoreItemFromTextLocked(serverFileName, scheduleTag, etag, text, false);
+    CalendarOperation operation(*this);
+    if (!operation.Held()) return R_E_BUSY;
+    return StoreItemFromTextLocked(serverFileName, scheduleTag, etag, text, true);
+}
+
+RResult ROrvaneCalendar::StoreItemFromTextLocked(const char* serverFileName, const char* scheduleTag,
+                                                 const char* etag, const char* text, bool upload) {
+    auto parsed = MakeRef<RIcsCalendar>();
+    if (const RResult result = parsed->Parse(Text(text)); result != 0) return result;
+    CStringA name = Text(serverFileName);
+    CStringA storedEtag = Text(etag);
+    CStringA storedScheduleTag = Text(scheduleTag);
+    if (upload) {
+        const RResult result = UploadLocked(parsed.get(), nullptr, nullptr, nullptr, &name, &storedEtag,
+                                            &storedScheduleTag);
+        if (result != 0) return result;
+    }
+    return StoreParsed(name, storedScheduleTag, storedEtag, text, *parsed);
+}
+
+RResult ROrvaneCalendar::StoreParsed(const char* serverFileName, const char* scheduleTag, const char* etag,
+                                     const char* text, RIcsCalendar& parsed) {
+    RRef<ROrvaneDataManager> store = GetDataManager();
+    RRef<ROrvaneAccount> account = GetAccount();
+    if (!store || !account) return R_E_INVALID_ARGUMENT;
+    // A deleted account's rows, files and folders are not made again.
+    if (account->IsDeleted()) return R_E_SYNC_CANCELLED;
+    const CalendarRecord record = GetRecord();
+    // The file first: a row never names a file that is not there.
+    const RResult written = store->WriteCalendarItemFile(Text(text), LastHrefComponent(serverFileName), record.guid,
+                                                         record.parentAccountGuid);
+    if (written != 0) return written;
+    return store->ImportIcsCalendar(record.parentAccountGuid, record.guid, serverFileName, scheduleTag, etag, &parsed);
+}
+
+RResult ROrvaneCalendar::DeleteItemOnServer(const char* fileName) {
+    CalendarOperation operation(*this);
+    if (!operation.Held()) return R_E_BUSY;
+    RRef<RCalDAVCalendar> server = AttachedServerCalendar();
+    RRef<ROrvaneDataManager> store = GetDataManager();
+    if (!server || !store) return R_E_INVALID_ARGUMENT;
+    RResult result = server->DeleteResource(fileName);
+    if (RSucceeded(result)) {
+        const CalendarRecord record = GetRecord();
+        result = store->DeleteCalendarItemByServerFileName(fileName, record.guid, record.parentAccountGuid);
+    }
+    MarkServerChanged();
+    return result;
+}
+
+RResult ROrvaneCalendar::MoveItemOnServer(const char* from, const char* to, ROrvaneCalendar* target) {
+    CalendarOperation operation(*this);
+    if (!operation.Held()) return R_E_BUSY;
+    RRef<RCalDAVCalendar> server = AttachedServerCalendar();
+    RRef<ROrvaneDataManager> store = GetDataManager();
+    if (!server || !store) return R_E_INVALID_ARGUMENT;
+    RResult result = server->MoveResource(from, to);
+    MarkServerChanged();
+    if (!RSucceeded(result)) return result;
+    const CalendarRecord record = GetRecord();
+    result = store->DeleteCalendarItemByServerFileName(from, record.guid, record.parentAccountGuid);
+    if (target != nullptr && target != this) target->MarkServerChanged();
+    return result;
+}
+
+RResult ROrvaneCalendar::ImportIcsFile(const CStringW& path) {
+    const CStringA narrowPath = path.ToUtf8();
+    struct stat info {};
+    if (::stat(narrowPath, &info) != 0) return FileErrorOf(errno);
+    if (!S_ISREG(info.st_mode)) return kErrorGenFailure;
+    if (static_cast<long long>(info.st_size) > kMaxImportBytes) return R_E_FILE_TOO_LARGE;
+    std::ifstream file(narrowPath.GetString(), std::ios::binary);
+    if (!file) return FileErrorOf(errno);
+    std::string text;
+    text.resize(static_cast<std::size_t>(info.st_size));
+    file.read(text.data(), static_cast<std::streamsize>(text.size()));
+    if (file.bad()) return kErrorGenFailure;
+    text.resize(static_cast<std::size_t>(file.gcount()));
+    // The text ends at the first zero byte, as a C string would.
+    text.resize(std::strlen(text.c_str()));
+
+    CalendarOperation operation(*this);
+    if (!operation.Held()) return R_E_BUSY;
+    auto parsed = MakeRef<RIcsCalendar>();
+    if (const RResult result = parsed->Parse(text.c_str()); result != 0) return result;
+    if (const RResult filled = EnsureUids(*parsed); filled != 0) return filled;
+    return ImportGroupsLocked(*parsed);
+}
+
+RResult ROrvaneCalendar::ImportGroupsLocked(RIcsCalendar& parsed) {
+    // One resource per UID: a server keeps the components of one resource under one UID.
+    std::vector<std::string> order;
+    std::map<std::string, RRef<RIcsCalendar>> groups;
+    auto groupOf = [&](RIcsComponent* item) -> RIcsCalendar& {
+        const std::string uid = Text(item->GetUid());
+        auto found = groups.find(uid);
+        if (found == groups.end()) {
+            order.push_back(uid);
+            found = groups.emplace(uid, MakeRef<RIcsCalendar>()).first;
+        }
+        return *found->second;
+    };
+    for (int i = 0; i < parsed.GetEventCount(); ++i) groupOf(parsed.GetEventAt(i)).AddEvent(parsed.GetEventAt(i));
+    for (int i = 0; i < parsed.GetToDoCount(); ++i) {
+        RIcsComponent* todo = parsed.GetToDoAt(i);
+        RIcsComponent::AddToDoChild(static_cast<RIcsToDo*>(todo), &groupOf(todo));
+    }
+    if (order.empty()) return R_E_BAD_FORMAT;
+
+    RResult firstError = 0;
+    for (const std::string& uid : order) {
+        RIcsCalendar& group = *groups[uid];
+        // The file's own zone definitions for the zones this group refers to.
+        for (int z = 0; z < parsed.GetTimeZoneCount(); ++z) {
+            RIcsTimeZone* zone = parsed.GetTimeZoneAt(z);
+            if (zone != nullptr && group.GetTimeZoneIds().Contains(zone->GetTzid())) group.AddTimeZone(zone);
+        }
+        CStringA name, etag, scheduleTag;
+        RResult result = UploadLocked(&group, nullptr, nullptr, nullptr, &name, &etag, &scheduleTag);
+        if (result == 0) result = StoreParsed(name, scheduleTag, etag, group.GetText(), group);
+        if (result != 0 && firstError == 0) firstError = result;
+    }
+    return firstError;
+}

@@ -30,6 +30,16 @@ constexpr RResult R_E_CONNECTION_SETUP = static_cast<RResult>(0x800C000Au);
 // A server's answer exceeded the size the program accepts (Win32 ERROR_FILE_TOO_LARGE in the
 // HTTP client's facility). Final: sending the request again would fetch the same answer.
 constexpr RResult R_E_RESPONSE_TOO_LARGE = static_cast<RResult>(0x800C00DFu);
+// The disk (or the user's quota) has no room for a write (Win32 ERROR_DISK_FULL).
+constexpr RResult R_E_DISK_FULL = static_cast<RResult>(0x80080070u);
+// Another connection held the database past the busy timeout (Win32 ERROR_BUSY).
+constexpr RResult R_E_BUSY = static_cast<RResult>(0x800800AAu);
+// A file or folder name longer than the file system accepts (Win32 ERROR_FILENAME_EXCED_RANGE).
+constexpr RResult R_E_NAME_TOO_LONG = static_cast<RResult>(0x800800CEu);
+// The data folder is in use by another copy of the program (Win32 ERROR_SHARING_VIOLATION).
+constexpr RResult R_E_DATA_FOLDER_IN_USE = static_cast<RResult>(0x80080020u);
+// A file or folder operation failed for another reason (Win32 ERROR_WRITE_FAULT).
+constexpr RResult R_E_WRITE_FAULT = static_cast<RResult>(0x8008001Du);
 
 // A request succeeded when its result is 0 or an HTTP status from 200 to 299.
 constexpr bool RSucceeded(RResult result) { return result == 0 || (result >= 200 && result <= 299); }

@@ -1,14 +1,17 @@
 // The Accounts table. Every text reaches SQL quoted with its apostrophes doubled.
 #include "store/ROrvaneDataManager.h"
 
+#include <cerrno>
 #include <filesystem>
 #include <system_error>
 
 #include "foundation/files/DirectoryTree.h"
 #include "store/files/DataFolderPaths.h"
+#include "store/files/FileResult.h"
 #include "store/sqlite/CppSQLite3Table.h"
 #include "store/sqlite/SelectRows.h"
 #include "store/sqlite/SqlTextBuilders.h"
+#include "store/sqlite/StoreTransaction.h"
 
 namespace {
 
@@ -47,7 +50,8 @@ RResult ROrvaneDataManager::GetAccount(int position, AccountRecord* out) {
     out->enabled = table.getIntField("enabled");
     out->localDirPath = table.getStringField("localDirPath");
     out->OAuthAuthenticationGrant = table.getStringField("OAuthAuthenticationGrant");
-    LoadAccountPassword(out);
+    // An account without a stored password reads with the password the record had.
+    static_cast<void>(LoadAccountPassword(out));
     return R_OK;
 }
 
@@ -67,9 +71,9 @@ RResult ROrvaneDataManager::FindAccount(const char* guid, AccountRecord* out) {
     return STG_E_PATHNOTFOUND;
 }
 
-void ROrvaneDataManager::AddAccount(AccountRecord* record) {
+RResult ROrvaneDataManager::AddAccount(AccountRecord* record) {
     if (record == nullptr) {
-        return;
+        return R_E_INVALID_ARGUMENT;
     }
     // A guid that makes no usable folder name gets no folder; its row and password still store.
     CStringA folder;
@@ -86,17 +90,39 @@ void ROrvaneDataManager::AddAccount(AccountRecord* record) {
         SqlQuote(record->username).GetString(), record->refreshInterval, SqlQuote("").GetString(),
         record->showInSeparateWindow, record->enabled, SqlQuote(record->localDirPath).GetString(),
         SqlQuote(record->OAuthAuthenticationGrant).GetString());
-    ExecuteSql(sql, SQL_MODE_EXEC, this, nullptr);
-    SaveAccountPassword(record);
-    if (!folder.IsEmpty()) {
-        std::error_code ignored;
-        std::filesystem::create_directories(std::filesystem::path(folder.Str()), ignored);
+    StoreTransaction transaction(*this);
+    if (const RResult inserted = transaction.Exec(sql); inserted != R_OK) {
+        return inserted;
     }
+    // The row, the folder and the password land together: a step that fails undoes the others.
+    bool madeFolder = false;
+    if (!folder.IsEmpty()) {
+        std::error_code error;
+        madeFolder = std::filesystem::create_directories(std::filesystem::path(folder.Str()), error);
+        if (error) {
+            return transaction.Fail(ResultFromErrno(error.value()));
+        }
+    }
+    const auto undoFolder = [&] {
+        if (madeFolder) {
+            static_cast<void>(DeleteStoredFolder(folder));  // best effort: the row is not stored either way
+        }
+    };
+    if (const RResult saved = SaveAccountPassword(record); saved != R_OK) {
+        undoFolder();
+        return transaction.Fail(saved);
+    }
+    const RResult committed = transaction.Commit();
+    if (committed != R_OK) {
+        undoFolder();
+        static_cast<void>(DeleteAccountPassword(record));  // best effort, as above
+    }
+    return committed;
 }
 
-void ROrvaneDataManager::UpdateAccount(AccountRecord* record) {
+RResult ROrvaneDataManager::UpdateAccount(AccountRecord* record) {
     if (record == nullptr) {
-        return;
+        return R_E_INVALID_ARGUMENT;
     }
     const CStringA address = record->address.GetLength() >= kShortestAddress ? record->address : CStringA();
     CStringA sql;
@@ -106,8 +132,14 @@ void ROrvaneDataManager::UpdateAccount(AccountRecord* record) {
         SqlQuote(record->description).GetString(), SqlQuote(record->username).GetString(), record->refreshInterval,
         SqlQuote(address).GetString(), record->showInSeparateWindow, record->enabled,
         SqlQuote(record->OAuthAuthenticationGrant).GetString(), SqlQuote(record->guid).GetString());
-    ExecuteSql(sql, SQL_MODE_EXEC, this, nullptr);
-    SaveAccountPassword(record);
+    StoreTransaction transaction(*this);
+    if (const RResult updated = transaction.Exec(sql); updated != R_OK) {
+        return updated;
+    }
+    if (const RResult saved = SaveAccountPassword(record); saved != R_OK) {
+        return transaction.Fail(saved);
+    }
+    return transaction.Commit();
 }
 
 RResult ROrvaneDataManager::DeleteAccount(const char* guid) {
@@ -117,31 +149,43 @@ RResult ROrvaneDataManager::DeleteAccount(const char* guid) {
     AccountRecord account;
     account.Clear();
     const bool found = FindAccount(guid, &account) == R_OK;
+    // The rows first, in one transaction: a delete cut short leaves either the whole account or
+    // none of its rows. Its folder and password go only once the rows are gone; a folder left
+    // behind by a crash is removed at the next open.
     const CStringA key = SqlQuote(guid);
-    CStringA sql;
-    sql.Format("delete from CalendarItems where parentAccountGuid=%s;", key.GetString());
-    ExecuteSql(sql, SQL_MODE_EXEC, this, nullptr);
-    sql.Format("delete from Calendars where parentAccountGuid=%s;", key.GetString());
-    ExecuteSql(sql, SQL_MODE_EXEC, this, nullptr);
-    sql.Format("delete from Accounts where guid = %s;", key.GetString());
-    ExecuteSql(sql, SQL_MODE_EXEC, this, nullptr);
+    {
+        StoreTransaction transaction(*this);
+        CStringA sql;
+        sql.Format("delete from CalendarItems where parentAccountGuid=%s;", key.GetString());
+        static_cast<void>(transaction.Exec(sql));  // a failure is kept by the transaction and returned by Commit
+        sql.Format("delete from Calendars where parentAccountGuid=%s;", key.GetString());
+        static_cast<void>(transaction.Exec(sql));
+        sql.Format("delete from Accounts where guid = %s;", key.GetString());
+        static_cast<void>(transaction.Exec(sql));
+        transaction.TouchAccount(guid);
+        if (const RResult committed = transaction.Commit(); committed != R_OK) {
+            return committed;
+        }
+    }
+    RResult result = R_OK;
     if (found) {
-        DeleteStoredFolder(account.localDirPath);
-        DeleteAccountPassword(&account);
+        result = DeleteStoredFolder(account.localDirPath);
     } else {
         // No row, but a password value of that guid may have outlived an earlier deletion.
-        AccountRecord orphan;
-        orphan.guid = guid;
-        DeleteAccountPassword(&orphan);
+        account.guid = guid;
     }
-    return R_OK;
+    if (const RResult deleted = DeleteAccountPassword(&account); result == R_OK) {
+        result = deleted;
+    }
+    return result;
 }
 
-void ROrvaneDataManager::DeleteStoredFolder(const CStringA& path) const {
+RResult ROrvaneDataManager::DeleteStoredFolder(const CStringA& path) const {
     // The path comes from a stored row: whatever it says, nothing outside the Accounts folder
     // is ever deleted.
     if (!IsStrictlyBelow(path, accountsDir.ToUtf8())) {
-        return;
+        return R_OK;
     }
-    DeleteDirectoryTree(CStringW::FromUtf8(path.AsView()).GetString());
+    const int error = DeleteDirectoryTree(CStringW::FromUtf8(path.AsView()).GetString());
+    return error == ENOENT ? R_OK : ResultFromErrno(error);
 }

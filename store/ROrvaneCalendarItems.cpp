@@ -1,17 +1,21 @@
 // The CalendarItems table and the item files. Rows have no key: (guid, recurrenceID) is kept
-// unique within a calendar by AddCalendarItem's look-up, made under the store's write lock.
+// unique within a calendar by AddCalendarItem's look-up, made inside its write transaction.
 #include "store/ROrvaneDataManager.h"
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
+#include <vector>
 
 #include "foundation/text/PathComponents.h"
 #include "store/files/DataFolderPaths.h"
+#include "store/files/FileResult.h"
 #include "store/files/ItemFile.h"
 #include "store/sqlite/CppSQLite3Table.h"
 #include "store/sqlite/SelectRows.h"
 #include "store/sqlite/SqlTextBuilders.h"
+#include "store/sqlite/StoreTransaction.h"
 
 namespace {
 
@@ -161,13 +165,17 @@ RResult ROrvaneDataManager::UpdateCalendarItem(const char* guid, const char* rec
             list.GetString(), SqlQuote(guid).GetString(), SqlQuote(accountGuid).GetString(),
             SqlQuote(calendarGuid).GetString());
     }
-    ExecuteSql(sql, SQL_MODE_EXEC, this, nullptr);
-    return R_OK;
+    StoreTransaction transaction(*this);
+    static_cast<void>(transaction.Exec(sql));  // a failure is kept by the transaction and returned by Commit
+    transaction.TouchItems(accountGuid, guid);
+    return transaction.Commit();
 }
 
 RResult ROrvaneDataManager::AddCalendarItem(const char* guid, const char* recurrenceID, const char* calendarGuid,
                                             const char* accountGuid, const CalendarItemRecord& item) {
-    std::lock_guard<std::recursive_mutex> lock(writeMutex);
+    // The look-ups and the insert are one transaction, so no other writer can add the same row
+    // in between.
+    StoreTransaction transaction(*this);
     CalendarRecord calendar;
     if (FindCalendar(accountGuid, Text(calendarGuid), &calendar) != R_OK) {
         return STG_E_PATHNOTFOUND;
@@ -192,6 +200,13 @@ RResult ROrvaneDataManager::AddCalendarItem(const char* guid, const char* recurr
             }
         }
     }
+    if (const RResult inserted = InsertCalendarItemRow(transaction, item); inserted != R_OK) {
+        return inserted;
+    }
+    return transaction.Commit();
+}
+
+RResult ROrvaneDataManager::InsertCalendarItemRow(StoreTransaction& transaction, const CalendarItemRecord& item) {
     CStringA columns;
     CStringA values;
     AppendSqlTextColumn(columns, values, "guid", item.guid);
@@ -234,8 +249,8 @@ RResult ROrvaneDataManager::AddCalendarItem(const char* guid, const char* recurr
     AppendSqlTextColumn(columns, values, "icsBlob", item.icsBlob);
     CStringA sql;
     sql.Format("insert into CalendarItems (%s) values (%s);", columns.GetString(), values.GetString());
-    ExecuteSql(sql, SQL_MODE_EXEC, this, nullptr);
-    return R_OK;
+    transaction.TouchItems(item.parentAccountGuid, item.guid);
+    return transaction.Exec(sql);
 }
 
 RResult ROrvaneDataManager::DeleteCalendarItem(const char* guid, const char* recurrenceID, const char* calendarGuid,
@@ -246,10 +261,8 @@ RResult ROrvaneDataManager::DeleteCalendarItem(const char* guid, const char* rec
     }
     CalendarItemRecord row;
     CStringA path;
-    if (FindCalendarItem(guid, recurrenceID, calendarGuid, accountGuid, &row) == R_OK &&
-        ItemFilePath(calendar, row.localFileName, path)) {
-        unlink(path.GetString());
-    }
+    const bool hasFile = FindCalendarItem(guid, recurrenceID, calendarGuid, accountGuid, &row) == R_OK &&
+                         ItemFilePath(calendar, row.localFileName, path);
     CStringA sql;
     if (*Text(recurrenceID) != '\0') {
         sql.Format(
@@ -262,8 +275,7 @@ RResult ROrvaneDataManager::DeleteCalendarItem(const char* guid, const char* rec
         sql.Format("delete from CalendarItems where guid=%s and parentAccountGuid=%s and parentCalendarGuid=%s;",
                    SqlQuote(guid).GetString(), SqlQuote(accountGuid).GetString(), SqlQuote(calendarGuid).GetString());
     }
-    ExecuteSql(sql, SQL_MODE_EXEC, this, nullptr);
-    return R_OK;
+    return DeleteRowsThenFile(sql, accountGuid, {CStringA(Text(guid))}, hasFile ? path : CStringA());
 }
 
 RResult ROrvaneDataManager::DeleteCalendarItemByServerFileName(const char* serverFileName, const char* calendarGuid,
@@ -274,21 +286,45 @@ RResult ROrvaneDataManager::DeleteCalendarItemByServerFileName(const char* serve
     }
     CalendarItemRecord row;
     CStringA path;
-    if (FindCalendarItemByServerFileName(serverFileName, calendarGuid, accountGuid, &row) == R_OK &&
-        ItemFilePath(calendar, row.localFileName, path)) {
-        unlink(path.GetString());
-    }
+    const bool hasFile = FindCalendarItemByServerFileName(serverFileName, calendarGuid, accountGuid, &row) == R_OK &&
+                         ItemFilePath(calendar, row.localFileName, path);
     // The rows go by the name as given and by its last component, the form the rows store, so
     // a path-qualified name never removes the item's file yet leaves its rows.
     CStringA name;
     GetLastPathComponentA(CStringA(Text(serverFileName)), &name);
-    CStringA sql;
-    sql.Format(
-        "delete from CalendarItems where (serverFileName=%s or serverFileName=%s) and parentAccountGuid=%s and "
-        "parentCalendarGuid=%s;",
-        SqlQuote(serverFileName).GetString(), SqlQuote(name).GetString(), SqlQuote(accountGuid).GetString(),
-        SqlQuote(calendarGuid).GetString());
-    ExecuteSql(sql, SQL_MODE_EXEC, this, nullptr);
+    CStringA where;
+    where.Format("where (serverFileName=%s or serverFileName=%s) and parentAccountGuid=%s and parentCalendarGuid=%s",
+                 SqlQuote(serverFileName).GetString(), SqlQuote(name).GetString(), SqlQuote(accountGuid).GetString(),
+                 SqlQuote(calendarGuid).GetString());
+    // The guids whose rows go, for the caches of the date-range query.
+    CppSQLite3Table guids;
+    SelectRows(CStringA("select distinct guid from CalendarItems ") + where + ";", this, guids);
+    std::vector<CStringA> touched;
+    for (int i = 0; i < guids.numRows(); ++i) {
+        guids.setRow(i);
+        touched.emplace_back(guids.getStringField("guid"));
+    }
+    return DeleteRowsThenFile(CStringA("delete from CalendarItems ") + where + ";", accountGuid, touched,
+                              hasFile ? path : CStringA());
+}
+
+RResult ROrvaneDataManager::DeleteRowsThenFile(const char* sql, const char* accountGuid,
+                                               const std::vector<CStringA>& guids, const CStringA& file) {
+    {
+        StoreTransaction transaction(*this);
+        static_cast<void>(transaction.Exec(sql));  // a failure is kept by the transaction and returned by Commit
+        for (const CStringA& guid : guids) {
+            transaction.TouchItems(accountGuid, guid);
+        }
+        if (const RResult committed = transaction.Commit(); committed != R_OK) {
+            return committed;
+        }
+    }
+    // Only once no row names the file: a crash in between leaves a stray file, never a row
+    // whose file is gone.
+    if (!file.IsEmpty() && unlink(file.GetString()) != 0 && errno != ENOENT) {
+        return ResultFromErrno(errno);
+    }
     return R_OK;
 }
 
@@ -305,5 +341,5 @@ RResult ROrvaneDataManager::WriteCalendarItemFile(const char* text, const char* 
     if (!ItemFilePath(calendar, CStringA(Text(fileName)), path)) {
         return R_E_INVALID_ARGUMENT;
     }
-    return WriteFileAtomically(path, text, std::strlen(text));
+    return ResultFromErrno(WriteFileAtomically(path, text, std::strlen(text)));
 }

@@ -1,14 +1,16 @@
 // The Calendars table. Rows are identified by (parentAccountGuid, guid); the table has no key,
-// so AddCalendar looks the pair up first, under the store's write lock.
+// so AddCalendar looks the pair up first, inside its write transaction.
 #include "store/ROrvaneDataManager.h"
 
 #include <filesystem>
 #include <system_error>
 
 #include "store/files/DataFolderPaths.h"
+#include "store/files/FileResult.h"
 #include "store/sqlite/CppSQLite3Table.h"
 #include "store/sqlite/SelectRows.h"
 #include "store/sqlite/SqlTextBuilders.h"
+#include "store/sqlite/StoreTransaction.h"
 
 namespace {
 
@@ -106,7 +108,9 @@ RResult ROrvaneDataManager::AddCalendar(const char* accountGuid, CalendarRecord*
     if (accountGuid == nullptr || record == nullptr) {
         return R_E_INVALID_ARGUMENT;
     }
-    std::lock_guard<std::recursive_mutex> lock(writeMutex);
+    // The look-up and the insert are one transaction, so no other writer can add the same
+    // calendar in between.
+    StoreTransaction transaction(*this);
     CalendarRecord existing;
     if (FindCalendar(accountGuid, record->guid, &existing) == R_OK) {
         return R_E_ALREADY_EXISTS;
@@ -145,11 +149,21 @@ RResult ROrvaneDataManager::AddCalendar(const char* accountGuid, CalendarRecord*
     AppendSqlTextColumn(columns, values, "localDirPath", record->localDirPath);
     CStringA sql;
     sql.Format("insert into Calendars (%s) values (%s);", columns.GetString(), values.GetString());
-    ExecuteSql(sql, SQL_MODE_EXEC, this, nullptr);
-
-    std::error_code ignored;
-    std::filesystem::create_directories(std::filesystem::path(folder.Str()), ignored);
-    return R_OK;
+    if (const RResult inserted = transaction.Exec(sql); inserted != R_OK) {
+        return inserted;
+    }
+    // The row and the folder land together: a calendar whose items could never be written is
+    // not stored.
+    std::error_code error;
+    const bool madeFolder = std::filesystem::create_directories(std::filesystem::path(folder.Str()), error);
+    if (error) {
+        return transaction.Fail(ResultFromErrno(error.value()));
+    }
+    const RResult committed = transaction.Commit();
+    if (committed != R_OK && madeFolder) {
+        static_cast<void>(DeleteStoredFolder(folder));  // best effort: the row is not stored either way
+    }
+    return committed;
 }
 
 RResult ROrvaneDataManager::UpdateCalendar(const char* accountGuid, CalendarRecord* record) {
@@ -173,8 +187,9 @@ RResult ROrvaneDataManager::UpdateCalendar(const char* accountGuid, CalendarReco
     CStringA sql;
     sql.Format("update Calendars set %s where guid = %s and parentAccountGuid = %s;", list.GetString(),
                SqlQuote(record->guid).GetString(), SqlQuote(accountGuid).GetString());
-    ExecuteSql(sql, SQL_MODE_EXEC, this, nullptr);
-    return R_OK;
+    StoreTransaction transaction(*this);
+    static_cast<void>(transaction.Exec(sql));  // a failure is kept by the transaction and returned by Commit
+    return transaction.Commit();
 }
 
 RResult ROrvaneDataManager::DeleteCalendar(const char* accountGuid, CalendarRecord& record) {
@@ -183,15 +198,23 @@ RResult ROrvaneDataManager::DeleteCalendar(const char* accountGuid, CalendarReco
     }
     const CStringA account = SqlQuote(accountGuid);
     const CStringA calendar = SqlQuote(record.guid);
-    CStringA sql;
-    sql.Format("delete from CalendarItems where parentAccountGuid=%s and parentCalendarGuid=%s;", account.GetString(),
-               calendar.GetString());
-    ExecuteSql(sql, SQL_MODE_EXEC, this, nullptr);
-    sql.Format("delete from Calendars where parentAccountGuid=%s and guid=%s;", account.GetString(),
-               calendar.GetString());
-    ExecuteSql(sql, SQL_MODE_EXEC, this, nullptr);
-    DeleteStoredFolder(record.localDirPath);
-    return R_OK;
+    // The rows go together in one transaction; the folder (with the item files) only after
+    // them, so no row is ever left naming files that are gone.
+    {
+        StoreTransaction transaction(*this);
+        CStringA sql;
+        sql.Format("delete from CalendarItems where parentAccountGuid=%s and parentCalendarGuid=%s;",
+                   account.GetString(), calendar.GetString());
+        static_cast<void>(transaction.Exec(sql));  // a failure is kept by the transaction and returned by Commit
+        sql.Format("delete from Calendars where parentAccountGuid=%s and guid=%s;", account.GetString(),
+                   calendar.GetString());
+        static_cast<void>(transaction.Exec(sql));
+        transaction.TouchAccount(accountGuid);
+        if (const RResult committed = transaction.Commit(); committed != R_OK) {
+            return committed;
+        }
+    }
+    return DeleteStoredFolder(record.localDirPath);
 }
 
 RResult ROrvaneDataManager::DeleteCalendarByGuid(const char* accountGuid, const char* calendarGuid) {

@@ -9,6 +9,7 @@
 #include "store/range/SeriesRowCache.h"
 #include "store/sqlite/CppSQLite3Exception.h"
 #include "store/sqlite/CppSQLite3Table.h"
+#include "store/sqlite/StoreTransaction.h"
 
 namespace {
 
@@ -38,6 +39,17 @@ const char* const kCreateStatements[] = {
     "create index TimeZonesIndex on TimeZones (timeZoneID);",
 };
 
+// Indexes for the selects of later versions, added to every database on open when missing.
+// The series index holds only repeating and exception rows; a select uses it when its
+// condition repeats the index's own condition word for word.
+const char* const kLaterIndexes[] = {
+    "create index if not exists CalendarItemsIndexServerFileName on CalendarItems (serverFileName);",
+    "create index if not exists CalendarItemsIndexSeries on CalendarItems (parentAccountGuid, guid) where "
+    "rrule <> '' or recurrenceID <> '';",
+};
+
+constexpr char kDatabaseDescription[] = "Brenmoor Technologies Orvane Database";
+
 struct Migration {
     const char* probe;
     const char* statements[3];
@@ -65,8 +77,18 @@ const Migration kMigrations[] = {
 };
 
 void CreateFolder(const CStringW& path) {
-    std::error_code ignored;
+    std::error_code ignored;  // a folder that cannot be made fails the writes into it, with their codes
     std::filesystem::create_directories(std::filesystem::path(path.ToUtf8().Str()), ignored);
+}
+
+// Reads one count from a select whose single column is named n; -1 when the select fails.
+int CountOf(const char* sql, ROrvaneDataManager* store) {
+    CppSQLite3Table table;
+    if (ExecuteSql(sql, SQL_MODE_GTBL, store, &table) != R_OK || table.numRows() < 1) {
+        return -1;
+    }
+    table.setRow(0);
+    return table.getIntField("n");
 }
 
 }  // namespace
@@ -75,11 +97,7 @@ ROrvaneDataManager::ROrvaneDataManager() : seriesCache(std::make_unique<SeriesRo
 
 // The connection member closes itself; a failure to close is swallowed there, since
 // a destructor that throws would end the program.
-ROrvaneDataManager::~ROrvaneDataManager() {
-    if (batchOpen) {
-        ExecuteSql("commit;", SQL_MODE_EXEC, this, nullptr);
-    }
-}
+ROrvaneDataManager::~ROrvaneDataManager() = default;
 
 RResult ROrvaneDataManager::Open(const CStringW& dataFolder) {
     try {
@@ -99,9 +117,8 @@ RResult ROrvaneDataManager::Open(const CStringW& dataFolder) {
         db.open(dbPathUtf8.GetString());
         // SQLite reads a file only when it first needs to; a file that is not a database, or
         // one that may not be written, is refused here before anything is run against it.
-        CppSQLite3Table tables;
-        if (ExecuteSql("select count(*) as n from sqlite_master where type = 'table';", SQL_MODE_GTBL, this, &tables) !=
-            R_OK) {
+        const int tables = CountOf("select count(*) as n from sqlite_master where type = 'table';", this);
+        if (tables < 0) {
             db.close();
             return R_E_BAD_FORMAT;
         }
@@ -109,13 +126,21 @@ RResult ROrvaneDataManager::Open(const CStringW& dataFolder) {
             db.close();
             return R_E_ACCESS_DENIED;
         }
-        tables.setRow(0);
-        // A file without any table (an empty file, say) holds nothing to upgrade or to lose.
-        if (!existed || tables.getIntField("n") == 0) {
-            CreateDatabase();
+        // A file without any table (an empty file, say) holds nothing to upgrade or to lose; one
+        // with tables is ours only when it carries our DatabaseInfo row. Another program's
+        // database is left exactly as it is.
+        if (existed && tables > 0) {
+            CStringA sql;
+            sql.Format("select count(*) as n from DatabaseInfo where description = '%s';", kDatabaseDescription);
+            if (CountOf(sql, this) < 1) {
+                db.close();
+                return R_E_BAD_FORMAT;
+            }
+            static_cast<void>(UpgradeDatabase());  // a failed migration is traced; the store works on
         } else {
-            UpgradeDatabase();
+            static_cast<void>(CreateDatabase());  // a failure is traced; the selects then report it
         }
+        static_cast<void>(EnsureIndexes());  // without an index a select is slower, never wrong
 
         accountsDir = dataDir;
         AppendPathComponent(accountsDir, CStringW(u"Accounts"));
@@ -133,47 +158,30 @@ RResult ROrvaneDataManager::Open(const CStringW& dataFolder) {
     }
 }
 
-long long ROrvaneDataManager::ChangeStamp() {
+long long ROrvaneDataManager::ForeignChangeStamp() {
     std::lock_guard<std::mutex> lock(sqlMutex);
     try {
-        return db.changeStamp();
+        // Row counts stay far below 2^40, so the two fit one number without overlapping.
+        return (db.totalChanges() - ownChanges) + (db.dataVersion() << 40);
     } catch (...) {
         return -1;
     }
 }
 
-void ROrvaneDataManager::BeginBatch() {
-    std::lock_guard<std::mutex> lock(batchMutex);
-    // A batch whose commit failed is still open; it takes the next batch's writes too.
-    if (batchDepth++ == 0 && !batchOpen) {
-        batchOpen = ExecuteSql("begin;", SQL_MODE_EXEC, this, nullptr) == R_OK;
-    }
-}
-
-void ROrvaneDataManager::EndBatch() {
-    std::lock_guard<std::mutex> lock(batchMutex);
-    if (--batchDepth == 0 && batchOpen) {
-        // A commit that fails (another program holding the file past the busy timeout) leaves
-        // the batch open for the next commit rather than losing its writes.
-        batchOpen = ExecuteSql("commit;", SQL_MODE_EXEC, this, nullptr) != R_OK;
-    }
+RResult ROrvaneDataManager::EnsureIndexes() {
+    return ExecuteInTransaction(kLaterIndexes, static_cast<int>(std::size(kLaterIndexes)));
 }
 
 RResult ROrvaneDataManager::ExecuteInTransaction(const char* const* statements, int count) {
-    RResult result = ExecuteSql("begin immediate;", SQL_MODE_EXEC, this, nullptr);
-    if (result != R_OK) {
-        return result;
+    StoreTransaction transaction(*this);
+    for (int i = 0; i < count; ++i) {
+        if (const RResult result = transaction.Exec(statements[i]); result != R_OK) {
+            return result;
+        }
     }
-    for (int i = 0; i < count && result == R_OK; ++i) {
-        result = ExecuteSql(statements[i], SQL_MODE_EXEC, this, nullptr);
-    }
-    if (result == R_OK) {
-        result = ExecuteSql("commit;", SQL_MODE_EXEC, this, nullptr);
-    }
-    if (result != R_OK) {
-        ExecuteSql("rollback;", SQL_MODE_EXEC, this, nullptr);
-    }
-    return result;
+    // A migration may purge item rows.
+    transaction.TouchAll();
+    return transaction.Commit();
 }
 
 RResult ROrvaneDataManager::CreateDatabase() {
@@ -198,14 +206,16 @@ RResult ROrvaneDataManager::UpgradeDatabase() {
 
 int ROrvaneDataManager::GetDatabaseVersion() {
     CppSQLite3Table table;
-    ExecuteSql("select * from DatabaseInfo order by 1;", SQL_MODE_GTBL, this, &table);
+    // A failed select leaves the table empty, and reading it raises the access layer's exception.
+    static_cast<void>(ExecuteSql("select * from DatabaseInfo order by 1;", SQL_MODE_GTBL, this, &table));
     table.setRow(0);
     return table.getIntField("version");
 }
 
 RResult ROrvaneDataManager::SetDatabaseVersion(int version) {
     CStringA sql;
-    sql.Format("update DatabaseInfo set version = %d where description = 'Brenmoor Technologies Orvane Database';",
-               version);
-    return ExecuteSql(sql, SQL_MODE_EXEC, this, nullptr);
+    sql.Format("update DatabaseInfo set version = %d where description = '%s';", version, kDatabaseDescription);
+    StoreTransaction transaction(*this);
+    static_cast<void>(transaction.Exec(sql));  // a failure is kept by the transaction and returned by Commit
+    return transaction.Commit();
 }

@@ -8,6 +8,14 @@
 //
 // The virtual operations are in the store's fixed slot order, after the destructor, AddRef
 // and Release of RRefCounted.
+//
+// Writes: every operation that changes rows runs as one StoreTransaction (begun IMMEDIATE, so
+// another process's write is waited for, not failed halfway). A failed statement, a folder that
+// could not be made or a file that could not be written fails the operation with its code, and
+// what was stored before stays as it was.
+//
+// May be shared between threads: statements are serialised by the store's statement lock and
+// writes by its write lock; Open runs before the store is shared.
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -25,11 +33,13 @@
 #include "store/records/TimeZoneRecord.h"
 #include "store/sqlite/CppSQLite3DB.h"
 #include "store/sqlite/ExecuteSql.h"
+#include "store/sqlite/WriteTouches.h"
 
 class RIcsCalendar;
 class RIcsComponent;
 class RIcsDateTime;
 class RIcsTimeZone;
+class StoreTransaction;
 struct SeriesRowCache;
 
 
@@ -40,85 +50,94 @@ public:
 
     // Store, schema and upgrade.
     // 0; R_E_EXCEPTION when the database cannot be opened; R_E_BAD_FORMAT when the file is not
-    // an SQLite database; R_E_ACCESS_DENIED when it can only be read. On failure the file is
-    // left as it was, the connection is closed and no Accounts folder is made.
-    virtual RResult Open(const CStringW& dataFolder);
-    virtual RResult CreateDatabase();
-    virtual RResult UpgradeDatabase();
+    // an SQLite database, or holds tables but is not this program's store (no DatabaseInfo
+    // row of ours); R_E_ACCESS_DENIED when it can only be read. On failure the file is left as
+    // it was, the connection is closed and no Accounts folder is made.
+    // On success, leftovers of interrupted work are cleared: temporary files of writers that no
+    // longer run, and the folders of accounts that have no row.
+    [[nodiscard]] virtual RResult Open(const CStringW& dataFolder);
+    [[nodiscard]] virtual RResult CreateDatabase();
+    [[nodiscard]] virtual RResult UpgradeDatabase();
     // Raises the access layer's exception when DatabaseInfo cannot be read.
-    virtual int GetDatabaseVersion();
-    virtual RResult SetDatabaseVersion(int version);
+    [[nodiscard]] virtual int GetDatabaseVersion();
+    [[nodiscard]] virtual RResult SetDatabaseVersion(int version);
 
     // Accounts (the password enciphered in the settings hive's Keys).
     // Raises the access layer's exception when the select fails.
-    virtual int GetAccountCount();
-    virtual RResult GetAccount(int position, AccountRecord* out);
-    virtual void AddAccount(AccountRecord* record);
-    virtual void UpdateAccount(AccountRecord* record);
-    virtual RResult FindAccount(const char* guid, AccountRecord* out);
-    virtual RResult DeleteAccount(const char* guid);
-    virtual RResult SaveAccountPassword(AccountRecord* record);
-    virtual RResult LoadAccountPassword(AccountRecord* record);
-    virtual RResult DeleteAccountPassword(AccountRecord* record);
+    // AddAccount stores the row, makes the account's folder and saves the password: all three, or
+    // (on the first failure, whose code it returns) none. UpdateAccount likewise for the row
+    // and the password. DeleteAccount removes the rows of the account, its calendars and items
+    // in one transaction, then its folder, then its password; it returns the first failure.
+    [[nodiscard]] virtual int GetAccountCount();
+    [[nodiscard]] virtual RResult GetAccount(int position, AccountRecord* out);
+    [[nodiscard]] virtual RResult AddAccount(AccountRecord* record);
+    [[nodiscard]] virtual RResult UpdateAccount(AccountRecord* record);
+    [[nodiscard]] virtual RResult FindAccount(const char* guid, AccountRecord* out);
+    [[nodiscard]] virtual RResult DeleteAccount(const char* guid);
+    [[nodiscard]] virtual RResult SaveAccountPassword(AccountRecord* record);
+    [[nodiscard]] virtual RResult LoadAccountPassword(AccountRecord* record);
+    [[nodiscard]] virtual RResult DeleteAccountPassword(AccountRecord* record);
 
-    // Calendars.
-    virtual int GetCalendarCount(const char* accountGuid);
-    virtual bool IsEventCalendar(const CalendarRecord& record);
-    virtual bool IsEventCalendarAt(const char* accountGuid, int position);
-    virtual RResult GetCalendar(const char* accountGuid, int position, CalendarRecord* out);
-    virtual RResult FindCalendarByPath(const char* accountGuid, const char* path, CalendarRecord* out);
-    virtual RResult FindCalendar(const char* accountGuid, const char* calendarGuid, CalendarRecord* out);
-    virtual RResult AddCalendar(const char* accountGuid, CalendarRecord* record);
-    virtual RResult UpdateCalendar(const char* accountGuid, CalendarRecord* record);
-    virtual RResult ImportIcsCalendar(const char* accountGuid, const char* calendarGuid, const char* serverFileName,
+    // Calendars. AddCalendar stores the row and makes the folder, or neither; DeleteCalendar
+    // removes the rows in one transaction and then the folder.
+    [[nodiscard]] virtual int GetCalendarCount(const char* accountGuid);
+    [[nodiscard]] virtual bool IsEventCalendar(const CalendarRecord& record);
+    [[nodiscard]] virtual bool IsEventCalendarAt(const char* accountGuid, int position);
+    [[nodiscard]] virtual RResult GetCalendar(const char* accountGuid, int position, CalendarRecord* out);
+    [[nodiscard]] virtual RResult FindCalendarByPath(const char* accountGuid, const char* path, CalendarRecord* out);
+    [[nodiscard]] virtual RResult FindCalendar(const char* accountGuid, const char* calendarGuid, CalendarRecord* out);
+    [[nodiscard]] virtual RResult AddCalendar(const char* accountGuid, CalendarRecord* record);
+    [[nodiscard]] virtual RResult UpdateCalendar(const char* accountGuid, CalendarRecord* record);
+    [[nodiscard]] virtual RResult ImportIcsCalendar(const char* accountGuid, const char* calendarGuid, const char* serverFileName,
                                       const char* scheduleTag, const char* etag, RIcsCalendar* calendar);
-    virtual RResult DeleteCalendar(const char* accountGuid, CalendarRecord& record);
-    virtual RResult DeleteCalendarByGuid(const char* accountGuid, const char* calendarGuid);
+    [[nodiscard]] virtual RResult DeleteCalendar(const char* accountGuid, CalendarRecord& record);
+    [[nodiscard]] virtual RResult DeleteCalendarByGuid(const char* accountGuid, const char* calendarGuid);
 
     // Conversion of parsed components into rows.
-    virtual RResult ConvertIcsEvent(const char* accountGuid, const char* calendarGuid, const char* serverFileName,
+    [[nodiscard]] virtual RResult ConvertIcsEvent(const char* accountGuid, const char* calendarGuid, const char* serverFileName,
                                     const char* scheduleTag, const char* etag, RIcsComponent* component,
                                     CalendarItemRecord* out);
-    virtual RResult ConvertIcsTodo(const char* accountGuid, const char* calendarGuid, const char* serverFileName,
+    [[nodiscard]] virtual RResult ConvertIcsTodo(const char* accountGuid, const char* calendarGuid, const char* serverFileName,
                                    const char* scheduleTag, const char* etag, RIcsComponent* component,
                                    CalendarItemRecord* out);
-    virtual RResult ConvertIcsTimeZone(RIcsTimeZone* zone, TimeZoneRecord* out);
+    [[nodiscard]] virtual RResult ConvertIcsTimeZone(RIcsTimeZone* zone, TimeZoneRecord* out);
 
-    // Calendar items and item files.
-    virtual int GetCalendarItemCount(const char* calendarGuid, const char* accountGuid);
-    virtual RResult GetCalendarItem(const char* calendarGuid, const char* accountGuid, int index,
+    // Calendar items and item files. A failed statement or file write returns its code.
+    // Deletes remove the rows first and then the file, so no row ever names a missing file.
+    [[nodiscard]] virtual int GetCalendarItemCount(const char* calendarGuid, const char* accountGuid);
+    [[nodiscard]] virtual RResult GetCalendarItem(const char* calendarGuid, const char* accountGuid, int index,
                                     CalendarItemRecord* out);
-    virtual RResult FindCalendarItem(const char* guid, const char* recurrenceID, const char* calendarGuid,
+    [[nodiscard]] virtual RResult FindCalendarItem(const char* guid, const char* recurrenceID, const char* calendarGuid,
                                      const char* accountGuid, CalendarItemRecord* out);
-    virtual RResult FindCalendarItemByServerFileName(const char* serverFileName, const char* calendarGuid,
+    [[nodiscard]] virtual RResult FindCalendarItemByServerFileName(const char* serverFileName, const char* calendarGuid,
                                                      const char* accountGuid, CalendarItemRecord* out);
-    virtual RResult UpdateCalendarItem(const char* guid, const char* recurrenceID, const char* calendarGuid,
+    [[nodiscard]] virtual RResult UpdateCalendarItem(const char* guid, const char* recurrenceID, const char* calendarGuid,
                                        const char* accountGuid, const CalendarItemRecord& item);
-    virtual RResult AddCalendarItem(const char* guid, const char* recurrenceID, const char* calendarGuid,
+    [[nodiscard]] virtual RResult AddCalendarItem(const char* guid, const char* recurrenceID, const char* calendarGuid,
                                     const char* accountGuid, const CalendarItemRecord& item);
-    virtual RResult DeleteCalendarItem(const char* guid, const char* recurrenceID, const char* calendarGuid,
+    [[nodiscard]] virtual RResult DeleteCalendarItem(const char* guid, const char* recurrenceID, const char* calendarGuid,
                                        const char* accountGuid);
-    virtual RResult DeleteCalendarItemByServerFileName(const char* serverFileName, const char* calendarGuid,
+    [[nodiscard]] virtual RResult DeleteCalendarItemByServerFileName(const char* serverFileName, const char* calendarGuid,
                                                        const char* accountGuid);
-    virtual RResult WriteCalendarItemFile(const char* text, const char* fileName, const char* calendarGuid,
+    [[nodiscard]] virtual RResult WriteCalendarItemFile(const char* text, const char* fileName, const char* calendarGuid,
                                           const char* accountGuid);
 
     // Time zones.
-    virtual int GetTimeZoneCount();
-    virtual RResult GetTimeZone(int position, TimeZoneRecord* out);
-    virtual void AddTimeZone(TimeZoneRecord* record);
-    virtual void UpdateTimeZone(TimeZoneRecord* record);
-    virtual RResult FindTimeZone(const TimeZoneRecord& key, TimeZoneRecord* out);
-    virtual RResult FindTimeZoneByOlsonID(const char* olsonID, TimeZoneRecord* out);
+    [[nodiscard]] virtual int GetTimeZoneCount();
+    [[nodiscard]] virtual RResult GetTimeZone(int position, TimeZoneRecord* out);
+    [[nodiscard]] virtual RResult AddTimeZone(TimeZoneRecord* record);
+    [[nodiscard]] virtual RResult UpdateTimeZone(TimeZoneRecord* record);
+    [[nodiscard]] virtual RResult FindTimeZone(const TimeZoneRecord& key, TimeZoneRecord* out);
+    [[nodiscard]] virtual RResult FindTimeZoneByOlsonID(const char* olsonID, TimeZoneRecord* out);
 
     // Date-range query.
-    virtual RResult GetCalendarItemsInDateRange(const char* accountGuid, const RDateTime& from, const RDateTime& to,
+    [[nodiscard]] virtual RResult GetCalendarItemsInDateRange(const char* accountGuid, const RDateTime& from, const RDateTime& to,
                                                 ItemPointerArray** result);
     virtual RResult FreeCalendarItemList(ItemPointerArray** list);
-    virtual bool IsItemInList(const CalendarItemRecord& item, const ItemPointerArray* list);
-    virtual bool IsRecurringItemInDateRange(const CalendarItemRecord& item, const char* accountGuid,
+    [[nodiscard]] virtual bool IsItemInList(const CalendarItemRecord& item, const ItemPointerArray* list);
+    [[nodiscard]] virtual bool IsRecurringItemInDateRange(const CalendarItemRecord& item, const char* accountGuid,
                                             const RDateTime& from, const RDateTime& to, CppSQLite3Table* rows);
-    virtual RResult FindRecurrenceException(const CalendarItemRecord& master, RIcsDateTime* occurrence,
+    [[nodiscard]] virtual RResult FindRecurrenceException(const CalendarItemRecord& master, RIcsDateTime* occurrence,
                                             const char* accountGuid, CalendarItemRecord* out, CppSQLite3Table* rows);
     virtual RResult GetItemStartDateTime(RIcsDateTime* occurrence, const CalendarItemRecord& item);
 
@@ -134,23 +153,31 @@ public:
 
 private:
     friend RResult ExecuteSql(const char* sql, std::uint32_t mode, ROrvaneDataManager* store, CppSQLite3Table* table);
+    friend RResult ExecuteStoreWrite(const char* sql, ROrvaneDataManager* store);
+    friend class StoreTransaction;
 
+    // Runs one statement under sqlMutex; with `ownWrite` its changed rows count as the store's.
+    RResult RunStatement(const char* sql, std::uint32_t mode, CppSQLite3Table* table, bool ownWrite);
     // Runs statements as one transaction: all of them or, when one fails, none.
     RResult ExecuteInTransaction(const char* const* statements, int count);
+    // Adds the indexes that the store's selects need to a database made before they existed.
+    RResult EnsureIndexes();
     // The text of a select over the calendar's item rows.
     static CStringA CalendarItemsSelect(const char* accountGuid, const char* calendarGuid);
     // The item file of a row, when the calendar's folder and the row's name make a safe path.
     bool ItemFilePath(const CalendarRecord& calendar, const CStringA& localFileName, CStringA& path) const;
+    // The insert of AddCalendarItem, once its look-ups have found no such row.
+    RResult InsertCalendarItemRow(StoreTransaction& transaction, const CalendarItemRecord& item);
+    // Deletes item rows with one statement, then the file they named (when `file` is not empty).
+    RResult DeleteRowsThenFile(const char* sql, const char* accountGuid, const std::vector<CStringA>& guids,
+                               const CStringA& file);
     // Deletes a folder that a stored row names, only when it lies below the Accounts folder.
-    void DeleteStoredFolder(const CStringA& path) const;
-    // The connection's change stamp (CppSQLite3DB::changeStamp), or -1 when it cannot be read.
-    long long ChangeStamp();
-    // Writes between BeginBatch and EndBatch are committed together: one commit (and one wait
-    // for the disk) instead of one per statement. Batches of several threads nest into one;
-    // the batch is always committed, never rolled back, so every statement takes effect just
-    // as it would on its own.
-    void BeginBatch();
-    void EndBatch();
+    RResult DeleteStoredFolder(const CStringA& path) const;
+    // The connection's change stamp, ignoring the store's own writes (which AfterWrite reports
+    // to the caches precisely), or -1 when it cannot be read.
+    long long ForeignChangeStamp();
+    // Called by the outermost StoreTransaction when it ends: tells the caches what changed.
+    void AfterWrite(bool committed, const WriteTouches& touches);
 
     CppSQLite3DB db{60000};
     CStringW dataDir;
@@ -160,16 +187,18 @@ private:
     // A std::mutex cannot be abandoned: a thread that dies holding it is a program fault, not a
     // state to recover from, so R_E_WAIT_ABANDONED is never produced here.
     std::mutex sqlMutex;
+    // Rows changed by the store's own writes (under sqlMutex).
+    long long ownChanges = 0;
     MFC::CCrypto crypto;
     // The cipher reuses one memory file per call, so calls from several threads take turns.
     std::mutex cryptoMutex;
-    // Held around each look-up that decides an insert (find then add), so two threads cannot
-    // both find nothing and store the same row twice. Statements inside still take sqlMutex.
+    // Held by every StoreTransaction: one thread writes at a time, and a look-up that decides an
+    // insert (find then add) sees no other thread's write in between.
     std::recursive_mutex writeMutex;
+    int writeDepth = 0;            // nested transactions of the thread holding writeMutex
+    RResult writeFailure = R_OK;   // the open transaction's first failure
+    WriteTouches writeTouches;     // what the open transaction changed
     // The date-range query's rows of repeating items, by account; used under seriesMutex.
     std::unique_ptr<SeriesRowCache> seriesCache;
     std::mutex seriesMutex;
-    std::mutex batchMutex;
-    int batchDepth = 0;
-    bool batchOpen = false;
 };

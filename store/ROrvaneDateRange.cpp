@@ -107,7 +107,7 @@ RResult ROrvaneDataManager::GetCalendarItemsInDateRange(const char* accountGuid,
         // Every exception row of the account is at hand besides: one moved here from a date
         // after the range still takes its occurrence's place.
         std::lock_guard<std::mutex> lock(seriesMutex);
-        const long long stamp = ChangeStamp();
+        const long long stamp = ForeignChangeStamp();
         for (auto entry = seriesCache->byAccount.begin(); entry != seriesCache->byAccount.end();) {
             entry = entry->second.stamp != stamp || stamp < 0 ? seriesCache->byAccount.erase(entry) : std::next(entry);
         }
@@ -167,6 +167,21 @@ RResult ROrvaneDataManager::GetCalendarItemsInDateRange(const char* accountGuid,
     }
     DebugTrace("ROrvaneDataManager::GetCalendarItemsInDateRange END");
     return result;
+}
+
+void ROrvaneDataManager::AfterWrite(bool committed, const WriteTouches& touches) {
+    std::lock_guard<std::mutex> lock(seriesMutex);
+    // A rolled-back write may have been read into the cache while it was open.
+    if (!committed || touches.all) {
+        seriesCache->byAccount.clear();
+        return;
+    }
+    for (const std::string& account : touches.accounts) {
+        seriesCache->byAccount.erase(account);
+    }
+    for (const auto& [account, guid] : touches.items) {
+        seriesCache->byAccount.erase(account);
+    }
 }
 
 RResult ROrvaneDataManager::FreeCalendarItemList(ItemPointerArray** list) {

@@ -3,6 +3,9 @@
 #include "store/ROrvaneDataManager.h"
 
 #include <cstdlib>
+#include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "foundation/debug/DebugTrace.h"
 #include "foundation/debug/RDebugLog.h"
@@ -18,6 +21,10 @@
 #include "ical/recurrence/RIcsRecurrence.h"
 #include "ical/timezone/ZoneTable.h"
 #include "ical/value/RIcsDateTime.h"
+#include "store/sqlite/CppSQLite3Table.h"
+#include "store/sqlite/SelectRows.h"
+#include "store/sqlite/SqlTextBuilders.h"
+#include "store/sqlite/StoreTransaction.h"
 
 namespace {
 
@@ -60,6 +67,43 @@ CStringA SeriesEnd(const char* rruleText, const RIcsDateTime* first) {
     rule->Release();
     return end;
 }
+
+// The item rows a calendar already holds: the recurrence identifiers stored under each guid.
+// It answers what AddCalendarItem's look-ups would answer, from one select for the whole import
+// instead of two selects per item.
+class StoredIdentities {
+public:
+    void Load(ROrvaneDataManager* store, const char* accountGuid, const char* calendarGuid) {
+        CStringA sql;
+        sql.Format("select guid, recurrenceID from CalendarItems where parentAccountGuid=%s and parentCalendarGuid=%s;",
+                   SqlQuote(accountGuid).GetString(), SqlQuote(calendarGuid).GetString());
+        CppSQLite3Table rows;
+        SelectRows(sql, store, rows);
+        for (int row = 0; row < rows.numRows(); ++row) {
+            rows.setRow(row);
+            Add(rows.getStringField("guid"), rows.getStringField("recurrenceID"));
+        }
+    }
+    void Add(const char* guid, const char* recurrenceID) { byGuid[guid].emplace_back(recurrenceID); }
+    // A master is held when a row of its guid has no recurrence identifier; an exception when a
+    // row of its guid has an identifier containing the exception's (a bare date-time matches
+    // one stored with its TZID parameter).
+    bool Holds(const CStringA& guid, const CStringA& recurrenceID) const {
+        const auto found = byGuid.find(guid.Str());
+        if (found == byGuid.end()) {
+            return false;
+        }
+        for (const std::string& stored : found->second) {
+            if (recurrenceID.IsEmpty() ? stored.empty() : stored.find(recurrenceID.Str()) != std::string::npos) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+private:
+    std::unordered_map<std::string, std::vector<std::string>> byGuid;
+};
 
 void ConvertTimeZoneRule(RIcsTimeZoneComponent* part, CStringA& name, double& from, double& to, CStringA& rrule,
                          CStringA& start) {
@@ -167,53 +211,75 @@ RResult ROrvaneDataManager::ImportIcsCalendar(const char* accountGuid, const cha
     if (calendar == nullptr) {
         return R_E_INVALID_ARGUMENT;
     }
-    struct Batch {
-        ROrvaneDataManager* store;
-        ~Batch() { store->EndBatch(); }
-    } batch{this};
-    BeginBatch();
-    for (int i = 0; i < calendar->GetTimeZoneCount(); ++i) {
-        RIcsTimeZone* zone = calendar->GetTimeZoneAt(i);
-        if (zone == nullptr) {
-            return R_E_INVALID_ARGUMENT;
-        }
-        zone->AddRef();
-        TimeZoneRecord record;
-        record.Clear();
-        if (ConvertIcsTimeZone(zone, &record) == R_OK) {
-            AddTimeZone(&record);
-        }
-        zone->Release();
-    }
-    // Events, then to-dos: each stored as a new row, or over the row of the same identity.
-    auto storeItems = [&](int count, auto childAt) -> RResult {
-        for (int i = 0; i < count; ++i) {
-            RIcsComponent* child = childAt(i);
-            if (child == nullptr) {
+    // One transaction for the whole calendar: when a statement fails, none of its rows stay and
+    // the failure is returned; and the disk is waited for once, not once per row.
+    StoreTransaction transaction(*this);
+    // Each list is walked once from its head; reading child i by position would walk the list
+    // from its head for every child.
+    const auto forEachChild = [](const RList& list, auto&& visit) -> RResult {
+        const RListNode* node = list.head;
+        for (int i = 0; i < list.count; ++i, node = node->next) {
+            if (node == nullptr || node->payload == nullptr) {
                 return R_E_INVALID_ARGUMENT;
             }
-            child->AddRef();
-            CalendarItemRecord record;
-            RResult result = ConvertIcsEvent(accountGuid, calendarGuid, serverFileName, scheduleTag, etag, child,
-                                             &record);
-            child->Release();
-            if (result != R_OK || record.guid.IsEmpty()) {
-                continue;  // a component without DTSTART is logged and skipped
-            }
-            result = AddCalendarItem(record.guid, record.recurrenceID, calendarGuid, accountGuid, record);
-            if (result == R_E_ALREADY_EXISTS) {
-                result = UpdateCalendarItem(record.guid, record.recurrenceID, calendarGuid, accountGuid, record);
-            }
-            if (result != R_OK) {
+            if (const RResult result = visit(node->payload); result != R_OK) {
                 return result;
             }
         }
         return R_OK;
     };
-    if (const RResult result =
-            storeItems(calendar->GetEventCount(), [calendar](int i) -> RIcsComponent* { return calendar->GetEventAt(i); });
-        result != R_OK) {
-        return result;
+    RResult result = forEachChild(calendar->GetTimeZoneList(), [&](void* payload) -> RResult {
+        RIcsTimeZone* zone = static_cast<RIcsTimeZone*>(payload);
+        zone->AddRef();
+        TimeZoneRecord record;
+        record.Clear();
+        RResult stored = ConvertIcsTimeZone(zone, &record);
+        zone->Release();
+        if (stored == R_OK) {
+            stored = AddTimeZone(&record);
+        }
+        return stored;
+    });
+    // Events, then to-dos: each stored as a new row, or over the row of the same identity, as
+    // AddCalendarItem and then UpdateCalendarItem would store it. The calendar is looked up and
+    // its rows' identities read once, when the first item needs them.
+    bool calendarChecked = false;
+    StoredIdentities stored;
+    const auto storeItem = [&](void* payload) -> RResult {
+        RIcsComponent* child = static_cast<RIcsComponent*>(payload);
+        child->AddRef();
+        CalendarItemRecord record;
+        RResult result = ConvertIcsEvent(accountGuid, calendarGuid, serverFileName, scheduleTag, etag, child, &record);
+        child->Release();
+        if (result != R_OK || record.guid.IsEmpty()) {
+            return result;  // a component without DTSTART is logged and skipped
+        }
+        if (!calendarChecked) {
+            CalendarRecord owner;
+            if (FindCalendar(accountGuid, Text(calendarGuid), &owner) != R_OK) {
+                return STG_E_PATHNOTFOUND;
+            }
+            stored.Load(this, accountGuid, Text(calendarGuid));
+            calendarChecked = true;
+        }
+        if (stored.Holds(record.guid, record.recurrenceID)) {
+            return UpdateCalendarItem(record.guid, record.recurrenceID, calendarGuid, accountGuid, record);
+        }
+        stored.Add(record.guid, record.recurrenceID);
+        return InsertCalendarItemRow(transaction, record);
+    };
+    if (result == R_OK) {
+        result = forEachChild(calendar->GetEventList(), storeItem);
     }
-    return storeItems(calendar->GetToDoCount(), [calendar](int i) -> RIcsComponent* { return calendar->GetToDoAt(i); });
+    if (result == R_OK) {
+        result = forEachChild(calendar->GetToDoList(), storeItem);
+    }
+    if (result != R_OK && transaction.Failure() == R_OK) {
+        // No statement failed: the calendar is not stored, or a child list is broken. What was
+        // stored before the stop stays, as callers of the import expect; the stop is reported.
+        const RResult committed = transaction.Commit();
+        return committed != R_OK ? committed : result;
+    }
+    // A failed statement (a busy or full disk, say) undoes the whole import.
+    return transaction.Commit();
 }

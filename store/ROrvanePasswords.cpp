@@ -23,12 +23,12 @@ RResult ROrvaneDataManager::SaveAccountPassword(AccountRecord* record) {
     {
         std::lock_guard<std::mutex> lock(cryptoMutex);
         if (!crypto.EncryptString(password, image)) {
-            return R_OK;
+            return R_E_BAD_FORMAT;
         }
     }
-    // The helper creates the Keys chain when it is missing.
-    WriteRegistryBinary(kAccountKeysKey, valueName.GetString(), image.GetData(), static_cast<DWORD>(image.GetSize()));
-    return R_OK;
+    // The helper creates the Keys chain when it is missing. Its result is a Win32 error number.
+    return static_cast<RResult>(WriteRegistryBinary(kAccountKeysKey, valueName.GetString(), image.GetData(),
+                                                    static_cast<DWORD>(image.GetSize())));
 }
 
 RResult ROrvaneDataManager::LoadAccountPassword(AccountRecord* record) {
@@ -59,14 +59,17 @@ RResult ROrvaneDataManager::DeleteAccountPassword(AccountRecord* record) {
     const CStringW valueName = CStringW::FromUtf8(record->guid.AsView());
     // The enciphered password is a value of Keys named after the guid: it goes with the account.
     HKEY keys = nullptr;
-    if (platform::RegOpenKey(HKEY_CURRENT_USER, kAccountKeysKey, &keys) == 0) {
-        platform::RegDeleteValue(keys, valueName.GetString());
-        platform::RegCloseKey(keys);
+    DWORD result = platform::RegOpenKey(HKEY_CURRENT_USER, kAccountKeysKey, &keys);
+    if (result == ERROR_SUCCESS) {
+        result = platform::RegDeleteValue(keys, valueName.GetString());
+        static_cast<void>(platform::RegCloseKey(keys));  // closing a handle cannot fail in a way that matters
     }
     // Entries kept as a subkey of that name go too. A guid holding a separator would name some
     // other key, and one too long for the path buffer would be cut to another key's name.
     if (valueName.Find(u'\\') < 0 && valueName.GetLength() < kRegistryPathBufferChars / 2) {
-        DeleteAccountKeys(valueName.GetString());
+        // Such subkeys are rare leftovers; their absence is the usual case, not a failure.
+        static_cast<void>(DeleteAccountKeys(valueName.GetString()));
     }
-    return R_OK;
+    // Nothing to delete is no failure.
+    return result == ERROR_FILE_NOT_FOUND ? R_OK : static_cast<RResult>(result);
 }

@@ -1,10 +1,11 @@
 // The TimeZones table: one row per VTIMEZONE identifier met in calendar data. The identifier is
-// kept unique by AddTimeZone's look-up, made under the store's write lock.
+// kept unique by AddTimeZone's look-up, made inside its write transaction.
 #include "store/ROrvaneDataManager.h"
 
 #include "store/sqlite/CppSQLite3Table.h"
 #include "store/sqlite/SelectRows.h"
 #include "store/sqlite/SqlTextBuilders.h"
+#include "store/sqlite/StoreTransaction.h"
 
 namespace {
 
@@ -51,15 +52,15 @@ RResult ROrvaneDataManager::GetTimeZone(int position, TimeZoneRecord* out) {
     return R_OK;
 }
 
-void ROrvaneDataManager::AddTimeZone(TimeZoneRecord* record) {
+RResult ROrvaneDataManager::AddTimeZone(TimeZoneRecord* record) {
     if (record == nullptr) {
-        return;
+        return R_E_INVALID_ARGUMENT;
     }
-    std::lock_guard<std::recursive_mutex> lock(writeMutex);
+    StoreTransaction transaction(*this);
     TimeZoneRecord scratch;
     if (FindTimeZone(*record, &scratch) == R_OK) {
-        UpdateTimeZone(record);
-        return;
+        static_cast<void>(UpdateTimeZone(record));  // joins this transaction; its failure is returned by Commit
+        return transaction.Commit();
     }
     CStringA columns;
     CStringA values;
@@ -77,12 +78,13 @@ void ROrvaneDataManager::AddTimeZone(TimeZoneRecord* record) {
     AppendSqlTextColumn(columns, values, "standardDTStart", record->standardDTStart);
     CStringA sql;
     sql.Format("insert into TimeZones (%s) values (%s);", columns.GetString(), values.GetString());
-    ExecuteSql(sql, SQL_MODE_EXEC, this, nullptr);
+    static_cast<void>(transaction.Exec(sql));  // a failure is kept by the transaction and returned by Commit
+    return transaction.Commit();
 }
 
-void ROrvaneDataManager::UpdateTimeZone(TimeZoneRecord* record) {
+RResult ROrvaneDataManager::UpdateTimeZone(TimeZoneRecord* record) {
     if (record == nullptr) {
-        return;
+        return R_E_INVALID_ARGUMENT;
     }
     CStringA list;
     AppendSqlTextAssignment(list, "olsonID", record->olsonID);
@@ -99,7 +101,9 @@ void ROrvaneDataManager::UpdateTimeZone(TimeZoneRecord* record) {
     CStringA sql;
     sql.Format("update TimeZones set %s where timeZoneID = %s;", list.GetString(),
                SqlQuote(record->timeZoneID).GetString());
-    ExecuteSql(sql, SQL_MODE_EXEC, this, nullptr);
+    StoreTransaction transaction(*this);
+    static_cast<void>(transaction.Exec(sql));  // a failure is kept by the transaction and returned by Commit
+    return transaction.Commit();
 }
 
 RResult ROrvaneDataManager::FindTimeZone(const TimeZoneRecord& key, TimeZoneRecord* out) {

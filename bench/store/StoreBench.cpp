@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -32,15 +33,25 @@ struct BenchFolder {
     std::filesystem::path path;
 };
 
+// The benchmarks measure working stores only: a failed step ends the run.
+void Check(RResult result, const char* what) {
+    if (result != R_OK) {
+        std::fprintf(stderr, "%s failed: 0x%08X\n", what, static_cast<unsigned>(result));
+        std::abort();
+    }
+}
+
+void Exec(ROrvaneDataManager* store, const char* sql) { Check(ExecuteSql(sql, SQL_MODE_EXEC, store, nullptr), sql); }
+
 ROrvaneDataManager* OpenStore(const std::filesystem::path& folder) {
     auto* store = new ROrvaneDataManager();
-    store->Open(CStringW::FromUtf8((folder / "BrenmoorTech" / "Orvane").string()));
+    Check(store->Open(CStringW::FromUtf8((folder / "BrenmoorTech" / "Orvane").string())), "open");
     AccountRecord account;
     account.guid = "acc";
-    store->AddAccount(&account);
+    Check(store->AddAccount(&account), "add account");
     CalendarRecord calendar;
     calendar.guid = "cal";
-    store->AddCalendar("acc", &calendar);
+    Check(store->AddCalendar("acc", &calendar), "add calendar");
     return store;
 }
 
@@ -63,13 +74,13 @@ void BM_ImportEvents(benchmark::State& state) {
     const int events = static_cast<int>(state.range(0));
     const std::string text = CalendarText(events);
     RIcsCalendar* calendar = new RIcsCalendar();
-    calendar->Parse(text.c_str());
+    Check(calendar->Parse(text.c_str()), "parse");
     for (auto _ : state) {
         state.PauseTiming();
         BenchFolder folder;
         ROrvaneDataManager* store = OpenStore(folder.path);
         state.ResumeTiming();
-        benchmark::DoNotOptimize(store->ImportIcsCalendar("acc", "cal", "bench.ics", "", "", calendar));
+        Check(store->ImportIcsCalendar("acc", "cal", "bench.ics", "", "", calendar), "import");
         state.PauseTiming();
         store->Release();
         state.ResumeTiming();
@@ -84,7 +95,7 @@ BENCHMARK(BM_ImportEvents)->Arg(10000)->Iterations(1)->Unit(benchmark::kMillisec
 // With `movedEarly`, each series has one occurrence of its first year moved to another day of
 // that year, as long-running meetings collect over time.
 void FillStore(ROrvaneDataManager* store, int items, int series, bool movedEarly) {
-    ExecuteSql("begin;", SQL_MODE_EXEC, store, nullptr);
+    Exec(store, "begin;");
     const char* rules[] = {"FREQ=WEEKLY", "FREQ=WEEKLY;BYDAY=MO,WE,FR", "FREQ=DAILY;INTERVAL=2",
                            "FREQ=MONTHLY;BYDAY=2TU", "FREQ=MONTHLY"};
     char start[32];
@@ -122,7 +133,7 @@ void FillStore(ROrvaneDataManager* store, int items, int series, bool movedEarly
         }
         CStringA sql;
         sql.Format("insert into CalendarItems (%s) values (%s);", columns.GetString(), values.GetString());
-        ExecuteSql(sql, SQL_MODE_EXEC, store, nullptr);
+        Exec(store, sql);
         if (movedEarly && i < series) {
             char recurrenceID[32];
             std::snprintf(recurrenceID, sizeof recurrenceID, "2015%02d%02dT090000", i % 12 + 1, i % 28 + 1);
@@ -131,10 +142,10 @@ void FillStore(ROrvaneDataManager* store, int items, int series, bool movedEarly
                 "insert into CalendarItems (guid, parentCalendarGuid, parentAccountGuid, type, recurrenceID, dtStart, "
                 "dtPatternStart) values ('%s', 'cal', 'acc', 'VEVENT', '%s', '%s', '%s');",
                 guid.c_str(), recurrenceID, start, start);
-            ExecuteSql(sql, SQL_MODE_EXEC, store, nullptr);
+            Exec(store, sql);
         }
     }
-    ExecuteSql("commit;", SQL_MODE_EXEC, store, nullptr);
+    Exec(store, "commit;");
 }
 
 void BM_MonthQuery(benchmark::State& state) {
@@ -163,7 +174,7 @@ void BM_MonthQuery(benchmark::State& state) {
     int found = 0;
     for (auto _ : state) {
         ItemPointerArray* list = nullptr;
-        store->GetCalendarItemsInDateRange("acc", from, to, &list);
+        Check(store->GetCalendarItemsInDateRange("acc", from, to, &list), "query");
         found = ItemCount(list);
         store->FreeCalendarItemList(&list);
     }

@@ -55,7 +55,11 @@ bool CppSQLite3DB::isReadOnly() const {
     return handle != nullptr && sqlite3_db_readonly(handle, "main") == 1;
 }
 
-long long CppSQLite3DB::changeStamp() {
+long long CppSQLite3DB::totalChanges() const {
+    return handle != nullptr ? static_cast<long long>(sqlite3_total_changes64(handle)) : 0;
+}
+
+long long CppSQLite3DB::dataVersion() {
     checkDB();
     sqlite3_stmt* statement = nullptr;
     long long version = 0;
@@ -64,8 +68,7 @@ long long CppSQLite3DB::changeStamp() {
         version = sqlite3_column_int64(statement, 0);
     }
     sqlite3_finalize(statement);
-    // Row counts stay far below 2^40, so the two fit one number without overlapping.
-    return static_cast<long long>(sqlite3_total_changes64(handle)) + (version << 40);
+    return version;
 }
 
 void CppSQLite3DB::checkDB() const {

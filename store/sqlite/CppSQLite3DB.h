@@ -1,6 +1,7 @@
 #pragma once
 // The store's one SQLite connection. Statements are complete SQL texts; a read fetches its
 // whole result at once. Failures raise CppSQLite3Exception.
+// Needs its owner's lock: the store runs every call under its statement mutex.
 #include "store/sqlite/CppSQLite3Table.h"
 
 struct sqlite3;
@@ -20,10 +21,11 @@ public:
     bool isOpen() const { return handle != nullptr; }
     // True when the open database may only be read (file permissions, read-only medium).
     bool isReadOnly() const;
-    // A stamp that changes whenever any row of the database changes: this connection's count of
-    // changed rows, and SQLite's data version, which moves when another connection commits.
+    // Rows changed by this connection's statements since it opened (rolled-back ones included).
+    long long totalChanges() const;
+    // SQLite's data version: moves when another connection commits a change to the file.
     // Raises 1000 "Database not open" without a connection.
-    long long changeStamp();
+    long long dataVersion();
 
     // Runs the text (one statement, or several separated by ';') and returns the rows changed.
     int execDML(const char* sql);

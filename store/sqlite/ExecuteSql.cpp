@@ -1,5 +1,7 @@
 #include "store/sqlite/ExecuteSql.h"
 
+#include <sqlite3.h>
+
 #include <mutex>
 
 #include "foundation/debug/DebugTrace.h"
@@ -7,29 +9,68 @@
 #include "store/sqlite/CppSQLite3Exception.h"
 #include "store/sqlite/CppSQLite3Table.h"
 
-RResult ExecuteSql(const char* sql, std::uint32_t mode, ROrvaneDataManager* store, CppSQLite3Table* table) {
-    if (sql == nullptr || store == nullptr || (mode == SQL_MODE_GTBL && table == nullptr)) {
-        return R_E_INVALID_ARGUMENT;
+namespace {
+
+// A failed statement's code as the store reports it: the causes a user can act on (a full
+// disk, another program holding the file, a file that may only be read) keep their meaning.
+RResult ResultOfFailure(int sqliteCode) {
+    switch (sqliteCode & 0xFF) {
+        case SQLITE_FULL:
+            return R_E_DISK_FULL;
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED:
+            return R_E_BUSY;
+        case SQLITE_READONLY:
+        case SQLITE_PERM:
+            return R_E_ACCESS_DENIED;
+        case SQLITE_IOERR:
+            return R_E_WRITE_FAULT;
+        default:
+            return R_E_BAD_FORMAT;
     }
+}
+
+}  // namespace
+
+RResult ROrvaneDataManager::RunStatement(const char* sql, std::uint32_t mode, CppSQLite3Table* table, bool ownWrite) {
     try {
         // Held for the whole statement; the guard releases it on every way out.
-        std::lock_guard<std::mutex> lock(store->sqlMutex);
+        std::lock_guard<std::mutex> lock(sqlMutex);
         switch (mode) {
-            case SQL_MODE_EXEC:
-                store->db.execDML(sql);
+            case SQL_MODE_EXEC: {
+                const long long before = db.totalChanges();
+                db.execDML(sql);
+                if (ownWrite) {
+                    ownChanges += db.totalChanges() - before;
+                }
                 break;
+            }
             case SQL_MODE_GTBL:
                 // The caller's table changes only once the fetch has succeeded.
-                *table = store->db.getTable(sql);
+                *table = db.getTable(sql);
                 break;
             default:
                 break;
         }
-        return 0;
+        return R_OK;
     } catch (const CppSQLite3Exception& error) {
         DebugTrace("Error %d :: %s", error.errorCode(), error.errorMessage());
-        return R_E_BAD_FORMAT;
+        return ResultOfFailure(error.errorCode());
     } catch (...) {
         return R_E_BAD_FORMAT;
     }
+}
+
+RResult ExecuteSql(const char* sql, std::uint32_t mode, ROrvaneDataManager* store, CppSQLite3Table* table) {
+    if (sql == nullptr || store == nullptr || (mode == SQL_MODE_GTBL && table == nullptr)) {
+        return R_E_INVALID_ARGUMENT;
+    }
+    return store->RunStatement(sql, mode, table, false);
+}
+
+RResult ExecuteStoreWrite(const char* sql, ROrvaneDataManager* store) {
+    if (sql == nullptr || store == nullptr) {
+        return R_E_INVALID_ARGUMENT;
+    }
+    return store->RunStatement(sql, SQL_MODE_EXEC, nullptr, true);
 }

@@ -40,7 +40,7 @@ TEST_F(AccountsTest, PasswordRoundTripsEncipheredThroughTheHive) {
 
     // Changing the password rewrites the value.
     read.password = "new";
-    store->UpdateAccount(&read);
+    EXPECT_EQ(R_OK, store->UpdateAccount(&read));
     AccountRecord again;
     again.Clear();
     ASSERT_EQ(R_OK, store->GetAccount(0, &again));
@@ -72,9 +72,9 @@ TEST_F(AccountsTest, HostileTextsAreStoredAndReadBackUnchanged) {
     account.description = kHostile;
     account.username = "o'brien";
     account.OAuthAuthenticationGrant = "'";
-    store->AddAccount(&account);
+    EXPECT_EQ(R_OK, store->AddAccount(&account));
     account.address = "https://o'host.example/";
-    store->UpdateAccount(&account);
+    EXPECT_EQ(R_OK, store->UpdateAccount(&account));
 
     EXPECT_EQ(1, Scalar("select count(*) from sqlite_master where name = 'Accounts'"));
     AccountRecord read;

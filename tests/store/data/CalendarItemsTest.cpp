@@ -75,10 +75,10 @@ TEST_F(CalendarItemsTest, ExceptionRowsBesideTheirMaster) {
 
     // An update with an identifier changes only the row that carries exactly that identifier.
     exception.summary = "moved again";
-    store->UpdateCalendarItem("s", "TZID=Europe/Berlin:20201201T090000", "cal", "acc", exception);
+    EXPECT_EQ(R_OK, store->UpdateCalendarItem("s", "TZID=Europe/Berlin:20201201T090000", "cal", "acc", exception));
     CalendarItemRecord master = Item("s");
     master.summary = "series";
-    store->UpdateCalendarItem("s", "", "cal", "acc", master);
+    EXPECT_EQ(R_OK, store->UpdateCalendarItem("s", "", "cal", "acc", master));
     EXPECT_EQ(1, Scalar("select count(*) from CalendarItems where summary = 'moved again' and recurrenceID <> ''"));
     EXPECT_EQ(1, Scalar("select count(*) from CalendarItems where summary = 'series' and recurrenceID = ''"));
 
@@ -98,7 +98,7 @@ TEST_F(CalendarItemsTest, UpdateLeavesTheSameEventInAnotherCalendarAlone) {
 
     theirs.summary = "theirs, changed";
     ASSERT_EQ(R_E_ALREADY_EXISTS, store->AddCalendarItem("meeting", "", "shared", "acc", theirs));
-    store->UpdateCalendarItem("meeting", "", "shared", "acc", theirs);
+    EXPECT_EQ(R_OK, store->UpdateCalendarItem("meeting", "", "shared", "acc", theirs));
     EXPECT_EQ(1, store->GetCalendarItemCount("cal", "acc"));
     EXPECT_EQ(1, store->GetCalendarItemCount("shared", "acc"));
     CalendarItemRecord read;

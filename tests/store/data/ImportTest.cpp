@@ -129,7 +129,7 @@ TEST_F(ImportTest, ZonesEventsExceptionsAndAttendeesBecomeRows) {
     CalendarItemRecord allDay;
     for (int i = 0; i < store->GetCalendarItemCount("cal", "acc"); ++i) {
         CalendarItemRecord row;
-        store->GetCalendarItem("cal", "acc", i, &row);
+        EXPECT_EQ(R_OK, store->GetCalendarItem("cal", "acc", i, &row));
         if (row.summary == "No identity") {
             allDay = row;
         }

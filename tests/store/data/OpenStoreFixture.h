@@ -37,7 +37,7 @@ protected:
         account.username = "me";
         account.password = password;
         account.refreshInterval = 15;
-        store->AddAccount(&account);
+        EXPECT_EQ(R_OK, store->AddAccount(&account));
         return account;
     }
     CalendarRecord MakeCalendar(const char* accountGuid, const char* guid) {

@@ -22,7 +22,7 @@ TEST_F(StoredZoneOffsetsTest, UnknownTzidResolvesThroughItsStoredOffsets) {
     zone.olsonID = "Custom/Eastern";
     zone.standardOffsetTo = -5;
     zone.daylightOffsetTo = -4;
-    store->AddTimeZone(&zone);
+    EXPECT_EQ(R_OK, store->AddTimeZone(&zone));
 
     CStringW key;
     EXPECT_EQ(STG_E_PATHNOTFOUND, MapTzidToWindowsZone(CStringW(u"Custom/Eastern"), key));

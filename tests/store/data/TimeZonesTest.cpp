@@ -12,14 +12,14 @@ TEST_F(TimeZonesTest, AddInsertsOnceThenRewritesEveryColumn) {
     zone.standardOffsetFrom = -4;
     zone.standardOffsetTo = -5;
     zone.daylightOffsetTo = 1.0 / 3;
-    store->AddTimeZone(&zone);
+    EXPECT_EQ(R_OK, store->AddTimeZone(&zone));
     EXPECT_EQ(1, Scalar("select count(*) from TimeZones where olsonID is null and standardOffsetTo = -5.0"));
 
     zone.olsonID = "America/New_York";
     zone.standardName = "";
     zone.daylightRrule = "FREQ=YEARLY;BYMONTH=3;BYDAY=2SU";
     zone.standardOffsetFrom = 5.75;
-    store->AddTimeZone(&zone);
+    EXPECT_EQ(R_OK, store->AddTimeZone(&zone));
     EXPECT_EQ(1, store->GetTimeZoneCount());
 
     TimeZoneRecord read;

@@ -111,7 +111,7 @@ TEST_F(DateRangeQueryTest, RulesThatCannotStepEndTheExpansion) {
     CalendarItemRecord all;
     ASSERT_EQ(R_OK, store->FindCalendarItem("exdated", "", "cal", "acc", &all));
     all.exDates = "EXDATE;VALUE=DATE:20201203\r\nEXDATE;VALUE=DATE:20201204\r\n";
-    store->UpdateCalendarItem("exdated", "", "cal", "acc", all);
+    EXPECT_EQ(R_OK, store->UpdateCalendarItem("exdated", "", "cal", "acc", all));
     EXPECT_EQ((Found{}), Query(Day(2020, 12, 3), Day(2020, 12, 4)));
     EXPECT_EQ((Found{"exdated"}), Query(Day(2020, 12, 3), Day(2020, 12, 5)));
 }

@@ -112,7 +112,8 @@ TEST_F(ExecuteSqlTest, ReadOnlyFileRefusesWritesCleanly) {
 
     OpenWithoutOverridingPermissions(store->Connection(), dbPath.c_str());
     testing::internal::CaptureStderr();
-    EXPECT_EQ(R_E_BAD_FORMAT, ExecuteSql("insert into Notes (guid) values ('new');", SQL_MODE_EXEC, store, nullptr));
+    EXPECT_EQ(R_E_ACCESS_DENIED,
+              ExecuteSql("insert into Notes (guid) values ('new');", SQL_MODE_EXEC, store, nullptr));
     const std::string trace = testing::internal::GetCapturedStderr();
     EXPECT_NE(std::string::npos, trace.find("SQLITE_READONLY[8]")) << trace;
     EXPECT_EQ(1, Count("select count(*) as n from Notes;"));

@@ -9,7 +9,7 @@ cd "$(dirname "$0")"
 PACKAGES=(build-essential cmake pkg-config git libgtest-dev libgmock-dev libbenchmark-dev
           libsqlite3-dev nettle-dev tzdata clang libclang-rt-14-dev
           libcurl4-openssl-dev libxml2-dev python3 radicale xandikos
-          qt6-base-dev locales xvfb xauth openssl fonts-liberation2)
+          qt6-base-dev locales xvfb xauth openssl libssl-dev fonts-liberation2)
 
 install_packages() {
     local missing=()
@@ -31,7 +31,7 @@ build() {  # build <folder> [cmake options...]
 }
 
 # libFuzzer targets under tests/fuzz, each with its seeds in tests/fuzz/corpus/<folder>: "target:folder".
-FUZZ_TARGETS=(ics_parser_fuzz:ics tzif_reader_fuzz:tzif)
+FUZZ_TARGETS=(ics_parser_fuzz:ics tzif_reader_fuzz:tzif multistatus_fuzz:multistatus)
 
 fuzz() {  # fuzz <seconds each>: builds the fuzz targets with clang and runs each on its seeds
     CC=clang CXX=clang++ cmake -S . -B build-fuzz -DORVANE_FUZZ=ON -DORVANE_WERROR=OFF \

@@ -364,6 +364,26 @@ RResult RCalDAVPrincipal::LoadCalendarHome(bool full) {
     return home_->LoadCalendars();
 }
 
+bool RCalDAVPrincipal::GetCertificateProblem(platform::http::CertificateProblem* out) {
+    if (principal_ != nullptr && principal_->GetCertificateProblem(out)) return true;
+    if (wellKnown_ != nullptr && wellKnown_->GetCertificateProblem(out)) return true;
+    if (home_ == nullptr) return false;
+    RWebDAVConnection* connection = nullptr;
+    home_->GetConnection(&connection);
+    const bool found = connection != nullptr && connection->GetCertificateProblem(out);
+    SafeRelease(connection);
+    if (found) return true;
+    for (int i = 0; i < home_->GetCalendarCount(); ++i) {
+        RCalDAVCalendar* calendar = home_->GetAt(i);
+        if (calendar == nullptr) continue;
+        calendar->GetConnection(&connection);
+        const bool kept = connection != nullptr && connection->GetCertificateProblem(out);
+        SafeRelease(connection);
+        if (kept) return true;
+    }
+    return false;
+}
+
 int RCalDAVPrincipal::GetCalendarCount() { return home_ != nullptr ? home_->GetCalendarCount() : 0; }
 
 RCalDAVCalendar* RCalDAVPrincipal::GetCalendarAt(int index) { return home_ != nullptr ? home_->GetAt(index) : nullptr; }

@@ -64,6 +64,13 @@ public:
     // place; true when it did.
     bool ApplyPrincipalUrl();
 
+    // The certificate question kept by any of the account's connections (principal, discovery,
+    // calendar home, calendars) after a request that stopped at a certificate a person has not
+    // accepted; see RWebDAVConnection::GetCertificateProblem. The synchronisation hands it to
+    // the user-interface thread, which may accept it (platform::http::AcceptCertificate) and
+    // start the account's refresh again.
+    bool GetCertificateProblem(platform::http::CertificateProblem* out);
+
     // Read access for tests and the account's callers.
     CStringA GetDisplayName() const { return displayName_; }
     CStringA GetCalendarUserAddressSet() const { return calendarUserAddressSet_; }

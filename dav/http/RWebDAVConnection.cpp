@@ -422,6 +422,17 @@ RResult RWebDAVConnection::SendRequest(const char* headers, const char* body, co
             result = R_E_RESPONSE_TOO_LARGE;
             break;
         }
+        if (const platform::http::CertificateProblem* certificate = request_->Certificate(); certificate != nullptr) {
+            certificateProblem_ = *certificate;
+            hasCertificateProblem_ = true;
+            if (platform::http::AskAboutCertificate(*certificate) == platform::http::CertificateDecision::AcceptForThisRun) {
+                platform::http::AcceptCertificate(certificate->host, certificate->port, certificate->publicKeyPin);
+                hasCertificateProblem_ = false;
+                continue;  // sent again under the pin
+            }
+            result = static_cast<RResult>(error);
+            break;
+        }
         if (error != 0) {
             const DWORD answer = platform::http::ReportConnectionError(error, request_->Url());
             if (answer == 0 || answer == platform::http::ERROR_INTERNET_FORCE_RETRY) {
@@ -437,6 +448,7 @@ RResult RWebDAVConnection::SendRequest(const char* headers, const char* body, co
             }
             continue;
         }
+        hasCertificateProblem_ = false;
         CStringA statusText;
         const RResult queried = QueryStatus(*request_, &status, &statusText);
         // An answer without a readable status is no answer.
@@ -458,6 +470,12 @@ RResult RWebDAVConnection::SendRequest(const char* headers, const char* body, co
         movedTo_ = MovedTo{};
     }
     return result;
+}
+
+bool RWebDAVConnection::GetCertificateProblem(platform::http::CertificateProblem* out) {
+    std::lock_guard<std::recursive_mutex> guard(mutex_);
+    if (hasCertificateProblem_ && out != nullptr) *out = certificateProblem_;
+    return hasCertificateProblem_;
 }
 
 RHeapBuffer* RWebDAVConnection::ReadResponse() {

@@ -22,6 +22,7 @@
 
 #include "foundation/memory/RHeapBuffer.h"
 #include "foundation/memory/RefCounted.h"
+#include "platform/http/Certificates.h"
 #include "platform/string/CString.h"
 
 namespace platform::http {
@@ -77,6 +78,15 @@ public:
     // Re-targets the connection from the body of a redirect answer that named no Location.
     virtual RResult FollowRedirect();
 
+    // Certificates: a request whose server certificate fails verification asks the certificate
+    // handler (platform/http/ConnectionErrorHook.h). "Accept for this run" pins the key of the
+    // certificate shown and sends again; a different certificate later fails again. Refused,
+    // or on a thread that may not wait for a person, the request fails with the problem's
+    // number (12038 name, 12037 date, 12045 issuer, 12170 revoked, 12157 other) and the
+    // connection keeps the problem, the question to put to the person, until a later request
+    // is answered. True (and `out` filled, when given) while it keeps one.
+    bool GetCertificateProblem(platform::http::CertificateProblem* out);
+
     // The request engine behind the verb operations.
     RResult SendRequest(const char* headers, const char* body, const char* verb, const char* href);
 
@@ -126,6 +136,8 @@ private:
     Target current_;        // the request in flight or last sent
     Target detour_;         // the next send's target, when a redirect set one
     bool redirectTaken_ = false;
+    bool hasCertificateProblem_ = false;
+    platform::http::CertificateProblem certificateProblem_;
     int redirectStatus_ = 0;
     CStringA userAgent_ = kDefaultWebDAVUserAgent;
     std::unique_ptr<platform::http::HttpClient> client_;

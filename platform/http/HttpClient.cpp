@@ -67,6 +67,11 @@ std::unique_ptr<HttpClient> HttpClient::Open(const char* userAgent, DWORD* error
     curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);
     curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &HttpRequest::OnHeader);
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &HttpRequest::OnBody);
+    const std::string caFile = TrustedCaFile();
+    if (!caFile.empty()) {
+        curl_easy_setopt(curl, CURLOPT_CAINFO, caFile.c_str());
+        curl_easy_setopt(curl, CURLOPT_CAPATH, nullptr);
+    }
     if (error != nullptr) *error = 0;
     return client;
 }
@@ -77,7 +82,7 @@ HttpClient::~HttpClient() {
 
 HttpRequest::HttpRequest(HttpConnection& connection, std::string verb, std::string_view path, bool secure,
                          const char* acceptTypes, bool keepQuery)
-    : connection_(connection), verb_(std::move(verb)) {
+    : connection_(connection), secure_(secure), verb_(std::move(verb)) {
     std::string host = connection.Host();
     if (host.find(':') != std::string::npos && host.front() != '[') host = "[" + host + "]";
     // Servers may name resources by absolute URL (an href is a URI): such a path would
@@ -99,6 +104,7 @@ HttpRequest::HttpRequest(HttpConnection& connection, std::string verb, std::stri
     }
     if (encoded.empty() || encoded.front() != '/') encoded.insert(encoded.begin(), '/');
     const int port = connection.Port() != 0 ? connection.Port() : (secure ? 443 : 80);
+    port_ = port;
     url_ = std::string(secure ? "https://" : "http://") + host + ":" + std::to_string(port) + encoded;
     if (acceptTypes != nullptr && *acceptTypes != '\0') headers_.push_back(std::string("Accept: ") + acceptTypes);
 }
@@ -192,12 +198,19 @@ DWORD HttpRequest::Send(const char* body, size_t length) {
     FreeBody();
     announcedLength_ = 0;
     tooLarge_ = false;
+    hasCertificateProblem_ = false;
     readOffset_ = 0;
     ended_ = false;
 
     // The handle is not reset between requests (a reset makes libcurl 7.88 lose track of its
     // cookie-file list); every per-request option is set explicitly instead.
     curl_easy_setopt(curl, CURLOPT_URL, url_.c_str());
+    // A certificate a person accepted for this run is pinned by its key; the chain and name
+    // checks it failed are then off for this server alone. Everything else is verified.
+    const std::string pin = secure_ ? AcceptedCertificatePin(connection_.Host(), port_) : std::string();
+    curl_easy_setopt(curl, CURLOPT_PINNEDPUBLICKEY, pin.empty() ? nullptr : pin.c_str());
+    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, pin.empty() ? 1L : 0L);
+    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, pin.empty() ? 2L : 0L);
     curl_easy_setopt(curl, CURLOPT_FRESH_CONNECT, connection_.used_ ? 0L : 1L);
     if (!connection_.user_.empty() || !connection_.password_.empty()) {
         // More than one method: libcurl waits for the server's challenge before sending any.
@@ -243,11 +256,29 @@ DWORD HttpRequest::Send(const char* body, size_t length) {
         curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
         status_ = status;
         answered_ = status != 0;
-        return tooLarge_ ? ERROR_RESPONSE_TOO_LARGE : MapCurlError(code);
+        if (tooLarge_) return ERROR_RESPONSE_TOO_LARGE;
+        if (secure_ && (code == CURLE_PEER_FAILED_VERIFICATION || code == CURLE_SSL_PINNEDPUBKEYNOTMATCH || code == CURLE_SSL_ISSUER_ERROR)) {
+            DescribeCertificateFailure(curl);
+            if (hasCertificateProblem_) return certificateProblem_.error;
+        }
+        return MapCurlError(code);
     }
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status_);
     answered_ = true;
     return 0;
+}
+
+void HttpRequest::DescribeCertificateFailure(void* handle) {
+    CURL* curl = static_cast<CURL*>(handle);
+    long verifyResult = 0;
+    curl_easy_getinfo(curl, CURLINFO_SSL_VERIFYRESULT, &verifyResult);
+    // Under a pin nothing was verified: the key simply was not the accepted one.
+    if (!AcceptedCertificatePin(connection_.Host(), port_).empty()) verifyResult = -1;
+    certificateProblem_ = CertificateProblem{};
+    certificateProblem_.host = connection_.Host();
+    certificateProblem_.port = port_;
+    const std::string pem = FetchPresentedCertificate(connection_.Host(), port_);
+    hasCertificateProblem_ = DescribeCertificate(pem, verifyResult, certificateProblem_);
 }
 
 DWORD HttpRequest::QueryStatusCode(std::string& out) const {

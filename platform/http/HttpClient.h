@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/core/WinTypes.h"
+#include "platform/http/Certificates.h"
 
 namespace platform::http {
 
@@ -65,13 +66,19 @@ public:
     ~HttpRequest();
     HttpRequest(const HttpRequest&) = delete;
     HttpRequest& operator=(const HttpRequest&) = delete;
+    bool Secure() const { return secure_; }
 
     // Adds the lines of a header block; a line replaces an earlier one of the same name.
     void AddHeaders(std::string_view block);
 
     // Sends the request with `length` bytes of body and reads the whole answer.
-    // 0, or the Internet error number of a failed transfer (a body cut short included).
+    // 0, or the Internet error number of a failed transfer (a body cut short included). Over
+    // https a certificate accepted for the server (AcceptCertificate) is pinned in place of
+    // verification. A certificate that fails gives its problem's number (see Certificates.h),
+    // and Certificate() describes it.
     DWORD Send(const char* body, size_t length);
+    // The certificate problem of the last Send, or null when it had none.
+    const CertificateProblem* Certificate() const { return hasCertificateProblem_ ? &certificateProblem_ : nullptr; }
 
     // Status code as text ("207"); ERROR_HTTP_INVALID_SERVER_RESPONSE before an answer.
     DWORD QueryStatusCode(std::string& out) const;
@@ -99,7 +106,11 @@ public:
     static size_t OnBody(char* data, size_t size, size_t count, void* self);
 
 private:
+    void DescribeCertificateFailure(void* curl);
+
     HttpConnection& connection_;
+    bool secure_ = false;
+    int port_ = 0;
     std::string verb_;
     std::string url_;
     std::vector<std::string> headers_;
@@ -113,6 +124,8 @@ private:
     size_t bodyCapacity_ = 0;
     size_t announcedLength_ = 0;  // Content-Length of the answer, when given
     bool tooLarge_ = false;
+    bool hasCertificateProblem_ = false;
+    CertificateProblem certificateProblem_;
     size_t readOffset_ = 0;
     bool ended_ = false;
 };

@@ -53,12 +53,6 @@ void OnStructured(void*, xmlErrorPtr error) {
     Emit(line);
 }
 
-void OnReader(void*, const char* message, xmlParserSeverities, xmlTextReaderLocatorPtr) {
-    if (message == nullptr) return;
-    std::string line = message;
-    Emit(line);
-}
-
 }  // namespace
 
 XmlMessageSink SetXmlMessageSink(XmlMessageSink sink) { return g_sink.exchange(sink); }
@@ -76,9 +70,10 @@ void RouteXmlMessagesOnThisThread() {
     xmlSetStructuredErrorFunc(nullptr, &OnStructured);
 }
 
-void RouteReaderMessages(_xmlTextReader* reader) {
+void RouteReaderMessages(_xmlTextReader*) {
+    // The reader's own parse errors stay silent (the parse asks for no messages); only what
+    // libxml2 prints regardless reaches the sink.
     RouteXmlMessagesOnThisThread();
-    xmlTextReaderSetErrorHandler(reader, &OnReader, nullptr);
 }
 
 }  // namespace platform::xml

@@ -2,7 +2,7 @@
 // Where libxml2's own messages go. libxml2 prints some problems (a body whose bytes do not match
 // its declared encoding, for one) to standard error even when a parse asks for no messages; every
 // parse here routes them, one line per message, to a sink the program installs (its debugger
-// trace). Without a sink they are dropped.
+// trace), the parse errors of malformed input among them. Without a sink they are dropped.
 // Threads: safe on any thread; the sink is called on the thread that parses.
 
 struct _xmlTextReader;

@@ -1,15 +1,24 @@
 #include "platform/core/WinTypes.h"
 
+#include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <ctime>
+#include <limits>
+
+#include "platform/core/ClockOverride.h"
 
 namespace {
+
+constexpr std::int64_t kNoOverride = std::numeric_limits<std::int64_t>::min();
+// Milliseconds since the epoch of the fixed instant, or kNoOverride.
+std::atomic<std::int64_t> g_fixedInstantMs{kNoOverride};
 
 void Fill(SYSTEMTIME* out, bool local) {
     if (out == nullptr) {
         return;
     }
-    const auto now = std::chrono::system_clock::now();
+    const auto now = platform::CurrentInstant();
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count();
     const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
     std::tm parts{};
@@ -32,3 +41,22 @@ void Fill(SYSTEMTIME* out, bool local) {
 
 void GetLocalTime(SYSTEMTIME* out) { Fill(out, true); }
 void GetSystemTime(SYSTEMTIME* out) { Fill(out, false); }
+
+namespace platform {
+
+void SetClockOverride(std::optional<std::chrono::system_clock::time_point> instant) {
+    g_fixedInstantMs.store(
+        instant ? std::chrono::duration_cast<std::chrono::milliseconds>(instant->time_since_epoch()).count()
+                : kNoOverride,
+        std::memory_order_relaxed);
+}
+
+std::chrono::system_clock::time_point CurrentInstant() {
+    const std::int64_t fixed = g_fixedInstantMs.load(std::memory_order_relaxed);
+    if (fixed == kNoOverride) {
+        return std::chrono::system_clock::now();
+    }
+    return std::chrono::system_clock::time_point(std::chrono::milliseconds(fixed));
+}
+
+}  // namespace platform

@@ -22,6 +22,7 @@
 #include "platform/http/UrlPath.h"
 #include "sync/CalendarOperation.h"
 #include "sync/HrefNames.h"
+#include "sync/PlatformZoneDefinition.h"
 #include "sync/ROrvaneAccount.h"
 
 namespace {
@@ -123,19 +124,10 @@ void ROrvaneCalendar::BuildVTimeZone(const char* tzid, RIcsCalendar* calendar) {
                       stored.standardRrule, stored.standardDTStart);
         zoneId = stored.timeZoneID;
     } else {
-        TIME_ZONE_INFORMATION info{};
-        if (FindTimeZoneByKey(CStringW::FromUtf8(tzid), nullptr, nullptr, &info) != 0) return;
-        const double standardHours = -(info.Bias + info.StandardBias) / 60.0;
-        const double daylightHours = -(info.Bias + info.DaylightBias) / 60.0;
-        auto start = [](const SYSTEMTIME& t) {
-            char text[64];
-            std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute);
-            return CStringA(text);
-        };
-        const CStringA daylightName = CStringW(info.DaylightName).ToUtf8();
-        const CStringA standardName = CStringW(info.StandardName).ToUtf8();
-        daylight->Set("DAYLIGHT", daylightName, standardHours, daylightHours, nullptr, start(info.DaylightDate));
-        standard->Set("STANDARD", standardName, daylightHours, standardHours, nullptr, start(info.StandardDate));
+        // Not met in calendar data: the platform's definition (by Windows key or Olson id), with
+        // yearly rules that other clients expand.
+        if (RRef<RIcsTimeZone> zone = BuildPlatformVTimeZone(tzid)) calendar->AddTimeZone(zone.get());
+        return;
     }
     auto zone = MakeRef<RIcsTimeZone>();
     zone->Set(zoneId, daylight.get(), standard.get());

@@ -61,6 +61,8 @@ TYPED_TEST(SyncEndToEnd, RefreshBringsCalendarsAndEventsAndAnUnchangedRefreshOnl
     RRef<ROrvaneAccount> account = this->NewAccount();
     RecordingTarget target;
     ASSERT_EQ(R_OK, RefreshAndWait(*account, target.Id()));
+    // Posted at the end of the refresh: delivered by a later turn of the event loop.
+    EXPECT_TRUE(ProcessEventsUntil([&] { return target.Count(messages::WM_APP_DATA_CHANGED) >= 1; }));
     EXPECT_EQ(1, target.Count(messages::WM_APP_DATA_CHANGED));
     EXPECT_EQ(1, target.Count(messages::WM_APP_CALENDARS_CHANGED));
 

@@ -1,0 +1,246 @@
+// Saving an item to the server: a pending move between calendars, then the upload of the
+// item's whole resource (the master and every exception of its UID), built over the resource's
+// text as the server last sent it so that what other clients wrote survives the edit.
+#include "sync/ROrvaneCalendarItem.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "ical/model/RIcsEvent.h"
+#include "store/ROrvaneDataManager.h"
+#include "store/SeriesRows.h"
+#include "sync/IcsResourceText.h"
+#include "sync/RIcsResourceCalendar.h"
+#include "sync/ROrvaneAccount.h"
+#include "sync/ROrvaneCalendar.h"
+
+namespace {
+
+bool SameRecurrence(const CStringA& a, const CStringA& b) {
+    if (a.IsEmpty() || b.IsEmpty()) {
+        return a.IsEmpty() && b.IsEmpty();
+    }
+    return RecurrenceIdDigits(a.Str()) == RecurrenceIdDigits(b.Str());
+}
+
+// "YYYYMMDD" of a day.
+std::string DayDigits(const RDateTime& day) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%04d%02d%02d", day.year, day.month, day.day);
+    return text;
+}
+
+// Whether a recurrence identifier falls on or after a day ("YYYYMMDD").
+bool OnOrAfterDay(std::string_view recurrenceId, const std::string& day) {
+    return RecurrenceIdDigits(recurrenceId).substr(0, 8) >= day;
+}
+
+// Puts `row` in place of the row with its recurrence identifier, or adds it.
+void ReplaceOrAdd(std::vector<CalendarItemRecord>& rows, const CalendarItemRecord& row) {
+    for (CalendarItemRecord& existing : rows) {
+        if (SameRecurrence(existing.recurrenceID, row.recurrenceID)) {
+            existing.Assign(row);
+            return;
+        }
+    }
+    CalendarItemRecord copy;
+    copy.Assign(row);
+    rows.push_back(std::move(copy));
+}
+
+}  // namespace
+
+RResult ROrvaneCalendarItem::Save() {
+    if (!calendar_ || !dataManager_) {
+        return R_E_INVALID_ARGUMENT;
+    }
+    RResult result = R_OK;
+    CStringA fileName = record_.serverFileName;
+    std::optional<std::string> baseText = baseText_;
+    CStringA baseUid = baseUid_.IsEmpty() ? record_.guid : baseUid_;
+    std::vector<CalendarItemRecord> movedRows;
+
+    // A pending move to another calendar of the account.
+    if (!targetCalendarGuid_.IsEmpty() && std::strcmp(targetCalendarGuid_, record_.parentCalendarGuid) != 0 &&
+        account_) {
+        RRef<ROrvaneCalendar> target = account_->FindCalendarByGuid(targetCalendarGuid_);
+        const CStringA targetPath = target ? target->GetServerPath() : CStringA();
+        if (!record_.serverFileName.IsEmpty() && !targetPath.IsEmpty()) {
+            CStringA destination = targetPath;
+            if (destination.Str().back() != '/') {
+                destination += "/";
+            }
+            destination += record_.serverFileName;
+            if (isNew_) {
+                result = SetCalendar(target.get());
+            } else {
+                // The move removes the source rows and file: what the resource holds is read first.
+                if (!baseText) {
+                    std::string text;
+                    if (ReadCalendarItemFile(dataManager_.get(), fileName, record_.parentCalendarGuid,
+                                             record_.parentAccountGuid, text) == R_OK) {
+                        baseText = std::move(text);
+                    }
+                }
+                (void)ReadSeriesRows(dataManager_.get(), record_.guid, record_.parentCalendarGuid,
+                                     record_.parentAccountGuid, movedRows);
+                result = calendar_->MoveItemOnServer(record_.serverFileName, destination, target.get());
+                if (result == R_OK) {
+                    result = SetCalendar(target.get());
+                }
+                if (result == R_OK) {
+                    result = StoreIfModified();
+                }
+                if (result == R_OK) {
+                    // The other events of the resource moved with it.
+                    for (CalendarItemRecord& row : movedRows) {
+                        if (SameRecurrence(row.recurrenceID, record_.recurrenceID)) {
+                            continue;
+                        }
+                        row.parentCalendarGuid = record_.parentCalendarGuid;
+                        if (dataManager_->AddCalendarItem(row.guid, row.recurrenceID, row.parentCalendarGuid,
+                                                          row.parentAccountGuid, row) == R_E_ALREADY_EXISTS) {
+                            (void)dataManager_->UpdateCalendarItem(row.guid, row.recurrenceID, row.parentCalendarGuid,
+                                                                   row.parentAccountGuid, row);
+                        }
+                    }
+                }
+            }
+        }
+    }
+    if (result != R_OK) {
+        return result;
+    }
+
+    // Every event of the resource: the stored rows of the UID with this item's own record in
+    // its place, and the changes of the series waiting for the store.
+    const CStringA calendarGuid = calendar_->GetGuid();
+    const CStringA accountGuid = record_.parentAccountGuid;
+    std::vector<CalendarItemRecord> rows;
+    (void)ReadSeriesRows(dataManager_.get(), record_.guid, calendarGuid, accountGuid, rows);
+    ReplaceOrAdd(rows, record_);
+    for (const CalendarItemRecord& exception : carriedExceptions_) {
+        ReplaceOrAdd(rows, exception);
+    }
+    const std::string endDay = exceptionsEndBefore_ ? DayDigits(*exceptionsEndBefore_) : std::string();
+    if (!endDay.empty()) {
+        std::erase_if(rows, [&endDay](const CalendarItemRecord& row) {
+            return !row.recurrenceID.IsEmpty() && OnOrAfterDay(row.recurrenceID.Str(), endDay);
+        });
+    }
+    const CalendarItemRecord* master = nullptr;
+    for (const CalendarItemRecord& row : rows) {
+        if (row.recurrenceID.IsEmpty()) {
+            master = &row;
+        }
+    }
+    CStringA scheduleTag = record_.scheduleTag;
+    CStringA etag = record_.etag;
+    if (IsException()) {
+        if (master != nullptr) {
+            // The exception travels in its master's resource, under the master's name and tags.
+            fileName = master->serverFileName;
+            scheduleTag = master->scheduleTag;
+            etag = master->etag;
+        } else {
+            // No master stored: this event alone, under its own name and tags.
+            std::erase_if(rows, [this](const CalendarItemRecord& row) {
+                return !SameRecurrence(row.recurrenceID, record_.recurrenceID);
+            });
+        }
+    }
+
+    // The received text of the resource.
+    if (!baseText) {
+        std::string text;
+        if (ReadCalendarItemFile(dataManager_.get(), fileName, calendarGuid, accountGuid, text) == R_OK) {
+            baseText = std::move(text);
+        }
+    }
+    const bool ownResource = baseUid == record_.guid;
+    auto resource = MakeRef<RIcsResourceCalendar>(baseText ? SplitIcsResource(*baseText) : IcsResourceParts(),
+                                                  baseUid.Str(), ownResource);
+    const IcsResourceParts& base = resource->Base();
+    const IcsRawEvent* masterBlock = base.FindEvent(baseUid.Str(), "");
+    std::vector<const IcsRawEvent*> used;
+    for (const CalendarItemRecord& row : rows) {
+        RRef<ROrvaneCalendarItem> rowItem;
+        ROrvaneCalendarItem* source = this;
+        if (!SameRecurrence(row.recurrenceID, record_.recurrenceID)) {
+            rowItem = MakeRef<ROrvaneCalendarItem>();
+            rowItem->Init(dataManager_.get(), account_.get(), calendar_.get(), &row);
+            source = rowItem.get();
+        }
+        RRef<RIcsEvent> event = RRef<RIcsEvent>::Adopt(source->BuildIcsEvent());
+        if (!event) {
+            return R_E_OUT_OF_MEMORY;
+        }
+        const IcsRawEvent* replaces = base.FindEvent(baseUid.Str(), row.recurrenceID.Str());
+        bool fromMaster = false;
+        if (replaces == nullptr && !row.recurrenceID.IsEmpty() && masterBlock != nullptr) {
+            // A new exception starts from its master's text, without the series' rules.
+            replaces = masterBlock;
+            fromMaster = true;
+        }
+        if (replaces != nullptr && !fromMaster) {
+            used.push_back(replaces);
+        }
+        // An event stored without an end (it had a DURATION) keeps what it was written with.
+        const bool writeEnd = !row.dtEnd.IsEmpty();
+        if (const RResult added = resource->AddMergedEvent(event.get(), replaces, writeEnd, fromMaster);
+            added != R_OK) {
+            return added;
+        }
+    }
+    if (ownResource) {
+        // Received events of this UID that no row stands for stay as they were, unless the
+        // series no longer reaches them.
+        for (const IcsRawEvent& event : base.events) {
+            if (event.uid != baseUid.Str() || std::find(used.begin(), used.end(), &event) != used.end()) {
+                continue;
+            }
+            if (!endDay.empty() && !event.recurrenceId.empty() && OnOrAfterDay(event.recurrenceId, endDay)) {
+                continue;
+            }
+            if (event.recurrenceId.empty() && master != nullptr) {
+                continue;  // replaced by the stored master
+            }
+            resource->KeepEvent(&event);
+        }
+    }
+
+    CStringA newEtag;
+    CStringA newScheduleTag;
+    result = calendar_->UploadItem(resource.get(), fileName, scheduleTag, etag, &newEtag, &newScheduleTag);
+    if (!RSucceeded(result)) {
+        return result;
+    }
+    result = R_OK;
+    // The file keeps exactly what the server now holds, for the next edit to start from.
+    (void)dataManager_->WriteCalendarItemFile(resource->GetText(), fileName, calendarGuid, accountGuid);
+    // The server's new tags go to every stored row of the resource, so that the next edit's
+    // precondition names the resource as it is now.
+    if (!newEtag.IsEmpty() || !newScheduleTag.IsEmpty()) {
+        std::vector<CalendarItemRecord> stored;
+        (void)ReadSeriesRows(dataManager_.get(), record_.guid, calendarGuid, accountGuid, stored);
+        for (CalendarItemRecord& row : stored) {
+            row.etag = newEtag;
+            row.scheduleTag = newScheduleTag;
+            (void)dataManager_->UpdateCalendarItem(row.guid, row.recurrenceID, calendarGuid, accountGuid, row);
+        }
+        record_.etag = newEtag;
+        record_.scheduleTag = newScheduleTag;
+        for (CalendarItemRecord& exception : carriedExceptions_) {
+            exception.etag = newEtag;
+            exception.scheduleTag = newScheduleTag;
+        }
+    }
+    if (baseText_) {
+        // From now on the series has a resource of its own.
+        baseText_.reset();
+        baseUid_ = "";
+    }
+    return result;
+}

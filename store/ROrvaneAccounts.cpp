@@ -50,6 +50,9 @@ RResult ROrvaneDataManager::GetAccount(int position, AccountRecord* out) {
     out->enabled = table.getIntField("enabled");
     out->localDirPath = table.getStringField("localDirPath");
     out->OAuthAuthenticationGrant = table.getStringField("OAuthAuthenticationGrant");
+    // An account without a stored grant reads with none; one that cannot be moved out of the
+    // row still reads with it.
+    static_cast<void>(LoadAccountGrant(*out));
     // An account without a stored password reads with the password the record had.
     static_cast<void>(LoadAccountPassword(out));
     return R_OK;
@@ -88,8 +91,7 @@ RResult ROrvaneDataManager::AddAccount(AccountRecord* record) {
         "localDirPath, OAuthAuthenticationGrant) values (%s, %s, %s, %d, %s, %d, %d, %s, %s);",
         SqlQuote(record->guid).GetString(), SqlQuote(record->description).GetString(),
         SqlQuote(record->username).GetString(), record->refreshInterval, SqlQuote("").GetString(),
-        record->showInSeparateWindow, record->enabled, SqlQuote(record->localDirPath).GetString(),
-        SqlQuote(record->OAuthAuthenticationGrant).GetString());
+        record->showInSeparateWindow, record->enabled, SqlQuote(record->localDirPath).GetString(), SqlQuote("").GetString());
     StoreTransaction transaction(*this);
     if (const RResult inserted = transaction.Exec(sql); inserted != R_OK) {
         return inserted;
@@ -112,10 +114,16 @@ RResult ROrvaneDataManager::AddAccount(AccountRecord* record) {
         undoFolder();
         return transaction.Fail(saved);
     }
+    if (const RResult saved = SaveAccountGrant(*record); saved != R_OK) {
+        undoFolder();
+        static_cast<void>(DeleteAccountPassword(record));  // best effort, as above
+        return transaction.Fail(saved);
+    }
     const RResult committed = transaction.Commit();
     if (committed != R_OK) {
         undoFolder();
         static_cast<void>(DeleteAccountPassword(record));  // best effort, as above
+        static_cast<void>(DeleteAccountGrant(record->guid));
     }
     return committed;
 }
@@ -131,12 +139,15 @@ RResult ROrvaneDataManager::UpdateAccount(AccountRecord* record) {
         "showInSeparateWindow = %d, enabled = %d, OAuthAuthenticationGrant = %s where guid = %s;",
         SqlQuote(record->description).GetString(), SqlQuote(record->username).GetString(), record->refreshInterval,
         SqlQuote(address).GetString(), record->showInSeparateWindow, record->enabled,
-        SqlQuote(record->OAuthAuthenticationGrant).GetString(), SqlQuote(record->guid).GetString());
+        SqlQuote("").GetString(), SqlQuote(record->guid).GetString());
     StoreTransaction transaction(*this);
     if (const RResult updated = transaction.Exec(sql); updated != R_OK) {
         return updated;
     }
     if (const RResult saved = SaveAccountPassword(record); saved != R_OK) {
+        return transaction.Fail(saved);
+    }
+    if (const RResult saved = SaveAccountGrant(*record); saved != R_OK) {
         return transaction.Fail(saved);
     }
     return transaction.Commit();
@@ -175,6 +186,9 @@ RResult ROrvaneDataManager::DeleteAccount(const char* guid) {
         account.guid = guid;
     }
     if (const RResult deleted = DeleteAccountPassword(&account); result == R_OK) {
+        result = deleted;
+    }
+    if (const RResult deleted = DeleteAccountGrant(account.guid); result == R_OK) {
         result = deleted;
     }
     return result;

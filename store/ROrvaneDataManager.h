@@ -152,6 +152,15 @@ public:
     const CStringW& AccountsDir() const { return accountsDir; }
 
 private:
+    // The account's OAuth 2.0 grant, a long-lived secret, is kept like the password: enciphered
+    // in the hive's Keys under "<guid>.OAuthGrant", never in the Accounts table. An empty grant
+    // removes the value.
+    RResult SaveAccountGrant(const AccountRecord& record);
+    // After the row was read: a grant found in clear in the row is moved to the hive once (the
+    // column is emptied); otherwise the record gets the stored grant, empty when there is none.
+    RResult LoadAccountGrant(AccountRecord& record);
+    RResult DeleteAccountGrant(const CStringA& guid);
+
     friend RResult ExecuteSql(const char* sql, std::uint32_t mode, ROrvaneDataManager* store, CppSQLite3Table* table);
     friend RResult ExecuteStoreWrite(const char* sql, ROrvaneDataManager* store);
     friend class StoreTransaction;

@@ -33,7 +33,7 @@ constexpr RResult R_E_RESPONSE_TOO_LARGE = static_cast<RResult>(0x800C00DFu);
 // The disk (or the user's quota) has no room for a write (Win32 ERROR_DISK_FULL).
 constexpr RResult R_E_DISK_FULL = static_cast<RResult>(0x80080070u);
 // Another connection held the database past the busy timeout (Win32 ERROR_BUSY).
-constexpr RResult R_E_BUSY = static_cast<RResult>(0x800800AAu);
+constexpr RResult R_E_DATABASE_BUSY = static_cast<RResult>(0x800800AAu);
 // A file or folder name longer than the file system accepts (Win32 ERROR_FILENAME_EXCED_RANGE).
 constexpr RResult R_E_NAME_TOO_LONG = static_cast<RResult>(0x800800CEu);
 // The data folder is in use by another copy of the program (Win32 ERROR_SHARING_VIOLATION).

@@ -19,7 +19,7 @@ RResult ResultOfFailure(int sqliteCode) {
             return R_E_DISK_FULL;
         case SQLITE_BUSY:
         case SQLITE_LOCKED:
-            return R_E_BUSY;
+            return R_E_DATABASE_BUSY;
         case SQLITE_READONLY:
         case SQLITE_PERM:
             return R_E_ACCESS_DENIED;

@@ -66,11 +66,11 @@ TEST_F(WriteFailuresTest, BusyDatabaseIsWaitedForThenReported) {
     ASSERT_EQ(SQLITE_OK, sqlite3_exec(other, "begin immediate;", nullptr, nullptr, nullptr));
 
     testing::internal::CaptureStderr();
-    EXPECT_EQ(R_E_BUSY, ImportText(store, EventsText("late", 5)));
+    EXPECT_EQ(R_E_DATABASE_BUSY, ImportText(store, EventsText("late", 5)));
     CalendarRecord calendar;
     calendar.Clear();
     calendar.guid = "second";
-    EXPECT_EQ(R_E_BUSY, store->AddCalendar("acc", &calendar));
+    EXPECT_EQ(R_E_DATABASE_BUSY, store->AddCalendar("acc", &calendar));
     testing::internal::GetCapturedStderr();
     EXPECT_FALSE(std::filesystem::exists(dataDir / "Accounts" / "acc" / "second"));
 

@@ -118,7 +118,10 @@ RResult ROrvaneAccount::LoadFromStore(int index) {
         platform::MutexLock lock(mutex_);
         calDAVAccount_ = calDAV;
     }
-    if (result == 0) result = LoadCalendars();
+    // The stored calendars are the account's whether or not its server can be set up now: the
+    // user still sees, hides and shows them, and the next refresh attaches them to the server.
+    const RResult loaded = LoadCalendars();
+    if (result == 0) result = loaded;
     if (result == 0 && !record.OAuthAuthenticationGrant.IsEmpty()) {
         result = calDAV->SetAuthCode(record.OAuthAuthenticationGrant);
     }
@@ -294,6 +297,25 @@ RResult ROrvaneAccount::DeleteCalendarRecord(const CalendarRecord& record) {
     return store->DeleteCalendarByGuid(GetGuid(), record.guid);
 }
 
+RResult ROrvaneAccount::RemoveCalendar(const CalendarRecord& record) {
+    RRef<ROrvaneCalendar> removed;
+    {
+        platform::MutexLock lock(mutex_);
+        for (auto it = calendars_.begin(); it != calendars_.end(); ++it) {
+            if ((*it)->GetGuid() == record.guid) {
+                removed = *it;
+                calendars_.erase(it);
+                break;
+            }
+        }
+    }
+    if (removed) {
+        removed->SetServerCalendar(nullptr);
+        removed->Detach();
+    }
+    return DeleteCalendarRecord(record);
+}
+
 int ROrvaneAccount::NextCalendarOrder() {
     RRef<ROrvaneDataManager> store = GetDataManager();
     if (!store) return 0;
@@ -326,9 +348,7 @@ bool ROrvaneAccount::MakeCalendarOrderUnique(int& order) {
     for (int i = 0; i < count; ++i) {
         CalendarRecord record;
         if (!store->IsEventCalendarAt(guid, i) || store->GetCalendar(guid, i, &record) != 0) continue;
-        // The home and scheduling collections are not calendars of their own (unknown URLs match nothing).
-        auto isSpecial = [&](const CStringA& url) { return !url.IsEmpty() && SameServerPath(record.pathURI, url); };
-        if (isSpecial(home) || isSpecial(inbox) || isSpecial(outbox)) continue;
+        if (record.pathURI == home || record.pathURI == inbox || record.pathURI == outbox) continue;
         largest = std::max(largest, record.calendarOrder);
         if (record.calendarOrder == candidate) {
             ++candidate;

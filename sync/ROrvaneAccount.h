@@ -93,6 +93,9 @@ public:
     RRef<RCalDAVCalendar> FindListedServerCalendar(const char* path);
     // A snapshot of the calendar list.
     std::vector<RRef<ROrvaneCalendar>> Calendars();
+    // Removes a calendar the user gave up: its rows and files, and its object from the list, so
+    // no later refresh syncs or downloads into it again. The store's result.
+    RResult RemoveCalendar(const CalendarRecord& record);
     AccountRecord GetRecord();
     RRef<ROrvaneDataManager> GetDataManager();
     std::uint64_t GetNotifyId() const { return notifyId_; }

@@ -1,14 +1,10 @@
-// Program entry until the desktop user interface exists: reports the version and exits.
-#include <cstdio>
-
-#include "platform/system/Version.h"
+// The program's entry: the desktop calendar's run, once this copy holds the data folder.
 #include "store/files/DataFolderLock.h"
+#include "ui/app/OrvaneMain.h"
 
-int main() {
+int main(int argc, char** argv) {
     if (!ClaimDataFolderForThisRun()) {
         return 1;  // another copy of the program holds the data folder; it has said so
     }
-    std::printf("Orvane %s\n", ORVANE_VERSION_TEXT);
-    std::printf("The calendar window is not available in this build yet.\n");
-    return 0;
+    return RunOrvane(argc, argv);
 }

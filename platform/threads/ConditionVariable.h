@@ -5,7 +5,7 @@
 //   while (queue_.empty() && !stopping_) wake_.Wait(lock_);
 //
 // reads its guarded members under the analysis' eye (a predicate lambda would hide them from it).
-// Threads: safe to share.
+// Thread rule: safe to share.
 #include <chrono>
 #include <condition_variable>
 

@@ -74,6 +74,8 @@ QSize MeasureText(const QFont& font, const QString& text) {
 
 QString ElideText(const QFont& font, const QString& text, int width) {
     const QFontMetrics metrics(font);
+    // A box sized from the same measurement holds the whole text: elision rounds differently.
+    if (metrics.horizontalAdvance(text) <= width) return text;
     return metrics.elidedText(text, Qt::ElideRight, std::max(0, width));
 }
 

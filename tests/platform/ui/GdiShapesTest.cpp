@@ -115,3 +115,13 @@ TEST(GdiShapes, ScopedClipPutsThePreviousClipBack) {
     EXPECT_EQ(At(image, 10, 10), kWhite);
     EXPECT_EQ(At(image, 35, 35), RGB(0, 255, 0));
 }
+
+TEST(GdiShapes, ABoxMeasuredForTheTextHoldsItWhole) {
+    orvane::test::GuiApp();
+    const QFont font = PointFont("Arial", 90);
+    for (const char* text : {"Dinner", "Weekly review", "Il", "W W W"}) {
+        const int width = MeasureText(font, text).width();
+        EXPECT_EQ(ElideText(font, text, width), text);
+        EXPECT_NE(ElideText(font, text, width - 2), text);
+    }
+}

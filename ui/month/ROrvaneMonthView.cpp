@@ -1,0 +1,155 @@
+#include "ui/month/ROrvaneMonthView.h"
+
+#include "ical/timezone/ZoneConversions.h"
+#include "platform/ui/ContextMenus.h"
+#include "platform/ui/QtStrings.h"
+#include "sync/ROrvaneAccount.h"
+#include "sync/ROrvaneAccountManager.h"
+#include "sync/ROrvaneCalendar.h"
+#include "ui/view/RContentPlaceHolderWnd.h"
+
+ROrvaneMonthView::ROrvaneMonthView() : todayCaption_(u"Today") {}
+
+ROrvaneMonthView::~ROrvaneMonthView() {
+    ClearCells();
+    if (loaded_ != nullptr) {
+        if (dataManager_) {
+            dataManager_->FreeCalendarItemList(&loaded_);
+        }
+    }
+    if (host_) host_->SetSurface(nullptr);
+    delete nextButton_.data();
+    delete previousButton_.data();
+    delete todayButton_.data();
+}
+
+RResult ROrvaneMonthView::Init(RContentPlaceHolderWnd* host, const CStringW& zoneOlsonId,
+                               ROrvaneDataManager* dataManager, ROrvaneAccountManager* accountManager) {
+    host_ = host;
+    dataManager_ = RRef<ROrvaneDataManager>::Share(dataManager);
+    accountManager_ = RRef<ROrvaneAccountManager>::Share(accountManager);
+    const RResult result = SetTimeZone(zoneOlsonId);
+    if (host_ == nullptr) return result;
+    host_->SetSurface(&surface_);
+    const QRect client = host_->rect();
+    const int R = client.x() + client.width(), T = client.y();
+    auto make = [this, R, T](const QString& caption, int id, int left, int right) {
+        auto* button = new QPushButton(caption, host_);
+        button->setGeometry(QRect(R - left, T + 16, left - right, 24));
+        button->setFocusPolicy(Qt::TabFocus);
+        QObject::connect(button, &QPushButton::clicked, host_, [host = host_, id] {
+            if (host) host->OnCommand(id);
+        });
+        button->show();
+        return button;
+    };
+    previousButton_ = make("<<", kPreviousButton, 166, 112);
+    todayButton_ = make(platform::ui::ToQString(todayCaption_), kTodayButton, 113, 58);
+    nextButton_ = make(">>", kNextButton, 59, 4);
+    return result;
+}
+
+QPushButton* ROrvaneMonthView::Button(int id) const {
+    switch (id) {
+        case kNextButton: return nextButton_.data();
+        case kPreviousButton: return previousButton_.data();
+        case kTodayButton: return todayButton_.data();
+        default: return nullptr;
+    }
+}
+
+RResult ROrvaneMonthView::SetTimeZone(const CStringW& zoneOlsonId) {
+    if (zoneOlsonId == zoneOlsonId_) return R_OK;
+    zoneOlsonId_ = zoneOlsonId;
+    return MapTzidToWindowsZone(zoneOlsonId_, zoneKey_);
+}
+
+RResult ROrvaneMonthView::NextMonth() {
+    RDateTime date{displayed_.year, displayed_.month, 15, 0, 0, 0, 0};
+    if (++date.month > 12) {
+        date.month = 1;
+        ++date.year;
+    }
+    return Draw(date, false);
+}
+
+RResult ROrvaneMonthView::PreviousMonth() {
+    RDateTime date{displayed_.year, displayed_.month, 15, 0, 0, 0, 0};
+    if (date.month <= 1) {
+        date.month = 12;
+        --date.year;
+    } else {
+        --date.month;
+    }
+    return Draw(date, false);
+}
+
+RResult ROrvaneMonthView::ShowToday() {
+    const RDateTime* today = GetCurrentLocalDateTime();
+    return Draw(today != nullptr ? *today : displayed_, false);
+}
+
+void ROrvaneMonthView::ClearCells() {
+    for (RDayCell& cell : cells_) cell.items.clear();
+    allDay_.clear();
+}
+
+RResult ROrvaneMonthView::FindItemCell(ROrvaneCalendarItem* item, int* row, int* column) {
+    for (int index = 0; index < 42; ++index) {
+        for (const RRef<ROrvaneCalendarItem>& placed : cells_[index].items) {
+            if (placed.get() == item) {
+                if (row != nullptr) *row = index / 7;
+                if (column != nullptr) *column = index % 7;
+                return R_OK;
+            }
+        }
+    }
+    return STG_E_PATHNOTFOUND;
+}
+
+ROrvaneCalendarItem* ROrvaneMonthView::HitItemAt(int x, int y) {
+    const RECT& first = cells_[0].rect;
+    if (y < first.top || x < first.left) return nullptr;
+    int row = -1;
+    for (int r = 0; r < 6; ++r) {
+        if (cells_[r * 7].rect.bottom >= y) {
+            row = r;
+            break;
+        }
+    }
+    if (row < 0 || y < cells_[row * 7].rect.top) return nullptr;
+    int column = -1;
+    for (int c = 0; c < 7; ++c) {
+        if (cells_[row * 7 + c].rect.right >= x) {
+            column = c;
+            break;
+        }
+    }
+    if (column < 0 || x < cells_[row * 7 + column].rect.left) return nullptr;
+    for (const RRef<ROrvaneCalendarItem>& item : cells_[row * 7 + column].items) {
+        const RItemRect& hit = item->GetHitRect();
+        if (platform::ui::PtInRect(RECT{hit.left, hit.top, hit.right, hit.bottom}, x, y)) return item.get();
+    }
+    return nullptr;
+}
+
+RResult ROrvaneMonthView::EditItemAt(int x, int y) {
+    ROrvaneCalendarItem* item = HitItemAt(x, y);
+    if (item != nullptr && editEntry_) {
+        RRef<ROrvaneCalendarItem> keep = RRef<ROrvaneCalendarItem>::Share(item);
+        editEntry_(keep.get());
+    }
+    return R_OK;
+}
+
+RResult ROrvaneMonthView::NewEvent(ROrvaneAccount* account, ROrvaneCalendar* calendar) {
+    RRef<ROrvaneCalendarItem> item = RRef<ROrvaneCalendarItem>::Adopt(new (std::nothrow) ROrvaneCalendarItem);
+    if (!item) return R_OK;
+    (void)item->CreateNew(dataManager_.get(), account, calendar);
+    if (editEntry_) editEntry_(item.get());
+    return R_OK;
+}
+
+unsigned ROrvaneMonthView::ShowContextMenu(int screenX, int screenY) {
+    return platform::ui::ShowContextMenu(kEditMenu, QPoint(screenX, screenY), host_.data(), nullptr);
+}

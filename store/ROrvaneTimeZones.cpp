@@ -2,6 +2,8 @@
 // kept unique by AddTimeZone's look-up, made inside its write transaction.
 #include "store/ROrvaneDataManager.h"
 
+#include "ical/timezone/StoredZoneLookup.h"
+
 #include "store/sqlite/CppSQLite3Table.h"
 #include "store/sqlite/SelectRows.h"
 #include "store/sqlite/SqlTextBuilders.h"
@@ -60,7 +62,9 @@ RResult ROrvaneDataManager::AddTimeZone(TimeZoneRecord* record) {
     TimeZoneRecord scratch;
     if (FindTimeZone(*record, &scratch) == R_OK) {
         static_cast<void>(UpdateTimeZone(record));  // joins this transaction; its failure is returned by Commit
-        return transaction.Commit();
+        const RResult result = transaction.Commit();
+        NoteStoredZonesChanged();  // once more now that the change is committed
+        return result;
     }
     CStringA columns;
     CStringA values;
@@ -79,7 +83,9 @@ RResult ROrvaneDataManager::AddTimeZone(TimeZoneRecord* record) {
     CStringA sql;
     sql.Format("insert into TimeZones (%s) values (%s);", columns.GetString(), values.GetString());
     static_cast<void>(transaction.Exec(sql));  // a failure is kept by the transaction and returned by Commit
-    return transaction.Commit();
+    const RResult result = transaction.Commit();
+    NoteStoredZonesChanged();  // the zone conversions keep answers per TZID until now
+    return result;
 }
 
 RResult ROrvaneDataManager::UpdateTimeZone(TimeZoneRecord* record) {
@@ -103,7 +109,9 @@ RResult ROrvaneDataManager::UpdateTimeZone(TimeZoneRecord* record) {
                SqlQuote(record->timeZoneID).GetString());
     StoreTransaction transaction(*this);
     static_cast<void>(transaction.Exec(sql));  // a failure is kept by the transaction and returned by Commit
-    return transaction.Commit();
+    const RResult result = transaction.Commit();
+    NoteStoredZonesChanged();
+    return result;
 }
 
 RResult ROrvaneDataManager::FindTimeZone(const TimeZoneRecord& key, TimeZoneRecord* out) {

@@ -13,24 +13,40 @@ void InstallStoredZoneOffsetsFinder(ROrvaneDataManager* store) {
     store->AddRef();
     // The reference goes with the last copy of the look-up, whichever thread drops it.
     std::shared_ptr<ROrvaneDataManager> held(store, [](ROrvaneDataManager* s) { s->Release(); });
-    SetStoredZoneOffsetsFinder([held](const CStringW& olsonId, double& standardOffsetTo, double& daylightOffsetTo) {
+    SetStoredZoneFinder([held](const CStringW& tzid, StoredZoneRules& out) {
         TimeZoneRecord record;
         record.Clear();
-        // The zone code that asks knows result codes only: a store whose select fails (one
-        // that never opened, say) simply has no such zone.
+        const CStringA wanted = tzid.ToUtf8();
+        // A zone is found by its own TZID first (import leaves the Olson name empty for zones
+        // the alias table does not know), then by its Olson name. The zone code that asks knows
+        // result codes only: a store whose select fails (one that never opened, say) simply has
+        // no such zone.
         RResult result = STG_E_PATHNOTFOUND;
         try {
-            result = held->FindTimeZoneByOlsonID(olsonId.ToUtf8(), &record);
+            TimeZoneRecord key;
+            key.Clear();
+            key.timeZoneID = wanted;
+            result = held->FindTimeZone(key, &record);
+            if (result != R_OK) {
+                record.Clear();
+                result = held->FindTimeZoneByOlsonID(wanted, &record);
+            }
         } catch (...) {
             return STG_E_PATHNOTFOUND;
         }
         if (result != R_OK) {
             return result;
         }
-        standardOffsetTo = record.standardOffsetTo;
-        daylightOffsetTo = record.daylightOffsetTo;
+        out.timeZoneId = record.timeZoneID.GetString();
+        out.olsonId = record.olsonID.GetString();
+        out.standardOffsetTo = record.standardOffsetTo;
+        out.daylightOffsetTo = record.daylightOffsetTo;
+        out.standardRrule = record.standardRrule.GetString();
+        out.standardStart = record.standardDTStart.GetString();
+        out.daylightRrule = record.daylightRrule.GetString();
+        out.daylightStart = record.daylightDTStart.GetString();
         return R_OK;
     });
 }
 
-void RemoveStoredZoneOffsetsFinder() { SetStoredZoneOffsetsFinder({}); }
+void RemoveStoredZoneOffsetsFinder() { SetStoredZoneFinder({}); }

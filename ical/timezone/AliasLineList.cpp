@@ -1,16 +1,16 @@
 // The Olson alias lines: loaded once from the built-in strings, then only read.
-#include <mutex>
 #include <new>
 
 #include "ical/timezone/ZoneAliasLines.h"
 #include "ical/timezone/ZoneTable.h"
+#include "platform/threads/Mutex.h"
 
 namespace {
 
-RList g_aliasLines;
-std::mutex g_aliasGuard;
+platform::Mutex g_aliasGuard;
+RList g_aliasLines ORVANE_GUARDED_BY(g_aliasGuard);
 
-void LoadLocked() {
+void LoadLocked() ORVANE_REQUIRES(g_aliasGuard) {
     for (int id = kFirstZoneAliasId;; ++id) {
         const char16_t* text = LoadZoneAliasString(id);
         if (text == nullptr) break;
@@ -22,7 +22,7 @@ void LoadLocked() {
     }
 }
 
-void FreeLocked() {
+void FreeLocked() ORVANE_REQUIRES(g_aliasGuard) {
     for (RListNode* node = g_aliasLines.head; node != nullptr; node = node->next) {
         delete static_cast<CStringW*>(node->payload);
     }
@@ -44,7 +44,7 @@ bool LineNames(const CStringW& line, const CStringW& name) {
 
 struct AliasLinesAtExit {
     ~AliasLinesAtExit() {
-        std::lock_guard<std::mutex> lock(g_aliasGuard);
+        platform::MutexLock lock(g_aliasGuard);
         FreeLocked();
     }
 } g_aliasLinesAtExit;
@@ -52,12 +52,12 @@ struct AliasLinesAtExit {
 }  // namespace
 
 void LoadZoneAliasLines() {
-    std::lock_guard<std::mutex> lock(g_aliasGuard);
+    platform::MutexLock lock(g_aliasGuard);
     LoadLocked();
 }
 
 void FreeAliasLines() {
-    std::lock_guard<std::mutex> lock(g_aliasGuard);
+    platform::MutexLock lock(g_aliasGuard);
     FreeLocked();
 }
 
@@ -66,7 +66,7 @@ RResult MapZoneKeyToOlsonId(const CStringW& name, CStringW& olsonId) {
         olsonId = u"Z";
         return R_OK;
     }
-    std::lock_guard<std::mutex> lock(g_aliasGuard);
+    platform::MutexLock lock(g_aliasGuard);
     if (g_aliasLines.count == 0) LoadLocked();
     for (RListNode* node = g_aliasLines.head; node != nullptr; node = node->next) {
         const CStringW& line = *static_cast<const CStringW*>(node->payload);

@@ -4,32 +4,12 @@
 
 #include "foundation/settings/RegistryHelpers.h"
 #include "ical/timezone/StoredZoneLookup.h"
+#include "ical/timezone/ZoneResolver.h"
 #include "ical/timezone/ZoneTable.h"
 #include "platform/timezone/ZoneConversion.h"
 #include "platform/timezone/ZoneKeySource.h"
 
 namespace {
-
-// A TZID to the key of a zone in the list. Beyond the alias-line road this also takes a TZID
-// that is itself a zone key (so "GMT Standard Time" keeps its summer time rather than becoming
-// the "UTC" of its alias line), and an identifier that no alias line names is still looked for
-// in the zone list, the public key mapping and the stored zones.
-RResult ResolveTzidToKey(const CStringW& tzid, CStringW& zoneKey) {
-    if (tzid.IsEmpty()) return STG_E_PATHNOTFOUND;
-    if (FindTimeZoneByKey(tzid, nullptr, nullptr, nullptr) == R_OK) {
-        zoneKey = tzid;
-        return R_OK;
-    }
-    CStringW olson;
-    if (MapZoneKeyToOlsonId(tzid, olson) != R_OK) olson = tzid;
-    return MapTzidToWindowsZone(olson, zoneKey);
-}
-
-RResult ResolveDefinition(const CStringW& tzid, TIME_ZONE_INFORMATION& info) {
-    CStringW zoneKey;
-    const RResult result = ResolveTzidToKey(tzid, zoneKey);
-    return result != R_OK ? result : FindTimeZoneByKey(zoneKey, nullptr, nullptr, &info);
-}
 
 // A local time of a value as the platform's record; an impossible year gives an invalid record,
 // which the conversion then refuses.
@@ -57,7 +37,11 @@ void GetCurrentTimeZone(CStringW* zoneKey, CStringW* olsonId) {
         key = CStringW(info.StandardName);
     }
     if (zoneKey != nullptr) *zoneKey = key;
-    if (olsonId != nullptr) MapZoneKeyToOlsonId(key, *olsonId);
+    // The display zone keeps its own key: the Olson name given is one that leads back to it.
+    if (olsonId != nullptr) {
+        const CStringW olson = OlsonIdForKey(key);
+        if (!olson.IsEmpty()) *olsonId = olson;
+    }
 }
 
 RResult MapTzidToWindowsZone(const CStringW& tzid, CStringW& zoneKey) {
@@ -93,19 +77,17 @@ RResult ConvertItemTimeToZone(const RIcsDateTime* time, RIcsDateTime** converted
         *converted = copy;
         return R_OK;
     }
-    TIME_ZONE_INFORMATION source{}, target{};
-    RResult result = ResolveDefinition(TzidOf(*time), source);
-    if (result != R_OK) return result;
-    CStringW targetOlson;
-    result = FindTimeZoneByKey(targetZoneKey, &targetOlson, nullptr, &target);
-    if (result != R_OK) return result;
+    const std::shared_ptr<const RZoneRules> source = ResolveZoneRules(TzidOf(*time));
+    if (!source) return STG_E_PATHNOTFOUND;
+    const std::shared_ptr<const RZoneRules> target = ZoneRulesForKey(targetZoneKey);
+    if (!target) return STG_E_PATHNOTFOUND;
     RIcsDateTime* copy = RIcsDateTime::Clone(*time);
     if (copy == nullptr) return R_E_OUT_OF_MEMORY;
     const SYSTEMTIME local = LocalTimeOf(*time);
     SYSTEMTIME utc{}, shown{};
-    if (TzSpecificLocalTimeToSystemTime(&source, &local, &utc) && SystemTimeToTzSpecificLocalTime(&target, &utc, &shown)) {
+    if (source->LocalToUtc(local, utc) && target->UtcToLocal(utc, shown)) {
         copy->dateTime.FromSystemTime(&shown);
-        copy->SetTzid(targetOlson.ToUtf8().GetString());
+        copy->SetTzid(OlsonIdForKey(targetZoneKey).ToUtf8().GetString());
         copy->ClearTextCaches();
     }
     *converted = copy;
@@ -118,27 +100,22 @@ RResult ItemTimeToUtc(SYSTEMTIME* utc, const RIcsDateTime* time) {
         *utc = LocalTimeOf(*time);
         return R_OK;
     }
-    TIME_ZONE_INFORMATION zone{};
-    const RResult result = ResolveDefinition(TzidOf(*time), zone);
-    if (result != R_OK) return result;
-    const SYSTEMTIME local = LocalTimeOf(*time);
+    const std::shared_ptr<const RZoneRules> zone = ResolveZoneRules(TzidOf(*time));
+    if (!zone) return STG_E_PATHNOTFOUND;
     SYSTEMTIME converted{};
-    if (TzSpecificLocalTimeToSystemTime(&zone, &local, &converted)) *utc = converted;
+    if (zone->LocalToUtc(LocalTimeOf(*time), converted)) *utc = converted;
     return R_OK;
 }
 
 RResult ConvertSystemTimeBetweenZones(const CStringW& fromTzid, const CStringW& toTzid, SYSTEMTIME* inOut) {
     if (fromTzid.IsEmpty()) return R_OK;
     if (inOut == nullptr) return R_E_INVALID_ARGUMENT;
-    CStringW fromKey, toKey;
-    RResult result = ResolveTzidToKey(fromTzid, fromKey);
-    if (result == R_OK) result = ResolveTzidToKey(toTzid, toKey);
-    TIME_ZONE_INFORMATION from{}, to{};
-    if (result == R_OK) result = FindTimeZoneByKey(fromKey, nullptr, nullptr, &from);
-    if (result == R_OK) result = FindTimeZoneByKey(toKey, nullptr, nullptr, &to);
-    if (result != R_OK) return result;
+    const std::shared_ptr<const RZoneRules> from = ResolveZoneRules(fromTzid);
+    if (!from) return STG_E_PATHNOTFOUND;
+    const std::shared_ptr<const RZoneRules> to = ResolveZoneRules(toTzid);
+    if (!to) return STG_E_PATHNOTFOUND;
     SYSTEMTIME utc{}, local{};
-    if (TzSpecificLocalTimeToSystemTime(&from, inOut, &utc) && SystemTimeToTzSpecificLocalTime(&to, &utc, &local)) {
+    if (from->LocalToUtc(*inOut, utc) && to->UtcToLocal(utc, local)) {
         *inOut = local;
     }
     return R_OK;

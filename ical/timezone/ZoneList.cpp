@@ -1,18 +1,19 @@
 // The machine's Windows zones, read once through the registry helpers and kept in display order.
-#include <mutex>
 #include <new>
 
 #include "foundation/settings/RegistryHelpers.h"
+#include "ical/timezone/ZoneResolver.h"
 #include "ical/timezone/ZoneTable.h"
+#include "platform/threads/Mutex.h"
 #include "platform/timezone/ZoneKeySource.h"
 
 namespace {
 
-RList g_zoneList;
 // Guards the list: the first look-up loads it while others wait, so it is filled exactly once.
-std::mutex g_zoneGuard;
+platform::Mutex g_zoneGuard;
+RList g_zoneList ORVANE_GUARDED_BY(g_zoneGuard);
 
-void FreeLocked(RListCompare compare) {
+void FreeLocked(RListCompare compare) ORVANE_REQUIRES(g_zoneGuard) {
     for (RListNode* node = g_zoneList.head; node != nullptr; node = node->next) {
         delete static_cast<WindowsZoneEntry*>(node->payload);
     }
@@ -38,7 +39,7 @@ void ReadTzi(const CStringW& subkey, TIME_ZONE_INFORMATION& info) {
     platform::RegCloseKey(key);
 }
 
-void LoadLocked() {
+void LoadLocked() ORVANE_REQUIRES(g_zoneGuard) {
     FreeLocked(CompareZonesByDisplayName);
     const CStringW listKey(platform::kZoneListKeyPath);
     const int count = CountRegistrySubkeys(listKey.GetString());
@@ -65,7 +66,7 @@ void LoadLocked() {
     }
 }
 
-void EnsureLoaded() {
+void EnsureLoaded() ORVANE_REQUIRES(g_zoneGuard) {
     if (g_zoneList.count == 0) LoadLocked();
 }
 
@@ -78,7 +79,7 @@ void CopyOut(const WindowsZoneEntry& entry, CStringW* zoneKey, CStringW* olsonId
 }
 
 template <typename Match>
-const WindowsZoneEntry* FindFirst(Match match) {
+const WindowsZoneEntry* FindFirst(Match match) ORVANE_REQUIRES(g_zoneGuard) {
     for (RListNode* node = g_zoneList.head; node != nullptr; node = node->next) {
         const auto* entry = static_cast<const WindowsZoneEntry*>(node->payload);
         if (match(*entry)) return entry;
@@ -88,7 +89,7 @@ const WindowsZoneEntry* FindFirst(Match match) {
 
 struct ZoneListAtExit {
     ~ZoneListAtExit() {
-        std::lock_guard<std::mutex> lock(g_zoneGuard);
+        platform::MutexLock lock(g_zoneGuard);
         FreeLocked(nullptr);
     }
 } g_zoneListAtExit;
@@ -102,23 +103,34 @@ int CompareZonesByDisplayName(const void* existing, const void* added) {
 }
 
 void FreeZoneList(RListCompare compare) {
-    std::lock_guard<std::mutex> lock(g_zoneGuard);
-    FreeLocked(compare);
+    {
+        platform::MutexLock lock(g_zoneGuard);
+        FreeLocked(compare);
+    }
+    ForgetResolvedZones();
 }
 
 RResult InsertZoneSorted(WindowsZoneEntry* entry) {
-    std::lock_guard<std::mutex> lock(g_zoneGuard);
-    return g_zoneList.InsertSorted(entry);
+    RResult result;
+    {
+        platform::MutexLock lock(g_zoneGuard);
+        result = g_zoneList.InsertSorted(entry);
+    }
+    ForgetResolvedZones();
+    return result;
 }
 
 void LoadTimeZones() {
-    std::lock_guard<std::mutex> lock(g_zoneGuard);
-    LoadLocked();
+    {
+        platform::MutexLock lock(g_zoneGuard);
+        LoadLocked();
+    }
+    ForgetResolvedZones();
 }
 
 RResult GetTimeZoneAt(int index, CStringW* zoneKey, CStringW* olsonId, CStringW* displayName,
                       TIME_ZONE_INFORMATION* info) {
-    std::lock_guard<std::mutex> lock(g_zoneGuard);
+    platform::MutexLock lock(g_zoneGuard);
     EnsureLoaded();
     const RListNode* node = index < g_zoneList.count ? g_zoneList.NodeAt(index) : nullptr;
     if (node == nullptr) return R_E_INVALID_INDEX;
@@ -128,7 +140,7 @@ RResult GetTimeZoneAt(int index, CStringW* zoneKey, CStringW* olsonId, CStringW*
 
 RResult FindTimeZoneByKey(const CStringW& zoneKey, CStringW* olsonId, CStringW* displayName,
                           TIME_ZONE_INFORMATION* info) {
-    std::lock_guard<std::mutex> lock(g_zoneGuard);
+    platform::MutexLock lock(g_zoneGuard);
     EnsureLoaded();
     const WindowsZoneEntry* entry =
         FindFirst([&](const WindowsZoneEntry& e) { return e.zoneKey.CompareNoCase(zoneKey.GetString()) == 0; });
@@ -138,7 +150,7 @@ RResult FindTimeZoneByKey(const CStringW& zoneKey, CStringW* olsonId, CStringW* 
 }
 
 RResult FindTimeZoneByDisplay(const CStringW& displayName, CStringW* zoneKey) {
-    std::lock_guard<std::mutex> lock(g_zoneGuard);
+    platform::MutexLock lock(g_zoneGuard);
     EnsureLoaded();
     const WindowsZoneEntry* entry = FindFirst(
         [&](const WindowsZoneEntry& e) { return e.displayName.CompareNoCase(displayName.GetString()) == 0; });
@@ -150,7 +162,7 @@ RResult FindTimeZoneByDisplay(const CStringW& displayName, CStringW* zoneKey) {
 RResult FindWindowsZoneByOlsonId(const CStringW& olsonId, CStringW* zoneKey, CStringW* displayName,
                                  TIME_ZONE_INFORMATION* info) {
     const CStringW wanted = olsonId == u"Z" ? CStringW(u"UTC") : olsonId;
-    std::lock_guard<std::mutex> lock(g_zoneGuard);
+    platform::MutexLock lock(g_zoneGuard);
     EnsureLoaded();
     const WindowsZoneEntry* entry =
         FindFirst([&](const WindowsZoneEntry& e) { return e.olsonId.CompareNoCase(wanted.GetString()) == 0; });

@@ -123,6 +123,23 @@ bool ZoneKeyForOlsonName(const std::string& olsonName, std::u16string& zoneKey) 
     return true;
 }
 
+bool OlsonZoneForKey(const std::u16string& zoneKey, std::string& olsonZone) {
+    const WindowsZoneDefinition* zone = FindDefinition(zoneKey);
+    if (zone == nullptr) return false;
+    olsonZone = zone->olsonZone;
+    return true;
+}
+
+bool ZoneKeyForDisplayTail(const std::u16string& tail, std::u16string& zoneKey) {
+    for (int i = 0; i < kWindowsZoneDefinitionCount; ++i) {
+        if (SameName(tail, kWindowsZoneDefinitions[i].displayTail)) {
+            zoneKey = kWindowsZoneDefinitions[i].key;
+            return true;
+        }
+    }
+    return false;
+}
+
 bool ReadZoneDefinition(const std::u16string& zoneKey, TIME_ZONE_INFORMATION& info) {
     const WindowsZoneDefinition* zone = FindDefinition(zoneKey);
     if (zone == nullptr) return false;

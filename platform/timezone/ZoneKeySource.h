@@ -25,6 +25,14 @@ bool ReadZoneKeyValue(const std::u16string& zoneKey, const std::u16string& value
 // (America/Vancouver -> Pacific Standard Time); false when it files it nowhere.
 bool ZoneKeyForOlsonName(const std::string& olsonName, std::u16string& zoneKey);
 
+// The tz database zone that stands for a key (Pacific Standard Time -> America/Los_Angeles);
+// false for a key the table does not hold.
+bool OlsonZoneForKey(const std::u16string& zoneKey, std::string& olsonZone);
+
+// The key whose display name, after its "(UTC+hh:mm) " prefix, is `tail` (ignoring case), as
+// other programs write zone names ("Eastern Time (US & Canada)"); false when none.
+bool ZoneKeyForDisplayTail(const std::u16string& tail, std::u16string& zoneKey);
+
 // The rule of a key for the current year (what "TZI" holds), with its "Std" and "Dlt" names.
 bool ReadZoneDefinition(const std::u16string& zoneKey, TIME_ZONE_INFORMATION& info);
 

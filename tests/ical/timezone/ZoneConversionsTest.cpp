@@ -116,10 +116,10 @@ TEST(ZoneConversions, SystemTimeMovesBetweenTwoZones) {
 }
 
 TEST(ZoneConversions, StoredZoneOffsetsPickTheFirstMatchingZoneInDisplayOrder) {
-    SetStoredZoneOffsetsFinder([](const CStringW& id, double& standard, double& daylight) -> RResult {
+    SetStoredZoneFinder([](const CStringW& id, StoredZoneRules& zone) -> RResult {
         if (id != u"Custom/Eastern") return STG_E_PATHNOTFOUND;
-        standard = -5.0;
-        daylight = -4.0;
+        zone.standardOffsetTo = -5.0;
+        zone.daylightOffsetTo = -4.0;
         return R_OK;
     });
     CStringW expected;
@@ -139,7 +139,7 @@ TEST(ZoneConversions, StoredZoneOffsetsPickTheFirstMatchingZoneInDisplayOrder) {
     found = u"untouched";
     EXPECT_EQ(MapTzidToWindowsZone(u"Custom/Other", found), STG_E_PATHNOTFOUND);
     EXPECT_EQ(found, u"untouched");
-    SetStoredZoneOffsetsFinder(nullptr);
+    SetStoredZoneFinder(nullptr);
     EXPECT_EQ(MapTzidToWindowsZone(u"Custom/Eastern", found), STG_E_PATHNOTFOUND);
 }
 

@@ -141,6 +141,35 @@ INSTANTIATE_TEST_SUITE_P(
         return name;
     });
 
+TEST(ZoneRulesAgainstTzdataCoverage, AYearWhoseClocksMoveOnceKeepsBothParts) {
+    // A zone that starts daylight time on 8 March 2026 and keeps it into 2027 (as Havana's did),
+    // then ends it on 7 November 2027; a flag-only change (daylight offset made standard) moves
+    // no clock.
+    platform::TzifData zone;
+    zone.localTypes = {{-5 * 3600, false}, {-4 * 3600, true}, {-4 * 3600, false}};
+    zone.transitionTimes = {platform::civil::DaysFromCivil(2026, 3, 8) * 86400 + 5 * 3600,
+                            platform::civil::DaysFromCivil(2027, 11, 7) * 86400 + 5 * 3600,
+                            platform::civil::DaysFromCivil(2028, 3, 12) * 86400 + 5 * 3600,
+                            platform::civil::DaysFromCivil(2028, 11, 5) * 86400 + 4 * 3600};
+    zone.transitionTypes = {1, 0, 1, 2};
+    auto hourAt = [&zone](int year, int month) {
+        TIME_ZONE_INFORMATION rule{};
+        platform::ZoneRuleForYear(zone, year, rule);
+        SYSTEMTIME utc{static_cast<WORD>(year), static_cast<WORD>(month), 0, 15, 12, 0, 0, 0}, local{};
+        EXPECT_TRUE(SystemTimeToTzSpecificLocalTime(&rule, &utc, &local));
+        return local.wHour;
+    };
+    EXPECT_EQ(hourAt(2026, 1), 7);
+    EXPECT_EQ(hourAt(2026, 7), 8);
+    EXPECT_EQ(hourAt(2026, 12), 8);
+    EXPECT_EQ(hourAt(2027, 1), 8);
+    EXPECT_EQ(hourAt(2027, 7), 8);
+    EXPECT_EQ(hourAt(2027, 12), 7);
+    EXPECT_EQ(hourAt(2028, 1), 7);
+    EXPECT_EQ(hourAt(2028, 7), 8);
+    EXPECT_EQ(hourAt(2028, 12), 8);  // the flag changed, the clock did not
+}
+
 TEST(ZoneRulesAgainstTzdataCoverage, DaylightZonesChangeTwiceAYear) {
     // Guards the comparison above against passing on zones that never change.
     const int year = platform::CurrentUtcYear();

@@ -51,5 +51,39 @@ TEST_F(StoredZoneOffsetsTest, StoreThatCannotBeReadHasNoStoredZones) {
     testing::internal::GetCapturedStderr();
 }
 
+TEST_F(StoredZoneOffsetsTest, ImportedZoneIsFoundByItsTzidAndConvertsByItsOwnRules) {
+    // Import leaves the Olson name empty for a zone the alias table does not know.
+    TimeZoneRecord zone;
+    zone.Clear();
+    zone.timeZoneID = "Head Office";
+    zone.standardOffsetTo = -5.0;
+    zone.daylightOffsetTo = -4.0;
+    zone.daylightRrule = "FREQ=YEARLY;BYMONTH=3;BYDAY=2SU";
+    zone.daylightDTStart = "2007-03-11 02:00";
+    zone.standardRrule = "FREQ=YEARLY;BYMONTH=11;BYDAY=1SU";
+    zone.standardDTStart = "2007-11-04 02:00";
+    store->AddTimeZone(&zone);
+    InstallStoredZoneOffsetsFinder(store);
+
+    auto utcHourOf = [](const char* when) {
+        auto* time = new RIcsDateTime();
+        time->SetFromDbText(when, "Head Office");
+        SYSTEMTIME utc{};
+        const RResult result = ItemTimeToUtc(&utc, time);
+        time->Release();
+        return result == R_OK ? static_cast<int>(utc.wHour) : -1;
+    };
+    EXPECT_EQ(14, utcHourOf("2026-07-01 10:00"));
+    EXPECT_EQ(15, utcHourOf("2026-01-15 10:00"));
+    CStringW key;
+    EXPECT_EQ(R_OK, MapTzidToWindowsZone(CStringW(u"Head Office"), key));
+
+    // A change of the table is seen at once, although answers are kept per TZID.
+    zone.standardOffsetTo = -6.0;
+    zone.daylightOffsetTo = -5.0;
+    store->AddTimeZone(&zone);
+    EXPECT_EQ(15, utcHourOf("2026-07-01 10:00"));
+}
+
 }  // namespace
 }  // namespace orvane::test

@@ -1,0 +1,208 @@
+#include "ical/timezone/ZoneResolver.h"
+
+#include <bit>
+#include <cmath>
+#include <unordered_map>
+
+#include "ical/recurrence/RIcsRecurrence.h"
+#include "ical/timezone/ZoneConversions.h"
+#include "ical/timezone/ZoneTable.h"
+#include "platform/threads/Mutex.h"
+#include "platform/timezone/ZoneKeySource.h"
+
+namespace {
+
+std::shared_ptr<const RZoneRules> OwnZone(const std::string& olsonName) {
+    std::shared_ptr<const platform::TzifData> zone = ZoneFileOf(olsonName);
+    return zone ? std::make_shared<const RZoneRules>(std::move(zone), olsonName) : nullptr;
+}
+
+std::shared_ptr<const RZoneRules> Fixed(const TIME_ZONE_INFORMATION& info) {
+    return std::make_shared<const RZoneRules>(info);
+}
+
+// The trailing Area/City (or Area/Region/City) of a name with a prefix of some vendor's:
+// the longest tail after a '/' that is a tz database name.
+std::shared_ptr<const RZoneRules> PrefixedName(const std::string& name) {
+    for (std::size_t slash = name.find('/'); slash != std::string::npos; slash = name.find('/', slash + 1)) {
+        const std::string tail = name.substr(slash + 1);
+        if (tail.find('/') == std::string::npos) break;
+        if (auto rules = OwnZone(tail)) return rules;
+    }
+    return nullptr;
+}
+
+// "(UTC-05:00) Eastern Time (US & Canada)", "(GMT+01:00) Amsterdam, Berlin, ...": the key whose
+// display name is this, or whose display name ends in the same cities whatever the prefix says.
+bool DisplayNameKey(const CStringW& tzid, CStringW& zoneKey) {
+    if (FindTimeZoneByDisplay(tzid, &zoneKey) == R_OK) return true;
+    const std::u16string_view text = tzid.AsView();
+    if (!(text.starts_with(u"(UTC") || text.starts_with(u"(GMT"))) return false;
+    const std::size_t close = text.find(u')');
+    if (close == std::u16string_view::npos) return false;
+    std::size_t start = close + 1;
+    while (start < text.size() && text[start] == u' ') ++start;
+    std::u16string key;
+    if (!platform::ZoneKeyForDisplayTail(std::u16string(text.substr(start)), key)) return false;
+    zoneKey = CStringW(key);
+    return true;
+}
+
+// The week (1..4, 5 = the last) and weekday of a yearly "n-th weekday of the month" rule.
+bool WeekdayOfMonth(const RIcsRecurrence& rule, WORD& week, WORD& weekday) {
+    if (rule.byDayMask == 0 || std::popcount(rule.byDayMask & 0x7Fu) != 1) return false;
+    weekday = static_cast<WORD>(std::countr_zero(rule.byDayMask));
+    int ordinal = rule.byDayOrdinal;
+    if (ordinal == 0 && rule.byMonthDay[0] != 0) {
+        // BYMONTHDAY=8,9,...,14;BYDAY=SU: the week in which the listed days fall.
+        const int first = rule.byMonthDay[0];
+        ordinal = first > 0 ? (first - 1) / 7 + 1 : -1;
+    }
+    if (ordinal < 0) {
+        week = 5;
+    } else if (ordinal >= 1 && ordinal <= 5) {
+        week = static_cast<WORD>(ordinal);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// One change of a stored zone: month, week, weekday from its rule, the time from its start.
+bool ChangeDate(const std::string& rrule, const std::string& start, SYSTEMTIME& date) {
+    auto* rule = new RIcsRecurrence();
+    const bool parsed = rule->Parse(rrule.c_str()) == 0;
+    WORD week = 0, weekday = 0;
+    const bool usable = parsed && std::string_view(rule->freq) == "YEARLY" && rule->byMonth[0] >= 1 &&
+                        rule->byMonth[0] <= 12 && rule->byMonth[1] == 0 && WeekdayOfMonth(*rule, week, weekday);
+    const int month = usable ? rule->byMonth[0] : 0;
+    rule->Release();
+    if (!usable) return false;
+    RDateTime when;
+    when.Parse(start.c_str());
+    date = SYSTEMTIME{};
+    date.wMonth = static_cast<WORD>(month);
+    date.wDay = week;
+    date.wDayOfWeek = weekday;
+    date.wHour = when.hour < 24 ? when.hour : 0;
+    date.wMinute = when.minute < 60 ? when.minute : 0;
+    return true;
+}
+
+struct ResolvedZones {
+    platform::Mutex lock;
+    std::unordered_map<std::u16string, std::shared_ptr<const RZoneRules>> byTzid ORVANE_GUARDED_BY(lock);
+    unsigned long long storedGeneration ORVANE_GUARDED_BY(lock) = 0;
+};
+
+ResolvedZones& Resolved() {
+    static ResolvedZones zones;
+    return zones;
+}
+
+constexpr std::size_t kMaxResolved = 4096;
+
+std::shared_ptr<const RZoneRules> ResolveUncached(const CStringW& tzid) {
+    if (tzid.IsEmpty()) return nullptr;
+    if (tzid == u"Z") return Fixed(TIME_ZONE_INFORMATION{});
+    if (auto rules = ZoneRulesForKey(tzid)) return rules;
+    const std::string name = tzid.ToUtf8().Str();
+    if (auto rules = OwnZone(name)) return rules;
+    CStringW olson;
+    if (MapZoneKeyToOlsonId(tzid, olson) == R_OK) {
+        if (auto rules = OwnZone(olson.ToUtf8().Str())) return rules;
+        CStringW key;
+        if (MapTzidToWindowsZone(olson, key) == R_OK) return ZoneRulesForKey(key);
+    }
+    if (auto rules = PrefixedName(name)) return rules;
+    CStringW key;
+    if (DisplayNameKey(tzid, key)) return ZoneRulesForKey(key);
+    StoredZoneRules stored;
+    if (FindStoredZone(tzid, stored) == R_OK) {
+        TIME_ZONE_INFORMATION info{};
+        if (DefinitionFromStoredZone(stored, info)) return Fixed(info);
+        // Rules that one yearly rule cannot hold: the first zone of the list with its offsets.
+        if (MapTzidToWindowsZone(tzid, key) == R_OK) return ZoneRulesForKey(key);
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+std::shared_ptr<const RZoneRules> ZoneRulesForKey(const CStringW& zoneKey) {
+    TIME_ZONE_INFORMATION info{};
+    if (zoneKey.IsEmpty() || FindTimeZoneByKey(zoneKey, nullptr, nullptr, &info) != R_OK) return nullptr;
+    std::string olson;
+    if (platform::OlsonZoneForKey(std::u16string(zoneKey.AsView()), olson)) {
+        if (auto rules = OwnZone(olson)) return rules;
+    }
+    return Fixed(info);
+}
+
+CStringW OlsonIdForKey(const CStringW& zoneKey) {
+    CStringW olson;
+    const bool aliased = MapZoneKeyToOlsonId(zoneKey, olson) == R_OK;
+    std::u16string keyOfAlias;
+    if (aliased && platform::ZoneKeyForOlsonName(olson.ToUtf8().Str(), keyOfAlias) &&
+        CStringW(keyOfAlias).CompareNoCase(zoneKey.GetString()) == 0) {
+        return olson;
+    }
+    std::string own;
+    if (platform::OlsonZoneForKey(std::u16string(zoneKey.AsView()), own)) return CStringW::FromUtf8(own);
+    return aliased ? olson : CStringW();
+}
+
+bool DefinitionFromStoredZone(const StoredZoneRules& zone, TIME_ZONE_INFORMATION& out) {
+    auto minutes = [](double hours) { return static_cast<LONG>(std::lround(hours * 60.0)); };
+    if (!std::isfinite(zone.standardOffsetTo) || !std::isfinite(zone.daylightOffsetTo) ||
+        std::fabs(zone.standardOffsetTo) > 24.0 || std::fabs(zone.daylightOffsetTo) > 24.0) {
+        return false;
+    }
+    TIME_ZONE_INFORMATION info{};
+    info.Bias = -minutes(zone.standardOffsetTo);
+    const bool daylightPart = !zone.daylightRrule.empty() || !zone.daylightStart.empty();
+    const bool standardPart = !zone.standardRrule.empty() || !zone.standardStart.empty();
+    if (!daylightPart) {
+        // Only a standard part: the zone keeps one offset all year. Bare offsets that differ
+        // say nothing of when they change.
+        const bool oneOffset = minutes(zone.daylightOffsetTo) == minutes(zone.standardOffsetTo) ||
+                               (standardPart && zone.daylightOffsetTo == 0.0);
+        if (!oneOffset) return false;
+        out = info;
+        return true;
+    }
+    info.DaylightBias = -(minutes(zone.daylightOffsetTo) - minutes(zone.standardOffsetTo));
+    if (!ChangeDate(zone.daylightRrule, zone.daylightStart, info.DaylightDate) ||
+        !ChangeDate(zone.standardRrule, zone.standardStart, info.StandardDate)) {
+        return false;
+    }
+    out = info;
+    return true;
+}
+
+void ForgetResolvedZones() {
+    ResolvedZones& zones = Resolved();
+    platform::MutexLock hold(zones.lock);
+    zones.byTzid.clear();
+}
+
+std::shared_ptr<const RZoneRules> ResolveZoneRules(const CStringW& tzid) {
+    ResolvedZones& zones = Resolved();
+    const std::u16string key(tzid.AsView());
+    const unsigned long long generation = StoredZonesGeneration();
+    {
+        platform::MutexLock hold(zones.lock);
+        if (zones.storedGeneration != generation) {
+            zones.byTzid.clear();
+            zones.storedGeneration = generation;
+        }
+        if (const auto known = zones.byTzid.find(key); known != zones.byTzid.end()) return known->second;
+    }
+    std::shared_ptr<const RZoneRules> rules = ResolveUncached(tzid);
+    platform::MutexLock hold(zones.lock);
+    if (zones.storedGeneration == generation) {
+        if (zones.byTzid.size() >= kMaxResolved) zones.byTzid.clear();
+        zones.byTzid.emplace(key, rules);
+    }
+    return rules;
+}

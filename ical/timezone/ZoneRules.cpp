@@ -69,14 +69,16 @@ TIME_ZONE_INFORMATION RZoneRules::RuleForYear(int year) const {
 }
 
 bool RZoneRules::UtcToLocal(const SYSTEMTIME& utc, SYSTEMTIME& local) const {
+    // The conversion reads a rule in the year of the standard local time; near New Year that
+    // may be the year before or after the UTC one, and then that year's rule holds.
     TIME_ZONE_INFORMATION rule = RuleForYear(utc.wYear);
+    TIME_ZONE_INFORMATION standardOnly{};
+    standardOnly.Bias = rule.Bias + rule.StandardBias;
+    SYSTEMTIME standardLocal{};
+    if (!SystemTimeToTzSpecificLocalTime(&standardOnly, &utc, &standardLocal)) return false;
+    if (standardLocal.wYear != utc.wYear) rule = RuleForYear(standardLocal.wYear);
     SYSTEMTIME result{};
     if (!SystemTimeToTzSpecificLocalTime(&rule, &utc, &result)) return false;
-    // Near New Year the local time may fall in the next or the previous year, whose rule holds.
-    if (result.wYear != utc.wYear) {
-        rule = RuleForYear(result.wYear);
-        if (!SystemTimeToTzSpecificLocalTime(&rule, &utc, &result)) return false;
-    }
     local = result;
     return true;
 }

@@ -15,6 +15,30 @@ SeededStore::SeededStore() : folder_("orvane-ui-store") {
     EXPECT_EQ(R_OK, store_->Open(CStringW::FromUtf8(dataFolder_.string())));
 }
 
+SeededStore::SeededStore(const std::filesystem::path& dataFolder) : folder_("orvane-ui-unused"), dataFolder_(dataFolder) {
+    std::filesystem::create_directories(dataFolder_);
+    store_ = RRef<ROrvaneDataManager>::Adopt(new ROrvaneDataManager);
+    EXPECT_EQ(R_OK, store_->Open(CStringW::FromUtf8(dataFolder_.string())));
+}
+
+void SeededStore::SetSubscription(const char* account, const char* calendar, const char* url,
+                                  const char* lastRefreshed) {
+    CalendarRecord record;
+    ASSERT_EQ(R_OK, store_->FindCalendar(account, calendar, &record));
+    record.subscriptionURL = url;
+    record.subscriptionLastRefreshed = lastRefreshed;
+    ASSERT_EQ(R_OK, store_->UpdateCalendar(account, &record));
+}
+
+void SeededStore::Close() {
+    if (accounts_) {
+        (void)accounts_->StopAll(std::chrono::seconds(10));
+        accounts_->ReleaseAll();
+        accounts_ = nullptr;
+    }
+    store_ = nullptr;
+}
+
 SeededStore::~SeededStore() {
     if (accounts_) {
         (void)accounts_->StopAll(std::chrono::seconds(10));

@@ -15,6 +15,8 @@ namespace orvane::test {
 class SeededStore {
 public:
     SeededStore();
+    // A store in the given data folder (made when missing) instead of a temporary one.
+    explicit SeededStore(const std::filesystem::path& dataFolder);
     ~SeededStore();
 
 
@@ -23,6 +25,10 @@ public:
                      bool enabled = true, const char* resourceType = "collection,calendar");
     // Imports the events (VEVENT blocks, with VTIMEZONEs when needed) into the calendar.
     void Import(const char* account, const char* calendar, const std::string& events, const char* fileName);
+    // Makes a calendar a subscription to `url`, last downloaded at `lastRefreshed` (stored text).
+    void SetSubscription(const char* account, const char* calendar, const char* url, const char* lastRefreshed);
+    // Closes the store (for a program that opens the same folder next).
+    void Close();
     // The account manager with every stored account loaded (made on first call).
     ROrvaneAccountManager* Accounts();
 

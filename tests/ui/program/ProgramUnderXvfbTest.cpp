@@ -1,0 +1,102 @@
+// The real program on a virtual X screen over a seeded store: its window shows the calendar
+// tree and this month's grid with the seeded items, and a picture of the screen is saved for a
+// person to look at.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "platform/ui/GdiShapes.h"
+#include "tests/support/GuiApp.h"
+#include "tests/support/TempFolder.h"
+#include "tests/ui/program/XvfbScreen.h"
+#include "tests/ui/support/SeededStore.h"
+#include "ui/month/ROrvaneMonthView.h"
+
+using namespace orvane::test;
+
+namespace {
+
+int Count(const QImage& image, QRgb colour) {
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x) count += (line[x] & 0xFFFFFF) == (colour & 0xFFFFFF);
+    }
+    return count;
+}
+
+std::string Stamp(const RDateTime& day, const char* time) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d%02d%02d%s", day.year, day.month, day.day, time);
+    return text;
+}
+
+}  // namespace
+
+TEST(ProgramUnderXvfb, ShowsTheTreeAndThisMonthsGridOverTheUsersStore) {
+    TempFolder root("orvane-xvfb");
+    const std::filesystem::path dataHome = root.Path() / "data";
+    {
+        SeededStore seed(dataHome / "BrenmoorTech" / "Orvane");
+        const char* subscriptions = "__Subscriptions_GUID__";
+        seed.AddAccount(subscriptions, "Subscriptions");
+        seed.AddCalendar(subscriptions, "holidays", "Holidays", 0, "#2E7D32FF", true, "subscribed");
+        seed.AddCalendar(subscriptions, "rota", "Team rota", 1, "#1565C0FF", true, "subscribed");
+        seed.AddCalendar(subscriptions, "moons", "Moon phases", 2, "#F9A825FF", false, "subscribed");
+        RDateTime today = *GetCurrentLocalDateTime();
+        char refreshed[32];
+        std::snprintf(refreshed, sizeof refreshed, "%04d-%02d-%02d 08:00", today.year, today.month, today.day);
+        for (const char* calendar : {"holidays", "rota", "moons"}) {
+            seed.SetSubscription(subscriptions, calendar, "http://127.0.0.1:9/feed.ics", refreshed);
+        }
+        RDateTime first = today;
+        first.day = 3;
+        RDateTime later = first;
+        for (int i = 0; i < 7; ++i) later.NextDay();
+        RDateTime end = later;
+        for (int i = 0; i < 3; ++i) end.NextDay();
+        seed.Import(subscriptions, "holidays",
+                    Event("h1", "Company offsite", "DTSTART;VALUE=DATE:" + Stamp(later, "") + "\r\nDTEND;VALUE=DATE:" +
+                                                       Stamp(end, "") + "\r\n") +
+                        Event("h2", "Founders' day", "DTSTART;VALUE=DATE:" + Stamp(first, "") + "\r\n"),
+                    "holidays.ics");
+        seed.Import(subscriptions, "rota",
+                    Event("r1", "Stand-up & review", "DTSTART:" + Stamp(first, "T093000") + "\r\nDTEND:" +
+                                                         Stamp(first, "T094500") + "\r\n",
+                          "RRULE:FREQ=WEEKLY;COUNT=5\r\n") +
+                        Event("r2", "Release <b>%1</b>", "DTSTART:" + Stamp(later, "T150000") + "\r\nDTEND:" +
+                                                             Stamp(later, "T160000") + "\r\n"),
+                    "rota.ics");
+        seed.Import(subscriptions, "moons", Event("m1", "Full moon", "DTSTART;VALUE=DATE:" + Stamp(first, "") + "\r\n"),
+                    "moons.ics");
+        seed.Close();
+    }
+
+    XvfbScreen screen(root.Path() / "screen", 1280, 800);
+    ASSERT_TRUE(screen.Ok()) << "Xvfb did not start";
+    const pid_t program = screen.Launch(ORVANE_PROGRAM, {{"XDG_DATA_HOME", dataHome.string()}});
+    ASSERT_GT(program, 0);
+    // Waits until the grid's background fills most of the window.
+    QImage picture;
+    const QRgb background = platform::ui::ToQColor(ROrvaneMonthView::kBackgroundColour).rgb();
+    for (int i = 0; i < 200; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        picture = screen.Grab();
+        if (!picture.isNull() && Count(picture, background) > 300000) break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));  // the tree and the labels finish painting
+    picture = screen.Grab();
+    XvfbScreen::Stop(program);
+    ASSERT_FALSE(picture.isNull());
+    SaveTestPicture(picture, "orvane-under-xvfb");
+    EXPECT_GT(Count(picture, background), 300000);
+    // The bar fills of the two shown calendars are on screen; the switched-off one's is not.
+    auto fill = [](const char* colour) {
+        return platform::ui::ToQColor(ParseColour(CStringW::FromUtf8(colour))).rgb();
+    };
+    EXPECT_GT(Count(picture, fill("#2E7D32FF")), 200);
+    EXPECT_EQ(Count(picture, fill("#F9A825FF")), 0);
+    // Today's label is blue.
+    EXPECT_GT(Count(picture, qRgb(0, 0, 255)) + Count(picture, qRgb(0, 0, 254)), 0);
+}

@@ -2,6 +2,7 @@
 
 #include "ical/value/IcsStringSet.h"
 #include "ical/value/IcsValueParsers.h"
+#include "ical/timezone/ZoneResolver.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -249,9 +250,43 @@ bool RIcsRecurrence::IsExcluded(const RIcsDateTime* occurrence) const {
     return Index().Names(occurrence->GetCompactText(), occurrence->dateOnly);
 }
 
+bool RIcsRecurrence::OccurrenceInUtc(const RIcsDateTime& occurrence, RDateTime& utc) const {
+    if (occurrence.tzid[0] == 'Z' && occurrence.tzid[1] == '\0') {
+        utc = occurrence.dateTime;
+        return true;
+    }
+    // The occurrence's zone is looked up once per rule, not once per step.
+    if (!untilZone_ || untilZone_->tzid != occurrence.tzid) {
+        untilZone_ = std::make_unique<UntilZone>();
+        untilZone_->tzid = occurrence.tzid;
+        untilZone_->rules = ResolveZoneRules(CStringW::FromUtf8(occurrence.tzid));
+    }
+    if (!untilZone_->rules) {
+        return false;  // a zone the program does not know: wall-clock comparison
+    }
+    const RDateTime& d = occurrence.dateTime;
+    if (d.year < 1601 || d.year > 30827 || d.second < 0) {
+        return false;
+    }
+    SYSTEMTIME local{static_cast<WORD>(d.year), d.month, 0, d.day, d.hour, d.minute, static_cast<WORD>(d.second), 0};
+    SYSTEMTIME converted{};
+    if (!untilZone_->rules->LocalToUtc(local, converted)) {
+        return false;
+    }
+    utc.FromSystemTime(&converted);
+    return true;
+}
+
 bool RIcsRecurrence::IsPastUntil(const RIcsDateTime& occurrence) const {
     if (until == nullptr) {
         return false;
+    }
+    // A UTC end is an instant: a zoned occurrence is compared as the instant it names.
+    if (until->tzid[0] == 'Z' && !until->dateOnly && !occurrence.dateOnly && occurrence.tzid[0] != '\0') {
+        RDateTime utc;
+        if (OccurrenceInUtc(occurrence, utc)) {
+            return CompareDateTime(utc, until->dateTime) > 0;
+        }
     }
     // UNTIL is inclusive; a date-only UNTIL takes in the whole of its day.
     if (until->dateOnly && !occurrence.dateOnly) {

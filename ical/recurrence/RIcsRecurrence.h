@@ -14,6 +14,8 @@
 #include <memory>
 #include <string>
 
+class RZoneRules;
+
 // The FREQ text of a rule, kept as long as it is written.
 class RIcsRuleText {
 public:
@@ -104,6 +106,8 @@ private:
     bool NextDaily(RDateTime& date) const;
     bool NextBySeconds(RDateTime& date, std::int64_t seconds) const;
     bool IsPastUntil(const RIcsDateTime& occurrence) const;
+    // The UTC form of a zoned occurrence; false when its zone is unknown.
+    bool OccurrenceInUtc(const RIcsDateTime& occurrence, RDateTime& utc) const;
 
     // Made on first use, so that rules without EXDATE values do not pay for it.
     ExDateIndex& Index() const;
@@ -111,6 +115,12 @@ private:
 
     std::atomic<std::int32_t> refCount_{1};
     mutable std::unique_ptr<ExDateIndex> exDateIndex_;
+    // The zone of the occurrences, for a UTC UNTIL; made on first use.
+    struct UntilZone {
+        std::string tzid;
+        std::shared_ptr<const RZoneRules> rules;
+    };
+    mutable std::unique_ptr<UntilZone> untilZone_;
     char* cachedText_ = nullptr;
     RHeapBuffer* textBuffer_ = nullptr;
 };

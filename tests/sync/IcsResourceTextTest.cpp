@@ -1,6 +1,6 @@
 // Editing a resource as another client wrote it: only the properties this program writes are
 // replaced, everything else (and its folding) stays.
-#include "foundation/ResultCodes.h"  // before any standard header (R_OK)
+#include "foundation/ResultCodes.h"
 
 #include <gtest/gtest.h>
 

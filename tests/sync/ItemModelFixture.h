@@ -1,7 +1,7 @@
 #pragma once
 // A store in a fresh data folder with one account and one calendar row, and helpers that make
 // the rows of items the way the store's import would.
-#include "foundation/ResultCodes.h"  // before any standard header (R_OK)
+#include "foundation/ResultCodes.h"
 
 #include <gtest/gtest.h>
 

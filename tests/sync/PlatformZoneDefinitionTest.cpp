@@ -1,5 +1,5 @@
 // VTIMEZONEs made from the platform's zone list carry rules that other clients can expand.
-#include "foundation/ResultCodes.h"  // before any standard header (R_OK)
+#include "foundation/ResultCodes.h"
 
 #include <gtest/gtest.h>
 

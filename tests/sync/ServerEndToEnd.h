@@ -1,7 +1,7 @@
 #pragma once
 // The end-to-end groups run the same tests against every CalDAV server the machine has: each
 // server type gives its name, how it starts, the user, and where a new calendar is made.
-#include "foundation/ResultCodes.h"  // before any standard header (R_OK)
+#include "foundation/ResultCodes.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // Shared pieces of the synchronisation tests: the event loop of the one QCoreApplication, a
 // store opened in a fresh data folder, an account manager over it, and a message target that
 // records what it receives.
-#include "foundation/ResultCodes.h"  // before any standard header (R_OK)
+#include "foundation/ResultCodes.h"
 
 #include <gtest/gtest.h>
 

@@ -8,7 +8,7 @@
 
 #include "dav/caldav/CalDAVRequestBodies.h"
 #include "dav/caldav/RCalDAVCalendarHome.h"
-#include "tests/dav/Owned.h"
+#include "foundation/memory/RRef.h"
 #include "tests/platform/http/LoopbackPeer.h"
 
 using orvane::test::HttpReply;
@@ -17,8 +17,11 @@ using orvane::test::PeerRequest;
 
 namespace {
 
-struct Home : orvane::test::Owned<RCalDAVCalendarHome> {
-    explicit Home(int port = 1) { EXPECT_EQ(p->Open("127.0.0.1", port, "/u/", false, "user", "pw"), 0); }
+// A new calendar home, opened on the peer's port.
+struct Home : RRef<RCalDAVCalendarHome> {
+    explicit Home(int port = 1) : RRef(MakeRef<RCalDAVCalendarHome>()) {
+        EXPECT_EQ(get()->Open("127.0.0.1", port, "/u/", false, "user", "pw"), 0);
+    }
 };
 
 std::string Listing(const std::string& responses) {

@@ -10,7 +10,7 @@
 
 #include "dav/caldav/CalDAVRequestBodies.h"
 #include "dav/caldav/RCalDAVCalendar.h"
-#include "tests/dav/Owned.h"
+#include "foundation/memory/RRef.h"
 #include "tests/platform/http/LoopbackPeer.h"
 
 using orvane::test::HttpReply;
@@ -20,9 +20,12 @@ using orvane::test::PeerRequest;
 
 namespace {
 
-struct Calendar : orvane::test::Owned<RCalDAVCalendar> {
-    explicit Calendar(int port, const char* path = "/u/cal/") { EXPECT_EQ(p->Open("127.0.0.1", port, path, false, "u", "p"), 0); }
-    Calendar() = default;
+// A new calendar, opened on the peer's port when one is given.
+struct Calendar : RRef<RCalDAVCalendar> {
+    Calendar() : RRef(MakeRef<RCalDAVCalendar>()) {}
+    explicit Calendar(int port, const char* path = "/u/cal/") : Calendar() {
+        EXPECT_EQ(get()->Open("127.0.0.1", port, path, false, "u", "p"), 0);
+    }
 };
 
 std::string EtagListing(int first, int count, const std::string& tag = "e") {

@@ -8,8 +8,8 @@
 
 #include "dav/caldav/CalDAVRequestBodies.h"
 #include "dav/caldav/RCalDAVAccount.h"
+#include "foundation/memory/RRef.h"
 #include "platform/dns/SrvLookup.h"
-#include "tests/dav/Owned.h"
 #include "tests/platform/http/LoopbackPeer.h"
 
 using orvane::test::HttpReply;
@@ -18,8 +18,6 @@ using orvane::test::PeerReply;
 using orvane::test::PeerRequest;
 
 namespace {
-
-using Account = orvane::test::Owned<RCalDAVAccount>;
 
 std::string Multistatus(const std::string& href, const std::string& props) {
     return "<?xml version=\"1.0\"?><D:multistatus xmlns:D=\"DAV:\" xmlns:C=\"urn:ietf:params:xml:ns:caldav\">"
@@ -48,7 +46,7 @@ TEST(Principal, DiscoverBySrvPrefersTheSecureRecord) {
         return platform::dns::DNS_ERROR_RCODE_NAME_ERROR;
     });
     auto check = [](const char* address, const char* host, int port, bool secure) {
-        Account a;
+        auto a = MakeRef<RCalDAVAccount>();
         ASSERT_EQ(a->DiscoverBySrv(address, "pw"), 0) << address;
         RWebDAVConnection* c = nullptr;
         a->GetConnection(&c);
@@ -68,7 +66,7 @@ TEST(Principal, DiscoverBySrvPrefersTheSecureRecord) {
     check("u@plain.example", "cal.plain.example", 8008, false);
     check("u@nosrv.example", "nosrv.example", 443, true);
 
-    Account a;
+    auto a = MakeRef<RCalDAVAccount>();
     EXPECT_EQ(a->DiscoverBySrv("no-at-sign", "pw"), 9003);
     RWebDAVConnection* c = nullptr;
     a->GetConnection(&c);
@@ -87,7 +85,7 @@ TEST(Principal, WellKnownDiscoveryTriesFourPathsAndTakesCurrentUserPrincipal) {
                          Multistatus("/", "<D:principal-URL><D:href>/other/</D:href></D:principal-URL>"
                                           "<D:current-user-principal><D:href>/alice/</D:href></D:current-user-principal>"));
     });
-    Account a;
+    auto a = MakeRef<RCalDAVAccount>();
     ASSERT_EQ(a->Connect("127.0.0.1", "/principals/users/alice/", peer.Port(), false, "alice", "pw"), 0);
     EXPECT_FALSE(a->IsDiscovered());
     ASSERT_EQ(a->DiscoverPrincipal(), 0);
@@ -111,7 +109,7 @@ TEST(Principal, WellKnownDiscoveryTriesFourPathsAndTakesCurrentUserPrincipal) {
 }
 
 TEST(Principal, AnEmptyPropertyNamesNoPrincipal) {
-    Account a;
+    auto a = MakeRef<RCalDAVAccount>();
     CStringA url = "/kept/";
     // current-user-principal unsupported (empty, in a 404 propstat): principal-URL stands.
     ASSERT_EQ(a->ParseDiscoveryResponse(
@@ -129,7 +127,7 @@ TEST(Principal, AnEmptyPropertyNamesNoPrincipal) {
 
 TEST(Principal, DiscoveryAnswersThatAreNotXmlAreErrors) {
     LoopbackPeer peer([](const PeerRequest&) { return HttpReply(200, "OK", "<html><body>Welcome<br></body></html>"); });
-    Account a;
+    auto a = MakeRef<RCalDAVAccount>();
     a->Connect("127.0.0.1", "/p/", peer.Port(), false, "u", "p");
     EXPECT_EQ(a->DiscoverPrincipal(), R_E_BAD_FORMAT);
     EXPECT_FALSE(a->IsDiscovered());
@@ -153,7 +151,7 @@ TEST(Principal, AnAbsoluteHomeSetIsReadOnThePrincipalsServer) {
         }
         return HttpReply(404, "Not Found");
     });
-    Account a;
+    auto a = MakeRef<RCalDAVAccount>();
     a->Connect("127.0.0.1", "/principals/alice/", peer.Port(), false, "alice", "pw");
     ASSERT_EQ(a->LoadProperties(), 0);
     EXPECT_EQ(a->GetDisplayName(), "Alice");
@@ -175,7 +173,7 @@ TEST(Principal, AnAbsolutePrincipalUrlSendsItsPath) {
         return HttpReply(207, "Multi-Status", Multistatus(r.target, "<D:displayname>x</D:displayname>"));
     });
     base = "http://127.0.0.1:" + std::to_string(peer.Port());
-    Account a;
+    auto a = MakeRef<RCalDAVAccount>();
     a->Connect("127.0.0.1", "/start/", peer.Port(), false, "u", "p");
     ASSERT_EQ(a->ParseProperties(Multistatus("/start/", "<D:principal-URL><D:href>" + base + "/real/</D:href></D:principal-URL>").c_str()), 0);
     EXPECT_TRUE(a->ApplyPrincipalUrl());
@@ -192,7 +190,7 @@ TEST(Principal, AnAbsolutePrincipalUrlSendsItsPath) {
 }
 
 TEST(Principal, RepointingKeepsTheSchemeOfTheUrl) {
-    Account a;
+    auto a = MakeRef<RCalDAVAccount>();
     a->Connect("127.0.0.1", "/start/", 8080, false, "u", "p");
     a->ParseProperties(Multistatus("/start/", "<D:principal-URL><D:href>https://127.0.0.1:8443/p/</D:href></D:principal-URL>").c_str());
     ASSERT_TRUE(a->ApplyPrincipalUrl());
@@ -209,7 +207,7 @@ TEST(Principal, RepointingKeepsTheSchemeOfTheUrl) {
 
 TEST(Principal, AHomePathThatMerelyContainsHttpStaysAPath) {
     LoopbackPeer peer([](const PeerRequest& r) { return HttpReply(207, "Multi-Status", Multistatus(r.target, "")); });
-    Account a;
+    auto a = MakeRef<RCalDAVAccount>();
     a->Connect("127.0.0.1", "/p/", peer.Port(), false, "u", "p");
     a->ParseProperties(Multistatus("/p/", "<C:calendar-home-set><D:href>/u/http-calendars/</D:href></C:calendar-home-set>").c_str());
     ASSERT_EQ(a->LoadCalendarHome(false), 0);
@@ -230,7 +228,7 @@ TEST(Account, RefreshRunsTheWholeSequence) {
         }
         return HttpReply(404, "Not Found");
     });
-    Account a;
+    auto a = MakeRef<RCalDAVAccount>();
     a->Connect("127.0.0.1", "/principals/users/alice/", peer.Port(), false, "alice", "pw");
     a->SetUserAgent("Orvane/1.0");
     ASSERT_EQ(a->Refresh(true), 0);
@@ -250,7 +248,7 @@ TEST(Account, RefreshRunsTheWholeSequence) {
 
 TEST(Account, NonGoogle401IsReportedAndAGrantWithoutClientIdSignsNothingIn) {
     LoopbackPeer peer([](const PeerRequest&) { return HttpReply(401, "Unauthorized", "", "WWW-Authenticate: Basic realm=\"x\"\r\n"); });
-    Account a;
+    auto a = MakeRef<RCalDAVAccount>();
     a->Connect("127.0.0.1", "/p/", peer.Port(), false, "u", "bad");
     EXPECT_EQ(a->Refresh(true), 401);
     const size_t sent = peer.Requests().size();

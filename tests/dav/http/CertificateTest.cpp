@@ -2,7 +2,7 @@
 // number that names the problem, what the person is shown, accepting a certificate for this
 // run (pinned by its key, so a changed one fails again), one question per refresh, workers
 // that keep the question instead of waiting, and no redirect from https to http.
-#include "foundation/ResultCodes.h"  // before any standard header (R_OK)
+#include "foundation/ResultCodes.h"
 
 #include <gtest/gtest.h>
 
@@ -14,10 +14,10 @@
 
 #include "dav/caldav/RCalDAVAccount.h"
 #include "dav/caldav/RCalDAVCalendar.h"
+#include "foundation/memory/RRef.h"
 #include "platform/http/Certificates.h"
 #include "platform/http/ConnectionErrorHook.h"
 #include "platform/http/InternetErrors.h"
-#include "tests/dav/Owned.h"
 #include "tests/dav/http/TestCertificates.h"
 #include "tests/dav/integration/ServerProcess.h"
 #include "tests/platform/http/LoopbackPeer.h"
@@ -25,7 +25,6 @@
 
 using orvane::test::HttpReply;
 using orvane::test::LoopbackPeer;
-using orvane::test::Owned;
 using orvane::test::PeerRequest;
 using orvane::test::ServerProcess;
 using orvane::test::TestCertificate;
@@ -78,7 +77,7 @@ protected:
 };
 
 RResult FetchCtagOver(int port) {
-    Owned<RCalDAVCalendar> calendar;
+    auto calendar = MakeRef<RCalDAVCalendar>();
     calendar->Open("127.0.0.1", port, "/p/cal/", true, "", "");
     return calendar->FetchCtag();
 }
@@ -94,7 +93,7 @@ TEST_F(Certificates, TheNumberNamesTheProblemAndTheQuestionHoldsWhatAPersonNeeds
     for (const auto& [name, expected] : cases) {
         ServerProcess server;
         if (!Serve(server, name)) return;
-        Owned<RCalDAVCalendar> calendar;
+        auto calendar = MakeRef<RCalDAVCalendar>();
         ASSERT_EQ(calendar->Open("127.0.0.1", server.Port(), "/p/cal/", true, "", ""), 0);
         // No handler: nothing is accepted, however often it is asked.
         EXPECT_EQ(calendar->FetchCtag(), static_cast<RResult>(expected)) << name;
@@ -153,7 +152,7 @@ TEST_F(Certificates, ARefreshAsksOnceAndAWorkerKeepsTheQuestionForTheUserThread)
     });
     ServerProcess server;
     if (!Serve(server, "self")) return;
-    Owned<RCalDAVAccount> account;
+    auto account = MakeRef<RCalDAVAccount>();
     ASSERT_EQ(account->Connect("127.0.0.1", "/p/", server.Port(), true, "u", "p"), 0);
     EXPECT_EQ(account->Refresh(true), static_cast<RResult>(platform::http::ERROR_INTERNET_INVALID_CA));
     EXPECT_EQ(asked.load(), 1);
@@ -190,7 +189,7 @@ TEST_F(Certificates, ARedirectFromHttpsToHttpIsNeverFollowed) {
     ASSERT_TRUE(platform::http::DescribeCertificate(pem.str(), 0, problem));
     platform::http::AcceptCertificate("127.0.0.1", server.Port(), problem.publicKeyPin);
 
-    Owned<RWebDAVConnection> c;
+    auto c = MakeRef<RWebDAVConnection>();
     c->Initialize("127.0.0.1", server.Port(), true, "u", "p");
     c->SetPath("/redirect/");
     EXPECT_EQ(c->Get(nullptr, "feed.ics"), 302);

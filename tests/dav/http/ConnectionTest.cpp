@@ -10,6 +10,7 @@
 
 #include "dav/http/RWebDAVConnection.h"
 #include "foundation/debug/RDebugLog.h"
+#include "foundation/memory/RRef.h"
 #include "foundation/settings/SettingsKeys.h"
 #include "platform/http/ConnectionErrorHook.h"
 #include "platform/http/InternetErrors.h"
@@ -24,17 +25,13 @@ using orvane::test::PeerRequest;
 
 namespace {
 
-RWebDAVConnection* Connect(const LoopbackPeer& peer, const char* path = "/cal", const char* user = "", const char* password = "") {
-    auto* c = new RWebDAVConnection();
+RRef<RWebDAVConnection> Connect(const LoopbackPeer& peer, const char* path = "/cal", const char* user = "",
+                                const char* password = "") {
+    auto c = MakeRef<RWebDAVConnection>();
     c->Initialize("127.0.0.1", peer.Port(), false, user, password);
     c->SetPath(path);
     return c;
 }
-
-struct Releaser {
-    RWebDAVConnection* c;
-    ~Releaser() { c->Release(); }
-};
 
 void SetDebugLogFlag(DWORD value) {
     using namespace platform;
@@ -48,8 +45,7 @@ void SetDebugLogFlag(DWORD value) {
 
 TEST(WebDAVConnection, BuildsResourcePathsAndEncodesThem) {
     LoopbackPeer peer([](const PeerRequest&) { return HttpReply(200, "OK", "x"); });
-    auto* c = Connect(peer, "/cal");
-    Releaser r{c};
+    auto c = Connect(peer, "/cal");
     EXPECT_EQ(c->Get(nullptr, "a.ics"), 200);
     c->SetPath("/cal/");
     EXPECT_EQ(c->Get(nullptr, "a.ics"), 200);
@@ -70,8 +66,7 @@ TEST(WebDAVConnection, BuildsResourcePathsAndEncodesThem) {
 
 TEST(WebDAVConnection, SendsTheBearerTokenOnlyWhenSetAndRefusesInjectedValues) {
     LoopbackPeer peer([](const PeerRequest&) { return HttpReply(201, "Created"); });
-    auto* c = Connect(peer);
-    Releaser r{c};
+    auto c = Connect(peer);
     EXPECT_EQ(c->Put("Content-Type: text/calendar\nIf-None-Match: *", "BEGIN:VCALENDAR", "a.ics"), 201);
     EXPECT_EQ(c->SetBearerToken("tok123"), 0);
     EXPECT_EQ(c->SetBearerToken("tok\r\nX-Evil: 1"), R_E_INVALID_ARGUMENT);
@@ -94,8 +89,7 @@ TEST(WebDAVConnection, SendsTheBearerTokenOnlyWhenSetAndRefusesInjectedValues) {
 
 TEST(WebDAVConnection, ServerAndCredentialChangesAndTheFixedUserAgent) {
     LoopbackPeer peer([](const PeerRequest&) { return HttpReply(200, "OK"); });
-    auto* c = Connect(peer, "/", "u", "p");
-    Releaser r{c};
+    auto c = Connect(peer, "/", "u", "p");
     c->SetUserAgent("First/1");
     c->Get(nullptr, "x");
     c->SetUserAgent("Second/2");
@@ -128,8 +122,7 @@ TEST(WebDAVConnection, ErrorAnswersStayReadableAndBodiesAreTerminated) {
         if (r.target == "/cal/empty") return HttpReply(204, "No Content");
         return HttpReply(200, "OK", "abc");
     });
-    auto* c = Connect(peer);
-    Releaser r{c};
+    auto c = Connect(peer);
     EXPECT_EQ(c->Get(nullptr, "missing"), 404);
     RHeapBuffer* body = c->ReadResponse();
     ASSERT_NE(body, nullptr);
@@ -156,8 +149,7 @@ TEST(WebDAVConnection, AMovedToPathAppliesOnlyToTheHrefThatWasMoved) {
         }
         return HttpReply(r.method == "PUT" ? 201 : 200, "OK");
     });
-    auto* c = Connect(peer);
-    Releaser r{c};
+    auto c = Connect(peer);
     EXPECT_EQ(c->Delete(nullptr, "old.ics"), 301);  // no second try for DELETE
     EXPECT_EQ(c->Get(nullptr, "other.ics"), 200);
     EXPECT_EQ(c->Get(nullptr, "old.ics"), 200);
@@ -182,8 +174,7 @@ TEST(WebDAVConnection, FollowsLocationHeadersOnceAndGetUpToFiveTimes) {
         if (r.target.rfind("/loop", 0) == 0) return HttpReply(307, "Temporary", "", "Location: /loop" + std::to_string(r.target.size()) + "\r\n");
         return HttpReply(404, "Not Found");
     });
-    auto* c = Connect(peer, "/.well-known/caldav/");
-    Releaser r{c};
+    auto c = Connect(peer, "/.well-known/caldav/");
     c->SetMayMoveServer(true);  // as the discovery request may
     EXPECT_EQ(c->Propfind("Depth: 0", "<x/>"), 302);  // one more try only: the second redirect is returned
     CStringA path;
@@ -205,8 +196,7 @@ TEST(WebDAVConnection, RedirectBodiesAreScannedOnlyWithoutLocation) {
         if (r.target == "/start/") return HttpReply(301, "Moved", "<a href=\"/elsewhere/home/\">x</a>");
         return HttpReply(207, "Multi-Status", "<m/>");
     });
-    auto* c = Connect(peer, "/start/");
-    Releaser r{c};
+    auto c = Connect(peer, "/start/");
     EXPECT_EQ(c->Propfind(nullptr, "<x/>"), 207);
     EXPECT_EQ(peer.Requests().back().target, "/elsewhere/home/");
 }
@@ -219,8 +209,7 @@ TEST(WebDAVConnection, TransportFailuresAreBoundedAndNeverLookLikeAnswers) {
         ++asked;
         return platform::http::ERROR_INTERNET_FORCE_RETRY;
     });
-    auto* c = new RWebDAVConnection();
-    Releaser r{c};
+    auto c = MakeRef<RWebDAVConnection>();
     c->Initialize("127.0.0.1", closedPort, false, "", "");
     EXPECT_EQ(c->Propfind(nullptr, "<x/>"), static_cast<RResult>(platform::http::ERROR_INTERNET_CANNOT_CONNECT));
     EXPECT_EQ(asked.load(), 6);
@@ -242,11 +231,11 @@ TEST(WebDAVConnection, WritesEachExchangeToTheDebugLog) {
     g_debugLog.Open(logPath.c_str());
     SetDebugLogFlag(1);
     LoopbackPeer peer([](const PeerRequest&) { return HttpReply(207, "Multi-Status", "<m/>"); });
-    auto* c = Connect(peer, "/cal/");
+    auto c = Connect(peer, "/cal/");
     c->SetBearerToken("tok");
     EXPECT_EQ(c->Propfind("Depth: 0", "<body/>"), 207);
     c->ReadResponse();
-    c->Release();
+    c.reset();
     SetDebugLogFlag(0);
     g_debugLog.Reset();
 
@@ -265,8 +254,7 @@ TEST(WebDAVConnection, ARedirectTakesItsSchemeFromTheLocation) {
     LoopbackPeer peer([closedPort](const PeerRequest&) {
         return HttpReply(308, "Permanent Redirect", "", "Location: https://127.0.0.1:" + std::to_string(closedPort) + "/secure/\r\n");
     });
-    auto* c = Connect(peer, "/");
-    Releaser r{c};
+    auto c = Connect(peer, "/");
     c->SetMayMoveServer(true);
     EXPECT_EQ(c->Propfind(nullptr, "<x/>"), static_cast<RResult>(platform::http::ERROR_INTERNET_CANNOT_CONNECT));
     CStringA path;
@@ -280,8 +268,7 @@ TEST(WebDAVConnection, ARedirectTakesItsSchemeFromTheLocation) {
 
 TEST(WebDAVConnection, AnAnswerWithoutAReadableStatusIsAnInvalidResponse) {
     LoopbackPeer peer([](const PeerRequest&) { return PeerReply{"HTTP/1.1 OK\r\nContent-Length: 0\r\n\r\n", true}; });
-    auto* c = Connect(peer);
-    Releaser r{c};
+    auto c = Connect(peer);
     EXPECT_EQ(c->Propfind(nullptr, "<x/>"), static_cast<RResult>(platform::http::ERROR_HTTP_INVALID_SERVER_RESPONSE));
     EXPECT_EQ(peer.Requests().size(), 1u);
 }

@@ -11,9 +11,9 @@
 #include "dav/caldav/RCalDAVAccount.h"
 #include "dav/caldav/RCalDAVCalendar.h"
 #include "dav/http/RWebDAVConnection.h"
+#include "foundation/memory/RRef.h"
 #include "platform/http/ConnectionErrorHook.h"
 #include "platform/http/InternetErrors.h"
-#include "tests/dav/Owned.h"
 #include "tests/platform/http/LoopbackPeer.h"
 
 using orvane::test::HttpReply;
@@ -61,7 +61,7 @@ TEST(Redirects, CredentialsAndTokensNeverFollowARedirectToAnotherOrigin) {
     LoopbackPeer home([otherPort](const PeerRequest& r) {
         return Guarded(r, HttpReply(302, "Found", "", Location(otherPort, "/stolen" + r.target)));
     });
-    orvane::test::Owned<RCalDAVCalendar> calendar;
+    auto calendar = MakeRef<RCalDAVCalendar>();
     ASSERT_EQ(calendar->Open("127.0.0.1", home.Port(), "/cal/", false, "u", "p"), 0);
     EXPECT_EQ(calendar->FetchEtags(), 302);  // not followed
     EXPECT_EQ(calendar->PutResource("BEGIN:VCALENDAR", "a.ics", nullptr, nullptr), 302);
@@ -93,7 +93,7 @@ TEST(Redirects, OnlyPermanentRedirectsRepointTheStoredPath) {
         if (r.target == "/cal/a.ics") return HttpReply(302, "Found", "", "Location: /cal/b.ics\r\n");
         return HttpReply(207, "Multi-Status", "<m/>");
     });
-    orvane::test::Owned<RCalDAVCalendar> calendar;
+    auto calendar = MakeRef<RCalDAVCalendar>();
     ASSERT_EQ(calendar->Open("127.0.0.1", peer.Port(), "/temp/", false, "", ""), 0);
     RWebDAVConnection* c = nullptr;
     calendar->GetConnection(&c);
@@ -121,7 +121,7 @@ TEST(Redirects, AFeedPathIsFetchedAsWrittenAlsoAfterARedirect) {
         if (r.target == "/feeds/cdn") return HttpReply(302, "Found", "", Location(awayPort, "/export/basic"));
         return HttpReply(404, "Not Found");
     });
-    orvane::test::Owned<RWebDAVConnection> c;
+    auto c = MakeRef<RWebDAVConnection>();
     c->Initialize("127.0.0.1", peer.Port(), false, "", "");
     c->SetPathAsWritten("/feeds/team?id=3");
     EXPECT_EQ(c->Get(nullptr, nullptr), 200);
@@ -156,7 +156,7 @@ TEST(Discovery, AServerThatKnowsOnlyTheUnslashedWellKnownNameIsFound) {
             return HttpReply(404, "Not Found");
         }());
     });
-    orvane::test::Owned<RCalDAVAccount> account;
+    auto account = MakeRef<RCalDAVAccount>();
     const std::string url = "http://127.0.0.1:" + std::to_string(peer.Port()) + "/";
     ASSERT_EQ(account->ConnectByUrl("u", "p", url.c_str()), 0);
     ASSERT_EQ(account->Refresh(true), 0);
@@ -184,7 +184,7 @@ TEST(Discovery, TheWellKnownRedirectMovesTheAccountToTheNewServer) {
         if (r.target == "/.well-known/caldav") return HttpReply(302, "Found", "", Location(movedPort, "/dav/"));
         return HttpReply(404, "Not Found");
     });
-    orvane::test::Owned<RCalDAVAccount> account;
+    auto account = MakeRef<RCalDAVAccount>();
     ASSERT_EQ(account->Connect("127.0.0.1", "/principals/users/u/", first.Port(), false, "u", "p"), 0);
     ASSERT_EQ(account->Refresh(true), 0);
     ASSERT_EQ(account->GetCalendarCount(), 1);
@@ -205,7 +205,7 @@ TEST(Discovery, ATransportFailureEndsDiscoveryAndTheRefreshAtOnce) {
         ++asked;
         return error;  // the user gives up
     });
-    orvane::test::Owned<RCalDAVAccount> account;
+    auto account = MakeRef<RCalDAVAccount>();
     ASSERT_EQ(account->Connect("127.0.0.1", "/principals/users/u/", closedPort, false, "u", "p"), 0);
     EXPECT_EQ(account->Refresh(true), static_cast<RResult>(platform::http::ERROR_INTERNET_CANNOT_CONNECT));
     EXPECT_EQ(asked.load(), 1);

@@ -7,7 +7,7 @@
 
 #include "dav/caldav/RCalDAVAccount.h"
 #include "dav/http/RWebDAVConnection.h"
-#include "tests/dav/Owned.h"
+#include "foundation/memory/RRef.h"
 
 namespace orvane::test {
 

@@ -42,8 +42,8 @@ protected:
 
 TEST_F(Radicale, DiscoversThePrincipalThroughTheWellKnownRedirectAndListsCalendars) {
     ASSERT_EQ(MakeCalendar(Port(), "alice", "secret", "/alice/work/", "Work"), 201);
-    Owned<RCalDAVAccount> a;
-    Refreshed(a.p);
+    auto a = MakeRef<RCalDAVAccount>();
+    Refreshed(a.get());
     EXPECT_TRUE(a->IsDiscovered());
     CStringA url, home;
     a->GetPrincipalUrl(&url);
@@ -68,7 +68,7 @@ TEST_F(Radicale, ConnectsByMailAddressThroughAServiceRecord) {
         out = {"127.0.0.1", static_cast<std::uint16_t>(port)};
         return 0;
     });
-    Owned<RCalDAVAccount> a;
+    auto a = MakeRef<RCalDAVAccount>();
     const RResult connected = a->DiscoverBySrv("bob@example.test", "secret");
     platform::dns::SetSrvResolver({});
     ASSERT_EQ(connected, 0);
@@ -82,8 +82,8 @@ TEST_F(Radicale, ConnectsByMailAddressThroughAServiceRecord) {
 
 TEST_F(Radicale, SyncsOneHundredTwentyItemsInThreeReports) {
     ASSERT_EQ(MakeCalendar(Port(), "alice", "secret", "/alice/sync/", "Sync"), 201);
-    Owned<RCalDAVAccount> a;
-    Refreshed(a.p);
+    auto a = MakeRef<RCalDAVAccount>();
+    Refreshed(a.get());
     RCalDAVCalendar* calendar = a->FindCalendar("/alice/sync/");
     ASSERT_NE(calendar, nullptr);
     for (int i = 0; i < 120; ++i) {
@@ -131,8 +131,8 @@ TEST_F(Radicale, SyncsOneHundredTwentyItemsInThreeReports) {
 
 TEST_F(Radicale, PutPreconditionsMoveAndDelete) {
     ASSERT_EQ(MakeCalendar(Port(), "alice", "secret", "/alice/edit/", "Edit"), 201);
-    Owned<RCalDAVAccount> a;
-    Refreshed(a.p);
+    auto a = MakeRef<RCalDAVAccount>();
+    Refreshed(a.get());
     RCalDAVCalendar* calendar = a->FindCalendar("/alice/edit/");
     ASSERT_NE(calendar, nullptr);
     ASSERT_EQ(calendar->PutResource(EventText("e1", "First").c_str(), "e1.ics", nullptr, nullptr), 0);
@@ -168,7 +168,7 @@ TEST_F(Radicale, PutPreconditionsMoveAndDelete) {
 }
 
 TEST_F(Radicale, AWrongPasswordIsReportedAs401) {
-    Owned<RCalDAVAccount> a;
+    auto a = MakeRef<RCalDAVAccount>();
     ASSERT_EQ(a->ConnectByUrl("alice", "wrong", (Base() + "/").c_str()), 0);
     EXPECT_EQ(a->Refresh(true), 401);
     EXPECT_EQ(a->GetCalendarCount(), 0);

@@ -38,7 +38,7 @@ constexpr char kCalendarHref[] = "/alice/calendars/calendar/";
 }  // namespace
 
 TEST_F(Xandikos, DiscoversThroughTheRedirectAndListsTheDefaultCalendar) {
-    Owned<RCalDAVAccount> a;
+    auto a = MakeRef<RCalDAVAccount>();
     ASSERT_EQ(a->ConnectByUrl("alice", "secret", (Base() + "/").c_str()), 0);
     ASSERT_EQ(a->Refresh(true), 0);
     EXPECT_TRUE(a->IsDiscovered());
@@ -60,7 +60,7 @@ TEST_F(Xandikos, DiscoversThroughTheRedirectAndListsTheDefaultCalendar) {
 }
 
 TEST_F(Xandikos, SyncsInBatchesAndReportsConflictsAndRefusedMoves) {
-    Owned<RCalDAVAccount> a;
+    auto a = MakeRef<RCalDAVAccount>();
     ASSERT_EQ(a->ConnectByUrl("alice", "secret", (Base() + "/").c_str()), 0);
     ASSERT_EQ(a->Refresh(true), 0);
     RCalDAVCalendar* calendar = a->FindCalendar(kCalendarHref);

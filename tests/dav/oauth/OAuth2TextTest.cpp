@@ -1,6 +1,6 @@
 // The texts of the sign-in: what goes into the sign-in address and the token form, and what is
 // read back from the provider's answers and the page title.
-#include "foundation/ResultCodes.h"  // before any standard header (R_OK)
+#include "foundation/ResultCodes.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 
 #include "dav/oauth/OAuth2Text.h"
 #include "dav/oauth/ROAuth2Client.h"
-#include "tests/dav/Owned.h"
+#include "foundation/memory/RRef.h"
 
 TEST(OAuth2Text, ExtractsOnlyAStringValueThatCanStandInAHeader) {
     CStringA token = "previous";
@@ -59,7 +59,7 @@ TEST(OAuth2Text, PercentEncodingAndPkce) {
 }
 
 TEST(OAuth2Client, EveryValueOfTheAddressAndTheFormIsEncoded) {
-    orvane::test::Owned<ROAuth2Client> client;
+    auto client = MakeRef<ROAuth2Client>();
     OAuth2Settings settings;
     settings.authorizationUrl = "https://accounts.example/auth";
     settings.clientId = "id&x=1";
@@ -86,7 +86,7 @@ TEST(OAuth2Client, EveryValueOfTheAddressAndTheFormIsEncoded) {
 }
 
 TEST(OAuth2Client, RefusesAPlainHttpTokenAddressOffThisMachine) {
-    orvane::test::Owned<ROAuth2Client> client;
+    auto client = MakeRef<ROAuth2Client>();
     OAuth2Settings settings;
     settings.tokenUrl = "http://accounts.example/token";
     client->UseSettings(settings);

@@ -2,7 +2,7 @@
 // its sign-in page redirects a test browser to the account's loopback listener, its token
 // endpoint answers per mode, and its CalDAV side, reached as caldav.google.localhost, answers
 // 401 unless a token it issued comes along.
-#include "foundation/ResultCodes.h"  // before any standard header (R_OK)
+#include "foundation/ResultCodes.h"
 
 #include <curl/curl.h>
 #include <gtest/gtest.h>
@@ -19,11 +19,11 @@
 #include "dav/oauth/OAuth2Settings.h"
 #include "dav/oauth/OAuth2Text.h"
 #include "dav/oauth/ROAuth2Client.h"
+#include "foundation/memory/RRef.h"
 #include "platform/browser/BrowserLauncher.h"
 #include "platform/http/ConnectionErrorHook.h"
 #include "platform/http/InternetErrors.h"
 #include "platform/settings/SettingsHive.h"
-#include "tests/dav/Owned.h"
 #include "tests/dav/integration/ServerProcess.h"
 #include "tests/support/TempFolder.h"
 
@@ -174,8 +174,8 @@ protected:
 
     // Signs an account in through the browser and returns the grant it keeps.
     CStringA SignInOnce() {
-        orvane::test::Owned<RCalDAVAccount> account;
-        Connect(account.p);
+        auto account = MakeRef<RCalDAVAccount>();
+        Connect(account.get());
         EXPECT_EQ(account->Refresh(true), 0);
         CStringA grant;
         account->GetAuthCode(&grant);
@@ -189,8 +189,8 @@ protected:
 };
 
 TEST_F(SignIn, FirstSignInRunsFromA401ToTheCalendarListWithTheTokenOnEveryConnection) {
-    orvane::test::Owned<RCalDAVAccount> account;
-    Connect(account.p);
+    auto account = MakeRef<RCalDAVAccount>();
+    Connect(account.get());
     ASSERT_EQ(account->Refresh(true), 0);
     EXPECT_EQ(browser_->Opens(), 1);
     ASSERT_EQ(account->GetCalendarCount(), 1);
@@ -240,8 +240,8 @@ TEST_F(SignIn, AStoredGrantSkipsTheBrowserAndAnExpiredTokenIsRefreshedWithoutIt)
     Control("clear-logs");
 
     // Loading an account with its grant signs it in without a browser.
-    orvane::test::Owned<RCalDAVAccount> account;
-    Connect(account.p);
+    auto account = MakeRef<RCalDAVAccount>();
+    Connect(account.get());
     account->SetAuthCode(grant);
     const CStringA first = account->GetAccessToken();
     EXPECT_FALSE(first.IsEmpty());
@@ -265,8 +265,8 @@ TEST_F(SignIn, AStoredGrantSkipsTheBrowserAndAnExpiredTokenIsRefreshedWithoutIt)
 }
 
 TEST_F(SignIn, AFailingExchangeEmptiesGrantAndTokenAndTheNext401SignsInAgain) {
-    orvane::test::Owned<RCalDAVAccount> account;
-    Connect(account.p);
+    auto account = MakeRef<RCalDAVAccount>();
+    Connect(account.get());
     account->SetBearerToken("stale");
     account->SetAuthCode("1//revoked");
     CStringA grant;
@@ -282,8 +282,8 @@ TEST_F(SignIn, AFailingExchangeEmptiesGrantAndTokenAndTheNext401SignsInAgain) {
 
 TEST_F(SignIn, WithoutAClientIdNothingIsOpenedOrSent) {
     SetSetting(kOAuth2ClientIdValue, "");
-    orvane::test::Owned<RCalDAVAccount> account;
-    Connect(account.p);
+    auto account = MakeRef<RCalDAVAccount>();
+    Connect(account.get());
     EXPECT_EQ(account->Refresh(true), 401);
     EXPECT_EQ(account->Authorize(), 401);
     EXPECT_EQ(browser_->Opens(), 0);
@@ -293,8 +293,8 @@ TEST_F(SignIn, WithoutAClientIdNothingIsOpenedOrSent) {
 
 TEST_F(SignIn, AnAnswerWithAnotherStateIsRefusedAndTheRightOneStillSignsIn) {
     browser_->forgeStateFirst = true;
-    orvane::test::Owned<RCalDAVAccount> account;
-    Connect(account.p);
+    auto account = MakeRef<RCalDAVAccount>();
+    Connect(account.get());
     ASSERT_EQ(account->Refresh(true), 0);
     const auto pages = browser_->Pages();
     ASSERT_EQ(pages.size(), 2u);
@@ -308,7 +308,7 @@ TEST_F(SignIn, HostileTokenAnswersGiveNoTokenAndNeverAHeaderLineEnd) {
     OAuth2Settings settings = ReadOAuth2Settings();
     auto exchange = [&](const char* mode, CStringA* token) {
         Control(std::string("mode?set=") + mode);
-        orvane::test::Owned<ROAuth2Client> client;
+        auto client = MakeRef<ROAuth2Client>();
         client->UseSettings(settings);
         const RResult result = client->ExchangeToken(grant, kRefreshTokenGrant);
         *token = client->GetAccessToken();
@@ -325,8 +325,8 @@ TEST_F(SignIn, HostileTokenAnswersGiveNoTokenAndNeverAHeaderLineEnd) {
 
     // Through the account: the hostile token reaches no connection.
     Control("mode?set=newline");
-    orvane::test::Owned<RCalDAVAccount> account;
-    Connect(account.p);
+    auto account = MakeRef<RCalDAVAccount>();
+    Connect(account.get());
     account->SetAuthCode(grant);
     RWebDAVConnection* connection = nullptr;
     account->GetConnection(&connection);
@@ -339,7 +339,7 @@ TEST_F(SignIn, AnUnreadableTokenAnswerIsSentAtMostThreeTimes) {
     // Even when the user keeps asking to try again.
     auto previous = platform::http::SetConnectionErrorHandler(
         [](DWORD, const std::string&) { return platform::http::ERROR_INTERNET_FORCE_RETRY; });
-    orvane::test::Owned<ROAuth2Client> client;
+    auto client = MakeRef<ROAuth2Client>();
     client->UseSettings(ReadOAuth2Settings());
     EXPECT_EQ(client->ExchangeToken("1//x", kRefreshTokenGrant), 401);
     platform::http::SetConnectionErrorHandler(previous);

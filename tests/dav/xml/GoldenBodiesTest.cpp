@@ -12,10 +12,9 @@
 #include "dav/caldav/RCalDAVCalendar.h"
 #include "dav/caldav/RCalDAVCalendarHome.h"
 #include "dav/xml/RXmlResponse.h"
-#include "tests/dav/Owned.h"
+#include "foundation/memory/RRef.h"
 #include "tests/dav/integration/ServerProcess.h"
 
-using orvane::test::Owned;
 
 namespace {
 
@@ -47,7 +46,7 @@ protected:
 }  // namespace
 
 TEST_P(GoldenBodies, EtagListing) {
-    Owned<RXmlEtagResponse> r;
+    auto r = MakeRef<RXmlEtagResponse>();
     ASSERT_EQ(r->Parse(Body("etags").c_str()), 0);
     int items = 0;
     for (const auto& record : r->Records()) {
@@ -62,7 +61,7 @@ TEST_P(GoldenBodies, EtagListing) {
 }
 
 TEST_P(GoldenBodies, Multiget) {
-    Owned<RXmlMultigetResponse> r;
+    auto r = MakeRef<RXmlMultigetResponse>();
     ASSERT_EQ(r->Parse(Body("multiget").c_str()), 0);
     ASSERT_EQ(r->GetCount(), 2);
     for (const auto& record : r->Records()) {
@@ -75,7 +74,7 @@ TEST_P(GoldenBodies, Multiget) {
 }
 
 TEST_P(GoldenBodies, CollectionTag) {
-    Owned<RCalDAVCalendar> c;
+    auto c = MakeRef<RCalDAVCalendar>();
     ASSERT_EQ(c->ParseCtagResponse(Body("ctag").c_str()), 0);
     CStringA ctag, token;
     c->GetCtag(&ctag);
@@ -86,7 +85,7 @@ TEST_P(GoldenBodies, CollectionTag) {
 }
 
 TEST_P(GoldenBodies, CalendarHome) {
-    Owned<RCalDAVCalendarHome> home;
+    auto home = MakeRef<RCalDAVCalendarHome>();
     home->Open("127.0.0.1", 1, server().home.c_str(), false, "alice", "secret");
     ASSERT_EQ(home->ParseCalendars(Body("home").c_str()), 0);
     RCalDAVCalendar* calendar = home->FindByHref(server().calendar.c_str());
@@ -108,7 +107,7 @@ TEST_P(GoldenBodies, CalendarHome) {
 }
 
 TEST_P(GoldenBodies, PrincipalProperties) {
-    Owned<RCalDAVAccount> a;
+    auto a = MakeRef<RCalDAVAccount>();
     ASSERT_EQ(a->ParseProperties(Body("principal").c_str()), 0);
     CStringA home, url;
     a->GetCalendarHomeSet(&home);

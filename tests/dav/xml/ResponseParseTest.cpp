@@ -9,9 +9,8 @@
 #include "dav/xml/DavNamespaces.h"
 #include "dav/xml/FindDomElement.h"
 #include "dav/xml/RXmlResponse.h"
-#include "tests/dav/Owned.h"
+#include "foundation/memory/RRef.h"
 
-using orvane::test::Owned;
 
 namespace {
 
@@ -30,7 +29,7 @@ std::string Multistatus(const std::string& inner) {
 }  // namespace
 
 TEST(EtagResponse, TheFirstSuccessfulPropstatDecides) {
-    Owned<RXmlEtagResponse> r;
+    auto r = MakeRef<RXmlEtagResponse>();
     const std::string body = Multistatus(
         Response("/c/a.ics", Propstat("<d:getetag/>", 404) + Propstat("<d:getetag>\"1\"</d:getetag><d:getcontenttype>text/calendar</d:getcontenttype>", 200)) +
         Response("/c/b.ics", Propstat("<d:getetag>\"2\"</d:getetag>", 200) + Propstat("<c:schedule-tag>\"s\"</c:schedule-tag>", 404)) +
@@ -56,7 +55,7 @@ TEST(EtagResponse, TheFirstSuccessfulPropstatDecides) {
 }
 
 TEST(EtagResponse, PrettyPrintedAnswersGiveTrimmedTexts) {
-    Owned<RXmlEtagResponse> r;
+    auto r = MakeRef<RXmlEtagResponse>();
     const char body[] =
         "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<multistatus xmlns=\"DAV:\">\n  <response>\n"
         "    <href>\n      /c/a.ics\n    </href>\n    <propstat>\n      <prop>\n        <getetag>\"e\"</getetag>\n"
@@ -68,7 +67,7 @@ TEST(EtagResponse, PrettyPrintedAnswersGiveTrimmedTexts) {
 }
 
 TEST(EtagResponse, ABodyThatIsNotXmlIsAnErrorAndKeepsTheRecords) {
-    Owned<RXmlEtagResponse> r;
+    auto r = MakeRef<RXmlEtagResponse>();
     ASSERT_EQ(r->Parse(Multistatus(Response("/c/a.ics", Propstat("<d:getetag>1</d:getetag>", 200))).c_str()), 0);
     EXPECT_EQ(r->Parse("<html><body>Sign in<br></body></html>"), R_E_BAD_FORMAT);
     EXPECT_EQ(r->Parse("Service Unavailable"), R_E_BAD_FORMAT);
@@ -78,7 +77,7 @@ TEST(EtagResponse, ABodyThatIsNotXmlIsAnErrorAndKeepsTheRecords) {
 }
 
 TEST(MultigetResponse, AppendsTheRecordsOfEveryBatch) {
-    Owned<RXmlMultigetResponse> r;
+    auto r = MakeRef<RXmlMultigetResponse>();
     const std::string first = Multistatus(
         Response("/c/1.ics", Propstat("<d:getetag>\"1\"</d:getetag><c:calendar-data>BEGIN:VCALENDAR&#13;\nEND:VCALENDAR</c:calendar-data>", 200)) +
         Response("/c/gone.ics", "<d:status>HTTP/1.1 404 Not Found</d:status>"));
@@ -97,7 +96,7 @@ TEST(MultigetResponse, AppendsTheRecordsOfEveryBatch) {
 }
 
 TEST(PropertiesResponse, CollectsNamedPropertiesWithTheInnermostStatus) {
-    Owned<RXmlPropertiesResponse> r;
+    auto r = MakeRef<RXmlPropertiesResponse>();
     const std::string body = Multistatus(Response(
         "/c/", Propstat("<cs:getctag>ct-1</cs:getctag><d:sync-token>st-1</d:sync-token><d:displayname>Work</d:displayname>"
                         "<a:calendar-color>#FF0000FF</a:calendar-color><d:owner><d:href>/p/u/</d:href></d:owner>"

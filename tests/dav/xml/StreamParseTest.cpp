@@ -1,7 +1,7 @@
 // Multistatus answers read as a stream: a listing that breaks off gives no records, answers
 // over the size limit end with their own result and are not sent again, and whole bodies
 // reach the parser without being held twice.
-#include "foundation/ResultCodes.h"  // before any standard header (R_OK)
+#include "foundation/ResultCodes.h"
 
 #include <gtest/gtest.h>
 
@@ -10,14 +10,13 @@
 
 #include "dav/caldav/RCalDAVCalendar.h"
 #include "dav/xml/RXmlResponse.h"
+#include "foundation/memory/RRef.h"
 #include "platform/http/ConnectionErrorHook.h"
 #include "platform/http/HttpClient.h"
-#include "tests/dav/Owned.h"
 #include "tests/platform/http/LoopbackPeer.h"
 
 using orvane::test::HttpReply;
 using orvane::test::LoopbackPeer;
-using orvane::test::Owned;
 using orvane::test::PeerReply;
 using orvane::test::PeerRequest;
 
@@ -39,16 +38,16 @@ std::string Listing(int count, bool close = true) {
 TEST(StreamParse, AListingThatBreaksOffGivesNoRecords) {
     const std::string whole = Listing(5);
     const std::string cut = Listing(5, false) + "<d:response><d:href>/cal/x.ics</d:hr";
-    Owned<RXmlEtagResponse> etags;
+    auto etags = MakeRef<RXmlEtagResponse>();
     ASSERT_EQ(etags->Parse(whole.c_str()), 0);
     ASSERT_EQ(etags->GetCount(), 5);
-    Owned<RXmlEtagResponse> fresh;
+    auto fresh = MakeRef<RXmlEtagResponse>();
     EXPECT_EQ(fresh->Parse(cut.c_str()), R_E_BAD_FORMAT);
     EXPECT_EQ(fresh->GetCount(), 0);
     EXPECT_EQ(fresh->Parse(Listing(5, false).c_str()), R_E_BAD_FORMAT);  // every response complete, the document not
     EXPECT_EQ(fresh->GetCount(), 0);
 
-    Owned<RXmlMultigetResponse> multiget;
+    auto multiget = MakeRef<RXmlMultigetResponse>();
     ASSERT_EQ(multiget->Parse(whole.c_str()), 0);
     EXPECT_EQ(multiget->Parse(cut.c_str()), R_E_BAD_FORMAT);
     EXPECT_EQ(multiget->GetCount(), 5);  // the earlier batch stays, nothing of the broken one is added
@@ -56,7 +55,7 @@ TEST(StreamParse, AListingThatBreaksOffGivesNoRecords) {
     ASSERT_EQ(multiget->GetAt(4, nullptr, nullptr, nullptr, &data), 0);
     EXPECT_EQ(data, "BEGIN:VCALENDAR");
 
-    Owned<RXmlPropertiesResponse> properties;
+    auto properties = MakeRef<RXmlPropertiesResponse>();
     ASSERT_EQ(properties->Parse("<d:multistatus xmlns:d=\"DAV:\"><d:displayname>Work</d:displayname></d:multistatus>"), 0);
     EXPECT_EQ(properties->Parse("<d:multistatus xmlns:d=\"DAV:\"><d:displayname>Home</d:displayname>"), R_E_BAD_FORMAT);
     CStringA name;
@@ -70,7 +69,7 @@ TEST(StreamParse, AServerThatDropsTheConnectionMidListingLeavesNoListing) {
         // Announces more than it sends, then hangs up.
         return PeerReply{"HTTP/1.1 207 Multi-Status\r\nContent-Length: " + std::to_string(cut.size() + 500) + "\r\n\r\n" + cut, true};
     });
-    Owned<RCalDAVCalendar> calendar;
+    auto calendar = MakeRef<RCalDAVCalendar>();
     ASSERT_EQ(calendar->Open("127.0.0.1", peer.Port(), "/cal/", false, "", ""), 0);
     EXPECT_NE(calendar->FetchEtags(), 0);
     RXmlEtagResponse* listing = nullptr;
@@ -79,7 +78,7 @@ TEST(StreamParse, AServerThatDropsTheConnectionMidListingLeavesNoListing) {
 
     // A complete answer whose XML breaks off is a format error, not a short listing.
     LoopbackPeer broken([&](const PeerRequest&) { return HttpReply(207, "Multi-Status", cut); });
-    Owned<RCalDAVCalendar> other;
+    auto other = MakeRef<RCalDAVCalendar>();
     ASSERT_EQ(other->Open("127.0.0.1", broken.Port(), "/cal/", false, "", ""), 0);
     EXPECT_EQ(other->FetchEtags(), R_E_BAD_FORMAT);
     other->GetEtagResponse(&listing);
@@ -99,10 +98,10 @@ TEST(StreamParse, AnAnswerOverTheLimitHasItsOwnResultAndIsNotSentAgain) {
         if (r.target == "/announced/") return PeerReply{"HTTP/1.1 207 Multi-Status\r\nContent-Length: 70000000\r\n\r\n<d:multistatus", true};
         return PeerReply{"HTTP/1.1 207 Multi-Status\r\nConnection: close\r\n\r\n" + huge, true};
     });
-    Owned<RCalDAVCalendar> calendar;
+    auto calendar = MakeRef<RCalDAVCalendar>();
     ASSERT_EQ(calendar->Open("127.0.0.1", peer.Port(), "/announced/", false, "", ""), 0);
     EXPECT_EQ(calendar->FetchEtags(), R_E_RESPONSE_TOO_LARGE);
-    Owned<RCalDAVCalendar> streaming;
+    auto streaming = MakeRef<RCalDAVCalendar>();
     ASSERT_EQ(streaming->Open("127.0.0.1", peer.Port(), "/streamed/", false, "", ""), 0);
     EXPECT_EQ(streaming->FetchCtag(), R_E_RESPONSE_TOO_LARGE);
     EXPECT_EQ(peer.Requests().size(), 2u);
@@ -113,7 +112,7 @@ TEST(StreamParse, AnAnswerOverTheLimitHasItsOwnResultAndIsNotSentAgain) {
 TEST(StreamParse, TheAnswerBodyIsHandedOverWhole) {
     const std::string body = Listing(300);
     LoopbackPeer peer([&](const PeerRequest&) { return HttpReply(207, "Multi-Status", body); });
-    Owned<RCalDAVCalendar> calendar;
+    auto calendar = MakeRef<RCalDAVCalendar>();
     ASSERT_EQ(calendar->Open("127.0.0.1", peer.Port(), "/cal/", false, "", ""), 0);
     ASSERT_EQ(calendar->FetchEtags(), 0);
     RXmlEtagResponse* listing = nullptr;

@@ -11,12 +11,11 @@
 #include "ical/value/RIcsDateTime.h"
 #include "tests/ical/support/IcsTestSupport.h"
 
-using ics_test::Held;
 using ics_test::Parsed;
 using ics_test::Str;
 
 TEST(IcsComponentModel, TextSettersKeepEqualValuesAndDropShortLanguageTags) {
-    Held<RIcsEvent> event(new RIcsEvent());
+    auto event = MakeRef<RIcsEvent>();
     event->SetSummary("LANGUAGE=en:Hello");
     EXPECT_STREQ(event->GetSummary(), "Hello");
     event->SetSummary("LANGUAGE=en-GB:Hello");
@@ -34,9 +33,9 @@ TEST(IcsComponentModel, TextSettersKeepEqualValuesAndDropShortLanguageTags) {
 }
 
 TEST(IcsComponentModel, ExDatesReachTheRuleAndComeBackFromStoredLines) {
-    Held<RIcsEvent> event(new RIcsEvent());
+    auto event = MakeRef<RIcsEvent>();
     event->AddExDate("20200102T090000Z");
-    Held<RIcsRecurrence> rule(new RIcsRecurrence());
+    auto rule = MakeRef<RIcsRecurrence>();
     ASSERT_EQ(rule->Parse("FREQ=DAILY"), R_OK);
     event->SetRecurrence(rule.get());
     event->AddExDate("TZID=Europe/Berlin:20200103T090000");
@@ -48,7 +47,7 @@ TEST(IcsComponentModel, ExDatesReachTheRuleAndComeBackFromStoredLines) {
     EXPECT_EQ(lines, "EXDATE:20200102T090000Z\r\nEXDATE;TZID=Europe/Berlin:20200103T090000\r\n"
                      "EXDATE;VALUE=DATE:20200104\r\nEXDATE:" + longList + "\r\n");
 
-    Held<RIcsEvent> copy(new RIcsEvent());
+    auto copy = MakeRef<RIcsEvent>();
     ASSERT_EQ(copy->SetExDatesFromLines(lines.c_str()), R_OK);
     ASSERT_EQ(copy->GetExDates().Count(), 4u);
     EXPECT_EQ(copy->GetExDates().At(3), longList);
@@ -68,29 +67,29 @@ TEST(IcsComponentModel, AttendeesComeBackFromStoredLines) {
     // The attendee without an address writes nothing, so it has no line.
     EXPECT_EQ(lines, "ATTENDEE;CN=Jo;PARTSTAT=ACCEPTED:mailto:jo@x\r\nATTENDEE;EMAIL=\"al@x\":mailto:al@x\r\n");
 
-    Held<RIcsEvent> copy(new RIcsEvent());
+    auto copy = MakeRef<RIcsEvent>();
     copy->SetAttendeesFromLines(lines.c_str());
     ASSERT_EQ(copy->GetAttendeeCount(), 2);
     EXPECT_STREQ(copy->GetAttendeeAt(1)->GetEmail(), "al@x");
     EXPECT_EQ(Str(copy->GetAttendeeLines()), lines);
 
     // A line that does not parse ends the reading.
-    Held<RIcsEvent> partial(new RIcsEvent());
+    auto partial = MakeRef<RIcsEvent>();
     partial->SetAttendeesFromLines("ATTENDEE:mailto:a@x\r\nATTENDEE;CN=Broken;\r\nATTENDEE:mailto:c@x\r\n");
     ASSERT_EQ(partial->GetAttendeeCount(), 1);
     EXPECT_STREQ(partial->GetAttendeeAt(0)->GetAddress(), "mailto:a@x");
 }
 
 TEST(IcsComponentModel, AddingEventsCollectsZonesAndEndsAllDayEvents) {
-    Held<RIcsCalendar> calendar(new RIcsCalendar());
-    Held<RIcsEvent> allDay(new RIcsEvent());
-    Held<RIcsDateTime> day(new RIcsDateTime());
+    auto calendar = MakeRef<RIcsCalendar>();
+    auto allDay = MakeRef<RIcsEvent>();
+    auto day = MakeRef<RIcsDateTime>();
     day->SetFromIcs(nullptr, "20201231");
     allDay->SetDtStart(day.get());
-    Held<RIcsEvent> zoned(new RIcsEvent());
-    Held<RIcsDateTime> start(new RIcsDateTime());
+    auto zoned = MakeRef<RIcsEvent>();
+    auto start = MakeRef<RIcsDateTime>();
     start->SetFromIcs("Europe/Berlin", "20201231T101530");
-    Held<RIcsDateTime> end(new RIcsDateTime());
+    auto end = MakeRef<RIcsDateTime>();
     end->SetFromIcs("Z", "20201231T111530Z");
     zoned->SetDtStart(start.get());
     zoned->SetDtEnd(end.get());
@@ -109,14 +108,14 @@ TEST(IcsComponentModel, AddingEventsCollectsZonesAndEndsAllDayEvents) {
 }
 
 TEST(IcsComponentModel, ZonesAndTheirRules) {
-    Held<RIcsCalendar> calendar(new RIcsCalendar());
-    Held<RIcsTimeZoneComponent> daylight(new RIcsTimeZoneComponent());
-    Held<RIcsTimeZoneComponent> standard(new RIcsTimeZoneComponent());
-    Held<RIcsTimeZoneComponent> other(new RIcsTimeZoneComponent());
+    auto calendar = MakeRef<RIcsCalendar>();
+    auto daylight = MakeRef<RIcsTimeZoneComponent>();
+    auto standard = MakeRef<RIcsTimeZoneComponent>();
+    auto other = MakeRef<RIcsTimeZoneComponent>();
     daylight->Set("DAYLIGHT", "CEST", 1.0, 2.0, nullptr, "1970-03-29 02:00:00");
     standard->Set("STANDARD", "CET", 2.0, 1.0, "FREQ=YEARLY;BYMONTH=10;BYDAY=-1SU", "1970-10-25");
     other->Set("OTHER", "X", 0, 0, nullptr, nullptr);
-    Held<RIcsTimeZone> zone(new RIcsTimeZone());
+    auto zone = MakeRef<RIcsTimeZone>();
     ASSERT_EQ(zone->Set("Europe/Berlin", daylight.get(), standard.get()), R_OK);
     EXPECT_EQ(zone->SetRule(other.get()), R_E_INVALID_ARGUMENT);
     EXPECT_EQ(zone->SetRule(nullptr), R_E_INVALID_ARGUMENT);
@@ -127,7 +126,7 @@ TEST(IcsComponentModel, ZonesAndTheirRules) {
     ASSERT_NE(standard->GetRecurrence(), nullptr);
 
     // Replacing a rule releases the old one.
-    Held<RIcsTimeZoneComponent> newer(new RIcsTimeZoneComponent());
+    auto newer = MakeRef<RIcsTimeZoneComponent>();
     newer->Set("DAYLIGHT", "CEST2", 1.0, 2.0, nullptr, nullptr);
     ASSERT_EQ(zone->SetRule(newer.get()), R_OK);
     EXPECT_EQ(daylight->RefCount(), 1);

@@ -210,7 +210,7 @@ TEST(IcsPropertyReader, QuotedAttendeeParameterValuesMayHoldDelimiters) {
     EXPECT_STREQ(organizer->GetCn(), "Room: A; B");
     EXPECT_STREQ(organizer->GetAddress(), "mailto:boss@example.org");
     // Written back in quotes, the name reads back whole.
-    ics_test::Held<RIcsOrganizer> again(new RIcsOrganizer());
+    auto again = MakeRef<RIcsOrganizer>();
     ASSERT_EQ(again->Parse(organizer->GetText() + 1), R_OK);
     EXPECT_STREQ(again->GetCn(), "Room: A; B");
     EXPECT_STREQ(again->GetAddress(), "mailto:boss@example.org");
@@ -221,7 +221,7 @@ TEST(IcsPropertyReader, QuotedAttendeeParameterValuesMayHoldDelimiters) {
 }
 
 TEST(IcsPropertyReader, AttendeeLimitsCutParametersAndAddress) {
-    ics_test::Held<RIcsAttendee> attendee(new RIcsAttendee());
+    auto attendee = MakeRef<RIcsAttendee>();
     const std::string address = "mailto:" + std::string(600, 'a');
     ASSERT_EQ(attendee->Parse(("CN=" + std::string(200, 'c') + ";ROLE=X=Y:" + address).c_str()), R_OK);
     EXPECT_EQ(std::string(attendee->GetCn()), std::string(127, 'c'));

@@ -105,7 +105,7 @@ TEST(RecurrenceText, WritesTheRuleBack) {
 TEST(RecurrenceText, SetUntilReplacesCountAndDropsTheCachedText) {
     Rule rule = MakeRule("FREQ=WEEKLY;COUNT=10");
     EXPECT_STREQ(rule->GetText(), "FREQ=WEEKLY;COUNT=10");
-    Value until(new RIcsDateTime);
+    auto until = MakeRef<RIcsDateTime>();
     until->SetFromIcs(nullptr, "20150331T235959");
     rule->SetUntil(*until);
     EXPECT_EQ(rule->count, 0);

@@ -80,7 +80,7 @@ TEST(RecurrenceBounds, CountEndsTheSeriesAndSurvivesARestart) {
     EXPECT_EQ(Steps(*rule, "2020-01-01", 10), expected);
 
     Value first = MakeValue("2020-01-01");
-    Value last(rule->GetLastOccurrence(first.get()));
+    Value last = Value::Adopt(rule->GetLastOccurrence(first.get()));
     ASSERT_NE(last, nullptr);
     EXPECT_STREQ(last->GetDbText(), "2020-01-03");
 }

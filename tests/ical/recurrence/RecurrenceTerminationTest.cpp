@@ -54,13 +54,13 @@ TEST(RecurrenceLastOccurrence, UntilCountAndOpenSeries) {
     EXPECT_EQ(until->GetLastOccurrence(first.get()), until->until);  // the rule keeps it
 
     Rule once = MakeRule("FREQ=DAILY;COUNT=1");
-    Value single(once->GetLastOccurrence(first.get()));
+    Value single = Value::Adopt(once->GetLastOccurrence(first.get()));
     ASSERT_NE(single, nullptr);
     EXPECT_STREQ(single->GetDbText(), "2020-01-01");
 
     Rule weekly = MakeRule("FREQ=WEEKLY;BYDAY=MO,FR;COUNT=4");
     Value monday = MakeValue("2020-01-06 10:00");
-    Value fourth(weekly->GetLastOccurrence(monday.get()));
+    Value fourth = Value::Adopt(weekly->GetLastOccurrence(monday.get()));
     ASSERT_NE(fourth, nullptr);
     EXPECT_STREQ(fourth->GetDbText(), "2020-01-17 10:00");  // the first occurrence counts
     EXPECT_EQ(MakeRule("FREQ=DAILY")->GetLastOccurrence(first.get()), nullptr);

@@ -1,23 +1,19 @@
 #pragma once
 // Expands a rule from a start given in the stored text form and returns the occurrences in
 // the same form, so that sequences can be checked against hand-worked dates.
+#include "foundation/memory/RRef.h"
 #include "ical/recurrence/RIcsRecurrence.h"
 
-#include <memory>
 #include <string>
 #include <vector>
 
 namespace recurrence_test {
 
-struct Releaser {
-    void operator()(RIcsRecurrence* rule) const { rule->Release(); }
-    void operator()(RIcsDateTime* value) const { value->Release(); }
-};
-using Rule = std::unique_ptr<RIcsRecurrence, Releaser>;
-using Value = std::unique_ptr<RIcsDateTime, Releaser>;
+using Rule = RRef<RIcsRecurrence>;
+using Value = RRef<RIcsDateTime>;
 
 inline Rule MakeRule(const char* rrule, const char* exDateLines = nullptr) {
-    Rule rule(new RIcsRecurrence);
+    auto rule = MakeRef<RIcsRecurrence>();
     rule->Parse(rrule);
     if (exDateLines != nullptr) {
         rule->SetExDatesFromLines(exDateLines);
@@ -26,7 +22,7 @@ inline Rule MakeRule(const char* rrule, const char* exDateLines = nullptr) {
 }
 
 inline Value MakeValue(const char* storeText) {
-    Value value(new RIcsDateTime);
+    auto value = MakeRef<RIcsDateTime>();
     value->SetFromDbText(storeText, nullptr);
     return value;
 }
@@ -37,7 +33,7 @@ inline std::vector<std::string> Steps(RIcsRecurrence& rule, const char* start, i
     std::vector<std::string> out;
     Value current = MakeValue(start);
     for (int i = 0; i < limit; ++i) {
-        Value next(rule.GetNextOccurrence(current.get(), lowerBound));
+        Value next = Value::Adopt(rule.GetNextOccurrence(current.get(), lowerBound));
         if (next == nullptr) {
             break;
         }

@@ -4,30 +4,19 @@
 #include <string_view>
 
 #include "foundation/ResultCodes.h"
+#include "foundation/memory/RRef.h"
 #include "ical/model/RIcsCalendar.h"
 
 namespace ics_test {
 
-// Releases a reference-counted object at the end of a scope.
-template <typename T>
-struct Held {
-    explicit Held(T* object = nullptr) : ptr(object) {}
-    ~Held() { if (ptr != nullptr) ptr->Release(); }
-    Held(const Held&) = delete;
-    Held& operator=(const Held&) = delete;
-    T* operator->() const { return ptr; }
-    T* get() const { return ptr; }
-    T* ptr;
-};
-
 // A calendar parsed from text; result receives the parse's result code.
 struct Parsed {
-    explicit Parsed(std::string_view text) : calendar(new RIcsCalendar()) {
+    explicit Parsed(std::string_view text) : calendar(MakeRef<RIcsCalendar>()) {
         const std::string copy(text);
         result = calendar->Parse(copy.c_str());
     }
     RIcsCalendar* operator->() const { return calendar.get(); }
-    Held<RIcsCalendar> calendar;
+    RRef<RIcsCalendar> calendar;
     RResult result = 0;
 };
 

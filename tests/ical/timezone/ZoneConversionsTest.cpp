@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "foundation/memory/RRef.h"
 #include "foundation/settings/RegistryHelpers.h"
 #include "ical/timezone/StoredZoneLookup.h"
 #include "ical/timezone/ZoneConversions.h"
@@ -12,12 +13,7 @@
 
 namespace {
 
-struct ValueHolder {
-    RIcsDateTime* value = nullptr;
-    ~ValueHolder() {
-        if (value != nullptr) value->Release();
-    }
-};
+using ValueHolder = RRef<RIcsDateTime>;
 
 RIcsDateTime* MakeTime(const char* store, const char* tzid) {
     auto* time = new RIcsDateTime();
@@ -34,8 +30,8 @@ std::string Utc(const RIcsDateTime& time) {
 }
 
 std::string UtcOf(const char* store, const char* tzid) {
-    ValueHolder time{MakeTime(store, tzid)};
-    return Utc(*time.value);
+    auto time = ValueHolder::Adopt(MakeTime(store, tzid));
+    return Utc(*time);
 }
 
 TEST(ZoneConversions, ItemTimesReachUtcThroughEveryKindOfTzid) {
@@ -62,44 +58,44 @@ TEST(ZoneConversions, ZonesWithoutAnEntryOfTheirOwnKeepTheirSummerTime) {
 }
 
 TEST(ZoneConversions, UnknownTzidIsReportedAndTheOutputsStay) {
-    ValueHolder time{MakeTime("2026-07-01 10:00", "Mars/Olympus_Mons")};
+    auto time = ValueHolder::Adopt(MakeTime("2026-07-01 10:00", "Mars/Olympus_Mons"));
     SYSTEMTIME utc{};
     utc.wYear = 1999;
-    EXPECT_EQ(ItemTimeToUtc(&utc, time.value), STG_E_PATHNOTFOUND);
+    EXPECT_EQ(ItemTimeToUtc(&utc, time.get()), STG_E_PATHNOTFOUND);
     EXPECT_EQ(utc.wYear, 1999);
     RIcsDateTime* converted = nullptr;
-    EXPECT_EQ(ConvertItemTimeToZone(time.value, &converted, u"Pacific Standard Time"), STG_E_PATHNOTFOUND);
+    EXPECT_EQ(ConvertItemTimeToZone(time.get(), &converted, u"Pacific Standard Time"), STG_E_PATHNOTFOUND);
     EXPECT_EQ(converted, nullptr);
-    ValueHolder good{MakeTime("2026-07-01 10:00", "Europe/Berlin")};
-    EXPECT_EQ(ConvertItemTimeToZone(good.value, &converted, u"Nowhere Standard Time"), STG_E_PATHNOTFOUND);
+    auto good = ValueHolder::Adopt(MakeTime("2026-07-01 10:00", "Europe/Berlin"));
+    EXPECT_EQ(ConvertItemTimeToZone(good.get(), &converted, u"Nowhere Standard Time"), STG_E_PATHNOTFOUND);
     EXPECT_EQ(converted, nullptr);
     EXPECT_EQ(ConvertItemTimeToZone(nullptr, &converted, u"UTC"), R_E_INVALID_ARGUMENT);
 }
 
 TEST(ZoneConversions, ConvertItemTimeToZoneGivesANewValueInTheTargetZone) {
-    ValueHolder source{MakeTime("2026-07-01 10:00", "America/Los_Angeles")};
+    auto source = ValueHolder::Adopt(MakeTime("2026-07-01 10:00", "America/Los_Angeles"));
     ValueHolder converted;
-    ASSERT_EQ(ConvertItemTimeToZone(source.value, &converted.value, u"W. Europe Standard Time"), R_OK);
-    ASSERT_NE(converted.value, nullptr);
-    EXPECT_NE(converted.value, source.value);
-    EXPECT_STREQ(converted.value->GetDbText(), "2026-07-01 19:00");
-    EXPECT_STREQ(converted.value->tzid, "Europe/Berlin");
-    EXPECT_STREQ(source.value->GetDbText(), "2026-07-01 10:00");
-    EXPECT_EQ(converted.value->RefCount(), 1);
+    ASSERT_EQ(ConvertItemTimeToZone(source.get(), converted.receive(), u"W. Europe Standard Time"), R_OK);
+    ASSERT_NE(converted.get(), nullptr);
+    EXPECT_NE(converted.get(), source.get());
+    EXPECT_STREQ(converted->GetDbText(), "2026-07-01 19:00");
+    EXPECT_STREQ(converted->tzid, "Europe/Berlin");
+    EXPECT_STREQ(source->GetDbText(), "2026-07-01 10:00");
+    EXPECT_EQ(converted->RefCount(), 1);
 
     // Across the date line and the new year.
-    ValueHolder late{MakeTime("2026-12-31 20:00", "Z")};
+    auto late = ValueHolder::Adopt(MakeTime("2026-12-31 20:00", "Z"));
     ValueHolder inAuckland;
-    ASSERT_EQ(ConvertItemTimeToZone(late.value, &inAuckland.value, u"New Zealand Standard Time"), R_OK);
-    EXPECT_STREQ(inAuckland.value->GetDbText(), "2027-01-01 09:00");
-    EXPECT_STREQ(inAuckland.value->tzid, "Pacific/Auckland");
+    ASSERT_EQ(ConvertItemTimeToZone(late.get(), inAuckland.receive(), u"New Zealand Standard Time"), R_OK);
+    EXPECT_STREQ(inAuckland->GetDbText(), "2027-01-01 09:00");
+    EXPECT_STREQ(inAuckland->tzid, "Pacific/Auckland");
 
-    ValueHolder floating{MakeTime("2026-07-01 10:00", nullptr)};
+    auto floating = ValueHolder::Adopt(MakeTime("2026-07-01 10:00", nullptr));
     ValueHolder copy;
-    ASSERT_EQ(ConvertItemTimeToZone(floating.value, &copy.value, u"Tokyo Standard Time"), R_OK);
-    EXPECT_STREQ(copy.value->GetDbText(), "2026-07-01 10:00");
-    EXPECT_STREQ(copy.value->tzid, "");
-    EXPECT_TRUE(copy.value->floating);
+    ASSERT_EQ(ConvertItemTimeToZone(floating.get(), copy.receive(), u"Tokyo Standard Time"), R_OK);
+    EXPECT_STREQ(copy->GetDbText(), "2026-07-01 10:00");
+    EXPECT_STREQ(copy->tzid, "");
+    EXPECT_TRUE(copy->floating);
 }
 
 TEST(ZoneConversions, SystemTimeMovesBetweenTwoZones) {

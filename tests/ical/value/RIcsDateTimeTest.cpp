@@ -1,25 +1,23 @@
 #include "ical/value/RIcsDateTime.h"
 
+#include "foundation/memory/RRef.h"
+
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <string>
 
 namespace {
 
-struct ValueRelease {
-    void operator()(RIcsDateTime* value) const { value->Release(); }
-};
-using Value = std::unique_ptr<RIcsDateTime, ValueRelease>;
+using Value = RRef<RIcsDateTime>;
 
 Value FromIcs(const char* tzid, const char* text) {
-    Value value(new RIcsDateTime);
+    auto value = MakeRef<RIcsDateTime>();
     value->SetFromIcs(tzid, text);
     return value;
 }
 
 Value FromDb(const char* text, const char* tzid = nullptr) {
-    Value value(new RIcsDateTime);
+    auto value = MakeRef<RIcsDateTime>();
     value->SetFromDbText(text, tzid);
     return value;
 }
@@ -91,7 +89,7 @@ TEST(RIcsDateTimeClone, CopiesFieldsWithEmptyCachesAndItsOwnCount) {
     Value source = FromIcs("Z", "20201231T101530Z");
     EXPECT_STREQ(source->GetCompactText(), "20201231T101530");
     source->dateTime.minute = 0;  // changed after its text was made
-    Value copy(RIcsDateTime::Clone(*source));
+    Value copy = Value::Adopt(RIcsDateTime::Clone(*source));
     ASSERT_NE(copy, nullptr);
     EXPECT_EQ(copy->RefCount(), 1);
     EXPECT_STREQ(copy->tzid, "Z");

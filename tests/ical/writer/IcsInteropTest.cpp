@@ -14,7 +14,6 @@
 #include "ical/value/RIcsDateTime.h"
 #include "tests/ical/support/IcsTestSupport.h"
 
-using ics_test::Held;
 using ics_test::Parsed;
 using ics_test::Str;
 
@@ -104,7 +103,7 @@ TEST(IcsInterop, AnOutlookSeriesKeepsWhatOtherClientsNeed) {
 }
 
 TEST(IcsInterop, NoValueCanEndItsLine) {
-    Held<RIcsEvent> event(new RIcsEvent());
+    auto event = MakeRef<RIcsEvent>();
     auto* start = new RIcsDateTime();
     start->SetFromIcs(nullptr, "20200101T100000");
     event->SetDtStart(start);

@@ -13,7 +13,6 @@
 #include "ical/writer/RIcsTextWriter.h"
 #include "tests/ical/support/IcsTestSupport.h"
 
-using ics_test::Held;
 using ics_test::Parsed;
 using ics_test::Str;
 
@@ -102,11 +101,11 @@ TEST(IcsWriter, EventWithoutStartWritesNothing) {
 }
 
 TEST(IcsWriter, ZoneWithOffsetsFromTextAndFromTheStore) {
-    Held<RIcsTimeZoneComponent> daylight(new RIcsTimeZoneComponent());
-    Held<RIcsTimeZoneComponent> standard(new RIcsTimeZoneComponent());
+    auto daylight = MakeRef<RIcsTimeZoneComponent>();
+    auto standard = MakeRef<RIcsTimeZoneComponent>();
     daylight->Set("DAYLIGHT", "NDT", -3.5, -2.5, "FREQ=YEARLY;BYMONTH=3;BYDAY=2SU", "2007-03-11 02:00");
     standard->Set("STANDARD", "NST", 1.0, -5.0, "", "");
-    Held<RIcsTimeZone> zone(new RIcsTimeZone());
+    auto zone = MakeRef<RIcsTimeZone>();
     ASSERT_EQ(zone->Set("\"America/St_Johns\"", daylight.get(), standard.get()), R_OK);
     EXPECT_EQ(Str(zone->GetText()),
               "BEGIN:VTIMEZONE\r\nTZID:America/St_Johns\r\n"
@@ -119,9 +118,9 @@ TEST(IcsWriter, ZoneWithOffsetsFromTextAndFromTheStore) {
     EXPECT_EQ(minusFourAndHalf.minutes, -30);
     EXPECT_EQ(RIcsTimeZoneComponent::OffsetFromHours(1e300).hours, 0);  // not an offset: no overflow
     // A rule without TZNAME (which is optional) still writes its offsets and rule.
-    Held<RIcsTimeZoneComponent> unnamed(new RIcsTimeZoneComponent());
+    auto unnamed = MakeRef<RIcsTimeZoneComponent>();
     unnamed->Set("STANDARD", "", 1.0, 1.0, "FREQ=YEARLY;BYMONTH=10;BYDAY=-1SU", nullptr);
-    Held<RIcsTimeZone> bare(new RIcsTimeZone());
+    auto bare = MakeRef<RIcsTimeZone>();
     bare->Set("Custom", nullptr, unnamed.get());
     EXPECT_EQ(Str(bare->GetText()),
               "BEGIN:VTIMEZONE\r\nTZID:Custom\r\nBEGIN:STANDARD\r\nTZOFFSETFROM:+0100\r\nTZOFFSETTO:+0100\r\n"
@@ -129,24 +128,24 @@ TEST(IcsWriter, ZoneWithOffsetsFromTextAndFromTheStore) {
 }
 
 TEST(IcsWriter, AttendeeAndOrganizerTexts) {
-    Held<RIcsAttendee> full(new RIcsAttendee());
+    auto full = MakeRef<RIcsAttendee>();
     ASSERT_EQ(full->Parse("DELEGATED-FROM=\"d\";SCHEDULE-STATUS=2.0;RSVP=TRUE;ROLE=CHAIR;PARTSTAT=TENTATIVE;"
                           "CUTYPE=GROUP;EMAIL=\"e@x\";CN=C:mailto:c@x"),
               R_OK);
     EXPECT_STREQ(full->GetText(),
                  ";CN=C;EMAIL=\"e@x\";CUTYPE=GROUP;PARTSTAT=TENTATIVE;ROLE=CHAIR;RSVP=TRUE;SCHEDULE-STATUS=2.0;"
                  "DELEGATED-FROM=\"d\":mailto:c@x");
-    Held<RIcsOrganizer> organizer(new RIcsOrganizer());
+    auto organizer = MakeRef<RIcsOrganizer>();
     ASSERT_EQ(organizer->Parse("ROLE=CHAIR;CN=Boss:mailto:b@x"), R_OK);
     EXPECT_STREQ(organizer->GetText(), ";CN=Boss:mailto:b@x");
     // A name with a comma stays one parameter value, and reads back the same.
-    Held<RIcsAttendee> comma(new RIcsAttendee());
+    auto comma = MakeRef<RIcsAttendee>();
     ASSERT_EQ(comma->Parse("CN=\"Doe, Jo\":mailto:jo@x"), R_OK);
     EXPECT_STREQ(comma->GetText(), ";CN=\"Doe, Jo\":mailto:jo@x");
-    Held<RIcsAttendee> again(new RIcsAttendee());
+    auto again = MakeRef<RIcsAttendee>();
     ASSERT_EQ(again->Parse(comma->GetText() + 1), R_OK);
     EXPECT_STREQ(again->GetCn(), "Doe, Jo");
-    Held<RIcsOrganizer> commaOrganizer(new RIcsOrganizer());
+    auto commaOrganizer = MakeRef<RIcsOrganizer>();
     ASSERT_EQ(commaOrganizer->Parse("CN=\"Boss, The\":mailto:b@x"), R_OK);
     EXPECT_STREQ(commaOrganizer->GetText(), ";CN=\"Boss, The\":mailto:b@x");
 }
@@ -162,10 +161,10 @@ TEST(IcsWriter, RuleListHelpers) {
 }
 
 TEST(IcsWriter, AssembledCalendarRebuildsAfterAnAdd) {
-    Held<RIcsCalendar> calendar(new RIcsCalendar());
+    auto calendar = MakeRef<RIcsCalendar>();
     EXPECT_EQ(Str(calendar->GetText()), std::string(kCalendarHead) + "END:VCALENDAR\r\n");
-    Held<RIcsEvent> event(new RIcsEvent());
-    Held<RIcsDateTime> start(NewDateTime("", "20201231"));
+    auto event = MakeRef<RIcsEvent>();
+    auto start = RRef<RIcsDateTime>::Adopt(NewDateTime("", "20201231"));
     event->SetUid("u");
     event->SetDtStart(start.get());
     ASSERT_EQ(calendar->AddEvent(event.get()), R_OK);

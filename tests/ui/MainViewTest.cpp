@@ -3,13 +3,16 @@
 // messages, double-clicks and the navigation buttons.
 #include <gtest/gtest.h>
 
+#include <QContextMenuEvent>
 #include <QDialog>
+#include <QScrollBar>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
 #include <memory>
 
 #include "platform/messages/UiThreadLoop.h"
+#include "platform/ui/ContextMenus.h"
 #include "platform/ui/ModalRun.h"
 #include "sync/ROrvaneAccount.h"
 #include "sync/ROrvaneAccountManager.h"
@@ -18,6 +21,7 @@
 #include "tests/ui/support/MonthFixture.h"
 #include "tests/ui/support/SeededStore.h"
 #include "ui/app/COrvaneApp.h"
+#include "ui/app/OrvaneMain.h"
 #include "ui/view/COrvaneView.h"
 
 using namespace orvane::test;
@@ -30,12 +34,12 @@ constexpr const char* kSubscriptions = "__Subscriptions_GUID__";
 
 class MainView : public ::testing::Test {
 protected:
-    void Open() {
+    void Open(int height = 656) {
         app = std::make_unique<COrvaneApp>();
         ASSERT_EQ(R_OK, app->OpenStore(CStringW::FromUtf8(seed.DataFolder().string())));
         app->editEventEntry = [this](ROrvaneCalendarItem* item) { edited.push_back(item->GetSummary().ToUtf8().GetString()); };
         view = std::make_unique<COrvaneView>(app.get());
-        view->resize(880, 656);
+        view->resize(880, height);
         view->show();
         Settle();
     }
@@ -262,4 +266,42 @@ TEST_F(MainView, DoubleClicksHandTheItemToTheEventDialogAndButtonsNavigate) {
     month->Button(ROrvaneMonthView::kTodayButton)->click();
     EXPECT_EQ(month->DisplayedDate().month, GetCurrentLocalDateTime()->month);
     EXPECT_TRUE(view->OnCommand(COrvaneView::kNextCommand));
+}
+
+TEST_F(MainView, RefreshAndStateIconsReachAccountsScrolledOutOfTheTree) {
+    for (int i = 0; i < 14; ++i) {
+        const std::string guid = "acc" + std::to_string(i);
+        seed.AddAccount(guid.c_str(), ("Account " + std::to_string(i)).c_str());
+        seed.AddCalendar(guid.c_str(), ("cal" + std::to_string(i)).c_str(), "Calendar", 0, "#FF0000FF");
+    }
+    Open(160);  // most accounts lie below the tree's visible rows from the start
+    ASSERT_GT(view->Tree()->Tree()->verticalScrollBar()->maximum(), 0);
+    // Every refresh has failed or still runs: every account shows the mark, visible or not.
+    for (int round = 0; round < 2; ++round) {
+        for (int row = 0; row < Model()->rowCount(); ++row) {
+            const int image = Model()->item(row)->data(kImageIndexRole).toInt();
+            EXPECT_TRUE(image == view->ErrorIcon() || image == view->RefreshingIcon()) << row;
+        }
+        // Refresh starts the accounts that are not refreshing, visible or not.
+        view->OnCommand(COrvaneView::kRefreshCommand);
+        for (int row = 0; row < Model()->rowCount(); ++row) {
+            RRef<ROrvaneAccount> account = app->AccountManager()->FindAccountByGuid(("acc" + std::to_string(row)).c_str());
+            ASSERT_TRUE(account);
+            EXPECT_TRUE(account->IsRefreshing() || account->GetLastResult() != 0) << row;
+        }
+        Settle();
+    }
+}
+
+TEST_F(MainView, TheEditMenuShowsItsEntriesDisabled) {
+    RegisterProgramMenus();
+    seed.AddAccount("acc", "Home");
+    Open();
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(300, 300), QPoint(320, 340));
+    QApplication::sendEvent(view->MonthHost(), &event);
+    const platform::ui::ShownMenu& shown = platform::ui::LastContextMenu();
+    EXPECT_EQ(shown.menuId, ROrvaneMonthView::kEditMenu);
+    EXPECT_EQ(shown.screen, QPoint(320, 340));
+    ASSERT_EQ(shown.entries.size(), 3u);
+    for (const auto& [text, enabled] : shown.entries) EXPECT_FALSE(enabled) << text.toStdString();
 }

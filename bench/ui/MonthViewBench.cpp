@@ -1,0 +1,118 @@
+// The month view over a long-used calendar of 50,000 items (5,000 series with exceptions):
+// start-up to the first drawn month, a draw that reloads the month, and a redraw.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <unistd.h>
+
+#include "platform/messages/UiThreadLoop.h"
+#include "store/ROrvaneDataManager.h"
+#include "sync/ROrvaneAccountManager.h"
+#include "tools/realistic_store/RealisticStore.h"
+#include "ui/month/ROrvaneMonthView.h"
+#include "ui/view/RContentPlaceHolderWnd.h"
+
+namespace {
+
+QApplication& App() {
+    static QApplication* app = [] {
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        static int argc = 1;
+        static char name[] = "orvane-bench";
+        static char* argv[] = {name, nullptr};
+        return new QApplication(argc, argv);
+    }();
+    return *app;
+}
+
+// The store is made once per run, in a folder of its own that is removed at exit.
+const std::string& StoreFolder() {
+    static const std::string folder = [] {
+        char pattern[] = "/tmp/orvane-ui-bench-XXXXXX";
+        const char* made = mkdtemp(pattern);
+        std::string path = made != nullptr ? made : "/tmp/orvane-ui-bench";
+        std::atexit([] { std::filesystem::remove_all(StoreFolder()); });
+        RRef<ROrvaneDataManager> store = RRef<ROrvaneDataManager>::Adopt(new ROrvaneDataManager);
+        (void)store->Open(CStringW::FromUtf8(path));
+        AccountRecord account;
+        account.Clear();
+        account.guid = "__Subscriptions_GUID__";  // loads without a server
+        account.description = "Calendar";
+        (void)store->AddAccount(&account);
+        CalendarRecord calendar;
+        calendar.Clear();
+        calendar.guid = "cal";
+        calendar.displayName = "Work";
+        calendar.calendarOrder = 0;
+        calendar.rgbValue = "#1565C0FF";
+        calendar.resourceType = "subscribed";
+        calendar.supportedCalendarComponentSet = "VEVENT";
+        (void)store->AddCalendar(account.guid, &calendar);
+        (void)FillRealisticStore(store.get(), account.guid, "cal");
+        return path;
+    }();
+    return folder;
+}
+
+RDateTime March2026() {
+    RDateTime date;
+    date.year = 2026;
+    date.month = 3;
+    date.day = 15;
+    return date;
+}
+
+struct Opened {
+    RRef<ROrvaneDataManager> store = RRef<ROrvaneDataManager>::Adopt(new ROrvaneDataManager);
+    RRef<ROrvaneAccountManager> accounts = RRef<ROrvaneAccountManager>::Adopt(new ROrvaneAccountManager);
+    RContentPlaceHolderWnd host;
+    RRef<ROrvaneMonthView> view = RRef<ROrvaneMonthView>::Adopt(new ROrvaneMonthView);
+
+    Opened() {
+        (void)store->Open(CStringW::FromUtf8(StoreFolder()));
+        (void)accounts->Init(store.get());
+        (void)accounts->LoadAccounts();
+        host.resize(1100, 760);
+        (void)view->Init(&host, CStringW(u"UTC"), store.get(), accounts.get());
+    }
+    ~Opened() {
+        view = nullptr;
+        accounts->ReleaseAll();
+    }
+};
+
+void BM_StartupToFirstDrawnMonth(benchmark::State& state) {
+    App();
+    StoreFolder();
+    for (auto _ : state) {
+        Opened opened;
+        benchmark::DoNotOptimize(opened.view->Draw(March2026(), false));
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_StartupToFirstDrawnMonth)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_DrawWithReload(benchmark::State& state) {
+    App();
+    Opened opened;
+    (void)opened.view->Draw(March2026(), false);
+    for (auto _ : state) benchmark::DoNotOptimize(opened.view->Draw(March2026(), true));
+    state.SetItemsProcessed(state.iterations());
+    state.counters["queries"] = opened.view->QueryCount();
+}
+BENCHMARK(BM_DrawWithReload)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_ReDraw(benchmark::State& state) {
+    App();
+    Opened opened;
+    (void)opened.view->Draw(March2026(), false);
+    for (auto _ : state) benchmark::DoNotOptimize(opened.view->ReDraw());
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_ReDraw)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace

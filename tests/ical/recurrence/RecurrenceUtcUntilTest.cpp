@@ -12,11 +12,11 @@ using namespace recurrence_test;
 // The occurrences after a zoned start, all of them (at most 50).
 Dates ZonedSteps(const char* rrule, const char* start, const char* tzid) {
     Rule rule = MakeRule(rrule);
-    Value current(new RIcsDateTime);
+    auto current = MakeRef<RIcsDateTime>();
     current->SetFromDbText(start, tzid);
     Dates out;
     for (int i = 0; i < 50; ++i) {
-        Value next(rule->GetNextOccurrence(current.get(), nullptr));
+        Value next = Value::Adopt(rule->GetNextOccurrence(current.get(), nullptr));
         if (next == nullptr) {
             break;
         }
@@ -52,13 +52,13 @@ TEST(RecurrenceUtcUntil, UnknownZonesFloatingTimesAndLocalEndsCompareWallClocks)
     EXPECT_EQ(ZonedSteps("FREQ=DAILY;UNTIL=20260103T000000Z", "2026-01-01 09:00", "Z"), (Dates{"2026-01-02 09:00"}));
     // A series whose zone changes between steps (never in practice) is looked up again.
     Rule rule = MakeRule("FREQ=DAILY;UNTIL=20260102T120000Z");
-    Value tokyo(new RIcsDateTime);
+    auto tokyo = MakeRef<RIcsDateTime>();
     tokyo->SetFromDbText("2026-01-01 20:00", "Asia/Tokyo");
-    Value next(rule->GetNextOccurrence(tokyo.get(), nullptr));
+    Value next = Value::Adopt(rule->GetNextOccurrence(tokyo.get(), nullptr));
     ASSERT_NE(next, nullptr);  // 11:00 UTC on the second
-    Value honolulu(new RIcsDateTime);
+    auto honolulu = MakeRef<RIcsDateTime>();
     honolulu->SetFromDbText("2026-01-01 20:00", "Pacific/Honolulu");
-    EXPECT_EQ(Value(rule->GetNextOccurrence(honolulu.get(), nullptr)), nullptr);  // 06:00 UTC on the third
+    EXPECT_EQ(Value::Adopt(rule->GetNextOccurrence(honolulu.get(), nullptr)), nullptr);  // 06:00 UTC on the third
 }
 
 }  // namespace

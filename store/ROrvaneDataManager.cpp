@@ -169,7 +169,14 @@ long long ROrvaneDataManager::ForeignChangeStamp() {
 }
 
 RResult ROrvaneDataManager::EnsureIndexes() {
-    return ExecuteInTransaction(kLaterIndexes, static_cast<int>(std::size(kLaterIndexes)));
+    // Each on its own: a database too old for one of them still gains the others.
+    RResult result = R_OK;
+    for (const char* statement : kLaterIndexes) {
+        if (const RResult made = ExecuteInTransaction(&statement, 1); made != R_OK && result == R_OK) {
+            result = made;
+        }
+    }
+    return result;
 }
 
 RResult ROrvaneDataManager::ExecuteInTransaction(const char* const* statements, int count) {

@@ -3,9 +3,11 @@
 #include "store/ROrvaneDataManager.h"
 
 #include <cstring>
-#include <iterator>
+#include <map>
 #include <mutex>
 #include <new>
+#include <string>
+#include <unordered_set>
 
 #include "foundation/debug/DebugTrace.h"
 #include "ical/value/RIcsDateTime.h"
@@ -28,18 +30,45 @@ bool TextInRange(const CStringA& value, const CStringA& first, const CStringA& l
     return !value.IsEmpty() && value.Compare(first) >= 0 && value.Compare(last) <= 0;
 }
 
-// The fields that decide whether a repeating item or exception row shows; the whole row is
-// read only for the rows that are kept.
-void ReadRangeFields(const CppSQLite3Table& rows, CalendarItemRecord& record) {
-    record.guid = rows.getStringField("guid");
-    record.parentAccountGuid = rows.getStringField("parentAccountGuid");
-    record.parentCalendarGuid = rows.getStringField("parentCalendarGuid");
-    record.dtStart = rows.getStringField("dtStart");
-    record.dtPatternStart = rows.getStringField("dtPatternStart");
-    record.dtPatternEnd = rows.getStringField("dtPatternEnd");
-    record.rrule = rows.getStringField("rrule");
-    record.recurrenceID = rows.getStringField("recurrenceID");
-    record.exDates = rows.getStringField("exDates");
+// Whether an exception row (no rule of its own) shows in the range: its pattern, else its start.
+bool ExceptionRowShows(const CalendarItemRecord& item, const RDateTime& from, const RDateTime& to,
+                       const CStringA& first, const CStringA& last) {
+    if (TextInRange(item.dtPatternStart, first, last) || TextInRange(item.dtPatternEnd, first, last)) {
+        return true;
+    }
+    RDateTime start;
+    start.Parse(item.dtStart);
+    return CompareDateTime(start, from) >= 0 && CompareDateTime(start, to) <= 0;
+}
+
+// The select of an account's repeating and exception rows; its condition repeats the series
+// index's own, word for word, so that the index serves it.
+CStringA SeriesSelect(const CStringA& account, const char* guid) {
+    CStringA sql;
+    if (guid == nullptr) {
+        sql.Format("select * from CalendarItems where parentAccountGuid=%s and (rrule <> '' or recurrenceID <> '') "
+                   "order by guid;",
+                   account.GetString());
+    } else {
+        sql.Format("select * from CalendarItems where parentAccountGuid=%s and guid=%s and "
+                   "(rrule <> '' or recurrenceID <> '');",
+                   account.GetString(), SqlQuote(guid).GetString());
+    }
+    return sql;
+}
+
+// Reads the fetched rows into groups by guid (rows of one guid stay in the select's order).
+void ReadGroups(CppSQLite3Table& rows, std::map<std::string, SeriesGroup>& groups) {
+    for (int row = 0; row < rows.numRows(); ++row) {
+        rows.setRow(row);
+        SeriesRow entry;
+        ReadCalendarItemRow(rows, &entry.record);
+        entry.noPatternStart = rows.fieldValue("dtPatternStart") == nullptr;
+        groups[entry.record.guid.Str()].rows.push_back(std::move(entry));
+    }
+    for (auto& [guid, group] : groups) {
+        group.IndexExceptions();
+    }
 }
 
 // Appends one record pointer; false when memory runs out.
@@ -67,17 +96,21 @@ RResult ROrvaneDataManager::GetCalendarItemsInDateRange(const char* accountGuid,
     ItemPointerArray* found = nullptr;
     RResult result = R_OK;
     // Records stay owned by this call until they are handed over at the end.
-    auto keep = [&found, &result](const CppSQLite3Table& rows) {
+    auto append = [&found, &result](CalendarItemRecord* record) {
+        if (record != nullptr && AppendRecord(found, record)) {
+            return;
+        }
+        delete record;
+        result = R_E_OUT_OF_MEMORY;
+    };
+    auto keep = [&append](const CppSQLite3Table& rows) {
         CalendarItemRecord* record = new (std::nothrow) CalendarItemRecord;
         if (record != nullptr) {
             ReadCalendarItemRow(rows, record);
-            if (AppendRecord(found, record)) {
-                return;
-            }
-            delete record;
         }
-        result = R_E_OUT_OF_MEMORY;
+        append(record);
     };
+    auto keepRecord = [&append](const CalendarItemRecord& row) { append(new (std::nothrow) CalendarItemRecord(row)); };
 
     try {
         // Single items whose pattern starts in the range. The select asks only for rows the
@@ -89,16 +122,16 @@ RResult ROrvaneDataManager::GetCalendarItemsInDateRange(const char* accountGuid,
             account.GetString(), SqlQuote(first).GetString(), SqlQuote(last).GetString());
         CppSQLite3Table single;
         SelectRows(sql, this, single);
+        // One record per guid, checked in a hashed set: a long range holds tens of thousands.
+        std::unordered_set<std::string> kept;
         for (int row = 0; row < single.numRows(); ++row) {
             single.setRow(row);
-            const CStringA patternEnd = single.getStringField("dtPatternEnd");
-            if (!patternEnd.IsEmpty() && patternEnd.Compare(first) < 0) {
+            const char* patternEnd = single.getStringField("dtPatternEnd");
+            if (*patternEnd != '\0' && first.Compare(patternEnd) > 0) {
                 continue;
             }
-            CalendarItemRecord probe;
-            probe.guid = single.getStringField("guid");
-            if (IsItemInList(probe, found)) {
-                continue;  // one record per guid
+            if (!kept.insert(single.getStringField("guid")).second) {
+                continue;
             }
             keep(single);
         }
@@ -108,46 +141,52 @@ RResult ROrvaneDataManager::GetCalendarItemsInDateRange(const char* accountGuid,
         // after the range still takes its occurrence's place.
         std::lock_guard<std::mutex> lock(seriesMutex);
         const long long stamp = ForeignChangeStamp();
-        for (auto entry = seriesCache->byAccount.begin(); entry != seriesCache->byAccount.end();) {
-            entry = entry->second.stamp != stamp || stamp < 0 ? seriesCache->byAccount.erase(entry) : std::next(entry);
+        if (stamp < 0 || stamp != seriesCache->stamp) {
+            seriesCache->byAccount.clear();
+            seriesCache->stamp = stamp;
         }
-        auto cached = seriesCache->byAccount.find(accountGuid);
-        if (cached == seriesCache->byAccount.end()) {
-            SeriesRows fresh;
-            sql.Format(
-                "select * from CalendarItems where parentAccountGuid=%s and (rrule <> '' or recurrenceID <> '') "
-                "order by 1;",
-                account.GetString());
-            SelectRows(sql, this, fresh.rows);
-            fresh.exceptions.Build(fresh.rows, nullptr);
-            // Stamped with the value read before the select: a change made meanwhile makes the
-            // next query fetch again.
-            fresh.stamp = stamp;
-            cached = seriesCache->byAccount.emplace(accountGuid, std::move(fresh)).first;
-        }
-        CppSQLite3Table& series = cached->second.rows;
-        const ExceptionRowIndex& exceptions = cached->second.exceptions;
-        for (int row = 0; row < series.numRows(); ++row) {
-            series.setRow(row);
-            const char* patternStart = series.fieldValue("dtPatternStart");
-            if (patternStart == nullptr || std::strcmp(patternStart, last) > 0) {
-                continue;
-            }
-            const CStringA patternEnd = series.getStringField("dtPatternEnd");
-            if (!patternEnd.IsEmpty() && patternEnd.Compare(first) < 0) {
-                continue;
-            }
-            CalendarItemRecord record;
-            ReadRangeFields(series, record);
-            bool shows = false;
-            if (record.rrule.IsEmpty()) {
-                shows = IsRecurringItemInDateRange(record, accountGuid, from, to, &series);
+        auto [cached, fresh] = seriesCache->byAccount.try_emplace(accountGuid);
+        AccountSeries& series = cached->second;
+        try {
+            if (fresh) {
+                CppSQLite3Table rows;
+                SelectRows(SeriesSelect(account, nullptr), this, rows);
+                ReadGroups(rows, series.byGuid);
             } else {
-                shows = SeriesOccursInRange(record, from, to, exceptions);
+                for (const std::string& guid : series.stale) {
+                    CppSQLite3Table rows;
+                    SelectRows(SeriesSelect(account, guid.c_str()), this, rows);
+                    series.byGuid.erase(guid);
+                    std::map<std::string, SeriesGroup> reread;
+                    ReadGroups(rows, reread);
+                    series.byGuid.merge(reread);
+                }
             }
-            if (shows) {
-                series.setRow(row);
-                keep(series);
+            series.stale.clear();
+        } catch (...) {
+            seriesCache->byAccount.erase(cached);  // half read: read it whole next time
+            throw;
+        }
+        for (auto& [guid, group] : series.byGuid) {
+            for (SeriesRow& row : group.rows) {
+                const CalendarItemRecord& record = row.record;
+                if (row.noPatternStart || record.dtPatternStart.Compare(last) > 0) {
+                    continue;
+                }
+                if (!record.dtPatternEnd.IsEmpty() && record.dtPatternEnd.Compare(first) < 0) {
+                    continue;
+                }
+                if (!row.known || CompareDateTime(row.from, from) != 0 || CompareDateTime(row.to, to) != 0) {
+                    row.shows = record.rrule.IsEmpty()
+                                    ? ExceptionRowShows(record, from, to, first, last)
+                                    : SeriesOccursInRange(record, from, to, group.ExceptionsOf(record));
+                    row.known = true;
+                    row.from = from;
+                    row.to = to;
+                }
+                if (row.shows) {
+                    keepRecord(record);
+                }
             }
         }
     } catch (...) {
@@ -180,8 +219,26 @@ void ROrvaneDataManager::AfterWrite(bool committed, const WriteTouches& touches)
         seriesCache->byAccount.erase(account);
     }
     for (const auto& [account, guid] : touches.items) {
-        seriesCache->byAccount.erase(account);
+        if (const auto cached = seriesCache->byAccount.find(account); cached != seriesCache->byAccount.end()) {
+            cached->second.stale.insert(guid);
+        }
     }
+}
+
+void SeriesGroup::IndexExceptions() {
+    exceptionsByCalendar.clear();
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const CalendarItemRecord& row = rows[i].record;
+        if (!row.recurrenceID.IsEmpty()) {
+            exceptionsByCalendar[row.parentCalendarGuid.Str()].push_back(
+                ExceptionRowIndex::Entry{static_cast<int>(i), row.recurrenceID.Str(), row.dtStart.Str()});
+        }
+    }
+}
+
+const std::vector<ExceptionRowIndex::Entry>* SeriesGroup::ExceptionsOf(const CalendarItemRecord& master) const {
+    const auto found = exceptionsByCalendar.find(master.parentCalendarGuid.Str());
+    return found != exceptionsByCalendar.end() ? &found->second : nullptr;
 }
 
 RResult ROrvaneDataManager::FreeCalendarItemList(ItemPointerArray** list) {
@@ -211,13 +268,7 @@ bool ROrvaneDataManager::IsRecurringItemInDateRange(const CalendarItemRecord& it
     const CStringA first = DateText(from);
     const CStringA last = DateText(to);
     if (item.rrule.IsEmpty()) {
-        // An exception row: its own pattern, else its start.
-        if (TextInRange(item.dtPatternStart, first, last) || TextInRange(item.dtPatternEnd, first, last)) {
-            return true;
-        }
-        RDateTime start;
-        start.Parse(item.dtStart);
-        return CompareDateTime(start, from) >= 0 && CompareDateTime(start, to) <= 0;
+        return ExceptionRowShows(item, from, to, first, last);
     }
     if (item.dtPatternStart.Compare(last) > 0) {
         return false;

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstring>
 
+#include "foundation/memory/RRef.h"
 #include "ical/recurrence/RIcsRecurrence.h"
 #include "ical/value/RIcsDateTime.h"
 #include "store/range/SeriesSeed.h"
@@ -94,18 +95,23 @@ const std::vector<ExceptionRowIndex::Entry>* ExceptionRowIndex::Find(const Calen
 
 bool SeriesOccursInRange(const CalendarItemRecord& master, const RDateTime& from, const RDateTime& to,
                          const ExceptionRowIndex& exceptions) {
-    const std::vector<ExceptionRowIndex::Entry>* entries = exceptions.Find(master);
-    RIcsRecurrence* rule = new RIcsRecurrence;
-    rule->Parse(master.rrule);
+    return SeriesOccursInRange(master, from, to, exceptions.Find(master));
+}
+
+bool SeriesOccursInRange(const CalendarItemRecord& master, const RDateTime& from, const RDateTime& to,
+                         const std::vector<ExceptionRowIndex::Entry>* entries) {
+    const auto rule = MakeRef<RIcsRecurrence>();
+    // A rule that does not parse has no occurrences to step; its first one is still tested.
+    static_cast<void>(rule->Parse(master.rrule));
     if (!master.exDates.IsEmpty()) {
-        rule->SetExDatesFromLines(master.exDates);
+        static_cast<void>(rule->SetExDatesFromLines(master.exDates));  // an unreadable line excludes nothing
     }
-    RIcsDateTime* lowerBound = new RIcsDateTime;
+    const auto lowerBound = MakeRef<RIcsDateTime>();
     lowerBound->dateTime.year = from.year;
     lowerBound->dateTime.month = from.month;
     lowerBound->dateTime.day = from.day;
 
-    RIcsDateTime* current = new RIcsDateTime;
+    auto current = MakeRef<RIcsDateTime>();
     current->dateTime.Parse(master.dtStart);
     current->dateOnly = master.dtStart.GetLength() < 11;
 
@@ -126,15 +132,12 @@ bool SeriesOccursInRange(const CalendarItemRecord& master, const RDateTime& from
         }
     }
     while (!found) {
-        RIcsDateTime* next = rule->GetNextOccurrence(current, lowerBound);
-        if (next == nullptr || CompareDateTime(next->dateTime, current->dateTime) <= 0) {
-            if (next != nullptr) {
-                next->Release();
-            }
+        // The stepper hands over a new value with its first reference.
+        auto next = RRef<RIcsDateTime>::Adopt(rule->GetNextOccurrence(current.get(), lowerBound.get()));
+        if (!next || CompareDateTime(next->dateTime, current->dateTime) <= 0) {
             break;
         }
-        current->Release();
-        current = next;
+        current = std::move(next);
         // Stepping goes on from the regular occurrence, wherever its exception moved it.
         const RDateTime shown = Shown(*current, entries);
         if (InRange(shown, from, to)) {
@@ -143,8 +146,5 @@ bool SeriesOccursInRange(const CalendarItemRecord& master, const RDateTime& from
             break;
         }
     }
-    current->Release();
-    lowerBound->Release();
-    rule->Release();
     return found;
 }

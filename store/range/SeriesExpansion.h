@@ -13,6 +13,7 @@ class CppSQLite3Table;
 
 // The exception rows of a fetched table (rows with a recurrence identifier), by series: the
 // key is guid, account guid and calendar guid; the row positions keep the table's order.
+// A plain value; belongs to the thread that built it.
 struct ExceptionRowIndex {
     struct Entry {
         int row;
@@ -32,3 +33,6 @@ struct ExceptionRowIndex {
 // last year it supports, and a step that does not move forward ends the expansion here.
 bool SeriesOccursInRange(const CalendarItemRecord& master, const RDateTime& from, const RDateTime& to,
                          const ExceptionRowIndex& exceptions);
+// The same with the master's exception rows at hand (null: it has none).
+bool SeriesOccursInRange(const CalendarItemRecord& master, const RDateTime& from, const RDateTime& to,
+                         const std::vector<ExceptionRowIndex::Entry>* exceptions);

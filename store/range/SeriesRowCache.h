@@ -1,20 +1,51 @@
 #pragma once
-// The repeating and exception rows of each account, kept between date-range queries. Finding
-// them takes a scan of the whole item table (no index serves "has a rule"), which would make
-// every month drawn cost as much as the store is large; the rows are fetched again only after
-// some row of the database has changed.
+// The repeating and exception rows of each account, kept between date-range queries, with the
+// answer each row gave for the last range it was asked about. Finding these rows takes a select
+// over the whole account, and deciding whether a series shows takes a walk over its rule; both
+// are repeated only for what changed:
+// - a committed write of the store names the guids it touched, and only their rows are read
+//   again (and asked again) at the next query;
+// - a change that the store did not make itself (another process, a statement past the store's
+//   operations) or a rolled-back write drops everything.
+//
+// Needs its owner's lock: the store uses it only under its series lock.
+#include <map>
+#include <set>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
+#include "foundation/datetime/RDateTime.h"
 #include "store/range/SeriesExpansion.h"
-#include "store/sqlite/CppSQLite3Table.h"
+#include "store/records/CalendarItemRecord.h"
 
-struct SeriesRows {
-    long long stamp = -1;  // the database's change stamp when the rows were fetched
-    CppSQLite3Table rows;
-    ExceptionRowIndex exceptions;
+struct SeriesRow {
+    CalendarItemRecord record;
+    bool noPatternStart = false;  // the column is NULL (an empty text still counts as a start)
+    // Whether the row showed in [from, to], when `known`.
+    bool known = false;
+    bool shows = false;
+    RDateTime from;
+    RDateTime to;
+};
+
+// The rows of one guid in one account, in the order the select gave them.
+struct SeriesGroup {
+    std::vector<SeriesRow> rows;
+    // The exception rows of the group, by calendar guid (a guid may live in several calendars).
+    std::unordered_map<std::string, std::vector<ExceptionRowIndex::Entry>> exceptionsByCalendar;
+
+    // Builds exceptionsByCalendar from the rows.
+    void IndexExceptions();
+    const std::vector<ExceptionRowIndex::Entry>* ExceptionsOf(const CalendarItemRecord& master) const;
+};
+
+struct AccountSeries {
+    std::map<std::string, SeriesGroup> byGuid;  // ordered by guid bytewise, as "order by guid" is
+    std::set<std::string> stale;                // guids whose rows must be read again
 };
 
 struct SeriesRowCache {
-    std::unordered_map<std::string, SeriesRows> byAccount;
+    long long stamp = -1;  // the store's change stamp (its own writes aside) the rows belong to
+    std::unordered_map<std::string, AccountSeries> byAccount;
 };

@@ -67,3 +67,28 @@ TEST(RecurrenceLastOccurrence, UntilCountAndOpenSeries) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(RecurrenceTermination, AUtcUntilEndsAZonedSeriesAtThatInstant) {
+    // 23:30 in Berlin (UTC+1) is 22:30 UTC: an UNTIL of 22:59:59Z takes in the 3 March
+    // occurrence, which a comparison of the wall-clock fields would drop.
+    recurrence_test::Rule rule = recurrence_test::MakeRule("FREQ=DAILY;UNTIL=20240303T225959Z");
+    recurrence_test::Value current(new RIcsDateTime);
+    current->SetFromDbText("2024-03-01 23:30", "Europe/Berlin");
+    std::vector<std::string> days;
+    for (int i = 0; i < 10; ++i) {
+        recurrence_test::Value next(rule->GetNextOccurrence(current.get(), nullptr));
+        if (!next) {
+            break;
+        }
+        days.emplace_back(next->GetDbText());
+        current = std::move(next);
+    }
+    EXPECT_EQ(days, (std::vector<std::string>{"2024-03-02 23:30", "2024-03-03 23:30"}));
+    // A floating series compares its own fields.
+    recurrence_test::Rule floating = recurrence_test::MakeRule("FREQ=DAILY;UNTIL=20240303T225959Z");
+    EXPECT_EQ(recurrence_test::Steps(*floating, "2024-03-01 23:30", 5), (std::vector<std::string>{"2024-03-02 23:30"}));
+}
+
+}  // namespace

@@ -1,5 +1,6 @@
 #pragma once
 // The principal with the refresh sequence that an account's worker runs.
+// Threads: as RCalDAVPrincipal, one thread at a time.
 #include "foundation/ResultCodes.h"
 
 #include "dav/caldav/RCalDAVPrincipal.h"

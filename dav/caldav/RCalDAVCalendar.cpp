@@ -12,7 +12,7 @@
 
 namespace {
 
-using Guard = std::lock_guard<std::recursive_mutex>;
+using Guard = platform::RecursiveMutexLock;
 
 bool HasText(const char* text) { return text != nullptr && *text != '\0'; }
 

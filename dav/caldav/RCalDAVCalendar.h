@@ -6,14 +6,15 @@
 // Each operation holds the calendar's recursive lock; a caller that walks a listing handed out
 // by GetEtagResponse or GetMultigetResponse holds Lock() across the fetch and the walk, so that
 // another thread cannot replace the listing underneath it.
+// Threads: safe to share (the uploads of the user-interface thread and a refresh worker).
 #include "foundation/ResultCodes.h"
 
-#include <mutex>
 
 #include "dav/http/RWebDAVConnection.h"
 #include "dav/xml/RXmlRequest.h"
 #include "dav/xml/RXmlResponse.h"
 #include "foundation/memory/RefCounted.h"
+#include "platform/threads/Mutex.h"
 #include "platform/string/CString.h"
 
 class RCalDAVCalendar : public RRefCounted {
@@ -85,29 +86,29 @@ public:
     void ResetListedProperties();
 
     // Holds the calendar's lock for the caller's scope.
-    std::unique_lock<std::recursive_mutex> Lock() { return std::unique_lock<std::recursive_mutex>(mutex_); }
+    std::unique_lock<platform::RecursiveMutex> Lock() { return std::unique_lock<platform::RecursiveMutex>(mutex_); }
 
 private:
     RResult GetText(const CStringA& value, CStringA* out);
     static void AppendListed(CStringA& value, const char* text);
 
-    std::recursive_mutex mutex_;
-    RWebDAVConnection* connection_ = nullptr;
-    CStringA owner_;
-    CStringA resourceTypes_;
-    CStringA privileges_;
-    CStringA displayName_;
-    int order_ = -1;
-    CStringA color_;
-    CStringA supportedComponents_;
-    CStringA sourceUrl_;
-    CStringA ctag_;
-    CStringA syncToken_;
-    int status_ = 0;
-    bool changed_ = false;
-    RXmlEtagResponse* etagResponse_ = nullptr;
-    RXmlMultigetRequest* multigetRequest_ = nullptr;
-    RXmlMultigetResponse* multigetResponse_ = nullptr;
+    platform::RecursiveMutex mutex_;
+    RWebDAVConnection* connection_ ORVANE_GUARDED_BY(mutex_) = nullptr;
+    CStringA owner_ ORVANE_GUARDED_BY(mutex_);
+    CStringA resourceTypes_ ORVANE_GUARDED_BY(mutex_);
+    CStringA privileges_ ORVANE_GUARDED_BY(mutex_);
+    CStringA displayName_ ORVANE_GUARDED_BY(mutex_);
+    int order_ ORVANE_GUARDED_BY(mutex_) = -1;
+    CStringA color_ ORVANE_GUARDED_BY(mutex_);
+    CStringA supportedComponents_ ORVANE_GUARDED_BY(mutex_);
+    CStringA sourceUrl_ ORVANE_GUARDED_BY(mutex_);
+    CStringA ctag_ ORVANE_GUARDED_BY(mutex_);
+    CStringA syncToken_ ORVANE_GUARDED_BY(mutex_);
+    int status_ ORVANE_GUARDED_BY(mutex_) = 0;
+    bool changed_ ORVANE_GUARDED_BY(mutex_) = false;
+    RXmlEtagResponse* etagResponse_ ORVANE_GUARDED_BY(mutex_) = nullptr;
+    RXmlMultigetRequest* multigetRequest_ ORVANE_GUARDED_BY(mutex_) = nullptr;
+    RXmlMultigetResponse* multigetResponse_ ORVANE_GUARDED_BY(mutex_) = nullptr;
 };
 
 // The result of a PUT answered 207: the first DAV:status number of the body when it is a

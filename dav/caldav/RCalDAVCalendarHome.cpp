@@ -14,7 +14,7 @@
 using platform::xml::XmlNode;
 
 namespace {
-using Guard = std::lock_guard<std::recursive_mutex>;
+using Guard = platform::RecursiveMutexLock;
 
 // The leading decimal number of a text, 0 without one.
 int LeadingNumber(const std::string& text) {
@@ -37,6 +37,7 @@ void ForEachCalendar(const RList& calendars, Action action) {
 RCalDAVCalendarHome::RCalDAVCalendarHome() = default;
 
 RCalDAVCalendarHome::~RCalDAVCalendarHome() {
+    Guard guard(mutex_);
     SafeRelease(connection_);
     ReleaseCalendars();
 }
@@ -207,6 +208,7 @@ RResult RCalDAVCalendarHome::ParseResponseNode(const XmlNode& node, RCalDAVCalen
 }
 
 RResult RCalDAVCalendarHome::FindOrCreateCalendar(const char* href, RCalDAVCalendar*& current) {
+    Guard guard(mutex_);
     if (href == nullptr || connection_ == nullptr) return R_E_INVALID_ARGUMENT;
     if (href[0] == '\0') {
         // An empty href names no resource; made into a calendar it would open at "/" and, never

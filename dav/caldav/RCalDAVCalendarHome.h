@@ -4,10 +4,9 @@
 // first appeared. The list only grows; each listing's properties (from its first 200 propstat
 // per calendar) replace the last listing's.
 //
-// Listing and lookups hold the home's recursive lock.
+// Threads: safe to share; listing and lookups hold the home's recursive lock.
 #include "foundation/ResultCodes.h"
 
-#include <mutex>
 #include <string_view>
 #include <vector>
 
@@ -15,6 +14,7 @@
 #include "dav/http/RWebDAVConnection.h"
 #include "foundation/memory/RList.h"
 #include "foundation/memory/RefCounted.h"
+#include "platform/threads/Mutex.h"
 #include "platform/xml/XmlDocument.h"
 
 class RCalDAVCalendarHome : public RRefCounted {
@@ -46,13 +46,13 @@ public:
     RResult FindOrCreateCalendar(const char* href, RCalDAVCalendar*& current);
 
 private:
-    void ReleaseCalendars();
+    void ReleaseCalendars() ORVANE_REQUIRES(mutex_);
     // Adds the calendar to this listing; false when it is there already.
-    bool NoteListed(RCalDAVCalendar* calendar);
+    bool NoteListed(RCalDAVCalendar* calendar) ORVANE_REQUIRES(mutex_);
 
-    std::recursive_mutex mutex_;
-    RWebDAVConnection* connection_ = nullptr;
-    RList calendars_;
-    std::vector<RCalDAVCalendar*> lastListing_;  // borrowed from calendars_
-    bool listingRead_ = false;
+    platform::RecursiveMutex mutex_;
+    RWebDAVConnection* connection_ ORVANE_GUARDED_BY(mutex_) = nullptr;
+    RList calendars_ ORVANE_GUARDED_BY(mutex_);
+    std::vector<RCalDAVCalendar*> lastListing_ ORVANE_GUARDED_BY(mutex_);  // borrowed from calendars_
+    bool listingRead_ ORVANE_GUARDED_BY(mutex_) = false;
 };

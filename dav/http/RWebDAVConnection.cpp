@@ -68,7 +68,7 @@ void RWebDAVConnection::CloseConnection() {
 }
 
 RResult RWebDAVConnection::Initialize(const char* host, int port, bool secure, const char* user, const char* password) {
-    std::lock_guard<std::recursive_mutex> guard(mutex_);
+    platform::RecursiveMutexLock guard(mutex_);
     try {
         host_ = host;
         port_ = port;
@@ -82,7 +82,7 @@ RResult RWebDAVConnection::Initialize(const char* host, int port, bool secure, c
 }
 
 RResult RWebDAVConnection::GetServer(CStringA* host, int* port, CStringA* path, bool* secure) {
-    std::lock_guard<std::recursive_mutex> guard(mutex_);
+    platform::RecursiveMutexLock guard(mutex_);
     if (host != nullptr) *host = host_;
     if (port != nullptr) *port = port_;
     if (path != nullptr) *path = path_;
@@ -91,7 +91,7 @@ RResult RWebDAVConnection::GetServer(CStringA* host, int* port, CStringA* path, 
 }
 
 RResult RWebDAVConnection::SetServer(const char* host, int port, const char* path) {
-    std::lock_guard<std::recursive_mutex> guard(mutex_);
+    platform::RecursiveMutexLock guard(mutex_);
     FreeResponse();
     CloseConnection();
     host_ = host;
@@ -101,7 +101,7 @@ RResult RWebDAVConnection::SetServer(const char* host, int port, const char* pat
 }
 
 RResult RWebDAVConnection::SetPath(const char* path) {
-    std::lock_guard<std::recursive_mutex> guard(mutex_);
+    platform::RecursiveMutexLock guard(mutex_);
     FreeResponse();
     CloseRequest();
     path_ = HasText(path) ? path : "/";
@@ -110,26 +110,26 @@ RResult RWebDAVConnection::SetPath(const char* path) {
 }
 
 RResult RWebDAVConnection::SetPathAsWritten(const char* path) {
-    std::lock_guard<std::recursive_mutex> guard(mutex_);
+    platform::RecursiveMutexLock guard(mutex_);
     SetPath(path);
     pathAsWritten_ = true;
     return 0;
 }
 
 void RWebDAVConnection::SetMayMoveServer(bool may) {
-    std::lock_guard<std::recursive_mutex> guard(mutex_);
+    platform::RecursiveMutexLock guard(mutex_);
     mayMoveServer_ = may;
 }
 
 RResult RWebDAVConnection::GetCredentials(CStringA* user, CStringA* password) {
-    std::lock_guard<std::recursive_mutex> guard(mutex_);
+    platform::RecursiveMutexLock guard(mutex_);
     if (user != nullptr) *user = user_;
     if (password != nullptr) *password = password_;
     return 0;
 }
 
 RResult RWebDAVConnection::SetCredentials(const char* user, const char* password) {
-    std::lock_guard<std::recursive_mutex> guard(mutex_);
+    platform::RecursiveMutexLock guard(mutex_);
     bool changed = false;
     if (user_ != CStringA(user)) {
         user_ = user;
@@ -147,26 +147,26 @@ RResult RWebDAVConnection::SetCredentials(const char* user, const char* password
 }
 
 RResult RWebDAVConnection::GetBearerToken(CStringA* token) {
-    std::lock_guard<std::recursive_mutex> guard(mutex_);
+    platform::RecursiveMutexLock guard(mutex_);
     if (token != nullptr) *token = bearerToken_;
     return 0;
 }
 
 RResult RWebDAVConnection::SetBearerToken(const char* token) {
-    std::lock_guard<std::recursive_mutex> guard(mutex_);
+    platform::RecursiveMutexLock guard(mutex_);
     if (token != nullptr && !platform::http::IsSafeHeaderValue(token)) return R_E_INVALID_ARGUMENT;
     bearerToken_ = token;
     return 0;
 }
 
 RResult RWebDAVConnection::SetUserAgent(const char* text) {
-    std::lock_guard<std::recursive_mutex> guard(mutex_);
+    platform::RecursiveMutexLock guard(mutex_);
     userAgent_ = HasText(text) ? text : kDefaultWebDAVUserAgent;
     return 0;
 }
 
 CStringA RWebDAVConnection::GetUserAgent() {
-    std::lock_guard<std::recursive_mutex> guard(mutex_);
+    platform::RecursiveMutexLock guard(mutex_);
     return userAgent_;
 }
 
@@ -181,32 +181,32 @@ RResult RWebDAVConnection::SendWithRedirects(const char* headers, const char* bo
 }
 
 RResult RWebDAVConnection::Report(const char* headers, const char* body) {
-    std::lock_guard<std::recursive_mutex> guard(mutex_);
+    platform::RecursiveMutexLock guard(mutex_);
     return SendWithRedirects(headers, body, "REPORT", nullptr, 1);
 }
 
 RResult RWebDAVConnection::Propfind(const char* headers, const char* body) {
-    std::lock_guard<std::recursive_mutex> guard(mutex_);
+    platform::RecursiveMutexLock guard(mutex_);
     return SendWithRedirects(headers, body, "PROPFIND", nullptr, 1);
 }
 
 RResult RWebDAVConnection::Delete(const char* headers, const char* href) {
-    std::lock_guard<std::recursive_mutex> guard(mutex_);
+    platform::RecursiveMutexLock guard(mutex_);
     return SendWithRedirects(headers, nullptr, "DELETE", href, 0);
 }
 
 RResult RWebDAVConnection::Get(const char* headers, const char* href) {
-    std::lock_guard<std::recursive_mutex> guard(mutex_);
+    platform::RecursiveMutexLock guard(mutex_);
     return SendWithRedirects(headers, nullptr, "GET", href, kMaxGetRedirects);
 }
 
 RResult RWebDAVConnection::Put(const char* headers, const char* body, const char* href) {
-    std::lock_guard<std::recursive_mutex> guard(mutex_);
+    platform::RecursiveMutexLock guard(mutex_);
     return SendWithRedirects(headers, body, "PUT", href, 1);
 }
 
 RResult RWebDAVConnection::Move(const char* href, const char* destination, bool overwrite) {
-    std::lock_guard<std::recursive_mutex> guard(mutex_);
+    platform::RecursiveMutexLock guard(mutex_);
     const CStringA target = destination;
     if (destination != nullptr && !platform::http::IsSafeHeaderValue(destination)) return R_E_INVALID_ARGUMENT;
     const CStringA headers = "Destination: " + target + "\nOverwrite: " + (overwrite ? "T" : "F");
@@ -214,7 +214,7 @@ RResult RWebDAVConnection::Move(const char* href, const char* destination, bool 
 }
 
 CStringA RWebDAVConnection::AbsoluteUrl(const char* path) {
-    std::lock_guard<std::recursive_mutex> guard(mutex_);
+    platform::RecursiveMutexLock guard(mutex_);
     CStringA url = secure_ ? "https://" : "http://";
     CStringA host = host_;
     if (host.Find(':') >= 0 && host.Find('[') != 0) host = "[" + host + "]";
@@ -362,7 +362,7 @@ void RWebDAVConnection::HandleRedirect(const char* verb, const char* href, int s
 }
 
 RResult RWebDAVConnection::SendRequest(const char* headers, const char* body, const char* verb, const char* href) {
-    std::lock_guard<std::recursive_mutex> guard(mutex_);
+    platform::RecursiveMutexLock guard(mutex_);
     const bool logging = LoggingOn();
     CloseRequest();
     FreeResponse();
@@ -473,13 +473,13 @@ RResult RWebDAVConnection::SendRequest(const char* headers, const char* body, co
 }
 
 bool RWebDAVConnection::GetCertificateProblem(platform::http::CertificateProblem* out) {
-    std::lock_guard<std::recursive_mutex> guard(mutex_);
+    platform::RecursiveMutexLock guard(mutex_);
     if (hasCertificateProblem_ && out != nullptr) *out = certificateProblem_;
     return hasCertificateProblem_;
 }
 
 RHeapBuffer* RWebDAVConnection::ReadResponse() {
-    std::lock_guard<std::recursive_mutex> guard(mutex_);
+    platform::RecursiveMutexLock guard(mutex_);
     const bool logging = LoggingOn();
     if (request_ && response_ == nullptr) {
         // The whole body at once, without a copy.
@@ -530,7 +530,7 @@ RHeapBuffer* RWebDAVConnection::ReadResponse() {
 }
 
 RResult RWebDAVConnection::FollowRedirect() {
-    std::lock_guard<std::recursive_mutex> guard(mutex_);
+    platform::RecursiveMutexLock guard(mutex_);
     std::string fallback;
     std::string_view body;
     if (RHeapBuffer* buffer = ReadResponse(); buffer != nullptr) {

@@ -17,13 +17,13 @@
 #include "foundation/ResultCodes.h"
 
 #include <memory>
-#include <mutex>
 #include <string>
 
 #include "foundation/memory/RHeapBuffer.h"
 #include "foundation/memory/RefCounted.h"
 #include "platform/http/Certificates.h"
 #include "platform/string/CString.h"
+#include "platform/threads/Mutex.h"
 
 namespace platform::http {
 class HttpClient;
@@ -94,7 +94,7 @@ public:
     // the server: the port is left out when it is the scheme's default.
     CStringA AbsoluteUrl(const char* path);
 
-    std::recursive_mutex& Mutex() { return mutex_; }
+    platform::RecursiveMutex& Mutex() ORVANE_RETURN_CAPABILITY(mutex_) { return mutex_; }
 
 private:
     struct MovedTo {
@@ -112,39 +112,40 @@ private:
         bool detour = false;     // not the stored origin and path: a redirect's one-off target
     };
 
-    void FreeResponse();
-    void CloseRequest();
-    void CloseConnection();
-    CStringA ResourcePath(const char* verb, const char* href) const;
-    void HandleRedirect(const char* verb, const char* href, int status);
+    void FreeResponse() ORVANE_REQUIRES(mutex_);
+    void CloseRequest() ORVANE_REQUIRES(mutex_);
+    void CloseConnection() ORVANE_REQUIRES(mutex_);
+    CStringA ResourcePath(const char* verb, const char* href) const ORVANE_REQUIRES(mutex_);
+    void HandleRedirect(const char* verb, const char* href, int status) ORVANE_REQUIRES(mutex_);
     // Applies the redirect rules to a found target; true when the redirect is followed.
-    bool TakeRedirect(const Target& to, const char* verb, const char* href, int status);
-    RResult SendWithRedirects(const char* headers, const char* body, const char* verb, const char* href, int retries);
+    bool TakeRedirect(const Target& to, const char* verb, const char* href, int status) ORVANE_REQUIRES(mutex_);
+    RResult SendWithRedirects(const char* headers, const char* body, const char* verb, const char* href, int retries)
+        ORVANE_REQUIRES(mutex_);
     static bool LoggingOn();
 
-    std::recursive_mutex mutex_;
-    CStringA host_;
-    int port_ = 443;
-    bool secure_ = true;
-    CStringA user_;
-    CStringA password_;
-    CStringA bearerToken_;
-    CStringA path_ = "/";
-    bool pathAsWritten_ = false;
-    bool mayMoveServer_ = false;
-    MovedTo movedTo_;
-    Target current_;        // the request in flight or last sent
-    Target detour_;         // the next send's target, when a redirect set one
-    bool redirectTaken_ = false;
-    bool hasCertificateProblem_ = false;
-    platform::http::CertificateProblem certificateProblem_;
-    int redirectStatus_ = 0;
-    CStringA userAgent_ = kDefaultWebDAVUserAgent;
-    std::unique_ptr<platform::http::HttpClient> client_;
-    std::unique_ptr<platform::http::HttpConnection> connection_;
-    std::unique_ptr<platform::http::HttpConnection> detourConnection_;  // a detour's own server or anonymity
-    std::unique_ptr<platform::http::HttpRequest> request_;
-    RHeapBuffer* response_ = nullptr;
+    platform::RecursiveMutex mutex_;
+    CStringA host_ ORVANE_GUARDED_BY(mutex_);
+    int port_ ORVANE_GUARDED_BY(mutex_) = 443;
+    bool secure_ ORVANE_GUARDED_BY(mutex_) = true;
+    CStringA user_ ORVANE_GUARDED_BY(mutex_);
+    CStringA password_ ORVANE_GUARDED_BY(mutex_);
+    CStringA bearerToken_ ORVANE_GUARDED_BY(mutex_);
+    CStringA path_ ORVANE_GUARDED_BY(mutex_) = "/";
+    bool pathAsWritten_ ORVANE_GUARDED_BY(mutex_) = false;
+    bool mayMoveServer_ ORVANE_GUARDED_BY(mutex_) = false;
+    MovedTo movedTo_ ORVANE_GUARDED_BY(mutex_);
+    Target current_ ORVANE_GUARDED_BY(mutex_);        // the request in flight or last sent
+    Target detour_ ORVANE_GUARDED_BY(mutex_);         // the next send's target, when a redirect set one
+    bool redirectTaken_ ORVANE_GUARDED_BY(mutex_) = false;
+    bool hasCertificateProblem_ ORVANE_GUARDED_BY(mutex_) = false;
+    platform::http::CertificateProblem certificateProblem_ ORVANE_GUARDED_BY(mutex_);
+    int redirectStatus_ ORVANE_GUARDED_BY(mutex_) = 0;
+    CStringA userAgent_ ORVANE_GUARDED_BY(mutex_) = kDefaultWebDAVUserAgent;
+    std::unique_ptr<platform::http::HttpClient> client_ ORVANE_GUARDED_BY(mutex_);
+    std::unique_ptr<platform::http::HttpConnection> connection_ ORVANE_GUARDED_BY(mutex_);
+    std::unique_ptr<platform::http::HttpConnection> detourConnection_ ORVANE_GUARDED_BY(mutex_);  // a detour's own server or anonymity
+    std::unique_ptr<platform::http::HttpRequest> request_ ORVANE_GUARDED_BY(mutex_);
+    RHeapBuffer* response_ ORVANE_GUARDED_BY(mutex_) = nullptr;
 };
 
 // Reads the status of an answered request. The status text is given only for statuses of 300

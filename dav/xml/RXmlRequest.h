@@ -1,5 +1,6 @@
 #pragma once
 // The calendar-multiget request body, built from a queue of hrefs in batches of at most 50.
+// Threads: one thread at a time (its calendar's lock guards it).
 #include "foundation/ResultCodes.h"
 
 #include "foundation/memory/RList.h"

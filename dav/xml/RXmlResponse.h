@@ -3,6 +3,7 @@
 // body that holds something but is not well-formed XML, blanks alone included (an HTML login
 // page must not read as "no resources"); null or empty text yields no records and 0. Records
 // are kept in arrays so that reading a large listing by position stays linear.
+// Threads: one thread at a time (the calendar that owns a response holds its lock around it).
 #include "foundation/ResultCodes.h"
 
 #include <vector>

@@ -1,5 +1,6 @@
 #pragma once
 // The value records that the multistatus responses collect.
+// Threads: plain values, copied between threads, never shared.
 #include "foundation/ResultCodes.h"
 
 #include <cstdint>

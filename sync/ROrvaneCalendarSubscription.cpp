@@ -119,7 +119,7 @@ RResult ROrvaneCalendar::RefreshSubscriptionLocked(bool serverSide) {
 
     std::string body;
     {
-        std::lock_guard<std::recursive_mutex> hold(connection->Mutex());
+        platform::RecursiveMutexLock hold(connection->Mutex());
         result = connection->Get(nullptr, nullptr);
         if (!RSucceeded(result)) return result;
         RHeapBuffer* response = connection->ReadResponse();

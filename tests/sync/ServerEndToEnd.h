@@ -84,7 +84,7 @@ protected:
     std::string Fetch(const std::string& path) {
         auto connection = Connected(path);
         const std::string name = path.substr(path.rfind('/') + 1);
-        std::lock_guard<std::recursive_mutex> hold(connection->Mutex());
+        platform::RecursiveMutexLock hold(connection->Mutex());
         if (!RSucceeded(connection->SendRequest(nullptr, nullptr, "GET", name.c_str()))) return std::string();
         RHeapBuffer* body = connection->ReadResponse();
         return body != nullptr && body->data != nullptr ? std::string(reinterpret_cast<const char*>(body->data)) : std::string();

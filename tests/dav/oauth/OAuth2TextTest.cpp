@@ -2,13 +2,20 @@
 // read back from the provider's answers and the page title.
 #include "foundation/ResultCodes.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 
 #include "dav/oauth/OAuth2Text.h"
 #include "dav/oauth/ROAuth2Client.h"
 #include "foundation/memory/RRef.h"
+#include "platform/browser/LoopbackCodeListener.h"
 
 TEST(OAuth2Text, ExtractsOnlyAStringValueThatCanStandInAHeader) {
     CStringA token = "previous";
@@ -92,4 +99,37 @@ TEST(OAuth2Client, RefusesAPlainHttpTokenAddressOffThisMachine) {
     client->UseSettings(settings);
     EXPECT_EQ(client->PostTokenRequest("", "a=b"), 12005);
     EXPECT_EQ(client->ExchangeToken("c", kRefreshTokenGrant), 401);
+}
+
+TEST(OAuth2Client, ABrowserReturnAfterThePollsIsFoundByTheNextSignIn) {
+    // The listener a sign-in left open when it stopped polling.
+    PendingSignIn pending;
+    pending.listener = platform::browser::LoopbackCodeListener::Open("st", std::chrono::minutes(1), nullptr);
+    ASSERT_TRUE(pending.listener);
+    pending.redirectUri = pending.listener->RedirectUri();
+    pending.verifier = "verifier";
+
+    // The person finishes signing in later; the browser's return waits in the listener's queue.
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<uint16_t>(pending.listener->Port()));
+    ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    const std::string request = "GET /?state=st&code=4%2Flate HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+    ASSERT_EQ(::send(fd, request.data(), request.size(), MSG_NOSIGNAL), static_cast<ssize_t>(request.size()));
+
+    auto client = MakeRef<ROAuth2Client>();
+    client->UsePendingSignIn(&pending);
+    CStringA code;
+    client->FindCodeWindow(&code);
+    EXPECT_EQ(code, "4/late");
+    // The code is exchanged with the verifier of the sign-in that asked for it.
+    EXPECT_NE(client->BuildTokenForm(code, kAuthorizationCodeGrant).Find("&code_verifier=verifier"), -1);
+    // Once the code is taken the listener goes.
+    const auto listener = pending.listener;
+    client->CloseCodeWindow();
+    EXPECT_FALSE(listener->IsOpen());
+    EXPECT_FALSE(pending.listener);
+    ::close(fd);
 }

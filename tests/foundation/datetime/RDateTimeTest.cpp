@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -82,12 +83,21 @@ TEST(RDateTimeArithmetic, AddDaysCrossesDaysMonthsAndYears) {
 }
 
 TEST(RDateTimeArithmetic, AddDaysOfWholeMinutesLosesNoSecond) {
-    // Durations such as 30 minutes (30/1440 of a day) must not come out as 29:59.
+    // Durations such as 30 minutes (30/1440 of a day) must not come out as 29:59. The expected
+    // times come from the standard library's calendar.
+    using namespace std::chrono;
+    const sys_days start{year{2014} / March / 5};
     for (int minutes = 1; minutes < 2 * 1440; ++minutes) {
         RDateTime r = At("2014-03-05");
         r.AddDays(minutes / 1440.0);
-        ASSERT_EQ((r.day - 5) * 1440 + r.hour * 60 + r.minute, minutes);
-        ASSERT_EQ(r.second, 0) << minutes;
+        const sys_time<std::chrono::minutes> expected = start + std::chrono::minutes{minutes};
+        const year_month_day date{floor<days>(expected)};
+        const hh_mm_ss time{expected - floor<days>(expected)};
+        char text[32];
+        std::snprintf(text, sizeof text, "%04d-%02u-%02u %02d:%02d:00/0", static_cast<int>(date.year()),
+                      static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
+                      static_cast<int>(time.hours().count()), static_cast<int>(time.minutes().count()));
+        ASSERT_EQ(Show(r), text) << minutes;
     }
 }
 

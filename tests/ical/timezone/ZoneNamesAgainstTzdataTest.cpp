@@ -13,10 +13,21 @@
 #include <gtest/gtest.h>
 
 #include "ical/timezone/ZoneResolver.h"
-#include "platform/timezone/CivilTime.h"
 #include "platform/timezone/ZoneYearRule.h"
 
 namespace {
+
+// Seconds since 1970 of a UTC time, by the C library (not by the code under test).
+std::int64_t UtcSeconds(int year, int month, int day, int hour = 0, int minute = 0, int second = 0) {
+    std::tm t{};
+    t.tm_year = year - 1900;
+    t.tm_mon = month - 1;
+    t.tm_mday = day;
+    t.tm_hour = hour;
+    t.tm_min = minute;
+    t.tm_sec = second;
+    return static_cast<std::int64_t>(timegm(&t));
+}
 
 // Zone and link names of the installed tz database.
 std::vector<std::string> TzdataNames() {
@@ -78,8 +89,8 @@ struct ZoneCheck {
 ZoneCheck CheckZone(const std::string& name, const RZoneRules& rules) {
     ZoneCheck check;
     ScopedTz tz(name);
-    const std::int64_t from = platform::civil::DaysFromCivil(2025, 1, 1) * 86400;
-    const std::int64_t to = platform::civil::DaysFromCivil(2027, 1, 1) * 86400;
+    const std::int64_t from = UtcSeconds(2025, 1, 1);
+    const std::int64_t to = UtcSeconds(2027, 1, 1);
     for (std::int64_t t = from; t < to; t += 3600) {
         const std::time_t instant = static_cast<std::time_t>(t);
         std::tm local{}, utc{};
@@ -99,9 +110,8 @@ ZoneCheck CheckZone(const std::string& name, const RZoneRules& rules) {
         }
         if (!Same(back, utcTime)) {
             std::tm other{};
-            const std::time_t otherInstant =
-                static_cast<std::time_t>(platform::civil::DaysFromCivil(back.wYear, back.wMonth, back.wDay) * 86400 +
-                                         back.wHour * 3600 + back.wMinute * 60 + back.wSecond);
+            const std::time_t otherInstant = static_cast<std::time_t>(
+                UtcSeconds(back.wYear, back.wMonth, back.wDay, back.wHour, back.wMinute, back.wSecond));
             localtime_r(&otherInstant, &other);
             if (!Same(FromTm(other), expected)) {
                 if (check.mismatches++ == 0) check.first = "local " + Text(expected) + " gave UTC " + Text(back);

@@ -9,11 +9,22 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/timezone/CivilTime.h"
 #include "platform/timezone/ZoneConversion.h"
 #include "platform/timezone/ZoneYearRule.h"
 
 namespace {
+
+// Seconds since 1970 of a UTC time, by the C library (not by the code under test).
+std::int64_t UtcSeconds(int year, int month, int day, int hour = 0, int minute = 0, int second = 0) {
+    std::tm t{};
+    t.tm_year = year - 1900;
+    t.tm_mon = month - 1;
+    t.tm_mday = day;
+    t.tm_hour = hour;
+    t.tm_min = minute;
+    t.tm_sec = second;
+    return static_cast<std::int64_t>(timegm(&t));
+}
 
 // Points TZ at a zone for the C library and puts the previous value back afterwards.
 class ScopedTz {
@@ -66,8 +77,8 @@ YearCheck CheckYear(const std::string& zone, int year) {
         return check;
     }
     ScopedTz tz(zone);
-    const std::int64_t from = platform::civil::DaysFromCivil(year, 1, 2) * 86400;
-    const std::int64_t to = platform::civil::DaysFromCivil(year, 12, 31) * 86400;
+    const std::int64_t from = UtcSeconds(year, 1, 2);
+    const std::int64_t to = UtcSeconds(year, 12, 31);
     long previousOffset = 0;
     std::int64_t lastChange = from - 86400;
     std::int64_t stretchStart = from;
@@ -147,10 +158,10 @@ TEST(ZoneRulesAgainstTzdataCoverage, AYearWhoseClocksMoveOnceKeepsBothParts) {
     // no clock.
     platform::TzifData zone;
     zone.localTypes = {{-5 * 3600, false}, {-4 * 3600, true}, {-4 * 3600, false}};
-    zone.transitionTimes = {platform::civil::DaysFromCivil(2026, 3, 8) * 86400 + 5 * 3600,
-                            platform::civil::DaysFromCivil(2027, 11, 7) * 86400 + 5 * 3600,
-                            platform::civil::DaysFromCivil(2028, 3, 12) * 86400 + 5 * 3600,
-                            platform::civil::DaysFromCivil(2028, 11, 5) * 86400 + 4 * 3600};
+    zone.transitionTimes = {UtcSeconds(2026, 3, 8, 5),
+                            UtcSeconds(2027, 11, 7, 5),
+                            UtcSeconds(2028, 3, 12, 5),
+                            UtcSeconds(2028, 11, 5, 4)};
     zone.transitionTypes = {1, 0, 1, 2};
     auto hourAt = [&zone](int year, int month) {
         TIME_ZONE_INFORMATION rule{};

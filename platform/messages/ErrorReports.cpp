@@ -1,17 +1,17 @@
 #include "platform/messages/ErrorReports.h"
 
 #include <deque>
-#include <mutex>
 
 #include "platform/messages/MessageTargets.h"
+#include "platform/threads/Mutex.h"
 
 namespace platform::messages {
 
 namespace {
 
 struct SinkSlot {
-    std::mutex mutex;
-    std::shared_ptr<const ErrorReportSink> sink;
+    Mutex mutex;
+    std::shared_ptr<const ErrorReportSink> sink ORVANE_GUARDED_BY(mutex);
 };
 
 SinkSlot& Slot() {
@@ -23,14 +23,14 @@ SinkSlot& Slot() {
 
 void InstallErrorReportSink(ErrorReportSink sink) {
     auto installed = sink ? std::make_shared<const ErrorReportSink>(std::move(sink)) : nullptr;
-    std::lock_guard lock(Slot().mutex);
+    MutexLock lock(Slot().mutex);
     Slot().sink = std::move(installed);
 }
 
 void SubmitErrorReport(ErrorReport report) {
     std::shared_ptr<const ErrorReportSink> sink;
     {
-        std::lock_guard lock(Slot().mutex);
+        MutexLock lock(Slot().mutex);
         sink = Slot().sink;
     }
     if (sink) {
@@ -41,8 +41,8 @@ void SubmitErrorReport(ErrorReport report) {
 struct ErrorReportQueue::State {
     ShowFunction show;
     AccountExists accountExists;
-    std::mutex mutex;
-    std::deque<ErrorReport> waiting;  // guarded by mutex
+    Mutex mutex;
+    std::deque<ErrorReport> waiting ORVANE_GUARDED_BY(mutex);
     bool showing = false;             // user-interface thread only
 };
 
@@ -64,7 +64,7 @@ ErrorReportSink ErrorReportQueue::Sink() const {
             return;
         }
         {
-            std::lock_guard lock(state->mutex);
+            MutexLock lock(state->mutex);
             state->waiting.push_back(std::move(report));
         }
         RunOnUiThread([weak] {
@@ -87,7 +87,7 @@ void ErrorReportQueue::ShowWaiting(State& state) {
     for (;;) {
         ErrorReport report;
         {
-            std::lock_guard lock(state.mutex);
+            MutexLock lock(state.mutex);
             if (state.waiting.empty()) {
                 break;
             }
@@ -105,7 +105,7 @@ void ErrorReportQueue::ShowWaiting(State& state) {
 }
 
 std::size_t ErrorReportQueue::PendingCount() const {
-    std::lock_guard lock(state_->mutex);
+    MutexLock lock(state_->mutex);
     return state_->waiting.size();
 }
 

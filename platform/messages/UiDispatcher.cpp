@@ -20,7 +20,7 @@ UiDispatcher& UiDispatcher::Instance() {
 }
 
 TargetId UiDispatcher::Register(MessageHandler handler) {
-    std::lock_guard lock(mutex_);
+    platform::MutexLock lock(mutex_);
     const TargetId id = nextTarget_++;
     targets_.emplace(id, std::make_shared<MessageHandler>(std::move(handler)));
     return id;
@@ -29,7 +29,7 @@ TargetId UiDispatcher::Register(MessageHandler handler) {
 void UiDispatcher::Unregister(TargetId target) {
     std::shared_ptr<MessageHandler> handler;
     {
-        std::lock_guard lock(mutex_);
+        platform::MutexLock lock(mutex_);
         auto it = targets_.find(target);
         if (it == targets_.end()) {
             return;
@@ -47,12 +47,12 @@ void UiDispatcher::Unregister(TargetId target) {
 }
 
 bool UiDispatcher::IsRegistered(TargetId target) {
-    std::lock_guard lock(mutex_);
+    platform::MutexLock lock(mutex_);
     return targets_.count(target) != 0;
 }
 
 bool UiDispatcher::Post(TargetId target, AppMessage message, std::uint64_t wParam, std::int64_t lParam) {
-    std::lock_guard lock(mutex_);
+    platform::MutexLock lock(mutex_);
     if (targets_.count(target) == 0) {
         return false;
     }
@@ -70,7 +70,7 @@ void UiDispatcher::RunOnUi(std::function<void()> function) {
     if (!function) {
         return;
     }
-    std::lock_guard lock(mutex_);
+    platform::MutexLock lock(mutex_);
     Task task;
     task.function = std::move(function);
     tasks_.push_back(std::move(task));
@@ -78,7 +78,7 @@ void UiDispatcher::RunOnUi(std::function<void()> function) {
 }
 
 bool UiDispatcher::OnUiThread() {
-    std::lock_guard lock(mutex_);
+    platform::MutexLock lock(mutex_);
     return waker_ != nullptr && uiThread_ == std::this_thread::get_id();
 }
 
@@ -92,7 +92,7 @@ void UiDispatcher::WakeLocked() {
 }
 
 void UiDispatcher::Attach(QObject* waker) {
-    std::lock_guard lock(mutex_);
+    platform::MutexLock lock(mutex_);
     waker_ = waker;
     uiThread_ = std::this_thread::get_id();
     wakePending_ = false;
@@ -105,7 +105,7 @@ void UiDispatcher::Detach() {
     std::deque<Task> dropped;
     std::deque<TimerOp> droppedOps;
     {
-        std::lock_guard lock(mutex_);
+        platform::MutexLock lock(mutex_);
         waker_ = nullptr;
         uiThread_ = std::thread::id();
         wakePending_ = false;
@@ -121,7 +121,7 @@ void UiDispatcher::Drain() {
     ApplyTimerOps();
     std::deque<Task> batch;
     {
-        std::lock_guard lock(mutex_);
+        platform::MutexLock lock(mutex_);
         wakePending_ = false;
         batch.swap(tasks_);
     }
@@ -132,7 +132,7 @@ void UiDispatcher::Drain() {
         }
         std::shared_ptr<MessageHandler> handler;
         {
-            std::lock_guard lock(mutex_);
+            platform::MutexLock lock(mutex_);
             auto it = targets_.find(task.target);
             if (it != targets_.end()) {
                 handler = it->second;
@@ -164,7 +164,7 @@ void UiDispatcher::Kill(TargetId target, const std::string& key) {
 void UiDispatcher::QueueTimerOp(TimerOp op) {
     bool applyNow = false;
     {
-        std::lock_guard lock(mutex_);
+        platform::MutexLock lock(mutex_);
         timerOps_.push_back(std::move(op));
         applyNow = waker_ != nullptr && uiThread_ == std::this_thread::get_id();
         if (!applyNow) {
@@ -182,7 +182,7 @@ void UiDispatcher::ApplyTimerOps() {
     for (;;) {
         TimerOp op;
         {
-            std::lock_guard lock(mutex_);
+            platform::MutexLock lock(mutex_);
             if (timerOps_.empty() || waker_ == nullptr) {
                 return;
             }
@@ -221,7 +221,7 @@ void UiDispatcher::ApplyTimerOp(TimerOp& op) {
     }
     QObject* waker = nullptr;
     {
-        std::lock_guard lock(mutex_);
+        platform::MutexLock lock(mutex_);
         waker = waker_;
     }
     if (it == timers_.end()) {

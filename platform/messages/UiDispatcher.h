@@ -7,7 +7,6 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -16,6 +15,7 @@
 
 #include "platform/messages/MessageTargets.h"
 #include "platform/messages/Timers.h"
+#include "platform/threads/Mutex.h"
 
 class QObject;
 class QTimer;
@@ -66,21 +66,21 @@ private:
     using TimerKey = std::pair<TargetId, std::string>;
 
     void QueueTimerOp(TimerOp op);
-    // Posts a wake-up to the bound loop unless one is on its way; needs mutex_ held.
-    void WakeLocked();
+    // Posts a wake-up to the bound loop unless one is on its way.
+    void WakeLocked() ORVANE_REQUIRES(mutex_);
     // User-interface thread: applies the queued timer changes in order.
     void ApplyTimerOps();
     void ApplyTimerOp(TimerOp& op);
     void StopTimer(std::map<TimerKey, ArmedTimer>::iterator it);
 
-    std::mutex mutex_;
-    std::unordered_map<TargetId, std::shared_ptr<MessageHandler>> targets_;
-    TargetId nextTarget_ = 1;
-    std::deque<Task> tasks_;
-    std::deque<TimerOp> timerOps_;
-    QObject* waker_ = nullptr;
-    std::thread::id uiThread_;
-    bool wakePending_ = false;
+    platform::Mutex mutex_;
+    std::unordered_map<TargetId, std::shared_ptr<MessageHandler>> targets_ ORVANE_GUARDED_BY(mutex_);
+    TargetId nextTarget_ ORVANE_GUARDED_BY(mutex_) = 1;
+    std::deque<Task> tasks_ ORVANE_GUARDED_BY(mutex_);
+    std::deque<TimerOp> timerOps_ ORVANE_GUARDED_BY(mutex_);
+    QObject* waker_ ORVANE_GUARDED_BY(mutex_) = nullptr;
+    std::thread::id uiThread_ ORVANE_GUARDED_BY(mutex_);
+    bool wakePending_ ORVANE_GUARDED_BY(mutex_) = false;
 
     std::map<TimerKey, ArmedTimer> timers_;  // user-interface thread only
 };

@@ -4,7 +4,9 @@
 #include <chrono>
 
 #include "foundation/debug/DebugTrace.h"
+#include "platform/browser/BrowserLauncher.h"
 #include "platform/messages/ErrorReports.h"
+#include "platform/ui/DesktopBrowserLauncher.h"
 #include "sync/AppContext.h"
 #include "sync/ROrvaneAccountManager.h"
 #include "ui/view/COrvaneView.h"
@@ -32,6 +34,8 @@ RResult COrvaneApp::OpenStore(const CStringW& dataFolder) {
         return accountManager_ && accountManager_->FindAccountByGuid(guid.c_str());
     });
     platform::messages::InstallErrorReportSink(errorDialog_.Sink());
+    // Accounts that sign in with OAuth 2.0 show the provider's page in the user's browser.
+    (void)platform::browser::InstallBrowserLauncher(std::make_shared<platform::ui::DesktopBrowserLauncher>());
     InstallAppContext(dataManager_, accountManager_);
     (void)accountManager_->LoadAccounts();
     return opened;
@@ -41,6 +45,7 @@ bool COrvaneApp::Shutdown() {
     bool stopped = true;
     if (accountManager_) stopped = accountManager_->StopAll(std::chrono::seconds(5));
     platform::messages::InstallErrorReportSink(nullptr);
+    (void)platform::browser::InstallBrowserLauncher(nullptr);
     ClearAppContext();
     if (!stopped) {
         // A worker still runs and holds the managers' objects: they are left for the process's end.

@@ -145,6 +145,7 @@ RResult ROrvaneDataManager::Open(const CStringW& dataFolder) {
         accountsDir = dataDir;
         AppendPathComponent(accountsDir, CStringW(u"Accounts"));
         CreateFolder(accountsDir);
+        RemoveLeftovers();
 
         std::lock_guard<std::mutex> lock(cryptoMutex);
         crypto.DeriveKey(CStringW(kPassPhrase));

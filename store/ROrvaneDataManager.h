@@ -169,6 +169,9 @@ private:
     RResult RunStatement(const char* sql, std::uint32_t mode, CppSQLite3Table* table, bool ownWrite);
     // Runs statements as one transaction: all of them or, when one fails, none.
     RResult ExecuteInTransaction(const char* const* statements, int count);
+    // Clears what interrupted work left: stale temporary item files and account folders without
+    // a row (see ROrvaneLeftovers.cpp).
+    void RemoveLeftovers();
     // Adds the indexes that the store's selects need to a database made before they existed.
     RResult EnsureIndexes();
     // The text of a select over the calendar's item rows.

@@ -1,6 +1,5 @@
 #include "platform/settings/HiveFile.h"
 
-#include <atomic>
 #include <cerrno>
 #include <fcntl.h>
 #include <filesystem>
@@ -8,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/files/StaleTempFiles.h"
 #include "platform/files/XdgFolders.h"
 #include "platform/settings/HiveFileFormat.h"
 
@@ -99,8 +99,8 @@ DWORD SaveHiveFile(const std::string& filePath, const LoadedHive& hive) {
     std::error_code error;
     fs::create_directories(folder, error);
 
-    static std::atomic<unsigned> counter{0};
-    const std::string temp = filePath + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+    // The name carries this process's id, so a later process knows it for a leftover.
+    const std::string temp = NewTempFileName(filePath);
     // The hive holds enciphered passwords: readable by the user only.
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0) {
@@ -123,6 +123,11 @@ DWORD SaveHiveFile(const std::string& filePath, const LoadedHive& hive) {
     }
     SyncFolder(folder);
     return ERROR_SUCCESS;
+}
+
+void RemoveStaleHiveTempFiles(const std::string& filePath) {
+    const fs::path file(filePath);
+    static_cast<void>(RemoveStaleTempFiles(file.parent_path().string(), file.filename().string()));  // a count only
 }
 
 HiveFileLock::HiveFileLock(const std::string& filePath) {

@@ -31,6 +31,11 @@ LoadedHive LoadHiveFile(const std::string& filePath);
 // (or "<file>.corrupt-2", ... when that name is taken). ERROR_SUCCESS or ERROR_CANTWRITE.
 DWORD SaveHiveFile(const std::string& filePath, const LoadedHive& hive);
 
+// Removes the temporary files "<file>.tmp-<pid>-<n>" that writers which no longer run left
+// beside the file (a save cut short by a crash). The folder holds a handful of files, so every
+// change of the hive can afford the look.
+void RemoveStaleHiveTempFiles(const std::string& filePath);
+
 // An exclusive lock on "<file>.lock" for one load-modify-save, against other processes.
 class HiveFileLock {
 public:

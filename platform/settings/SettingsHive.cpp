@@ -36,6 +36,7 @@ DWORD ChangeHive(Change change) {
     MutexLock lock(HiveMutex());
     const std::string file = hive::HiveFilePath();
     hive::HiveFileLock fileLock(file);
+    hive::RemoveStaleHiveTempFiles(file);  // what crashed saves left
     LoadedHive hive = hive::LoadHiveFile(file);
     if (hive.state == HiveFileState::Unreadable) {
         return ERROR_ACCESS_DENIED;  // rewriting it would throw its contents away

@@ -9,9 +9,12 @@
 #include <cstdlib>
 #include <string>
 
+#include "platform/files/StaleTempFiles.h"
+
 int WriteFileAtomically(const CStringA& path, const char* bytes, std::size_t length) {
-    std::string temp = path.Str() + ".tmp-XXXXXX";
-    const int fd = mkstemp(temp.data());
+    // The name carries this process's id, so a store opened after a crash knows it for a leftover.
+    const std::string temp = platform::NewTempFileName(path.Str());
+    const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0) {
         return errno;
     }
@@ -28,7 +31,7 @@ int WriteFileAtomically(const CStringA& path, const char* bytes, std::size_t len
         }
         written += static_cast<std::size_t>(n);
     }
-    // mkstemp makes the file private; an item file is an ordinary user file.
+    // Made private until complete; an item file is an ordinary user file.
     if (error == 0 && fchmod(fd, 0644) != 0) {
         error = errno;
     }

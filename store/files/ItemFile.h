@@ -1,7 +1,8 @@
 #pragma once
 // Writing an item's iCalendar text to its file: the bytes go to a temporary file in the same
-// folder, are flushed, and the file is renamed over the old one, so a crash leaves either the
-// old item or the new one, never half of one.
+// folder ("<file>.tmp-<pid>-<n>"), are flushed, and the file is renamed over the old one, so a
+// crash leaves either the old item or the new one, never half of one; the store removes the
+// temporary files of writers that died when it next opens.
 #include <cstddef>
 
 #include "foundation/ResultCodes.h"

@@ -296,5 +296,27 @@ TEST_F(SettingsHiveTest, MachineRootServesOnlyTheZoneListAndIsReadOnly) {
     EXPECT_FALSE(fs::exists(HiveFile())) << "the machine root never touches the user's file";
 }
 
+// A save cut short by a crash leaves "settings.ini.tmp-<pid>-<n>"; the next change of the hive
+// removes those whose writer is gone and leaves those of writers that still run.
+TEST_F(SettingsHiveTest, ChangeRemovesTemporaryFilesOfWritersThatAreGone) {
+    const pid_t gone = fork();
+    if (gone == 0) {
+        _exit(0);
+    }
+    ASSERT_GT(gone, 0);
+    waitpid(gone, nullptr, 0);
+    fs::create_directories(HiveFile().parent_path());
+    const fs::path dead = HiveFile().string() + ".tmp-" + std::to_string(gone) + "-3";
+    const fs::path running = HiveFile().string() + ".tmp-" + std::to_string(getppid()) + "-0";
+    const fs::path other = HiveFile().parent_path() / ("notes.txt.tmp-" + std::to_string(gone) + "-1");
+    for (const fs::path& file : {dead, running, other}) {
+        std::ofstream(file) << "half a hive";
+    }
+    ASSERT_EQ(ERROR_SUCCESS, SetDword(u"Software\\BrenmoorTech", u"Value", 1));
+    EXPECT_FALSE(fs::exists(dead));
+    EXPECT_TRUE(fs::exists(running));
+    EXPECT_TRUE(fs::exists(other)) << "only the hive's own temporary files are its business";
+}
+
 }  // namespace
 }  // namespace platform

@@ -1,0 +1,60 @@
+#include "platform/files/StaleTempFiles.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+
+namespace platform {
+namespace {
+
+constexpr char kMarker[] = ".tmp-";
+
+bool AllDigits(const std::string& text) {
+    return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+}
+
+// The writer's process id in "<name>.tmp-<pid>-<n>", or 0 when the name is not of that form.
+pid_t WriterOf(const std::string& fileName, const std::string& onlyFor) {
+    const std::size_t marker = fileName.rfind(kMarker);
+    if (marker == std::string::npos || marker == 0 ||
+        (!onlyFor.empty() && fileName.compare(0, marker, onlyFor) != 0)) {
+        return 0;
+    }
+    const std::string tail = fileName.substr(marker + sizeof kMarker - 1);
+    const std::size_t dash = tail.find('-');
+    if (dash == std::string::npos || dash > 9 || !AllDigits(tail.substr(0, dash)) || !AllDigits(tail.substr(dash + 1))) {
+        return 0;
+    }
+    return static_cast<pid_t>(std::strtol(tail.substr(0, dash).c_str(), nullptr, 10));
+}
+
+bool ProcessRuns(pid_t pid) { return kill(pid, 0) == 0 || errno != ESRCH; }
+
+}  // namespace
+
+std::string NewTempFileName(const std::string& target) {
+    static std::atomic<unsigned> counter{0};
+    return target + kMarker + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+}
+
+int RemoveStaleTempFiles(const std::string& folder, const std::string& onlyFor) {
+    int removed = 0;
+    std::error_code error;
+    for (std::filesystem::directory_iterator entry(folder, error), end; !error && entry != end;
+         entry.increment(error)) {
+        const pid_t writer = WriterOf(entry->path().filename().string(), onlyFor);
+        std::error_code ignored;
+        if (writer > 0 && writer != ::getpid() && entry->is_regular_file(ignored) && !ProcessRuns(writer) &&
+            std::filesystem::remove(entry->path(), ignored)) {
+            ++removed;
+        }
+    }
+    return removed;
+}
+
+}  // namespace platform

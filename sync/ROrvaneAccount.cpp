@@ -59,7 +59,7 @@ RResult ROrvaneAccount::Create(ROrvaneAccountManager* manager, ROrvaneDataManage
         record.description = Text(description);
         record.username = Text(username);
         record.password = Text(password);
-        dataManager->AddAccount(&record);
+        static_cast<void>(dataManager->AddAccount(&record));  // a failed add shows in the look-up below
         AccountRecord stored;
         if (const RResult found = dataManager->FindAccount(guid, &stored); found != 0) return found;
         auto calDAV = MakeRef<RCalDAVAccount>();
@@ -85,7 +85,7 @@ RResult ROrvaneAccount::CreateSubscriptionsAccount(ROrvaneAccountManager* manage
         record.guid = kSubscriptionsAccountGuid;
         record.description = Text(description);
         record.refreshInterval = 1440;
-        dataManager->AddAccount(&record);
+        static_cast<void>(dataManager->AddAccount(&record));  // a failed add shows in the look-up below
         AccountRecord stored;
         if (const RResult found = dataManager->FindAccount(record.guid, &stored); found != 0) return found;
         platform::MutexLock lock(mutex_);
@@ -148,7 +148,7 @@ RResult ROrvaneAccount::WriteRecordLocked() {
     // A deleted account's row is not written again.
     if (IsDeleted()) return 0;
     AccountRecord copy = record_;
-    dataManager_->UpdateAccount(&copy);
+    static_cast<void>(dataManager_->UpdateAccount(&copy));  // not reported; the next change writes the whole row again
     return 0;
 }
 

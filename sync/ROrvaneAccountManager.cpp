@@ -162,7 +162,8 @@ RResult ROrvaneAccountManager::DeleteAccount(const char* guid) {
     }
     if (!account) return 0;
     account->MarkDeleted();
-    if (RRef<ROrvaneDataManager> store = GetDataManager()) store->DeleteAccount(account->GetGuid());
+    // Not reported: the account is gone for the program once it is marked deleted.
+    if (RRef<ROrvaneDataManager> store = GetDataManager()) static_cast<void>(store->DeleteAccount(account->GetGuid()));
     // A running refresh detaches the account when it ends; an idle one is detached now.
     if (!account->IsRefreshing()) account->Detach();
     return 0;

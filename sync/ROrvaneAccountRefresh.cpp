@@ -212,7 +212,10 @@ RResult ROrvaneAccount::PerformRefresh(bool full) {
                 r.ctag.Empty();
                 r.syncToken.Empty();
                 if (store->IsEventCalendar(r)) MakeCalendarOrderUnique(r.calendarOrder);
-                if (store->AddCalendar(accountGuid, &r) == R_E_ALREADY_EXISTS) store->UpdateCalendar(accountGuid, &r);
+                // Not reported: the next refresh lists the calendars again.
+                if (store->AddCalendar(accountGuid, &r) == R_E_ALREADY_EXISTS) {
+                    static_cast<void>(store->UpdateCalendar(accountGuid, &r));
+                }
                 stored.push_back(r);
                 continue;
             }
@@ -228,7 +231,7 @@ RResult ROrvaneAccount::PerformRefresh(bool full) {
                     r.syncToken = old->syncToken;
                 }
                 if (r.calendarOrder < 1) r.calendarOrder = old->calendarOrder;
-                store->UpdateCalendar(accountGuid, &r);
+                static_cast<void>(store->UpdateCalendar(accountGuid, &r));  // not reported, as above
             }
         }
     }
@@ -290,7 +293,7 @@ void ROrvaneAccount::OnRefreshFinished(RResult result) {
     }
     if (deleted) {
         // Whatever the worker wrote before it saw the deletion goes too.
-        if (store) store->DeleteAccount(record.guid);
+        if (store) static_cast<void>(store->DeleteAccount(record.guid));  // not reported: the account is gone
         {
             platform::MutexLock lock(mutex_);
             lastResult_ = 0;

@@ -182,7 +182,8 @@ void ROrvaneCalendar::RemovePendingDelete(const char* guid) {
 void ROrvaneCalendar::WriteRecordLocked() {
     if (dataManager_) {
         CalendarRecord copy = record_;
-        dataManager_->UpdateCalendar(record_.parentAccountGuid, &copy);
+        // Not reported; the next change writes the whole row again.
+        static_cast<void>(dataManager_->UpdateCalendar(record_.parentAccountGuid, &copy));
     }
 }
 

@@ -13,7 +13,14 @@ RResult LoadMultistatus(const char* xml, std::unique_ptr<platform::xml::XmlDocum
     if (length == 0) return 0;
     multistatus_stream::RouteXmlMessagesToTrace();
     doc = platform::xml::XmlDocument::Parse(xml, length);
-    return doc ? 0 : R_E_BAD_FORMAT;
+    if (!doc) return R_E_BAD_FORMAT;
+    // Well-formed XML that is no multistatus (a login page in XHTML, an error document) lists
+    // nothing: read as "no resources" it would empty a calendar or an account.
+    if (!doc->Root().Is("multistatus", kDavNamespace)) {
+        doc.reset();
+        return R_E_BAD_FORMAT;
+    }
+    return 0;
 }
 
 CStringA HrefValueText(platform::xml::XmlNode node) {

@@ -22,12 +22,16 @@ RResult ParseResourceStream(const char* xml, size_t length, std::vector<Record>&
     int captureDepth = 0;          // inside an element whose text is taken
     CStringA* captureField = nullptr;  // null while capturing a DAV:status
     std::string captured;
+    // Only a DAV:multistatus lists resources: any other document (a login page in XHTML, blanks)
+    // read as an empty listing would empty a calendar.
+    bool rootSeen = false;
     try {
         for (;;) {
             switch (reader.Next()) {
                 case XmlStreamReader::Event::Error:
                     return R_E_BAD_FORMAT;
                 case XmlStreamReader::Event::End:
+                    if (!rootSeen) return R_E_BAD_FORMAT;
                     out.reserve(out.size() + found.size());
                     for (auto& r : found) out.push_back(std::move(r));
                     return 0;
@@ -35,6 +39,12 @@ RResult ParseResourceStream(const char* xml, size_t length, std::vector<Record>&
                     if (captureDepth > 0) captured += reader.Value();
                     break;
                 case XmlStreamReader::Event::StartElement: {
+                    if (!rootSeen) {
+                        rootSeen = true;
+                        if (!IsDav(reader.NamespaceUri()) || reader.LocalName() != "multistatus") {
+                            return R_E_BAD_FORMAT;
+                        }
+                    }
                     if (skipDepth > 0) {
                         ++skipDepth;
                         break;

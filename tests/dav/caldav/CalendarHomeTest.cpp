@@ -186,3 +186,15 @@ TEST(CalendarHome, TheLastListingNamesOnlyTheCalendarsItHeld) {
     EXPECT_EQ(listed.size(), 1u);
     for (RCalDAVCalendar* calendar : listed) calendar->Release();
 }
+
+TEST(CalendarHome, AWellFormedPageThatIsNoMultistatusIsNoListing) {
+    Home home;
+    ASSERT_EQ(home->ParseCalendars(Listing(CalendarResponse("/u/a/", "A")).c_str()), 0);
+    // A login page in XHTML parses as XML but names no calendars: read as a listing it would
+    // make every stored calendar look deleted.
+    EXPECT_EQ(home->ParseCalendars("<html><body><form>Log in</form></body></html>"), R_E_BAD_FORMAT);
+    std::vector<RCalDAVCalendar*> listed;
+    ASSERT_TRUE(home->GetLastListing(&listed));
+    EXPECT_EQ(listed.size(), 1u);
+    for (RCalDAVCalendar* calendar : listed) calendar->Release();
+}

@@ -144,3 +144,18 @@ TEST(FindDomElement, ReportsTheLastStatusBeforeTheElement) {
     FindDomElement(doc->Root(), "principal-URL", kDavNamespace, nullptr, nullptr, nullptr, holder, found);
     EXPECT_FALSE(found);
 }
+
+TEST(EtagResponse, AWellFormedDocumentThatIsNoMultistatusIsAnError) {
+    RXmlEtagResponse etags;
+    ASSERT_EQ(etags.Parse("<d:multistatus xmlns:d=\"DAV:\"><d:response><d:href>/c/a.ics</d:href><d:propstat><d:prop>"
+                          "<d:getetag>\"1\"</d:getetag></d:prop><d:status>HTTP/1.1 200 OK</d:status></d:propstat>"
+                          "</d:response></d:multistatus>"),
+              0);
+    // A login page or blanks read as "no resources" would empty the calendar.
+    EXPECT_EQ(etags.Parse("<html><body><p>Please log in</p></body></html>"), R_E_BAD_FORMAT);
+    EXPECT_EQ(etags.Parse("  \r\n"), R_E_BAD_FORMAT);
+    EXPECT_EQ(etags.GetCount(), 1);
+    RXmlMultigetResponse multiget;
+    EXPECT_EQ(multiget.Parse("<error xmlns=\"DAV:\"/>"), R_E_BAD_FORMAT);
+    EXPECT_EQ(multiget.GetCount(), 0);
+}

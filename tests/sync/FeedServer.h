@@ -1,0 +1,52 @@
+#pragma once
+// A small static-file HTTP server of the tests' own on 127.0.0.1 (port chosen by the system):
+// serves fixed answers by request target (path with query) and records every request line and
+// whether it carried credentials. One connection at a time, one request per connection.
+// An answer may also be given for "METHOD target" or "METHOD:depth target" (a WebDAV request
+// with that Depth header), which is preferred to the bare target; a request may close the
+// connection without any answer (status 0), as a server that dies would.
+#include <atomic>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace orvane::test {
+
+class FeedServer {
+public:
+    struct Answer {
+        int status = 200;
+        std::string body;
+    };
+    struct Request {
+        std::string method;
+        std::string target;  // path and query as sent
+        bool authorized = false;
+        std::string userAgent;
+    };
+
+    FeedServer();
+    ~FeedServer();
+    FeedServer(const FeedServer&) = delete;
+    FeedServer& operator=(const FeedServer&) = delete;
+
+    int Port() const { return port_; }
+    std::string Url(const std::string& scheme, const std::string& target) const;
+    void Serve(const std::string& target, Answer answer);
+    std::vector<Request> Requests() const;
+
+private:
+    void Run();
+
+    int listener_ = -1;
+    int port_ = 0;
+    std::atomic<bool> stopping_{false};
+    mutable std::mutex mutex_;
+    std::map<std::string, Answer> answers_;
+    std::vector<Request> requests_;
+    std::thread thread_;
+};
+
+}  // namespace orvane::test

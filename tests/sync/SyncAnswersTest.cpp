@@ -1,0 +1,181 @@
+// A calendar's sync against answers a real server would rarely give: login pages and blank
+// multistatus bodies instead of listings, multigets that lose resources or die half-way,
+// escaped names and renamed resources. Nothing stored may be lost on the way.
+#include "tests/sync/FeedServer.h"
+#include "tests/sync/SyncTestSupport.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "sync/ROrvaneAccount.h"
+
+using namespace orvane::test;
+
+namespace {
+
+std::string Multistatus(const std::string& responses) {
+    return "<?xml version=\"1.0\" encoding=\"utf-8\"?><D:multistatus xmlns:D=\"DAV:\" "
+           "xmlns:C=\"urn:ietf:params:xml:ns:caldav\" xmlns:CS=\"http://calendarserver.org/ns/\">" +
+           responses + "</D:multistatus>";
+}
+
+std::string CtagAnswer(const std::string& ctag) {
+    return Multistatus("<D:response><D:href>/cal/</D:href><D:propstat><D:prop><CS:getctag>" + ctag +
+                       "</CS:getctag></D:prop><D:status>HTTP/1.1 200 OK</D:status></D:propstat></D:response>");
+}
+
+std::string EtagAnswer(const std::vector<std::pair<std::string, std::string>>& resources) {
+    std::string body = "<D:response><D:href>/cal/</D:href><D:propstat><D:prop><D:getcontenttype>httpd/unix-directory"
+                       "</D:getcontenttype></D:prop><D:status>HTTP/1.1 200 OK</D:status></D:propstat></D:response>";
+    for (const auto& [href, etag] : resources) {
+        body += "<D:response><D:href>" + href + "</D:href><D:propstat><D:prop><D:getetag>" + etag +
+                "</D:getetag><D:getcontenttype>text/calendar</D:getcontenttype></D:prop>"
+                "<D:status>HTTP/1.1 200 OK</D:status></D:propstat></D:response>";
+    }
+    return Multistatus(body);
+}
+
+std::string Event(const std::string& uid, const std::string& summary) {
+    return "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nBEGIN:VEVENT\r\nUID:" + uid +
+           "\r\nDTSTAMP:20240101T000000Z\r\nDTSTART:20240102T100000Z\r\nDTEND:20240102T110000Z\r\nSUMMARY:" + summary +
+           "\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n";
+}
+
+struct Resource {
+    std::string href, etag, uid, summary;
+};
+
+std::string MultigetAnswer(const std::vector<Resource>& resources) {
+    std::string body;
+    for (const Resource& r : resources) {
+        body += "<D:response><D:href>" + r.href + "</D:href><D:propstat><D:prop><D:getetag>" + r.etag +
+                "</D:getetag><C:calendar-data>" + Event(r.uid, r.summary) +
+                "</C:calendar-data></D:prop><D:status>HTTP/1.1 200 OK</D:status></D:propstat></D:response>";
+    }
+    return Multistatus(body);
+}
+
+class SyncAnswers : public SyncStoreFixture {
+protected:
+    void SetUp() override {
+        SyncStoreFixture::SetUp();
+        account = world.manager->CreateAccount("Answers", "alice", "secret");
+        ASSERT_TRUE(account);
+        CalendarRecord record;
+        record.Clear();
+        record.guid = "cal";
+        record.pathURI = "/cal/";
+        ASSERT_EQ(R_OK, world.store->AddCalendar(account->GetGuid(), &record));
+        account->LoadCalendars();
+        calendar = account->FindCalendarByGuid("cal");
+        ASSERT_TRUE(calendar);
+        server = MakeRef<RCalDAVCalendar>();
+        ASSERT_EQ(R_OK, server->Open("127.0.0.1", feeds.Port(), "/cal/", false, "alice", "secret"));
+        server->SetResourceTypes("collection, calendar");
+        server->AddSupportedComponent("VEVENT");
+        calendar->SetServerCalendar(server);
+    }
+    void TearDown() override {
+        calendar.reset();
+        account.reset();
+        server.reset();
+        SyncStoreFixture::TearDown();
+    }
+    // The server holds these resources under this collection tag.
+    void Holds(const std::string& ctag, const std::vector<Resource>& resources) {
+        feeds.Serve("PROPFIND:0 /cal/", {207, CtagAnswer(ctag)});
+        std::vector<std::pair<std::string, std::string>> tags;
+        for (const Resource& r : resources) tags.emplace_back(r.href, r.etag);
+        feeds.Serve("PROPFIND:1 /cal/", {207, EtagAnswer(tags)});
+        feeds.Serve("REPORT /cal/", {207, MultigetAnswer(resources)});
+    }
+    int Reports() const {
+        int n = 0;
+        for (const auto& request : feeds.Requests()) n += request.method == "REPORT" ? 1 : 0;
+        return n;
+    }
+    std::vector<std::string> Summaries() {
+        std::vector<std::string> out;
+        for (const CalendarItemRecord& row : world.Items(*calendar)) out.push_back(row.summary.Str());
+        std::sort(out.begin(), out.end());
+        return out;
+    }
+
+    FeedServer feeds;
+    RRef<ROrvaneAccount> account;
+    RRef<ROrvaneCalendar> calendar;
+    RRef<RCalDAVCalendar> server;
+};
+
+}  // namespace
+
+TEST_F(SyncAnswers, ALoginPageOrABlankMultistatusInsteadOfAListingDeletesNothing) {
+    Holds("c1", {{"/cal/a.ics", "\"1\"", "a", "A"}, {"/cal/b.ics", "\"1\"", "b", "B"}});
+    ASSERT_EQ(R_OK, calendar->SyncWithServer(false));
+    ASSERT_EQ(Summaries(), (std::vector<std::string>{"A", "B"}));
+    EXPECT_EQ(calendar->GetCTag(), "c1");
+
+    feeds.Serve("PROPFIND:0 /cal/", {207, CtagAnswer("c2")});
+    feeds.Serve("PROPFIND:1 /cal/", {200, "<html><body>Please log in</body></html>"});
+    EXPECT_NE(R_OK, calendar->SyncWithServer(false));
+    feeds.Serve("PROPFIND:1 /cal/", {207, "   \r\n"});
+    EXPECT_NE(R_OK, calendar->SyncWithServer(false));
+    EXPECT_EQ(Summaries(), (std::vector<std::string>{"A", "B"}));
+    EXPECT_EQ(calendar->GetCTag(), "c1");
+}
+
+TEST_F(SyncAnswers, AResourceTheMultigetLeftOutIsFetchedAgainNextTime) {
+    Holds("c1", {{"/cal/a.ics", "\"1\"", "a", "A"}, {"/cal/b.ics", "\"1\"", "b", "B"}});
+    feeds.Serve("REPORT /cal/", {207, MultigetAnswer({{"/cal/a.ics", "\"1\"", "a", "A"}})});
+    ASSERT_EQ(R_OK, calendar->SyncWithServer(false));
+    EXPECT_EQ(Summaries(), (std::vector<std::string>{"A"}));
+    EXPECT_EQ(calendar->GetCTag(), "");  // not stored: the next sync lists again
+    Holds("c1", {{"/cal/a.ics", "\"1\"", "a", "A"}, {"/cal/b.ics", "\"1\"", "b", "B"}});
+    ASSERT_EQ(R_OK, calendar->SyncWithServer(false));
+    EXPECT_EQ(Summaries(), (std::vector<std::string>{"A", "B"}));
+    EXPECT_EQ(calendar->GetCTag(), "c1");
+}
+
+TEST_F(SyncAnswers, AServerThatDiesDuringTheMultigetLosesNothingAndTheNextSyncResumes) {
+    Holds("c1", {{"/cal/a.ics", "\"1\"", "a", "A"}});
+    ASSERT_EQ(R_OK, calendar->SyncWithServer(false));
+    Holds("c2", {{"/cal/a.ics", "\"2\"", "a", "A2"}, {"/cal/b.ics", "\"1\"", "b", "B"}});
+    feeds.Serve("REPORT /cal/", {0, ""});
+    EXPECT_NE(R_OK, calendar->SyncWithServer(false));
+    EXPECT_EQ(Summaries(), (std::vector<std::string>{"A"}));
+    EXPECT_EQ(calendar->GetCTag(), "c1");
+    Holds("c2", {{"/cal/a.ics", "\"2\"", "a", "A2"}, {"/cal/b.ics", "\"1\"", "b", "B"}});
+    ASSERT_EQ(R_OK, calendar->SyncWithServer(false));
+    EXPECT_EQ(Summaries(), (std::vector<std::string>{"A2", "B"}));
+    EXPECT_EQ(calendar->GetCTag(), "c2");
+}
+
+TEST_F(SyncAnswers, NamesMatchWhateverEscapingTheListingUses) {
+    Holds("c1", {{"/cal/me%40home%20%26%20away.ics", "\"1\"", "me@home", "Escaped"}});
+    ASSERT_EQ(R_OK, calendar->SyncWithServer(false));
+    ASSERT_EQ(Summaries(), (std::vector<std::string>{"Escaped"}));
+    const int reports = Reports();
+    // The same resource listed without escapes: unchanged, neither fetched nor deleted.
+    Holds("c2", {{"/cal/me@home &amp; away.ics", "\"1\"", "me@home", "Escaped"}});
+    ASSERT_EQ(R_OK, calendar->SyncWithServer(true));
+    EXPECT_EQ(Reports(), reports);
+    EXPECT_EQ(Summaries(), (std::vector<std::string>{"Escaped"}));
+}
+
+TEST_F(SyncAnswers, AResourceRenamedOnTheServerKeepsItsItem) {
+    Holds("c1", {{"/cal/old-name.ics", "\"1\"", "same-uid", "Renamed resource"}});
+    ASSERT_EQ(R_OK, calendar->SyncWithServer(false));
+    Holds("c2", {{"/cal/new-name.ics", "\"1\"", "same-uid", "Renamed resource"}});
+    ASSERT_EQ(R_OK, calendar->SyncWithServer(false));
+    auto rows = world.Items(*calendar);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].serverFileName, "new-name.ics");
+}
+
+TEST_F(SyncAnswers, AnUnchangedCollectionCostsOneRequest) {
+    Holds("c1", {{"/cal/a.ics", "\"1\"", "a", "A"}});
+    ASSERT_EQ(R_OK, calendar->SyncWithServer(false));
+    const std::size_t before = feeds.Requests().size();
+    ASSERT_EQ(R_OK, calendar->SyncWithServer(false));
+    EXPECT_EQ(feeds.Requests().size(), before + 1);
+}

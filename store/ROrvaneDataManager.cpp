@@ -52,29 +52,34 @@ constexpr char kDatabaseDescription[] = "Brenmoor Technologies Orvane Database";
 
 struct Migration {
     const char* probe;
-    const char* statements[3];
+    const char* statements[4];
     int count;
 };
+
+// Emptying the item rows also empties every calendar's collection tag and sync token: a tag left
+// equal to the server's would make the next sync skip the emptied calendar for good.
+#define ORVANE_FORGET_TAGS "update Calendars set ctag = '', syncToken = '';"
 
 // Each adds a column that older databases lack; most of them throw away the rows whose
 // meaning changed with it.
 const Migration kMigrations[] = {
     {"select daylightDTStart from TimeZones;",
      {"alter table TimeZones add column daylightDTStart TEXT;", "delete from TimeZones where timeZoneID IS NOT '';",
-      "delete from CalendarItems where guid IS NOT '';"},
-     3},
+      "delete from CalendarItems where guid IS NOT '';", ORVANE_FORGET_TAGS},
+     4},
     {"select standardDTStart from TimeZones;",
      {"alter table TimeZones add column standardDTStart TEXT;", "delete from TimeZones where timeZoneID IS NOT '';",
-      "delete from CalendarItems where guid IS NOT '';"},
-     3},
+      "delete from CalendarItems where guid IS NOT '';", ORVANE_FORGET_TAGS},
+     4},
     {"select whiteRabbitTimeZone from CalendarItems;",
-     {"alter table CalendarItems add column whiteRabbitTimeZone TEXT;", nullptr, nullptr},
+     {"alter table CalendarItems add column whiteRabbitTimeZone TEXT;", nullptr, nullptr, nullptr},
      1},
     {"select scheduleTag from CalendarItems;",
      {"alter table CalendarItems add column scheduleTag TEXT;", "delete from CalendarItems where guid IS NOT '';",
-      nullptr},
-     2},
+      ORVANE_FORGET_TAGS, nullptr},
+     3},
 };
+#undef ORVANE_FORGET_TAGS
 
 void CreateFolder(const CStringW& path) {
     std::error_code ignored;  // a folder that cannot be made fails the writes into it, with their codes

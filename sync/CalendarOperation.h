@@ -1,6 +1,6 @@
 #pragma once
 // Entering a calendar's operation lock the way the calling thread should: a refresh worker
-// waits as long as it takes, any other thread waits at most kUserWait and gets R_E_BUSY.
+// waits as long as it takes, any other thread waits at most kUserWait and gets R_E_CALENDAR_BUSY.
 #include <chrono>
 
 #include "sync/ROrvaneCalendar.h"

@@ -58,6 +58,8 @@ bool SameServerPath(const char* a, const char* b) {
 CStringA LastHrefComponent(const char* href) {
     CStringA last;
     GetLastPathComponentA(HrefPath(href), &last);
+    // A path with its only separator in front ("/x.ics") comes back whole.
+    while (!last.IsEmpty() && last[0] == '/') last = last.Mid(1);
     return last;
 }
 

@@ -348,7 +348,9 @@ bool ROrvaneAccount::MakeCalendarOrderUnique(int& order) {
     for (int i = 0; i < count; ++i) {
         CalendarRecord record;
         if (!store->IsEventCalendarAt(guid, i) || store->GetCalendar(guid, i, &record) != 0) continue;
-        if (record.pathURI == home || record.pathURI == inbox || record.pathURI == outbox) continue;
+        // The home and scheduling collections are not calendars of their own (unknown URLs match nothing).
+        auto isSpecial = [&](const CStringA& url) { return !url.IsEmpty() && SameServerPath(record.pathURI, url); };
+        if (isSpecial(home) || isSpecial(inbox) || isSpecial(outbox)) continue;
         largest = std::max(largest, record.calendarOrder);
         if (record.calendarOrder == candidate) {
             ++candidate;

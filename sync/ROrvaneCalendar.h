@@ -81,7 +81,7 @@ public:
     // schedule tag are read back into newEtag / newScheduleTag when those are given, so that the
     // caller stores them with its rows. Results: 0; R_E_BAD_FORMAT when there is nothing to send;
     // R_E_INVALID_ARGUMENT without an attached collection (nothing sent); 412 when the server's copy
-    // changed (that copy is then stored); R_E_BUSY when a running sync did not give way in time;
+    // changed (that copy is then stored); R_E_CALENDAR_BUSY when a running sync did not give way in time;
     // other HTTP statuses and transport errors as they come.
     virtual RResult UploadItem(RIcsCalendar* calendar, const char* fileName, const char* scheduleTag, const char* etag,
                                CStringA* newEtag = nullptr, CStringA* newScheduleTag = nullptr);

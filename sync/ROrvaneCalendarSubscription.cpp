@@ -77,7 +77,7 @@ FeedRequest PlanFeedRequest(const char* url, const char* accountServerUrl) {
 
 RResult ROrvaneCalendar::RefreshSubscription(bool serverSide) {
     CalendarOperation operation(*this);
-    if (!operation.Held()) return R_E_BUSY;
+    if (!operation.Held()) return R_E_CALENDAR_BUSY;
     return RefreshSubscriptionLocked(serverSide);
 }
 

@@ -44,7 +44,7 @@ std::vector<CStringA> UidsOf(RIcsCalendar& calendar) {
 
 RResult ROrvaneCalendar::SyncWithServer(bool force) {
     CalendarOperation operation(*this);
-    if (!operation.Held()) return R_E_BUSY;
+    if (!operation.Held()) return R_E_CALENDAR_BUSY;
     return SyncLocked(force);
 }
 

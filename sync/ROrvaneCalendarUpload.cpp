@@ -154,7 +154,7 @@ void ROrvaneCalendar::AddMissingTimeZones(RIcsCalendar* calendar) {
 RResult ROrvaneCalendar::UploadItem(RIcsCalendar* calendar, const char* fileName, const char* scheduleTag,
                                     const char* etag, CStringA* newEtag, CStringA* newScheduleTag) {
     CalendarOperation operation(*this);
-    if (!operation.Held()) return R_E_BUSY;
+    if (!operation.Held()) return R_E_CALENDAR_BUSY;
     return UploadLocked(calendar, fileName, scheduleTag, etag, nullptr, newEtag, newScheduleTag);
 }
 
@@ -200,7 +200,7 @@ RResult ROrvaneCalendar::UploadLocked(RIcsCalendar* calendar, const char* fileNa
 
 RResult ROrvaneCalendar::FetchItemFromServer(const char* fileName) {
     CalendarOperation operation(*this);
-    if (!operation.Held()) return R_E_BUSY;
+    if (!operation.Held()) return R_E_CALENDAR_BUSY;
     return FetchItemLocked(fileName);
 }
 
@@ -231,7 +231,7 @@ RResult ROrvaneCalendar::StoreItemFromText(const char* serverFileName, const cha
                                            const char* text, bool upload) {
     if (!upload) return StoreItemFromTextLocked(serverFileName, scheduleTag, etag, text, false);
     CalendarOperation operation(*this);
-    if (!operation.Held()) return R_E_BUSY;
+    if (!operation.Held()) return R_E_CALENDAR_BUSY;
     return StoreItemFromTextLocked(serverFileName, scheduleTag, etag, text, true);
 }
 
@@ -267,7 +267,7 @@ RResult ROrvaneCalendar::StoreParsed(const char* serverFileName, const char* sch
 
 RResult ROrvaneCalendar::DeleteItemOnServer(const char* fileName) {
     CalendarOperation operation(*this);
-    if (!operation.Held()) return R_E_BUSY;
+    if (!operation.Held()) return R_E_CALENDAR_BUSY;
     RRef<RCalDAVCalendar> server = AttachedServerCalendar();
     RRef<ROrvaneDataManager> store = GetDataManager();
     if (!server || !store) return R_E_INVALID_ARGUMENT;
@@ -282,7 +282,7 @@ RResult ROrvaneCalendar::DeleteItemOnServer(const char* fileName) {
 
 RResult ROrvaneCalendar::MoveItemOnServer(const char* from, const char* to, ROrvaneCalendar* target) {
     CalendarOperation operation(*this);
-    if (!operation.Held()) return R_E_BUSY;
+    if (!operation.Held()) return R_E_CALENDAR_BUSY;
     RRef<RCalDAVCalendar> server = AttachedServerCalendar();
     RRef<ROrvaneDataManager> store = GetDataManager();
     if (!server || !store) return R_E_INVALID_ARGUMENT;
@@ -312,7 +312,7 @@ RResult ROrvaneCalendar::ImportIcsFile(const CStringW& path) {
     text.resize(std::strlen(text.c_str()));
 
     CalendarOperation operation(*this);
-    if (!operation.Held()) return R_E_BUSY;
+    if (!operation.Held()) return R_E_CALENDAR_BUSY;
     auto parsed = MakeRef<RIcsCalendar>();
     if (const RResult result = parsed->Parse(text.c_str()); result != 0) return result;
     if (const RResult filled = EnsureUids(*parsed); filled != 0) return filled;

@@ -4,7 +4,7 @@
 
 // The calendar is busy with another operation that did not give way in time (the Windows
 // ERROR_BUSY number, which the error texts know).
-constexpr RResult R_E_BUSY = 170;
+constexpr RResult R_E_CALENDAR_BUSY = 170;
 // The operation stopped because the program is closing or its account was deleted; nothing is
 // reported for it.
 constexpr RResult R_E_SYNC_CANCELLED = 1223;

@@ -110,6 +110,8 @@ std::vector<CalendarItemRecord> SyncWorld::Items(ROrvaneCalendar& calendar) {
 RResult RefreshAndWait(ROrvaneAccount& account, platform::messages::TargetId target) {
     account.StartRefresh(target);
     if (!ProcessEventsUntil([&] { return !account.IsRefreshing(); })) return -1;
+    // What the end of the refresh posted reaches its target too.
+    platform::messages::UiThreadLoop::DrainQueued();
     return account.GetLastResult();
 }
 

@@ -1,6 +1,5 @@
 #include "ical/recurrence/RIcsRecurrence.h"
 
-#include "ical/timezone/ZoneConversions.h"
 #include "ical/value/IcsStringSet.h"
 #include "ical/value/IcsValueParsers.h"
 #include "ical/timezone/ZoneResolver.h"
@@ -295,17 +294,6 @@ bool RIcsRecurrence::IsPastUntil(const RIcsDateTime& occurrence) const {
         day.hour = day.minute = 0;
         day.second = 0;
         return CompareDateTime(day, until->dateTime) > 0;
-    }
-    // A UTC UNTIL ends a series in a named zone at an instant: the occurrence's wall-clock time
-    // is compared in UTC (a zone the platform does not know is compared as written).
-    if (until->tzid[0] == 'Z' && until->tzid[1] == '\0' && !occurrence.floating && occurrence.tzid[0] != '\0' &&
-        std::strcmp(occurrence.tzid, "Z") != 0) {
-        SYSTEMTIME utc{};
-        if (ItemTimeToUtc(&utc, &occurrence) == R_OK && utc.wYear != 0) {
-            RDateTime instant;
-            instant.FromSystemTime(&utc);
-            return CompareDateTime(instant, until->dateTime) > 0;
-        }
     }
     return CompareDateTime(occurrence.dateTime, until->dateTime) > 0;
 }

@@ -74,11 +74,11 @@ TEST(RecurrenceTermination, AUtcUntilEndsAZonedSeriesAtThatInstant) {
     // 23:30 in Berlin (UTC+1) is 22:30 UTC: an UNTIL of 22:59:59Z takes in the 3 March
     // occurrence, which a comparison of the wall-clock fields would drop.
     recurrence_test::Rule rule = recurrence_test::MakeRule("FREQ=DAILY;UNTIL=20240303T225959Z");
-    recurrence_test::Value current(new RIcsDateTime);
+    recurrence_test::Value current = recurrence_test::Value::Adopt(new RIcsDateTime);
     current->SetFromDbText("2024-03-01 23:30", "Europe/Berlin");
     std::vector<std::string> days;
     for (int i = 0; i < 10; ++i) {
-        recurrence_test::Value next(rule->GetNextOccurrence(current.get(), nullptr));
+        recurrence_test::Value next = recurrence_test::Value::Adopt(rule->GetNextOccurrence(current.get(), nullptr));
         if (!next) {
             break;
         }

@@ -212,3 +212,20 @@ TEST(Discovery, ATransportFailureEndsDiscoveryAndTheRefreshAtOnce) {
     EXPECT_EQ(Path(account->GetWellKnownConnection()), "/.well-known/caldav");
     platform::http::SetConnectionErrorHandler({});
 }
+
+TEST(Redirects, AServerNamedOnlyInARedirectBodyIsNotTakenForTheAccountsServer) {
+    LoopbackPeer peer([](const PeerRequest&) {
+        return HttpReply(301, "Moved Permanently", "<html><a href=\"http://collect.example.com/\">here</a></html>");
+    });
+    auto c = MakeRef<RWebDAVConnection>();
+    c->Initialize("127.0.0.1", peer.Port(), false, "u", "p");
+    c->SetPath("/cal/");
+    EXPECT_EQ(c->Propfind("Depth: 0", "<x/>"), 301);
+    CStringA host, path;
+    int port = 0;
+    c->GetServer(&host, &port, &path, nullptr);
+    EXPECT_EQ(host, "127.0.0.1");
+    EXPECT_EQ(port, peer.Port());
+    EXPECT_EQ(path, "/cal/");
+    EXPECT_EQ(peer.Requests().size(), 1u);  // not asked again: nothing was followed
+}

@@ -397,7 +397,15 @@ RResult RWebDAVConnection::SendRequest(const char* headers, const char* body, co
     const CStringA& resourcePath = current_.path;
     request_ = std::make_unique<HttpRequest>(*connection, verb, resourcePath.AsView(), current_.secure,
                                              IsVerb(verb, "PUT") ? "*/*" : "text/*", current_.asWritten);
-    if (HasText(headers)) request_->AddHeaders(headers);
+    if (HasText(headers) && current_.anonymous) {
+        // Nothing that authorises goes to another origin, not even in the caller's own lines.
+        for (const std::string& line : platform::http::SplitHeaderBlock(headers)) {
+            const std::string name = line.substr(0, line.find(':'));
+            if (CStringA(name).Trim().CompareNoCase("Authorization") != 0) request_->AddHeaders(line);
+        }
+    } else if (HasText(headers)) {
+        request_->AddHeaders(headers);
+    }
     const bool sendsToken = !bearerToken_.IsEmpty() && !current_.anonymous && ownOrigin;
     if (sendsToken) request_->AddHeaders(("Authorization: Bearer " + bearerToken_).AsView());
 

@@ -112,6 +112,10 @@ void BM_ReDraw(benchmark::State& state) {
     (void)opened.view->Draw(March2026(), false);
     for (auto _ : state) benchmark::DoNotOptimize(opened.view->ReDraw());
     state.SetItemsProcessed(state.iterations());
+    int placed = 0;
+    for (int i = 0; i < 42; ++i) placed += static_cast<int>(opened.view->Cell(i).items.size());
+    state.counters["rows"] = ItemCount(opened.view->LoadedItems());
+    state.counters["placed"] = placed;
 }
 BENCHMARK(BM_ReDraw)->Unit(benchmark::kMillisecond)->UseRealTime();
 

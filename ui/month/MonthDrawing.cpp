@@ -177,8 +177,12 @@ RResult ROrvaneMonthView::DrawCalendarItems(QPainter& dc) {
     DebugTrace("ROrvaneMonthView::DrawCalendarItems AllDayEvents Done ... TimedEvents Next");
     for (RDayCell& cell : cells_) {
         const int height = cell.rect.bottom - cell.rect.top;
-        for (const RRef<ROrvaneCalendarItem>& item : cell.items) {
-            if (!item->IsAllDay()) DrawTimedItem(dc, cell, item.get());
+        cell.items.clear();
+        for (RPlacedOccurrence& placed : cell.placed) {
+            ROrvaneCalendarItem* item = ItemOf(placed);
+            if (item == nullptr) continue;
+            cell.items.push_back(placed.item);
+            if (!item->IsAllDay()) DrawTimedItem(dc, cell, item);
             if (cell.nextY >= height) break;
         }
     }

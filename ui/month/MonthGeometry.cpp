@@ -61,6 +61,7 @@ void ROrvaneMonthView::Layout(const RECT& client, const RDateTime& firstDate) {
             cell.nextY = 0;
             std::fill(std::begin(cell.lanes), std::end(cell.lanes), 0);
             cell.items.clear();
+            cell.placed.clear();
             left += columnWidth;
             date.NextDay();
         }

@@ -68,6 +68,38 @@ SYSTEMTIME FromSortKey(const std::uint8_t* key) {
 
 }  // namespace
 
+// The fields an occurrence in the grid is drawn and sorted from: the whole row but its text of
+// the event, attendees and description, which a double-click reads afresh (EditItemAt).
+CalendarItemRecord DrawingRecord(const CalendarItemRecord& row) {
+    CalendarItemRecord out;
+    out.guid = row.guid;
+    out.parentCalendarGuid = row.parentCalendarGuid;
+    out.parentAccountGuid = row.parentAccountGuid;
+    out.etag = row.etag;
+    out.scheduleTag = row.scheduleTag;
+    out.type = row.type;
+    out.serverFileName = row.serverFileName;
+    out.localFileName = row.localFileName;
+    out.summary = row.summary;
+    out.dtStart = row.dtStart;
+    out.dtStartTZ = row.dtStartTZ;
+    out.dtEnd = row.dtEnd;
+    out.dtEndTZ = row.dtEndTZ;
+    out.whiteRabbitTimeZone = row.whiteRabbitTimeZone;
+    out.dtStartOlsonTZ = row.dtStartOlsonTZ;
+    out.dtEndOlsonTZ = row.dtEndOlsonTZ;
+    out.dtPatternStart = row.dtPatternStart;
+    out.dtPatternEnd = row.dtPatternEnd;
+    out.rrule = row.rrule;
+    out.recurrenceID = row.recurrenceID;
+    out.sequence = row.sequence;
+    out.exDates = row.exDates;
+    out.status = row.status;
+    out.transparency = row.transparency;
+    out.myPartStat = row.myPartStat;
+    return out;
+}
+
 RResult SetDateFromRecord(const CalendarItemRecord& row, RIcsDateTime* time) {
     if (time == nullptr) return R_E_INVALID_ARGUMENT;
     time->dateTime.Parse(row.dtStart);
@@ -119,6 +151,13 @@ void ROrvaneMonthView::DistributeItems() {
     for (int i = 0; i < ItemCount(loaded_); ++i) {
         const CalendarItemRecord* row = ItemAt(loaded_, i);
         if (row != nullptr && RowIsShown(*row)) PlaceItem(*row);
+    }
+    // A stable sort keeps occurrences with equal keys in the order they were placed.
+    for (RDayCell& cell : cells_) {
+        std::stable_sort(cell.placed.begin(), cell.placed.end(),
+                         [](const RPlacedOccurrence& a, const RPlacedOccurrence& b) {
+                             return CompareSystemTime(a.key, b.key) < 0;
+                         });
     }
     exceptionRows_.clear();
     accountCache_.clear();
@@ -203,11 +242,13 @@ void ROrvaneMonthView::ExpandSeries(const CalendarItemRecord& row) {
     if (current->dateTime.year == 0) return;
 
     CalendarItemRecord exception;
+    const std::string seriesKey = SeriesKey(row);
     auto placeOccurrence = [&](const RIcsDateTime& given) {
         RRef<RIcsDateTime> occ = RRef<RIcsDateTime>::Adopt(RIcsDateTime::Clone(given));
         if (!occ) return;
         const CalendarItemRecord* toPlace = &row;
-        if (ResolveOccurrenceOverride(occ.get(), row, row.parentAccountGuid, &exception) == R_OK) {
+        if ((!placing_ || exceptionRows_.count(seriesKey) != 0) &&
+            ResolveOccurrenceOverride(occ.get(), row, row.parentAccountGuid, &exception) == R_OK) {
             SetDateFromRecord(exception, occ.get());
             occ->dateOnly = exception.dtStart.GetLength() < 11;
             toPlace = &exception;
@@ -216,7 +257,7 @@ void ROrvaneMonthView::ExpandSeries(const CalendarItemRecord& row) {
         if (DateInRange(shown, firstDate_, lastDate_)) {
             AddOccurrence(occ->dateTime, toPlace == &exception ? &exception.recurrenceID : nullptr, *toPlace);
         }
-        exception.Clear();
+        if (toPlace == &exception) exception.Clear();
     };
 
     // The series' first occurrence is its start.
@@ -225,7 +266,7 @@ void ROrvaneMonthView::ExpandSeries(const CalendarItemRecord& row) {
     // Steps from the series' seed just before the grid rather than from its start; exceptions
     // moved into the grid from an earlier occurrence pull the seed back to that occurrence.
     RDateTime bound = from;
-    const auto found = exceptionRows_.find(SeriesKey(row));
+    const auto found = exceptionRows_.find(seriesKey);
     if (found != exceptionRows_.end()) {
         for (const CalendarItemRecord* candidate : found->second) {
             RDateTime shown;
@@ -260,6 +301,15 @@ void ROrvaneMonthView::ExpandSeries(const CalendarItemRecord& row) {
 
 RDateTime ROrvaneMonthView::DisplayDate(const RDateTime& occurrence, bool dateOnly, const CalendarItemRecord& row) {
     if (dateOnly || row.dtStartOlsonTZ.IsEmpty() || row.dtStartTZ.IsEmpty()) return occurrence;
+    // The same occurrence is asked for twice in a row (range test, then filing).
+    if (CompareDateTime(lastShown_.occurrence, occurrence) == 0 && lastShown_.tzid == row.dtStartTZ &&
+        lastShown_.olson == row.dtStartOlsonTZ) {
+        return lastShown_.shown;
+    }
+    lastShown_.occurrence = occurrence;
+    lastShown_.tzid = row.dtStartTZ;
+    lastShown_.olson = row.dtStartOlsonTZ;
+    lastShown_.shown = occurrence;
     if (CStringW::FromUtf8(row.dtStartOlsonTZ.AsView()).CompareNoCase(zoneOlsonId_) == 0) return occurrence;
     RIcsDateTime value;
     value.dateTime = occurrence;
@@ -268,7 +318,20 @@ RDateTime ROrvaneMonthView::DisplayDate(const RDateTime& occurrence, bool dateOn
     RDateTime shown = occurrence;
     if (ConvertItemTimeToZone(&value, &converted, zoneKey_) == R_OK && converted != nullptr) shown = converted->dateTime;
     if (converted != nullptr) converted->Release();
+    lastShown_.shown = shown;
     return shown;
+}
+
+RRef<ROrvaneCalendarItem> ROrvaneMonthView::MakeItem(ROrvaneAccount* account, const CalendarItemRecord& row,
+                                                     const RDateTime& occurrence) {
+    RRef<ROrvaneCalendarItem> item = RRef<ROrvaneCalendarItem>::Adopt(new (std::nothrow) ROrvaneCalendarItem);
+    if (!item) return nullptr;
+    // An item whose account or calendar is not known is placed all the same, without colour.
+    if (item->InitFromRecord(dataManager_.get(), account, row) != R_OK) {
+        (void)item->Init(dataManager_.get(), account, nullptr, &row);
+    }
+    item->SetOccurrenceStart(&occurrence);
+    return item;
 }
 
 void ROrvaneMonthView::AddOccurrence(const RDateTime& occurrence, const CStringA* recurrenceId,
@@ -283,43 +346,62 @@ void ROrvaneMonthView::AddOccurrence(const RDateTime& occurrence, const CStringA
     const bool dateOnly = row->dtStart.GetLength() < 11;
     const int index = CellIndexOf(DisplayDate(occurrence, dateOnly, *row));
     if (index < 0) return;
-    RRef<ROrvaneAccount> account = CachedAccount(row->parentAccountGuid);
-    RRef<ROrvaneCalendarItem> item = RRef<ROrvaneCalendarItem>::Adopt(new (std::nothrow) ROrvaneCalendarItem);
-    if (!item) return;
-    // An item whose account or calendar is not known is placed all the same, without colour.
-    if (item->InitFromRecord(dataManager_.get(), account.get(), *row) != R_OK) {
-        (void)item->Init(dataManager_.get(), account.get(), nullptr, row);
+    if (row == &fresh) {
+        rereadRows_.push_back(std::make_unique<CalendarItemRecord>(std::move(fresh)));
+        row = rereadRows_.back().get();
     }
-    item->SetOccurrenceStart(&occurrence);
-
-    SYSTEMTIME key{};
-    RIcsDateTime* start = item->GetOccurrenceStart();
-    if (item->IsAllDay() || start == nullptr) {
-        key.wYear = static_cast<WORD>(occurrence.year);
-        key.wMonth = occurrence.month;
-        key.wDay = occurrence.day;
-        key.wHour = occurrence.hour;
-        key.wMinute = occurrence.minute;
-        key.wSecond = static_cast<WORD>(occurrence.second);
-    } else if (ItemTimeToUtc(&key, start) != R_OK) {
+    RPlacedOccurrence placed{SYSTEMTIME{}, row, occurrence, nullptr};
+    SYSTEMTIME& key = placed.key;
+    bool keyed = false;
+    if (!dateOnly) {
+        // Timed occurrences sort by their real instant, whatever their zone.
+        RIcsDateTime start;
+        start.dateTime = occurrence;
+        start.SetTzid(row->dtStartTZ);
+        keyed = ItemTimeToUtc(&key, &start) == R_OK;
+    }
+    if (!keyed) {
         key = SYSTEMTIME{static_cast<WORD>(occurrence.year), occurrence.month, 0, occurrence.day, occurrence.hour,
                          occurrence.minute, static_cast<WORD>(occurrence.second), 0};
     }
     key.wDayOfWeek = 0;
     key.wMilliseconds = 0;
-    std::uint8_t bytes[16];
-    SortKeyOf(key, bytes);
-    item->SetOccurrenceSortKey(bytes);
-
-    auto& items = cells_[index].items;
-    const auto at = std::find_if(items.begin(), items.end(), [&](const RRef<ROrvaneCalendarItem>& existing) {
-        return CompareItemStart(existing.get(), item.get()) > 0;
-    });
-    items.insert(at, item);
-    if (item->IsAllDay()) {
-        const auto spanAt = std::find_if(allDay_.begin(), allDay_.end(), [&](const RRef<ROrvaneCalendarItem>& existing) {
-            return CompareItemSpan(existing.get(), item.get()) > 0;
-        });
+    if (dateOnly) {
+        placed.item = MakeItem(CachedAccount(row->parentAccountGuid).get(), DrawingRecord(*row), occurrence);
+        if (!placed.item) return;
+        std::uint8_t bytes[16];
+        SortKeyOf(key, bytes);
+        placed.item->SetOccurrenceSortKey(bytes);
+        const RRef<ROrvaneCalendarItem>& item = placed.item;
+        const auto spanAt =
+            std::upper_bound(allDay_.begin(), allDay_.end(), item,
+                             [](const RRef<ROrvaneCalendarItem>& added, const RRef<ROrvaneCalendarItem>& existing) {
+                                 return CompareItemSpan(existing.get(), added.get()) > 0;
+                             });
         allDay_.insert(spanAt, item);
     }
+    auto& list = cells_[index].placed;
+    if (placing_) {
+        list.push_back(std::move(placed));  // DistributeItems sorts each cell once at its end
+        return;
+    }
+    // After every occurrence that does not sort after the new one: equal keys keep their order.
+    const auto at = std::upper_bound(list.begin(), list.end(), placed,
+                                     [](const RPlacedOccurrence& added, const RPlacedOccurrence& existing) {
+                                         return CompareSystemTime(existing.key, added.key) > 0;
+                                     });
+    list.insert(at, std::move(placed));
+}
+
+ROrvaneCalendarItem* ROrvaneMonthView::ItemOf(RPlacedOccurrence& placed) {
+    if (!placed.item) {
+        placed.item = MakeItem(CachedAccount(placed.row->parentAccountGuid).get(), DrawingRecord(*placed.row),
+                               placed.occurrence);
+        if (placed.item) {
+            std::uint8_t bytes[16];
+            SortKeyOf(placed.key, bytes);
+            placed.item->SetOccurrenceSortKey(bytes);
+        }
+    }
+    return placed.item.get();
 }

@@ -1,6 +1,7 @@
 #include "ui/month/ROrvaneMonthView.h"
 
 #include "ical/timezone/ZoneConversions.h"
+#include "ical/value/RIcsDateTime.h"
 #include "platform/ui/ContextMenus.h"
 #include "platform/ui/QtStrings.h"
 #include "sync/ROrvaneAccount.h"
@@ -61,6 +62,7 @@ QPushButton* ROrvaneMonthView::Button(int id) const {
 RResult ROrvaneMonthView::SetTimeZone(const CStringW& zoneOlsonId) {
     if (zoneOlsonId == zoneOlsonId_) return R_OK;
     zoneOlsonId_ = zoneOlsonId;
+    lastShown_ = ShownDate{};
     return MapTzidToWindowsZone(zoneOlsonId_, zoneKey_);
 }
 
@@ -90,14 +92,18 @@ RResult ROrvaneMonthView::ShowToday() {
 }
 
 void ROrvaneMonthView::ClearCells() {
-    for (RDayCell& cell : cells_) cell.items.clear();
+    for (RDayCell& cell : cells_) {
+        cell.items.clear();
+        cell.placed.clear();
+    }
     allDay_.clear();
+    rereadRows_.clear();
 }
 
 RResult ROrvaneMonthView::FindItemCell(ROrvaneCalendarItem* item, int* row, int* column) {
     for (int index = 0; index < 42; ++index) {
-        for (const RRef<ROrvaneCalendarItem>& placed : cells_[index].items) {
-            if (placed.get() == item) {
+        for (const RPlacedOccurrence& placed : cells_[index].placed) {
+            if (placed.item.get() == item) {
                 if (row != nullptr) *row = index / 7;
                 if (column != nullptr) *column = index % 7;
                 return R_OK;
@@ -135,10 +141,23 @@ ROrvaneCalendarItem* ROrvaneMonthView::HitItemAt(int x, int y) {
 
 RResult ROrvaneMonthView::EditItemAt(int x, int y) {
     ROrvaneCalendarItem* item = HitItemAt(x, y);
-    if (item != nullptr && editEntry_) {
-        RRef<ROrvaneCalendarItem> keep = RRef<ROrvaneCalendarItem>::Share(item);
-        editEntry_(keep.get());
+    if (item == nullptr || !editEntry_) return R_OK;
+    // The grid's items carry what drawing needs; the dialog gets the whole stored row.
+    RRef<ROrvaneCalendarItem> edited = RRef<ROrvaneCalendarItem>::Share(item);
+    const CalendarItemRecord& shown = item->Record();
+    CalendarItemRecord whole;
+    RIcsDateTime* start = item->GetOccurrenceStart();
+    if (dataManager_ && start != nullptr &&
+        dataManager_->FindCalendarItem(shown.guid, shown.recurrenceID, shown.parentCalendarGuid,
+                                       shown.parentAccountGuid, &whole) == R_OK) {
+        RRef<ROrvaneAccount> account = RRef<ROrvaneAccount>::Share(item->GetAccount());
+        if (RRef<ROrvaneCalendarItem> full = MakeItem(account.get(), whole, start->dateTime)) {
+            full->SetOccurrenceSortKey(item->GetOccurrenceSortKey());
+            full->SetHitRect(item->GetHitRect());
+            edited = full;
+        }
     }
+    editEntry_(edited.get());
     return R_OK;
 }
 

@@ -15,6 +15,7 @@
 #include <QPointer>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -37,12 +38,22 @@ class RIcsDateTime;
 
 using platform::ui::RECT;
 
+// One occurrence filed in a cell. Its item is made when the cell draws it (all-day ones at once,
+// for their lanes), so a busy month does not build thousands of items it cannot show.
+struct RPlacedOccurrence {
+    SYSTEMTIME key;                   // the occurrence sort key
+    const CalendarItemRecord* row;    // a loaded row, or one the view re-read
+    RDateTime occurrence;
+    RRef<ROrvaneCalendarItem> item;   // null until made
+};
+
 struct RDayCell {
     RDateTime date;  // hour, minute and second 0
     RECT rect;
     int nextY = 0;
     std::uint8_t lanes[16] = {};
-    std::vector<RRef<ROrvaneCalendarItem>> items;  // ordered by CompareItemStart
+    std::vector<RPlacedOccurrence> placed;         // every occurrence of the day, ordered by sort key
+    std::vector<RRef<ROrvaneCalendarItem>> items;  // those the last drawing reached, in the same order
 };
 
 class ROrvaneMonthView : public RRefCounted {
@@ -128,6 +139,10 @@ private:
     void IndexExceptionRows();
     RRef<ROrvaneAccount> CachedAccount(const CStringA& guid);
     void ExpandSeries(const CalendarItemRecord& row);
+    // The occurrence's item, made on first use.
+    ROrvaneCalendarItem* ItemOf(RPlacedOccurrence& placed);
+    RRef<ROrvaneCalendarItem> MakeItem(ROrvaneAccount* account, const CalendarItemRecord& row,
+                                       const RDateTime& occurrence);
 
     QPointer<RContentPlaceHolderWnd> host_;
     RRef<ROrvaneDataManager> dataManager_;
@@ -156,6 +171,13 @@ private:
     std::unordered_map<std::string, std::vector<const CalendarItemRecord*>> exceptionRows_;
     std::unordered_map<std::string, RRef<ROrvaneAccount>> accountCache_;
     bool placing_ = false;
+    std::vector<std::unique_ptr<CalendarItemRecord>> rereadRows_;  // rows re-read for exceptions
+    struct ShownDate {
+        RDateTime occurrence;
+        CStringA tzid;
+        CStringA olson;
+        RDateTime shown;
+    } lastShown_;
 };
 
 // The bar fill: the calendar colour ("#RRGGBBAA") three quarters of the way to white; white for
@@ -166,6 +188,8 @@ COLORREF ParseColour(const CStringW& colourText);
 COLORREF ParsePenColour(const CStringW& colourText);
 CStringW GetMonthName(int month);
 
+// The row without the texts that drawing never reads (event text, attendees, description).
+CalendarItemRecord DrawingRecord(const CalendarItemRecord& row);
 // Sets the value's date and time from the row's stored start and empties its text caches.
 RResult SetDateFromRecord(const CalendarItemRecord& row, RIcsDateTime* time);
 // Orderings: by the occurrence sort key (cells), by span, longest first (all-day list).

@@ -77,7 +77,10 @@ struct Opened {
         (void)accounts->Init(store.get());
         (void)accounts->LoadAccounts();
         host.resize(1100, 760);
-        (void)view->Init(&host, CStringW(u"UTC"), store.get(), accounts.get());
+        // ORVANE_BENCH_ZONE chooses another display zone (an Olson identifier).
+        const char* zone = std::getenv("ORVANE_BENCH_ZONE");
+        (void)view->Init(&host, CStringW::FromUtf8(zone != nullptr && *zone ? zone : "UTC"), store.get(),
+                         accounts.get());
     }
     ~Opened() {
         view = nullptr;

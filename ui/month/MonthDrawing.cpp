@@ -302,8 +302,7 @@ CStringW ROrvaneMonthView::FormatItemTime(ROrvaneCalendarItem* item) {
     RIcsDateTime* start = item->GetOccurrenceStart();
     if (start == nullptr) return CStringW();
     RDateTime t = start->dateTime;
-    const CStringW olson = CStringW::FromUtf8(item->GetDTStartOlsonTZ().AsView());
-    if (!olson.IsEmpty() && olson.CompareNoCase(zoneOlsonId_) != 0) {
+    if (!InDisplayZone(item->GetDTStartOlsonTZ())) {
         RIcsDateTime* converted = nullptr;
         if (ConvertItemTimeToZone(start, &converted, zoneKey_) == R_OK && converted != nullptr) {
             t = converted->dateTime;

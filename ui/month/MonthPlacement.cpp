@@ -299,6 +299,20 @@ void ROrvaneMonthView::ExpandSeries(const CalendarItemRecord& row) {
     }
 }
 
+bool ROrvaneMonthView::InDisplayZone(const CStringA& olsonId) {
+    if (olsonId.IsEmpty()) return true;
+    const std::string name(olsonId.GetString());
+    const auto known = sameZone_.find(name);
+    if (known != sameZone_.end()) return known->second;
+    const CStringW wide = CStringW::FromUtf8(olsonId.AsView());
+    bool same = wide.CompareNoCase(zoneOlsonId_) == 0;
+    CStringW key;
+    // Another name of the same zone (same zone key) converts to the same wall-clock time.
+    if (!same && !zoneKey_.IsEmpty() && MapTzidToWindowsZone(wide, key) == R_OK) same = key == zoneKey_;
+    sameZone_.emplace(name, same);
+    return same;
+}
+
 RDateTime ROrvaneMonthView::DisplayDate(const RDateTime& occurrence, bool dateOnly, const CalendarItemRecord& row) {
     if (dateOnly || row.dtStartOlsonTZ.IsEmpty() || row.dtStartTZ.IsEmpty()) return occurrence;
     // The same occurrence is asked for twice in a row (range test, then filing).
@@ -310,7 +324,7 @@ RDateTime ROrvaneMonthView::DisplayDate(const RDateTime& occurrence, bool dateOn
     lastShown_.tzid = row.dtStartTZ;
     lastShown_.olson = row.dtStartOlsonTZ;
     lastShown_.shown = occurrence;
-    if (CStringW::FromUtf8(row.dtStartOlsonTZ.AsView()).CompareNoCase(zoneOlsonId_) == 0) return occurrence;
+    if (InDisplayZone(row.dtStartOlsonTZ)) return occurrence;
     RIcsDateTime value;
     value.dateTime = occurrence;
     value.SetTzid(row.dtStartTZ);

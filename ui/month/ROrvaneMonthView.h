@@ -139,6 +139,10 @@ private:
     void IndexExceptionRows();
     RRef<ROrvaneAccount> CachedAccount(const CStringA& guid);
     void ExpandSeries(const CalendarItemRecord& row);
+    // Whether times of this zone read the same in the display zone (no conversion needed); the
+    // answer is kept per zone until the display zone changes.
+    bool InDisplayZone(const CStringA& olsonId);
+    std::unordered_map<std::string, bool> sameZone_;
     // The occurrence's item, made on first use.
     ROrvaneCalendarItem* ItemOf(RPlacedOccurrence& placed);
     RRef<ROrvaneCalendarItem> MakeItem(ROrvaneAccount* account, const CalendarItemRecord& row,

@@ -225,8 +225,9 @@ TEST_F(SignIn, FirstSignInRunsFromA401ToTheCalendarListWithTheTokenOnEveryConnec
     account->GetConnection(&connection);
     EXPECT_EQ(TokenOf(connection), token);
     EXPECT_EQ(TokenOf(account->GetWellKnownConnection()), token);
-    account->GetCalendarAt(0)->GetConnection(&connection);
+    account->GetCalendarAt(0)->GetConnection(&connection);  // the calendar adds a reference
     EXPECT_EQ(TokenOf(connection), token);
+    connection->Release();
 
     // The refresh token of the answer is the grant the account keeps.
     CStringA grant;

@@ -26,7 +26,7 @@ RResult ROrvaneDataManager::SaveAccountGrant(const AccountRecord& record) {
     }
     CByteArray image;
     {
-        std::lock_guard<std::mutex> lock(cryptoMutex);
+        platform::MutexLock lock(cryptoMutex);
         if (!crypto.EncryptString(CStringW::FromUtf8(record.OAuthAuthenticationGrant.AsView()), image)) {
             return R_E_BAD_FORMAT;
         }
@@ -55,7 +55,7 @@ RResult ROrvaneDataManager::LoadAccountGrant(AccountRecord& record) {
     }
     CStringW grant;
     {
-        std::lock_guard<std::mutex> lock(cryptoMutex);
+        platform::MutexLock lock(cryptoMutex);
         if (!crypto.DecryptString(image, grant)) {
             return R_E_BAD_FORMAT;
         }

@@ -116,19 +116,19 @@ RResult ROrvaneDataManager::Open(const CStringW& dataFolder) {
 
         {
             // Rows kept from an earlier connection say nothing about this one.
-            std::lock_guard<std::mutex> lock(seriesMutex);
+            platform::MutexLock lock(seriesMutex);
             seriesCache->byAccount.clear();
         }
-        db.open(dbPathUtf8.GetString());
+        OpenConnection(dbPathUtf8.GetString());
         // SQLite reads a file only when it first needs to; a file that is not a database, or
         // one that may not be written, is refused here before anything is run against it.
         const int tables = CountOf("select count(*) as n from sqlite_master where type = 'table';", this);
         if (tables < 0) {
-            db.close();
+            CloseConnection();
             return R_E_BAD_FORMAT;
         }
-        if (db.isReadOnly()) {
-            db.close();
+        if (ConnectionIsReadOnly()) {
+            CloseConnection();
             return R_E_ACCESS_DENIED;
         }
         // A file without any table (an empty file, say) holds nothing to upgrade or to lose; one
@@ -138,7 +138,7 @@ RResult ROrvaneDataManager::Open(const CStringW& dataFolder) {
             CStringA sql;
             sql.Format("select count(*) as n from DatabaseInfo where description = '%s';", kDatabaseDescription);
             if (CountOf(sql, this) < 1) {
-                db.close();
+                CloseConnection();
                 return R_E_BAD_FORMAT;
             }
             static_cast<void>(UpgradeDatabase());  // a failed migration is traced; the store works on
@@ -152,20 +152,37 @@ RResult ROrvaneDataManager::Open(const CStringW& dataFolder) {
         CreateFolder(accountsDir);
         RemoveLeftovers();
 
-        std::lock_guard<std::mutex> lock(cryptoMutex);
+        platform::MutexLock lock(cryptoMutex);
         crypto.DeriveKey(CStringW(kPassPhrase));
         return R_OK;
     } catch (...) {
-        try {
-            db.close();
-        } catch (...) {
-        }
+        CloseConnection();
         return R_E_EXCEPTION;
     }
 }
 
+void ROrvaneDataManager::OpenConnection(const char* path) {
+    platform::MutexLock lock(sqlMutex);
+    db.open(path);
+}
+
+void ROrvaneDataManager::CloseConnection() {
+    platform::MutexLock lock(sqlMutex);
+    try {
+        db.close();
+    } catch (...) {
+        // SQLite refused to close (a statement still open); the connection object closes it
+        // when the store goes, and nothing more is read through it meanwhile.
+    }
+}
+
+bool ROrvaneDataManager::ConnectionIsReadOnly() {
+    platform::MutexLock lock(sqlMutex);
+    return db.isReadOnly();
+}
+
 long long ROrvaneDataManager::ForeignChangeStamp() {
-    std::lock_guard<std::mutex> lock(sqlMutex);
+    platform::MutexLock lock(sqlMutex);
     try {
         // Row counts stay far below 2^40, so the two fit one number without overlapping.
         return (db.totalChanges() - ownChanges) + (db.dataVersion() << 40);

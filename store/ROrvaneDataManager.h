@@ -26,6 +26,7 @@
 #include "foundation/datetime/RDateTime.h"
 #include "foundation/memory/RefCounted.h"
 #include "platform/string/CString.h"
+#include "platform/threads/Mutex.h"
 #include "store/records/AccountRecord.h"
 #include "store/records/CalendarItemRecord.h"
 #include "store/records/CalendarRecord.h"
@@ -145,8 +146,9 @@ public:
     // compare a whole calendar; 0, or R_E_BAD_FORMAT when the select failed (`out` emptied).
     RResult GetCalendarItems(const char* calendarGuid, const char* accountGuid, std::vector<CalendarItemRecord>* out);
 
-    // The connection, closed until the store is opened.
-    CppSQLite3DB& Connection() { return db; }
+    // The connection, closed until the store is opened. For use while no other thread uses
+    // the store (tests, and the program before it shares the store).
+    CppSQLite3DB& Connection() ORVANE_NO_THREAD_SAFETY_ANALYSIS { return db; }
     const CStringW& DataDir() const { return dataDir; }
     const CStringW& DbPath() const { return dbPath; }
     const CStringW& AccountsDir() const { return accountsDir; }
@@ -165,6 +167,10 @@ private:
     friend RResult ExecuteStoreWrite(const char* sql, ROrvaneDataManager* store);
     friend class StoreTransaction;
 
+    // The connection's open, close (failures swallowed) and read-only test, each under sqlMutex.
+    void OpenConnection(const char* path);
+    void CloseConnection();
+    bool ConnectionIsReadOnly();
     // Runs one statement under sqlMutex; with `ownWrite` its changed rows count as the store's.
     RResult RunStatement(const char* sql, std::uint32_t mode, CppSQLite3Table* table, bool ownWrite);
     // Runs statements as one transaction: all of them or, when one fails, none.
@@ -191,26 +197,27 @@ private:
     // Called by the outermost StoreTransaction when it ends: tells the caches what changed.
     void AfterWrite(bool committed, const WriteTouches& touches);
 
-    CppSQLite3DB db{60000};
+    // The connection. Open and the destructor use it before the store is shared and after it
+    // is no longer; everything else goes through RunStatement under sqlMutex.
+    // A platform::Mutex cannot be abandoned: a thread that dies holding it is a program fault,
+    // not a state to recover from, so R_E_WAIT_ABANDONED is never produced here.
+    platform::Mutex sqlMutex;
+    CppSQLite3DB db ORVANE_GUARDED_BY(sqlMutex){60000};
+    // Rows changed by the store's own writes.
+    long long ownChanges ORVANE_GUARDED_BY(sqlMutex) = 0;
     CStringW dataDir;
     CStringW dbPath;
     CStringW accountsDir;
-    // Made with the store, so no two threads can race to create it on their first statement.
-    // A std::mutex cannot be abandoned: a thread that dies holding it is a program fault, not a
-    // state to recover from, so R_E_WAIT_ABANDONED is never produced here.
-    std::mutex sqlMutex;
-    // Rows changed by the store's own writes (under sqlMutex).
-    long long ownChanges = 0;
-    MFC::CCrypto crypto;
     // The cipher reuses one memory file per call, so calls from several threads take turns.
-    std::mutex cryptoMutex;
+    platform::Mutex cryptoMutex;
+    MFC::CCrypto crypto ORVANE_GUARDED_BY(cryptoMutex);
     // Held by every StoreTransaction: one thread writes at a time, and a look-up that decides an
     // insert (find then add) sees no other thread's write in between.
-    std::recursive_mutex writeMutex;
-    int writeDepth = 0;            // nested transactions of the thread holding writeMutex
-    RResult writeFailure = R_OK;   // the open transaction's first failure
-    WriteTouches writeTouches;     // what the open transaction changed
-    // The date-range query's rows of repeating items, by account; used under seriesMutex.
-    std::unique_ptr<SeriesRowCache> seriesCache;
-    std::mutex seriesMutex;
+    platform::RecursiveMutex writeMutex;
+    int writeDepth ORVANE_GUARDED_BY(writeMutex) = 0;            // nested transactions of its holder
+    RResult writeFailure ORVANE_GUARDED_BY(writeMutex) = R_OK;   // the open transaction's first failure
+    WriteTouches writeTouches ORVANE_GUARDED_BY(writeMutex);     // what the open transaction changed
+    // The date-range query's rows of repeating items, by account.
+    platform::Mutex seriesMutex;
+    std::unique_ptr<SeriesRowCache> seriesCache ORVANE_PT_GUARDED_BY(seriesMutex);
 };

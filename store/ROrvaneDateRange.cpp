@@ -139,7 +139,7 @@ RResult ROrvaneDataManager::GetCalendarItemsInDateRange(const char* accountGuid,
         // Repeating items and exception rows that start on or before the range's last day.
         // Every exception row of the account is at hand besides: one moved here from a date
         // after the range still takes its occurrence's place.
-        std::lock_guard<std::mutex> lock(seriesMutex);
+        platform::MutexLock lock(seriesMutex);
         const long long stamp = ForeignChangeStamp();
         if (stamp < 0 || stamp != seriesCache->stamp) {
             seriesCache->byAccount.clear();
@@ -209,7 +209,7 @@ RResult ROrvaneDataManager::GetCalendarItemsInDateRange(const char* accountGuid,
 }
 
 void ROrvaneDataManager::AfterWrite(bool committed, const WriteTouches& touches) {
-    std::lock_guard<std::mutex> lock(seriesMutex);
+    platform::MutexLock lock(seriesMutex);
     // A rolled-back write may have been read into the cache while it was open.
     if (!committed || touches.all) {
         seriesCache->byAccount.clear();

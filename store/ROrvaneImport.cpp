@@ -9,6 +9,7 @@
 
 #include "foundation/debug/DebugTrace.h"
 #include "foundation/debug/RDebugLog.h"
+#include "foundation/memory/RRef.h"
 #include "foundation/files/FileNames.h"
 #include "foundation/text/GuidString.h"
 #include "foundation/text/PathComponents.h"
@@ -55,17 +56,15 @@ double OffsetHours(const RIcsUtcOffset& offset) {
 // The stored text of the series' last occurrence: its UNTIL, or its COUNT-th occurrence when
 // COUNT is 2 or more; empty when the series has no known end.
 CStringA SeriesEnd(const char* rruleText, const RIcsDateTime* first) {
-    RIcsRecurrence* rule = new RIcsRecurrence;
-    CStringA end;
-    if (rule->Parse(rruleText) == R_OK && (rule->until != nullptr || rule->count >= 2)) {
-        RIcsDateTime* last = rule->GetLastOccurrence(first);
-        end = DbText(last);
-        if (last != nullptr && last != rule->until) {
-            last->Release();
-        }
+    const auto rule = MakeRef<RIcsRecurrence>();
+    if (rule->Parse(rruleText) != R_OK || (rule->until == nullptr && rule->count < 2)) {
+        return CStringA();
     }
-    rule->Release();
-    return end;
+    // The rule's own UNTIL is lent; a COUNT-th occurrence is a new value given to the caller.
+    RIcsDateTime* given = rule->GetLastOccurrence(first);
+    const RRef<RIcsDateTime> last =
+        given == rule->until ? RRef<RIcsDateTime>::Share(given) : RRef<RIcsDateTime>::Adopt(given);
+    return DbText(last.get());
 }
 
 // The item rows a calendar already holds: the recurrence identifiers stored under each guid.
@@ -229,12 +228,11 @@ RResult ROrvaneDataManager::ImportIcsCalendar(const char* accountGuid, const cha
         return R_OK;
     };
     RResult result = forEachChild(calendar->GetTimeZoneList(), [&](void* payload) -> RResult {
-        RIcsTimeZone* zone = static_cast<RIcsTimeZone*>(payload);
-        zone->AddRef();
+        // Each child is held while it is converted.
+        const auto zone = RRef<RIcsTimeZone>::Share(static_cast<RIcsTimeZone*>(payload));
         TimeZoneRecord record;
         record.Clear();
-        RResult stored = ConvertIcsTimeZone(zone, &record);
-        zone->Release();
+        RResult stored = ConvertIcsTimeZone(zone.get(), &record);
         if (stored == R_OK) {
             stored = AddTimeZone(&record);
         }
@@ -246,11 +244,10 @@ RResult ROrvaneDataManager::ImportIcsCalendar(const char* accountGuid, const cha
     bool calendarChecked = false;
     StoredIdentities stored;
     const auto storeItem = [&](void* payload) -> RResult {
-        RIcsComponent* child = static_cast<RIcsComponent*>(payload);
-        child->AddRef();
         CalendarItemRecord record;
-        RResult result = ConvertIcsEvent(accountGuid, calendarGuid, serverFileName, scheduleTag, etag, child, &record);
-        child->Release();
+        RResult result = ConvertIcsEvent(accountGuid, calendarGuid, serverFileName, scheduleTag, etag,
+                                         RRef<RIcsComponent>::Share(static_cast<RIcsComponent*>(payload)).get(),
+                                         &record);
         if (result != R_OK || record.guid.IsEmpty()) {
             return result;  // a component without DTSTART is logged and skipped
         }

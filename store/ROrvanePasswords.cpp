@@ -21,7 +21,7 @@ RResult ROrvaneDataManager::SaveAccountPassword(AccountRecord* record) {
     const CStringW password = CStringW::FromUtf8(record->password.AsView());
     CByteArray image;
     {
-        std::lock_guard<std::mutex> lock(cryptoMutex);
+        platform::MutexLock lock(cryptoMutex);
         if (!crypto.EncryptString(password, image)) {
             return R_E_BAD_FORMAT;
         }
@@ -43,7 +43,7 @@ RResult ROrvaneDataManager::LoadAccountPassword(AccountRecord* record) {
     }
     CStringW password;
     {
-        std::lock_guard<std::mutex> lock(cryptoMutex);
+        platform::MutexLock lock(cryptoMutex);
         if (!crypto.DecryptString(image, password)) {
             return R_E_BAD_FORMAT;
         }

@@ -4,6 +4,7 @@
 // would cost hundreds of steps for every month drawn. For the rules whose steps repeat with a
 // fixed period, the seed found here is a date-time from which the stepper gives exactly the
 // occurrences it would give after that point when stepped all the way from the first one.
+// SeriesSeed is a plain value; FindSeriesSeed keeps no state and may run on any thread.
 #include "foundation/datetime/RDateTime.h"
 
 class RIcsRecurrence;

@@ -1,6 +1,7 @@
 #pragma once
 // One row of the Accounts table, with the account's password beside it. The password has no
 // column: it is kept enciphered in the settings hive.
+// A plain value: one thread uses a record at a time; copies may go to other threads.
 #include <cstdint>
 
 #include "platform/string/CString.h"

@@ -3,6 +3,7 @@
 // of a repeating event. Texts hold UTF-8; summary, location and description keep their
 // iCalendar TEXT escaping. A master row has an empty recurrenceID; its exception rows share
 // its guid and carry one.
+// A plain value: one thread uses a record at a time; copies may go to other threads.
 #include <cstdint>
 
 #include "platform/string/CString.h"

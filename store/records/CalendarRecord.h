@@ -1,5 +1,6 @@
 #pragma once
 // One row of the Calendars table. A calendar is identified by (parentAccountGuid, guid).
+// A plain value: one thread uses a record at a time; copies may go to other threads.
 #include <cstdint>
 
 #include "platform/string/CString.h"

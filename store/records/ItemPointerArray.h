@@ -1,6 +1,7 @@
 #pragma once
 // The date-range query's result: a heap buffer of pointers to CalendarItemRecord, size / sizeof
 // pointer entries. The array owns the records; ROrvaneDataManager::FreeCalendarItemList frees them.
+// Belongs to the thread that holds it (the month view keeps it on the user-interface thread).
 #include "foundation/memory/RHeapBuffer.h"
 #include "store/records/CalendarItemRecord.h"
 

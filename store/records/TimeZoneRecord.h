@@ -1,5 +1,6 @@
 #pragma once
 // One row of the TimeZones table: a VTIMEZONE met in calendar data. Offsets are hours.
+// A plain value: one thread uses a record at a time; copies may go to other threads.
 #include "platform/string/CString.h"
 
 struct TimeZoneRecord {

@@ -1,6 +1,7 @@
 #pragma once
 // The one exception of the SQLite access layer: an SQLite result code (or 1000 for a failure
 // the layer finds itself) and the message "<code name>[<code>]: <detail>".
+// A plain value: belongs to the thread that caught it.
 
 // The code of failures detected by the access layer rather than by SQLite.
 constexpr int CPPSQLITE_ERROR = 1000;

@@ -2,6 +2,7 @@
 // A select's whole result held in memory, as sqlite3_get_table returns it: the column names,
 // then the values row by row (an SQL NULL is a null entry). Columns are read by name only.
 // Every reader raises CppSQLite3Exception 1000 on misuse; nothing is read out of bounds.
+// Belongs to one thread: reading moves its current row, and column look-ups fill a cache.
 #include <string_view>
 #include <unordered_map>
 

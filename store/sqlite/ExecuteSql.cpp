@@ -35,7 +35,7 @@ RResult ResultOfFailure(int sqliteCode) {
 RResult ROrvaneDataManager::RunStatement(const char* sql, std::uint32_t mode, CppSQLite3Table* table, bool ownWrite) {
     try {
         // Held for the whole statement; the guard releases it on every way out.
-        std::lock_guard<std::mutex> lock(sqlMutex);
+        platform::MutexLock lock(sqlMutex);
         switch (mode) {
             case SQL_MODE_EXEC: {
                 const long long before = db.totalChanges();

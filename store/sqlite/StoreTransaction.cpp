@@ -3,7 +3,8 @@
 #include "store/ROrvaneDataManager.h"
 #include "store/sqlite/ExecuteSql.h"
 
-StoreTransaction::StoreTransaction(ROrvaneDataManager& store) : store(store), lock(store.writeMutex) {
+StoreTransaction::StoreTransaction(ROrvaneDataManager& store) : store(store) {
+    store.writeMutex.lock();
     outermost = store.writeDepth++ == 0;
     if (outermost) {
         store.writeFailure = ExecuteSql("begin immediate;", SQL_MODE_EXEC, &store, nullptr);
@@ -15,20 +16,29 @@ StoreTransaction::~StoreTransaction() {
     if (!finished) {
         static_cast<void>(Finish(false));  // nothing to report: the caller is already leaving
     }
+    store.writeMutex.unlock();
 }
 
 RResult StoreTransaction::Exec(const char* sql) {
+    store.writeMutex.AssertHeld();  // taken by the constructor
     if (store.writeFailure != R_OK) {
         return store.writeFailure;
     }
     return Fail(ExecuteStoreWrite(sql, &store));
 }
 
-RResult StoreTransaction::Commit() { return finished ? store.writeFailure : Finish(true); }
+RResult StoreTransaction::Commit() {
+    store.writeMutex.AssertHeld();  // taken by the constructor
+    return finished ? store.writeFailure : Finish(true);
+}
 
-RResult StoreTransaction::Failure() const { return store.writeFailure; }
+RResult StoreTransaction::Failure() const {
+    store.writeMutex.AssertHeld();  // taken by the constructor
+    return store.writeFailure;
+}
 
 RResult StoreTransaction::Fail(RResult result) {
+    store.writeMutex.AssertHeld();  // taken by the constructor
     if (result != R_OK && store.writeFailure == R_OK) {
         store.writeFailure = result;
     }
@@ -36,16 +46,22 @@ RResult StoreTransaction::Fail(RResult result) {
 }
 
 void StoreTransaction::TouchItems(const char* accountGuid, const char* guid) {
+    store.writeMutex.AssertHeld();  // taken by the constructor
     store.writeTouches.items.emplace(accountGuid != nullptr ? accountGuid : "", guid != nullptr ? guid : "");
 }
 
 void StoreTransaction::TouchAccount(const char* accountGuid) {
+    store.writeMutex.AssertHeld();  // taken by the constructor
     store.writeTouches.accounts.emplace(accountGuid != nullptr ? accountGuid : "");
 }
 
-void StoreTransaction::TouchAll() { store.writeTouches.all = true; }
+void StoreTransaction::TouchAll() {
+    store.writeMutex.AssertHeld();  // taken by the constructor
+    store.writeTouches.all = true;
+}
 
 RResult StoreTransaction::Finish(bool commit) {
+    store.writeMutex.AssertHeld();  // taken by the constructor
     finished = true;
     --store.writeDepth;
     if (!outermost) {

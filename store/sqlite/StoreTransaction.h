@@ -7,17 +7,14 @@
 //
 // Belongs to the thread that made it. It holds the store's write lock for its life, so the
 // writes of other threads wait for it instead of joining work that may be rolled back.
-#include <mutex>
-
 #include "foundation/ResultCodes.h"
+#include "store/ROrvaneDataManager.h"
 
-class ROrvaneDataManager;
-
-class StoreTransaction {
+class ORVANE_SCOPED_CAPABILITY StoreTransaction {
 public:
-    explicit StoreTransaction(ROrvaneDataManager& store);
+    explicit StoreTransaction(ROrvaneDataManager& store) ORVANE_ACQUIRE(store.writeMutex);
     // Rolls back an outermost transaction that was not committed.
-    ~StoreTransaction();
+    ~StoreTransaction() ORVANE_RELEASE();
     StoreTransaction(const StoreTransaction&) = delete;
     StoreTransaction& operator=(const StoreTransaction&) = delete;
 
@@ -43,7 +40,6 @@ private:
     RResult Finish(bool commit);
 
     ROrvaneDataManager& store;
-    std::unique_lock<std::recursive_mutex> lock;
     bool outermost = false;
     bool finished = false;
 };

@@ -134,6 +134,7 @@ RResult ROrvaneAccount::PerformRefresh(bool full) {
     std::vector<RCalDAVCalendar*> borrowed;
     if (!calDAV->GetLastListing(&borrowed)) return R_E_BAD_FORMAT;
     std::vector<RRef<RCalDAVCalendar>> listing;
+    listing.reserve(borrowed.size());
     for (RCalDAVCalendar* calendar : borrowed) listing.push_back(RRef<RCalDAVCalendar>::Adopt(calendar));
     {
         platform::MutexLock lock(mutex_);

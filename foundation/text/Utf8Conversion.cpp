@@ -22,7 +22,7 @@ char* WideToUtf8(const CStringW& text) {
     if (copy == nullptr) {
         return nullptr;
     }
-    std::memcpy(copy, utf8.data(), utf8.size());
+    std::memcpy(copy, utf8.c_str(), utf8.size() + 1);
     return copy;
 }
 

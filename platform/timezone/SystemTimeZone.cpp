@@ -35,7 +35,7 @@ std::string SystemZoneName() {
     std::error_code error;
     const auto target = std::filesystem::read_symlink("/etc/localtime", error);
     if (!error) {
-        const std::string name = AfterZoneFolder(target.string());
+        std::string name = AfterZoneFolder(target.string());
         if (!name.empty()) return name;
     }
     std::ifstream file("/etc/timezone");

@@ -111,6 +111,7 @@ std::int32_t RuleOffsetAt(const Candidate& c, std::int64_t t) {
 // the same instants, so comparing at each instant and the next is exact.
 std::int64_t Misfit(const Candidate& c, const std::vector<Step>& steps, std::int64_t to) {
     std::vector<std::int64_t> cuts;
+    cuts.reserve(steps.size() + 3);
     for (const Step& s : steps) cuts.push_back(s.from);
     cuts.push_back(c.start);
     cuts.push_back(c.end);

@@ -223,12 +223,15 @@ TEST_F(SettingsHiveTest, TwoThreadsWritingDifferentValuesLoseNothing) {
 
 TEST_F(SettingsHiveTest, CorruptFileReadsAsAbsentAndIsKeptAsideBeforeTheRewrite) {
     fs::create_directories(HiveFile().parent_path());
-    const std::string original =
+    // Sized by the literal, not by its first NUL, so the zeros reach the file.
+    static const char kCorrupt[] =
         "[Software\\BrenmoorTech\\Orvane]\n"
         "DebugLog=dword:00000001\n"
         "TimeZone=sz:\x01\x02garbage\xff\n"
         "\x00\x00\x00 half a sector of zeros\n"
         "[Software\\Other\n";
+    const std::string original(kCorrupt, sizeof kCorrupt - 1);
+    ASSERT_NE(original.find("[Software\\Other"), std::string::npos);
     std::ofstream(HiveFile(), std::ios::binary).write(original.data(), static_cast<std::streamsize>(original.size()));
 
     EXPECT_EQ(GetDword(u"Software\\BrenmoorTech\\Orvane", u"DebugLog"), 1u) << "good lines still read";

@@ -21,8 +21,12 @@ using platform::ui::ToQString;
 COrvaneView::COrvaneView(COrvaneApp* app, QWidget* parent) : QWidget(parent), app_(app) {
     target_ = std::make_unique<platform::ui::WindowTarget>(
         this, [this](AppMessage message, std::uint64_t, std::int64_t) { OnAppMessage(message); });
-    auto* refresh = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_R), this);
-    connect(refresh, &QShortcut::activated, this, [this] { OnCommand(kRefreshCommand); });
+    if (parent == nullptr) {
+        // A view of its own window takes Ctrl+R itself; inside the main window the window's
+        // accelerators route it here.
+        auto* refresh = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_R), this);
+        connect(refresh, &QShortcut::activated, this, [this] { OnCommand(kRefreshCommand); });
+    }
 }
 
 COrvaneView::~COrvaneView() {

@@ -108,7 +108,12 @@ RResult COrvaneApp::OpenStore(const CStringW& dataFolder) {
     dataManager_ = RRef<ROrvaneDataManager>::Adopt(new ROrvaneDataManager);
     const RResult opened = dataManager_->Open(dataFolder);
     accountManager_ = RRef<ROrvaneAccountManager>::Adopt(new ROrvaneAccountManager);
-    (void)accountManager_->Init(dataManager_.get());
+    try {
+        (void)accountManager_->Init(dataManager_.get());
+    } catch (...) {
+        // A store that did not open cannot be read: the program runs without stored accounts.
+        DebugTrace("COrvaneApp::OpenStore - the accounts could not be read\n");
+    }
 
     errorDialog_.SetAccountExists([this](const std::string& guid) {
         return accountManager_ && accountManager_->FindAccountByGuid(guid.c_str());
@@ -117,7 +122,11 @@ RResult COrvaneApp::OpenStore(const CStringW& dataFolder) {
     // Accounts that sign in with OAuth 2.0 show the provider's page in the user's browser.
     (void)platform::browser::InstallBrowserLauncher(std::make_shared<platform::ui::DesktopBrowserLauncher>());
     InstallAppContext(dataManager_, accountManager_);
-    (void)accountManager_->LoadAccounts();
+    try {
+        (void)accountManager_->LoadAccounts();
+    } catch (...) {
+        DebugTrace("COrvaneApp::OpenStore - the accounts could not be read\n");
+    }
     return opened;
 }
 

@@ -1,0 +1,150 @@
+#include "tests/ui/support/AppFixture.h"
+
+#include <QApplication>
+#include <atomic>
+#include <fstream>
+#include <thread>
+#include <unistd.h>
+
+#include "dav/http/RWebDAVConnection.h"
+#include "platform/messages/UiThreadLoop.h"
+#include "platform/ui/CommandRouting.h"
+#include "sync/ROrvaneAccount.h"
+#include "sync/ROrvaneAccountManager.h"
+#include "tests/dav/integration/IntegrationSupport.h"
+#include "ui/frame/CMainFrame.h"
+#include "ui/view/COrvaneView.h"
+
+namespace orvane::test {
+
+void Settle() {
+    for (int i = 0; i < 5; ++i) {
+        QApplication::processEvents();
+        platform::messages::UiThreadLoop::DrainQueued();
+    }
+}
+
+bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        Settle();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
+
+QAction* FindMenuEntry(QMenu* menu, unsigned id) {
+    if (menu == nullptr) return nullptr;
+    for (QAction* action : menu->actions()) {
+        if (action->menu() != nullptr) {
+            if (QAction* inner = FindMenuEntry(action->menu(), id)) return inner;
+        }
+        if (!action->isSeparator() && action->data().toUInt() == id) return action;
+    }
+    return nullptr;
+}
+
+void AppFixture::StartApp() {
+    GuiApp();
+    app = std::make_unique<COrvaneApp>();
+    ASSERT_TRUE(app->InitInstance(CStringW::FromUtf8(seed.DataFolder().string())));
+    Settle();
+}
+
+void AppFixture::StopApp() {
+    if (app) {
+        EXPECT_TRUE(app->ExitInstance());
+    }
+    app.reset();
+}
+
+CMainFrame* AppFixture::Frame() const { return app ? app->MainFrame() : nullptr; }
+
+bool AppFixture::Run(unsigned id) { return Frame() != nullptr && Frame()->Router().Route(id); }
+
+bool RadicaleServer::Available() { return ServerAvailable("/usr/bin/radicale"); }
+
+std::string RadicaleServer::Start(const TempFolder& folder, ServerProcess& server) {
+    const std::string config = WriteRadicaleConfig(folder.Str());
+    std::ofstream(folder.Str() + "/users") << "alice:secret\n";
+    return server.Start({"/usr/bin/radicale", "-C", config}, folder.Str() + "/log", std::chrono::seconds(20));
+}
+
+void ServerAppFixture::StartApp() {
+    GuiApp();
+    app = std::make_unique<COrvaneApp>();
+    ASSERT_TRUE(app->InitInstance(CStringW::FromUtf8(seed.DataFolder().string())));
+    Settle();
+}
+
+void ServerAppFixture::TearDown() {
+    if (app) {
+        EXPECT_TRUE(app->ExitInstance());
+    }
+    app.reset();
+}
+
+CMainFrame* ServerAppFixture::Frame() const { return app ? app->MainFrame() : nullptr; }
+
+std::string ServerAppFixture::NewCalendar(const std::string& displayName) {
+    static std::atomic<int> next{1};
+    const std::string path = "/alice/u" + std::to_string(next++) + "-" + std::to_string(::getpid()) + "/";
+    EXPECT_EQ(201, MakeCalendar(Port(), "alice", "secret", path, displayName));
+    return path;
+}
+
+bool ServerAppFixture::RefreshAndWait(ROrvaneAccount& account) {
+    COrvaneView* view = app->GetView(0);
+    (void)account.StartRefresh(view != nullptr ? view->Target() : platform::messages::kNoTarget);
+    return WaitUntil([&account] { return !account.IsRefreshing(); });
+}
+
+RRef<ROrvaneAccount> ServerAppFixture::AddServerAccount(const char* description) {
+    RRef<ROrvaneAccount> account = app->AccountManager()->CreateAccount(description, "alice", "secret");
+    EXPECT_TRUE(account);
+    if (!account) return account;
+    (void)account->SetAddress((Base() + "/").c_str());
+    EXPECT_TRUE(RefreshAndWait(*account));
+    EXPECT_EQ(account->GetLastResult(), 0);
+    return account;
+}
+
+namespace {
+RRef<RWebDAVConnection> Connected(int port, const std::string& path) {
+    auto connection = MakeRef<RWebDAVConnection>();
+    connection->Initialize("127.0.0.1", port, false, "alice", "secret");
+    connection->SetPath(path.substr(0, path.rfind('/') + 1).c_str());
+    return connection;
+}
+}  // namespace
+
+std::string ServerAppFixture::Fetch(const std::string& path) {
+    auto connection = Connected(Port(), path);
+    const std::string name = path.substr(path.rfind('/') + 1);
+    platform::RecursiveMutexLock hold(connection->Mutex());
+    if (connection->SendRequest(nullptr, nullptr, "GET", name.c_str()) != 200) return std::string();
+    RHeapBuffer* body = connection->ReadResponse();
+    return body != nullptr && body->data != nullptr ? std::string(reinterpret_cast<const char*>(body->data)) : std::string();
+}
+
+int ServerAppFixture::Put(const std::string& path, const std::string& body) {
+    auto connection = Connected(Port(), path);
+    const std::string name = path.substr(path.rfind('/') + 1);
+    return connection->SendRequest("Content-Type: text/calendar", body.c_str(), "PUT", name.c_str());
+}
+
+int ServerAppFixture::Delete(const std::string& path) {
+    auto connection = Connected(Port(), path);
+    const std::string name = path.substr(path.rfind('/') + 1);
+    return connection->SendRequest(nullptr, nullptr, "DELETE", name.c_str());
+}
+
+std::string CalendarText(const std::string& uid, const std::string& summary, const std::string& start,
+                         const std::string& end, const std::string& extra) {
+    return "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Tests//EN\r\nBEGIN:VEVENT\r\nUID:" + uid +
+           "\r\nDTSTAMP:20260101T000000Z\r\nDTSTART:" + start + "\r\nDTEND:" + end + "\r\nSUMMARY:" + summary +
+           "\r\n" + extra + "END:VEVENT\r\nEND:VCALENDAR\r\n";
+}
+
+}  // namespace orvane::test

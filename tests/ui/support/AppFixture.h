@@ -1,0 +1,83 @@
+#pragma once
+// The whole application over a real store in a temporary data folder: the application object
+// started as the program starts it (main window, view, menus), every modal run answered by the
+// test, and a Radicale server for the groups that talk to one.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QMenu>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "foundation/memory/RRef.h"
+#include "platform/ui/ModalRun.h"
+#include "tests/dav/integration/ServerSuite.h"
+#include "tests/support/GuiApp.h"
+#include "tests/support/TempFolder.h"
+#include "tests/ui/support/SeededStore.h"
+#include "ui/app/COrvaneApp.h"
+
+class CMainFrame;
+class ROrvaneAccount;
+class ROrvaneCalendarItem;
+
+namespace orvane::test {
+
+// Lets posted messages and queued work arrive.
+void Settle();
+// Runs the event loop until `done` holds or the time is up; returns `done()`.
+bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(20));
+// The entry of a menu (searched through its submenus) whose command is `id`, or null.
+QAction* FindMenuEntry(QMenu* menu, unsigned id);
+
+class AppFixture : public ::testing::Test {
+protected:
+    void TearDown() override { StopApp(); }
+    // Starts the application over the seeded store.
+    void StartApp();
+    void StopApp();
+    CMainFrame* Frame() const;
+    // Runs a command as a menu entry or accelerator does.
+    bool Run(unsigned id);
+
+    SeededStore seed;
+    std::unique_ptr<platform::ui::ModalResponderScope> responders =
+        std::make_unique<platform::ui::ModalResponderScope>();
+    std::unique_ptr<COrvaneApp> app;
+};
+
+struct RadicaleServer {
+    static constexpr char kName[] = "radicale";
+    static bool Available();
+    static std::string Start(const TempFolder& folder, ServerProcess& server);
+};
+
+// The application beside a Radicale server started for the suite.
+class ServerAppFixture : public ServerSuite<RadicaleServer> {
+protected:
+    void TearDown() override;
+    void StartApp();
+    CMainFrame* Frame() const;
+    // A new collection (unique path) with one event per (uid, summary, extra lines); its path.
+    std::string NewCalendar(const std::string& displayName);
+    // A CalDAV account of the test user on the server, refreshed until it is idle again.
+    RRef<ROrvaneAccount> AddServerAccount(const char* description = "Radicale");
+    bool RefreshAndWait(ROrvaneAccount& account);
+    // The body of a resource on the server ("" when missing) and PUTs as another client would.
+    std::string Fetch(const std::string& path);
+    int Put(const std::string& path, const std::string& body);
+    int Delete(const std::string& path);
+
+    SeededStore seed;
+    std::unique_ptr<platform::ui::ModalResponderScope> responders =
+        std::make_unique<platform::ui::ModalResponderScope>();
+    std::unique_ptr<COrvaneApp> app;
+};
+
+// One VCALENDAR holding one VEVENT (CR LF lines); `extra` are further VEVENT lines.
+std::string CalendarText(const std::string& uid, const std::string& summary, const std::string& start,
+                         const std::string& end, const std::string& extra = "");
+
+}  // namespace orvane::test

@@ -274,18 +274,45 @@ RResult RIcsComponent::CollectTimeZoneIds(RIcsComponent* event, RIcsComponent* o
     return R_OK;
 }
 
+bool RIcsComponent::GetDuration(std::int32_t& days, std::int64_t& seconds) const {
+    if (durationDays_ < 0) {
+        return false;
+    }
+    days = durationDays_;
+    seconds = durationSeconds_;
+    return true;
+}
+
 RIcsDateTime* RIcsComponent::GetEffectiveDtEnd() {
     if (dtEnd_ != nullptr) {
         return dtEnd_;
     }
-    if (dtStart_ == nullptr || !dtStart_->dateOnly) {
+    const bool byDuration = durationDays_ >= 0;
+    if (dtStart_ == nullptr || (!dtStart_->dateOnly && !byDuration)) {
         return nullptr;
     }
     RIcsDateTime* end = RIcsDateTime::Clone(*dtStart_);
     if (end == nullptr) {
         return nullptr;
     }
-    end->dateTime.NextDay();
+    if (!byDuration) {
+        end->dateTime.NextDay();
+    } else {
+        // Days are calendar days; the time part moves the clock and carries into the days.
+        std::int64_t days = durationDays_;
+        if (!end->dateOnly) {
+            RDateTime& t = end->dateTime;
+            const std::int64_t clock = t.hour * 3600LL + t.minute * 60LL + t.second + durationSeconds_;
+            days += clock / 86400;
+            const std::int64_t rest = clock % 86400;
+            t.hour = static_cast<std::uint16_t>(rest / 3600);
+            t.minute = static_cast<std::uint16_t>(rest / 60 % 60);
+            t.second = static_cast<std::int16_t>(rest % 60);
+        }
+        for (std::int64_t i = 0; i < days && end->dateTime.year <= 9999; ++i) {
+            end->dateTime.NextDay();
+        }
+    }
     dtEnd_ = end;  // the component keeps the clone's only reference
     return dtEnd_;
 }

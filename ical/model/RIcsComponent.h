@@ -82,8 +82,11 @@ public:
     RResult AddAttendee(RIcsAttendee* attendee);
     // Adds the TZIDs of the event's DTSTART and DTEND to the owner's zone-identifier set.
     static RResult CollectTimeZoneIds(RIcsComponent* event, RIcsComponent* owner);
-    // DTEND; for a date-only DTSTART without DTEND, the next day is stored as DTEND first.
+    // DTEND; without one, DTSTART plus the DURATION when there is one, else for a date-only
+    // DTSTART the next day, is stored as DTEND first.
     RIcsDateTime* GetEffectiveDtEnd();
+    // The DURATION read with the component (days and seconds, neither negative); false when none.
+    bool GetDuration(std::int32_t& days, std::int64_t& seconds) const;
     // One "EXDATE" line (CR LF ended) per stored value, or null without values; cached.
     const char* GetExDateLines();
     // One "ATTENDEE" line per attendee that has a text, or null without attendees; cached.
@@ -196,6 +199,9 @@ private:
     RIcsDateTime* lastModified_ = nullptr;
     RIcsDateTime* alarmTrigger_ = nullptr;
     std::int32_t sequence_ = 0;
+    // DURATION: whole days (weeks included) and seconds; durationDays_ < 0 means none.
+    std::int32_t durationDays_ = -1;
+    std::int64_t durationSeconds_ = 0;
     std::string recurrenceId_;
     std::string status_;
     std::string transp_;

@@ -15,6 +15,57 @@
 
 namespace {
 
+// A DURATION value ([+]P nW, or P [nD] [T [nH] [nM] [nS]]) into days and seconds. A negative,
+// malformed or absurdly long one leaves both as they were (no duration).
+void ParseDuration(std::string_view text, std::int32_t& days, std::int64_t& seconds) {
+    std::size_t pos = 0;
+    if (pos < text.size() && text[pos] == '+') {
+        ++pos;
+    }
+    if (pos >= text.size() || (text[pos] != 'P' && text[pos] != 'p')) {
+        return;
+    }
+    ++pos;
+    std::int64_t dayCount = 0;
+    std::int64_t secondCount = 0;
+    bool inTime = false;
+    bool any = false;
+    while (pos < text.size()) {
+        const char c = text[pos];
+        if (c == 'T' || c == 't') {
+            inTime = true;
+            ++pos;
+            continue;
+        }
+        std::int64_t n = 0;
+        std::size_t digits = 0;
+        while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9' && digits < 9) {
+            n = n * 10 + (text[pos] - '0');
+            ++pos;
+            ++digits;
+        }
+        if (digits == 0 || pos >= text.size()) {
+            return;
+        }
+        switch (text[pos] | 0x20) {
+            case 'w': dayCount += 7 * n; break;
+            case 'd': dayCount += n; break;
+            case 'h': if (!inTime) return; secondCount += 3600 * n; break;
+            case 'm': if (!inTime) return; secondCount += 60 * n; break;
+            case 's': if (!inTime) return; secondCount += n; break;
+            default: return;
+        }
+        any = true;
+        ++pos;
+    }
+    constexpr std::int64_t kLongest = 366LL * 100;  // a century bounds the day walk
+    if (!any || dayCount + secondCount / 86400 > kLongest) {
+        return;
+    }
+    days = static_cast<std::int32_t>(dayCount);
+    seconds = secondCount;
+}
+
 bool HasSurroundingQuotes(std::string_view text) {
     return text.size() > 2 && text.front() == '"' && text.back() == '"';
 }
@@ -135,10 +186,14 @@ RResult RIcsComponent::ParseProperty(std::string_view name, RIcsComponent* targe
         result = ParseAttendeeProperty(target);
     } else if (name == "ORGANIZER") {
         result = ParseOrganizerProperty(target);
+    } else if (name == "DURATION") {
+        if ((result = ReadPlainValue()) == R_OK) {
+            ParseDuration(lexer_->Value(), durationDays_, durationSeconds_);
+        }
     } else if (name.starts_with("X-") && !name.starts_with("X-WR-")) {
         result = AddXProperty(name);
     } else {
-        result = ReadValue();  // DURATION, RDATE, CATEGORIES ...: read and dropped
+        result = ReadValue();  // RDATE, CATEGORIES ...: read and dropped
     }
     return result;
 }

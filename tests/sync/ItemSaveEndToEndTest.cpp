@@ -337,3 +337,24 @@ TYPED_TEST(ItemSaveEndToEnd, SavesOnThisThreadWhileTheAccountRefreshesOnItsWorke
     EXPECT_TRUE(Has(onServer, "X-OTHER-CLIENT:keep me")) << onServer;
     EXPECT_EQ(CountOf(onServer, "BEGIN:VEVENT"), 2);
 }
+
+TYPED_TEST(ItemSaveEndToEnd, EventsWrittenWithADurationKeepTheirLengthThroughAnEdit) {
+    this->Prepare("Durations");
+    const std::string text =
+        "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Other client//EN\r\nBEGIN:VEVENT\r\nUID:dur-1\r\n"
+        "DTSTAMP:20240101T000000Z\r\nDTSTART:20240301T100000\r\nDURATION:PT1H30M\r\nSUMMARY:Long\r\n"
+        "END:VEVENT\r\nEND:VCALENDAR\r\n";
+    ASSERT_TRUE(RSucceeded(this->Send("PUT", this->path + "dur-1.ics", text)));
+    this->Refresh();
+    auto item = this->Open("dur-1");
+    ASSERT_TRUE(item);
+    EXPECT_STREQ(item->Record().dtEnd, "2024-03-01 11:30");
+    item->SetDTStart(Value("2024-03-01 14:00").get());
+    ASSERT_EQ(R_OK, this->SaveAndStore(*item));
+    this->Refresh();
+    const auto rows = this->Series("dur-1");
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_STREQ(rows[0].dtStart, "2024-03-01 14:00");
+    EXPECT_STREQ(rows[0].dtEnd, "2024-03-01 15:30");
+    EXPECT_EQ(CountOf(this->Fetch(this->path + "dur-1.ics"), "DURATION"), 0) << "DTEND replaces it, never both";
+}

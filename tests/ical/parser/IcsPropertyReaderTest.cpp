@@ -281,3 +281,32 @@ TEST(IcsPropertyReader, NumbersAndXProperties) {
     EXPECT_EQ(parsed->GetEventAt(1)->GetSequence(), -3);
 }
 
+
+TEST(IcsPropertyReader, ADurationGivesTheEndThatADtendWouldHave) {
+    struct Case {
+        const char* lines;
+        const char* end;  // stored text of the effective end, "" for none
+    };
+    const Case cases[] = {
+        {"DTSTART:20240301T100000\r\nDURATION:PT1H30M\r\n", "2024-03-01 11:30"},
+        {"DTSTART;TZID=Europe/Berlin:20240301T233000\r\nDURATION:PT45M\r\n", "2024-03-02 00:15"},
+        {"DTSTART:20240228T120000Z\r\nDURATION:P1DT12H\r\n", "2024-03-01 00:00"},
+        {"DTSTART;VALUE=DATE:20240301\r\nDURATION:P2D\r\n", "2024-03-03"},
+        {"DTSTART;VALUE=DATE:20241231\r\nDURATION:P1W\r\n", "2025-01-07"},
+        {"DTSTART:20240301T100000\r\nDURATION:+PT0S\r\n", "2024-03-01 10:00"},
+        // A DTEND wins; negative, malformed and endless durations give no end.
+        {"DTSTART:20240301T100000\r\nDTEND:20240301T101500\r\nDURATION:PT5H\r\n", "2024-03-01 10:15"},
+        {"DTSTART:20240301T100000\r\nDURATION:-PT1H\r\n", ""},
+        {"DTSTART:20240301T100000\r\nDURATION:P1H\r\n", ""},
+        {"DTSTART:20240301T100000\r\nDURATION:PT\r\n", ""},
+        {"DTSTART:20240301T100000\r\nDURATION:P999999999D\r\n", ""},
+    };
+    for (const Case& c : cases) {
+        EventOf event(c.lines);
+        ASSERT_EQ(event.parsed.result, R_OK) << c.lines;
+        RIcsDateTime* end = event->GetEffectiveDtEnd();
+        EXPECT_EQ(end != nullptr ? std::string(end->GetDbText()) : std::string(), c.end) << c.lines;
+    }
+    EventOf zoned("DTSTART;TZID=Europe/Berlin:20240301T100000\r\nDURATION:PT1H\r\n");
+    EXPECT_STREQ(zoned->GetEffectiveDtEnd()->tzid, "Europe/Berlin");
+}

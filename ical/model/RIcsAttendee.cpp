@@ -70,6 +70,12 @@ RResult RIcsAttendee::Parse(const char* value) {
     return !text.empty() && RIcsLexer::IsDelimiter(text.back()) ? R_E_END_OF_TEXT : R_OK;
 }
 
+RResult RIcsAttendee::SetAddress(std::string_view address) {
+    text_.Drop();
+    AssignCut(address_, address, ics_limits::kAttendeeAddress);
+    return R_OK;
+}
+
 RResult RIcsAttendee::SetParameter(std::string_view value, std::string_view givenName) {
     std::string name(givenName);
     ToUpperAscii(name);  // parameter names compare without case
@@ -96,13 +102,16 @@ RResult RIcsAttendee::SetParameter(std::string_view value, std::string_view give
     } else {
         return R_OK;
     }
-    AssignCut(*field, value, ics_limits::kAttendeeParameter);
+    // Quotes go before the value is cut to its field, so that a long quoted value loses its
+    // quotes and not its closing quote.
+    std::string text(value);
     if (name == "CN") {
-        StripQuotes(*field, '\'');
-        StripQuotes(*field, '"');
+        StripQuotes(text, '\'');
+        StripQuotes(text, '"');
     } else if (quote != '\0') {
-        StripQuotes(*field, quote);
+        StripQuotes(text, quote);
     }
+    AssignCut(*field, text, ics_limits::kAttendeeParameter);
     text_.Drop();
     return R_OK;
 }

@@ -23,7 +23,14 @@ RResult RIcsTimeZoneComponent::ParseProperty(std::string_view name, RIcsComponen
         return result;
     }
     if (offset != nullptr) {
-        ParseUtcOffset(offset, std::string(ValueCut(ics_limits::kShortValue)).c_str());
+        // Only the offset forms ([+-]HHMM or [+-]HHMMSS) are read; other text would be written
+        // back as another offset, so the property is dropped.
+        const std::string_view text = ValueCut(ics_limits::kShortValue);
+        const bool signed_ = !text.empty() && (text[0] == '+' || text[0] == '-');
+        const bool digits = text.size() > 1 && text.find_first_not_of("0123456789", 1) == std::string_view::npos;
+        if (signed_ && digits && (text.size() == 5 || text.size() == 7)) {
+            ParseUtcOffset(offset, std::string(text).c_str());
+        }
     } else {
         AssignCut(tzName_, lexer_->Value(), ics_limits::kTzName);
     }

@@ -86,12 +86,13 @@ std::int32_t ToInt32(const std::string& text) {
 // Parses an attendee or organizer value into a fresh object and hands it to keep (which adds
 // its own reference); one that cannot be made or does not parse is dropped.
 template <typename Address, typename Keep>
-void KeepParsedAddress(std::string_view value, Keep keep) {
+void KeepParsedAddress(std::string_view value, bool bare, Keep keep) {
     auto* address = new (std::nothrow) Address();
     if (address == nullptr) {
         return;
     }
-    if (address->Parse(std::string(value).c_str()) == R_OK) {
+    // A property without parameters (ATTENDEE:...) holds only the address, whatever it contains.
+    if ((bare ? address->SetAddress(value) : address->Parse(std::string(value).c_str())) == R_OK) {
         keep(address);
     }
     address->Release();
@@ -251,6 +252,8 @@ RResult RIcsComponent::ParseDateTimeProperty(RIcsDateTime*& field) {
         // A long line folded inside a parameter (TZID=Europe/Ber CR LF " lin") reads as one.
         RemoveFolds(parameterName);
         RemoveFolds(parameterValue);
+        // A bare line break inside a parameter is no part of it (a zone name cannot hold one).
+        std::erase_if(parameterValue, [](char c) { return RIcsLexer::IsLineBreak(c); });
         if (SameName(parameterName, "TZID")) {
             tzid = parameterValue;
         }
@@ -259,8 +262,10 @@ RResult RIcsComponent::ParseDateTimeProperty(RIcsDateTime*& field) {
         return R_OK;  // the field stays empty
     }
     const std::string value(ValueCut(ics_limits::kShortValue));
-    if (value.empty()) {
-        return R_OK;  // no date at all: a zero date would be stored and written back as 00000000
+    if (!IsIcsDateTimeText(value.c_str())) {
+        // No date at all, or text that is no date (a zero date would be stored and written back
+        // as 00000000, and other text would come back as another date): the field stays empty.
+        return R_OK;
     }
     std::string_view zone = tzid;
     if (!value.empty() && value.back() == 'Z') {
@@ -306,16 +311,18 @@ RResult RIcsComponent::ParseRRuleProperty(RIcsRecurrence*& field) {
 }
 
 RResult RIcsComponent::ParseAttendeeProperty(RIcsComponent* target) {
+    const bool bare = lexer_->Current() == ':';
     if (ReadValue() == R_OK) {
-        KeepParsedAddress<RIcsAttendee>(ValueCut(ics_limits::kAttendeeValue),
+        KeepParsedAddress<RIcsAttendee>(ValueCut(ics_limits::kAttendeeValue), bare,
                                         [target](RIcsAttendee* attendee) { target->AddAttendee(attendee); });
     }
     return R_OK;  // an attendee that does not parse is dropped silently
 }
 
 RResult RIcsComponent::ParseOrganizerProperty(RIcsComponent* target) {
+    const bool bare = lexer_->Current() == ':';
     if (ReadValue() == R_OK) {
-        KeepParsedAddress<RIcsOrganizer>(ValueCut(ics_limits::kAttendeeValue),
+        KeepParsedAddress<RIcsOrganizer>(ValueCut(ics_limits::kAttendeeValue), bare,
                                          [target](RIcsOrganizer* organizer) { target->SetOrganizer(organizer); });
     }
     return R_OK;

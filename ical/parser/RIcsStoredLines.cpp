@@ -25,10 +25,14 @@ void ForEachStoredLine(const char* lines, std::size_t maxChars, Handler handle) 
         while (pos < text.size() && RIcsLexer::IsDelimiter(text[pos])) {
             ++pos;
         }
-        if (ReadTokenFromString(text, pos, name) != R_OK || ReadLineValueFromString(text, pos, value) != R_OK) {
+        if (ReadTokenFromString(text, pos, name) != R_OK) {
             return;
         }
-        if (!handle(std::string(CutToLimit(value, maxChars)))) {
+        const bool bare = pos < text.size() && text[pos] == ':';  // no parameters before the value
+        if (ReadLineValueFromString(text, pos, value) != R_OK) {
+            return;
+        }
+        if (!handle(std::string(CutToLimit(value, maxChars)), bare)) {
             return;
         }
     }
@@ -38,7 +42,7 @@ void ForEachStoredLine(const char* lines, std::size_t maxChars, Handler handle) 
 
 RResult RIcsComponent::SetExDatesFromLines(const char* lines) {
     // Stored values keep the parser's limit, so what was parsed comes back whole.
-    ForEachStoredLine(lines, ics_limits::kExDate, [this](const std::string& value) {
+    ForEachStoredLine(lines, ics_limits::kExDate, [this](const std::string& value, bool) {
         AddExDate(value.c_str());
         return true;
     });
@@ -46,12 +50,12 @@ RResult RIcsComponent::SetExDatesFromLines(const char* lines) {
 }
 
 RResult RIcsComponent::SetAttendeesFromLines(const char* lines) {
-    ForEachStoredLine(lines, ics_limits::kStoredAttendeeLine, [this](const std::string& value) {
+    ForEachStoredLine(lines, ics_limits::kStoredAttendeeLine, [this](const std::string& value, bool bare) {
         auto* attendee = new (std::nothrow) RIcsAttendee();
         if (attendee == nullptr) {
             return false;
         }
-        const bool parsed = attendee->Parse(value.c_str()) == R_OK;
+        const bool parsed = (bare ? attendee->SetAddress(value) : attendee->Parse(value.c_str())) == R_OK;
         if (parsed) {
             AddAttendee(attendee);
         }

@@ -157,8 +157,8 @@ RResult RIcsRecurrence::SetPart(const char* name, const char* value) {
         ParseWeekdays(nullptr, value, &wkstMask);
     } else if (std::strcmp(name, "UNTIL") == 0) {
         const std::size_t length = strnlen(value, RIcsDateTime::kTzidSize);
-        if (length < 8) {
-            return 0;  // too short to be a date: the rule stays unbounded
+        if (!IsIcsDateTimeText(value)) {
+            return 0;  // no date: the rule stays unbounded (a garbled end would come back as another)
         }
         RIcsDateTime* value_ = new (std::nothrow) RIcsDateTime;
         if (value_ == nullptr) {
@@ -282,7 +282,7 @@ bool RIcsRecurrence::IsPastUntil(const RIcsDateTime& occurrence) const {
         return false;
     }
     // A UTC end is an instant: a zoned occurrence is compared as the instant it names.
-    if (until->tzid[0] == 'Z' && !until->dateOnly && !occurrence.dateOnly && occurrence.tzid[0] != '\0') {
+    if (std::strcmp(until->tzid, "Z") == 0 && !until->dateOnly && !occurrence.dateOnly && occurrence.tzid[0] != '\0') {
         RDateTime utc;
         if (OccurrenceInUtc(occurrence, utc)) {
             return CompareDateTime(utc, until->dateTime) > 0;

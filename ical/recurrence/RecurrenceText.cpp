@@ -66,7 +66,7 @@ RResult RIcsRecurrence::BuildText() {
     if (until != nullptr) {
         text += ";UNTIL=";
         text += until->GetCompactText();
-        if (until->tzid[0] == 'Z' && !until->dateOnly) {
+        if (std::strcmp(until->tzid, "Z") == 0 && !until->dateOnly) {
             text += 'Z';
         }
     } else if (count > 0) {

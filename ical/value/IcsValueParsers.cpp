@@ -68,6 +68,30 @@ void ParseIcsDateTimeDigits(RDateTime* out, const char* text) {
     out->year = DecimalOf(text == nullptr ? "" : text, length);
 }
 
+bool IsIcsDateTimeText(const char* text) {
+    if (text == nullptr) {
+        return false;
+    }
+    const std::size_t length = strnlen(text, 17);
+    auto digits = [text](std::size_t from, std::size_t to) {
+        for (std::size_t i = from; i < to; ++i) {
+            if (text[i] < '0' || text[i] > '9') return false;
+        }
+        return true;
+    };
+    const bool date = length == 8 && digits(0, 8);
+    const bool dateTime = (length == 15 || (length == 16 && text[15] == 'Z')) && digits(0, 8) && text[8] == 'T' &&
+                          digits(9, 15);
+    if (!date && !dateTime) {
+        return false;
+    }
+    RDateTime parsed;
+    ParseIcsDateTimeDigits(&parsed, text);
+    const bool dayOk = parsed.month >= 1 && parsed.month <= 12 && parsed.day >= 1 && parsed.day <= 31;
+    const bool timeOk = parsed.hour <= 23 && parsed.minute <= 59 && parsed.second >= 0 && parsed.second <= 60;
+    return dayOk && timeOk;
+}
+
 void ParseUtcOffset(RIcsUtcOffset* out, const char* text) {
     if (out == nullptr) {
         return;

@@ -27,6 +27,10 @@ constexpr std::uint32_t kWeekdaySA = 0x40;
 // 127 characters of the text are looked at. A null text leaves the record zero.
 void ParseIcsDateTimeDigits(RDateTime* out, const char* text);
 
+// True for the forms a DATE or DATE-TIME takes (YYYYMMDD, YYYYMMDDTHHMMSS, ...Z) naming a real
+// calendar day and time of day; other text would not be written back as it was read.
+bool IsIcsDateTimeText(const char* text);
+
 // [+-]HHMM[SS]; only the first 127 characters are looked at.
 void ParseUtcOffset(RIcsUtcOffset* out, const char* text);
 

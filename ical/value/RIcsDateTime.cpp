@@ -121,13 +121,24 @@ const char* RIcsDateTime::GetIcsValue(bool withColon) const {
         if (dateOnly) {
             FormatInto(icsValue_, sizeof icsValue_, "%s%04d%02d%02d", prefix, d.year, d.month, d.day);
         } else {
-            const bool utc = tzid[0] == 'Z';
+            // Only "Z" itself is UTC; a zone that merely starts with Z (Zulu) is a zone like any other.
+            const bool utc = tzid[0] == 'Z' && tzid[1] == '\0';
             const bool zoned = !floating && tzid[0] != '\0' && !utc;
             // A zone name holding ':', ';' or ',' ("(UTC-03:00) Brasilia") is quoted so that
             // it stays one parameter value.
-            const bool quoted = zoned && std::strpbrk(tzid, ":;,") != nullptr;
+            // A quoted value cannot hold a quote, so any is left out there.
+            // A name with '=' or a leading blank is quoted as well, since both would not read
+            // back as written.
+            const bool quoted = zoned && (std::strpbrk(tzid, ":;,=") != nullptr || tzid[0] == ' ' || tzid[0] == '\t');
+            char zone[kTzidSize] = {};
+            if (zoned) {
+                std::size_t kept = 0;
+                for (const char* c = tzid; *c != '\0' && kept + 1 < sizeof zone; ++c) {
+                    if (!quoted || *c != '"') zone[kept++] = *c;
+                }
+            }
             FormatInto(icsValue_, sizeof icsValue_, "%s%s%s%s%s%04d%02d%02dT%02d%02d%02d%s",
-                          zoned ? ";TZID=" : "", quoted ? "\"" : "", zoned ? tzid : "", quoted ? "\"" : "",
+                          zoned ? ";TZID=" : "", quoted ? "\"" : "", zone, quoted ? "\"" : "",
                           prefix, d.year, d.month, d.day, d.hour, d.minute, d.second, utc ? tzid : "");
         }
     }

@@ -6,22 +6,27 @@
 
 namespace {
 
+// A value holding ',', ';' or ':' must be quoted to stay one parameter value ("Doe, Jo"); a
+// quoted value cannot hold a quote, so quotes inside a value are left out.
 void AppendParameter(const char* prefix, const std::string& value, RHeapBuffer** out, bool quoted = false) {
-    if (value.empty()) {
+    std::string text;
+    for (char c : value) {
+        if (c != '"') text.push_back(c);
+    }
+    if (text.empty()) {
         return;
     }
+    // Leading blanks are dropped from an unquoted value when it is read, so they are quoted too.
+    quoted = quoted || text.find_first_of(",;:") != std::string::npos || text.find_first_of(" \t\f") == 0;
     AppendToHeapString(prefix, out);
     if (quoted) {
         AppendToHeapString("\"", out);
     }
-    AppendToHeapString(value.c_str(), out);
+    AppendToHeapString(text.c_str(), out);
     if (quoted) {
         AppendToHeapString("\"", out);
     }
 }
-
-// A name holding ',', ';' or ':' must be quoted to stay one parameter value ("Doe, Jo").
-bool NeedsQuotes(const std::string& value) { return value.find_first_of(",;:") != std::string::npos; }
 
 struct Parameter {
     const char* prefix;
@@ -39,7 +44,8 @@ void WriteAddressText(RIcsTextCache& text, const std::string& address, std::init
     for (const Parameter& parameter : parameters) {
         AppendParameter(parameter.prefix, parameter.value, out, parameter.quoted);
     }
-    AppendParameter(":", address, out);
+    AppendToHeapString(":", out);
+    AppendToHeapString(address.c_str(), out);
 }
 
 }  // namespace
@@ -50,7 +56,7 @@ const char* RIcsAttendee::GetText() {
 
 void RIcsAttendee::BuildText() {
     WriteAddressText(text_, address_,
-                     {{";CN=", cn_, NeedsQuotes(cn_)},
+                     {{";CN=", cn_},
                       {";EMAIL=", email_, true},
                       {";CUTYPE=", cuType_},
                       {";PARTSTAT=", partStat_},
@@ -60,4 +66,4 @@ void RIcsAttendee::BuildText() {
                       {";DELEGATED-FROM=", delegatedFrom_, true}});
 }
 
-void RIcsOrganizer::BuildText() { WriteAddressText(text_, address_, {{";CN=", cn_, NeedsQuotes(cn_)}, {";EMAIL=", email_, true}}); }
+void RIcsOrganizer::BuildText() { WriteAddressText(text_, address_, {{";CN=", cn_}, {";EMAIL=", email_, true}}); }

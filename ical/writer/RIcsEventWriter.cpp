@@ -31,13 +31,15 @@ void RIcsEvent::BuildText() {
     AppendTextLine("SUMMARY", out, GetSummary());
     AppendDateTimeLine("DTSTART", GetDtStart(), out);
     AppendDateTimeLine("DTEND", GetEffectiveDtEnd(), out);
-    if (RIcsRecurrence* rule = GetRecurrence()) {
-        AppendTextLine("RRULE", out, rule->GetText());
+    // A rule without FREQ writes no text; the event is then written as one without a rule.
+    RIcsRecurrence* rule = GetRecurrence();
+    if (const char* ruleText = rule != nullptr ? rule->GetText() : nullptr; ruleText != nullptr) {
+        AppendTextLine("RRULE", out, ruleText);
         if (const char* lines = GetExDateLines(); lines != nullptr) {
             AppendToHeapString(lines, out);
         }
     } else {
-        AppendPropertyLine("RECURRENCE-ID", out, GetRecurrenceId());
+        AppendRawValueLine("RECURRENCE-ID", out, GetRecurrenceId());
     }
     AppendTextLine("LOCATION", out, GetLocation());
     AppendTextLine("URL", out, GetUrl());

@@ -97,6 +97,15 @@ void AppendPropertyLine(const char* name, RHeapBuffer** buffer, const char* valu
     AppendValueAndEnd(value, buffer);
 }
 
+void AppendRawValueLine(const char* name, RHeapBuffer** buffer, const char* value) {
+    if (value == nullptr || value[0] == '\0') {
+        return;
+    }
+    AppendToHeapString(name, buffer);
+    AppendToHeapString(StartsWithParameter(value) ? ";" : ":", buffer);
+    AppendValueAndEnd(value, buffer);
+}
+
 void AppendTextLine(const char* name, RHeapBuffer** buffer, const char* value) {
     if (value == nullptr || value[0] == '\0') {
         return;
@@ -121,8 +130,7 @@ void AppendDateTimeLine(const char* name, RIcsDateTime* value, RHeapBuffer** buf
     if (text[0] != ':' && text[0] != ';') {
         AppendToHeapString(":", buffer);
     }
-    AppendToHeapString(text, buffer);
-    AppendToHeapString("\r\n", buffer);
+    AppendValueAndEnd(text, buffer);  // a zone name read with a line break in it keeps to its line
 }
 
 void AppendSequenceLine(RHeapBuffer** buffer, std::int32_t n) {

@@ -22,6 +22,9 @@ RResult AppendToHeapString(const char* text, RHeapBuffer** buffer);
 // it), ":" unless the value starts with ':' or ';', the value and CR LF. Nothing for a null or
 // empty value. Line breaks inside the value are written as \n, so no value can end its line.
 void AppendPropertyLine(const char* name, RHeapBuffer** buffer, const char* value);
+// name, then ";" when the value starts with a parameter and ":" otherwise (whatever the value
+// starts with), the value and CR LF: for raw values that keep their parameters (RECURRENCE-ID).
+void AppendRawValueLine(const char* name, RHeapBuffer** buffer, const char* value);
 // name ":" value CR LF for a text value, whatever it starts with; line breaks as \n.
 void AppendTextLine(const char* name, RHeapBuffer** buffer, const char* value);
 // True when the text starts with a parameter: a name of letters, digits and '-' followed by '='.

@@ -147,3 +147,40 @@ TEST(IcsInterop, ZoneRulesWithoutNamesKeepTheirOffsetsThroughAWrite) {
     ASSERT_NE(reread->GetDaylight()->GetRecurrence(), nullptr);
     EXPECT_STREQ(reread->GetDaylight()->GetRecurrence()->GetText(), "FREQ=YEARLY;BYMONTH=3;BYDAY=2SU");
 }
+
+TEST(IcsInterop, OddValuesWriteTextThatReadsBackTheSame) {
+    const char* inputs[] = {
+        // A zone whose name starts with Z is not UTC.
+        "BEGIN:VEVENT\r\nDTSTART;TZID=Zulu:20200101T100000\r\nEND:VEVENT\r\n",
+        // Raw values that start with a delimiter.
+        "BEGIN:VEVENT\r\nDTSTART:20200101T100000\r\nRECURRENCE-ID:;x\r\nEND:VEVENT\r\n",
+        "BEGIN:VEVENT\r\nDTSTART:20200101T100000\r\nRECURRENCE-ID::x\r\nEND:VEVENT\r\n",
+        "BEGIN:VEVENT\r\nDTSTART:20200101T100000\r\nSUMMARY:;-)\r\nUID::u\r\nEND:VEVENT\r\n",
+        // A quoted zone name with a quote inside, and one read across a bare line break.
+        "BEGIN:VEVENT\r\nDTSTART;TZID=\"a\"\"b:c\":20200101T100000\r\nEND:VEVENT\r\n",
+        "BEGIN:VEVENT\r\nDTSTART;TZID=Eu\rrope:20200101T100000\r\nEND:VEVENT\r\n",
+        // Text that is no date, and an end that is no date.
+        "BEGIN:VEVENT\r\nDTSTART:20200101T100000\r\nDTEND:202502170217T110000\r\nEND:VEVENT\r\n",
+        "BEGIN:VEVENT\r\nDTSTART:20200101T100000\r\nRRULE:FREQ=DAILY;UNTIL=40500662P133000Z\r\nEND:VEVENT\r\n",
+        // Parameter values with quotes, delimiters and leading blanks; an address that looks like
+        // parameters.
+        "BEGIN:VEVENT\r\nDTSTART:20200101T100000\r\nATTENDEE;CN=\" Jo\";ROLE=\"a:b\";DELEGATED-FROM=\"\"x\":mailto:j@x\r\n"
+        "ATTENDEE:d@x\";ROLE=a=b:mailto:q@x\r\nEND:VEVENT\r\n",
+        // A rule without FREQ: the event is written as one without a rule.
+        "BEGIN:VEVENT\r\nDTSTART:20200101\r\nEXDATE:20200229\r\nRRULE:INTERVAL=2\r\nEND:VEVENT\r\n",
+    };
+    for (const char* input : inputs) {
+        SCOPED_TRACE(input);
+        Parsed first(input);
+        ASSERT_EQ(first.result, R_OK);
+        const std::string written = Str(first->GetText());
+        Parsed second(written);
+        ASSERT_EQ(second.result, R_OK);
+        EXPECT_EQ(Str(second->GetText()), written);
+    }
+    Parsed noDate("BEGIN:VEVENT\r\nDTSTART:20251317T1030\r\nDTEND:20200230T250000\r\nEND:VEVENT\r\n");
+    EXPECT_EQ(noDate->GetEventAt(0)->GetDtStart(), nullptr);
+    EXPECT_EQ(noDate->GetEventAt(0)->GetDtEnd(), nullptr);
+    Parsed zulu(inputs[0]);
+    EXPECT_NE(Str(zulu->GetText()).find("DTSTART;TZID=Zulu:20200101T100000\r\n"), std::string::npos);
+}

@@ -98,28 +98,47 @@ int RIcsDateTime::Compare(const RIcsDateTime& a, const RIcsDateTime& b) {
     return ThreeWay(c, 0);
 }
 
+RIcsDateTime::TextCaches* RIcsDateTime::Caches() const {
+    if (!caches_) {
+        caches_.reset(new (std::nothrow) TextCaches());
+    }
+    return caches_.get();
+}
+
 const char* RIcsDateTime::GetDbText() const {
-    if (dbText_[0] == '\0') {
+    TextCaches* caches = Caches();
+    if (caches == nullptr) {
+        return "";
+    }
+    char* dbText = caches->dbText;
+    constexpr std::size_t kDbSize = sizeof caches->dbText;
+    if (dbText[0] == '\0') {
         const RDateTime& d = dateTime;
         if (dateOnly) {
-            FormatInto(dbText_, sizeof dbText_, "%04d-%02d-%02d", d.year, d.month, d.day);
+            FormatInto(dbText, kDbSize, "%04d-%02d-%02d", d.year, d.month, d.day);
         } else if (d.second != 0) {
-            FormatInto(dbText_, sizeof dbText_, "%04d-%02d-%02d %02d:%02d:%02d", d.year, d.month,
+            FormatInto(dbText, kDbSize, "%04d-%02d-%02d %02d:%02d:%02d", d.year, d.month,
                           d.day, d.hour, d.minute, d.second);
         } else {
-            FormatInto(dbText_, sizeof dbText_, "%04d-%02d-%02d %02d:%02d", d.year, d.month, d.day,
+            FormatInto(dbText, kDbSize, "%04d-%02d-%02d %02d:%02d", d.year, d.month, d.day,
                           d.hour, d.minute);
         }
     }
-    return dbText_;
+    return dbText;
 }
 
 const char* RIcsDateTime::GetIcsValue(bool withColon) const {
-    if (icsValue_[0] == '\0') {
+    TextCaches* caches = Caches();
+    if (caches == nullptr) {
+        return "";
+    }
+    char* icsValue = caches->icsValue;
+    constexpr std::size_t kIcsSize = sizeof caches->icsValue;
+    if (icsValue[0] == '\0') {
         const RDateTime& d = dateTime;
         const char* prefix = withColon ? ":" : "";
         if (dateOnly) {
-            FormatInto(icsValue_, sizeof icsValue_, "%s%04d%02d%02d", prefix, d.year, d.month, d.day);
+            FormatInto(icsValue, kIcsSize, "%s%04d%02d%02d", prefix, d.year, d.month, d.day);
         } else {
             // Only "Z" itself is UTC; a zone that merely starts with Z (Zulu) is a zone like any other.
             const bool utc = tzid[0] == 'Z' && tzid[1] == '\0';
@@ -137,29 +156,31 @@ const char* RIcsDateTime::GetIcsValue(bool withColon) const {
                     if (!quoted || *c != '"') zone[kept++] = *c;
                 }
             }
-            FormatInto(icsValue_, sizeof icsValue_, "%s%s%s%s%s%04d%02d%02dT%02d%02d%02d%s",
+            FormatInto(icsValue, kIcsSize, "%s%s%s%s%s%04d%02d%02dT%02d%02d%02d%s",
                           zoned ? ";TZID=" : "", quoted ? "\"" : "", zone, quoted ? "\"" : "",
                           prefix, d.year, d.month, d.day, d.hour, d.minute, d.second, utc ? tzid : "");
         }
     }
-    return icsValue_;
+    return icsValue;
 }
 
 const char* RIcsDateTime::GetCompactText() const {
-    if (compactText_[0] == '\0') {
+    TextCaches* caches = Caches();
+    if (caches == nullptr) {
+        return "";
+    }
+    char* compactText = caches->compactText;
+    constexpr std::size_t kCompactSize = sizeof caches->compactText;
+    if (compactText[0] == '\0') {
         const RDateTime& d = dateTime;
         if (dateOnly) {
-            FormatInto(compactText_, sizeof compactText_, "%04d%02d%02d", d.year, d.month, d.day);
+            FormatInto(compactText, kCompactSize, "%04d%02d%02d", d.year, d.month, d.day);
         } else {
-            FormatInto(compactText_, sizeof compactText_, "%04d%02d%02dT%02d%02d%02d", d.year,
+            FormatInto(compactText, kCompactSize, "%04d%02d%02dT%02d%02d%02d", d.year,
                           d.month, d.day, d.hour, d.minute, d.second);
         }
     }
-    return compactText_;
+    return compactText;
 }
 
-void RIcsDateTime::ClearTextCaches() {
-    dbText_[0] = '\0';
-    icsValue_[0] = '\0';
-    compactText_[0] = '\0';
-}
+void RIcsDateTime::ClearTextCaches() { caches_.reset(); }

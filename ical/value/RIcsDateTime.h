@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 class RIcsDateTime {
 public:
@@ -63,7 +64,13 @@ public:
 
 private:
     std::atomic<std::int32_t> refCount_{1};
-    mutable char dbText_[kDbTextSize] = {};
-    mutable char icsValue_[kIcsValueSize] = {};
-    mutable char compactText_[kCompactTextSize] = {};
+    // Made on the first text asked for, so that values never written cost no room for it.
+    struct TextCaches {
+        char dbText[kDbTextSize] = {};
+        char icsValue[kIcsValueSize] = {};
+        char compactText[kCompactTextSize] = {};
+    };
+    // Null when memory runs out (the getters then give an empty text).
+    TextCaches* Caches() const;
+    mutable std::unique_ptr<TextCaches> caches_;
 };

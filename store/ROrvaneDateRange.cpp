@@ -20,6 +20,9 @@
 
 namespace {
 
+// Touched guids beyond this many make the next query read the account's series rows afresh.
+constexpr std::size_t kMostGuidsReadOneByOne = 200;
+
 CStringA DateText(const RDateTime& date) {
     CStringA text;
     text.Format("%04d-%02d-%02d", date.year, date.month, date.day);
@@ -147,6 +150,12 @@ RResult ROrvaneDataManager::GetCalendarItemsInDateRange(const char* accountGuid,
         }
         auto [cached, fresh] = seriesCache->byAccount.try_emplace(accountGuid);
         AccountSeries& series = cached->second;
+        // After a large write (an import, a first synchronisation) one select of the whole
+        // account costs less than a select per touched guid.
+        if (!fresh && series.stale.size() > kMostGuidsReadOneByOne) {
+            series = AccountSeries{};
+            fresh = true;
+        }
         try {
             if (fresh) {
                 CppSQLite3Table rows;

@@ -121,6 +121,16 @@ TEST_F(RangeCacheTest, WritesThroughTheStoreShowAtTheNextQuery) {
     ASSERT_EQ(R_OK, store->FindCalendar("acc", "second", &second));
     ASSERT_EQ(R_OK, store->DeleteCalendar("acc", second));
     ExpectSameAsFresh("second calendar deleted");
+
+    // A large import touches more guids than are worth reading one by one.
+    std::string many;
+    for (int i = 0; i < 250; ++i) {
+        many += "BEGIN:VEVENT\r\nUID:bulk-" + std::to_string(i) + "\r\nSUMMARY:Bulk\r\nDTSTART:20260" +
+                std::to_string(1 + i % 9) + "02T090000\r\nRRULE:FREQ=WEEKLY;COUNT=" + std::to_string(1 + i % 20) +
+                "\r\nEND:VEVENT\r\n";
+    }
+    ASSERT_EQ(R_OK, ImportText(store, CalendarOf(many)));
+    ExpectSameAsFresh("bulk import");
 }
 
 TEST_F(RangeCacheTest, ChangesMadePastTheStoreShowToo) {

@@ -20,6 +20,14 @@ void TrimInPlace(std::string& text) {
 
 bool IsDav(std::string_view ns) { return ns == kDavNamespace; }
 
+size_t EstimateResponses(const char* xml, size_t length) {
+    const std::string_view text(xml, length);
+    const size_t most = length / 128;
+    size_t count = 0;
+    for (size_t at = text.find("response>"); at != std::string_view::npos && count < most; at = text.find("response>", at + 9)) ++count;
+    return count;
+}
+
 void RouteXmlMessagesToTrace() {
     static std::once_flag once;
     std::call_once(once, [] { platform::xml::SetXmlMessageSink([](const char* line) { DebugTrace("XML: %s", line); }); });

@@ -21,7 +21,8 @@
 //       element fills, or null;
 //   static bool PropstatDone(const Record&): later propstats of the resource are skipped;
 //   static void NotePropstat(Record&, int status): a propstat's status (non-zero) is noted.
-// Records are appended to `out` only when the whole text is well-formed.
+// Records are appended to `out`; when the text turns out not to be well-formed, every record
+// this call appended is taken back.
 template <typename Record, typename Fields>
 RResult ParseResourceStream(const char* xml, size_t length, std::vector<Record>& out);
 
@@ -37,6 +38,9 @@ namespace multistatus_stream {
 // The text with blanks (space, tab, CR, LF) at both ends removed, reusing its storage.
 void TrimInPlace(std::string& text);
 bool IsDav(std::string_view ns);
+// A guess at the number of responses in a body: its "response>" closings, at most one per 128
+// bytes.
+size_t EstimateResponses(const char* xml, size_t length);
 // libxml2's own messages go to the debugger trace, not raw to standard error (once per process).
 void RouteXmlMessagesToTrace();
 

@@ -14,7 +14,17 @@ RResult ParseResourceStream(const char* xml, size_t length, std::vector<Record>&
     enum class Frame { Other, Propstat, Response };
     RouteXmlMessagesToTrace();
     XmlStreamReader reader(xml, length);
-    std::vector<Record> found;
+    // Records go straight into `out` (a second list would double the peak of a large listing);
+    // a failure takes back everything this parse added.
+    const size_t kept = out.size();
+    // Room for the records at once: growing a list of many thousand records would hold the old
+    // and the new copy together. The guess is bounded by the body's size, and room not used is
+    // never touched.
+    out.reserve(kept + EstimateResponses(xml, length));
+    auto fail = [&](RResult result) {
+        out.erase(out.begin() + static_cast<std::ptrdiff_t>(kept), out.end());
+        return result;
+    };
     std::vector<Frame> frames;
     std::vector<int> statuses{0};  // the status variable of each open propstat, the document's first
     std::optional<Record> record;
@@ -29,11 +39,9 @@ RResult ParseResourceStream(const char* xml, size_t length, std::vector<Record>&
         for (;;) {
             switch (reader.Next()) {
                 case XmlStreamReader::Event::Error:
-                    return R_E_BAD_FORMAT;
+                    return fail(R_E_BAD_FORMAT);
                 case XmlStreamReader::Event::End:
-                    if (!rootSeen) return R_E_BAD_FORMAT;
-                    out.reserve(out.size() + found.size());
-                    for (auto& r : found) out.push_back(std::move(r));
+                    if (!rootSeen) return fail(R_E_BAD_FORMAT);
                     return 0;
                 case XmlStreamReader::Event::Text:
                     if (captureDepth > 0) captured += reader.Value();
@@ -42,7 +50,7 @@ RResult ParseResourceStream(const char* xml, size_t length, std::vector<Record>&
                     if (!rootSeen) {
                         rootSeen = true;
                         if (!IsDav(reader.NamespaceUri()) || reader.LocalName() != "multistatus") {
-                            return R_E_BAD_FORMAT;
+                            return fail(R_E_BAD_FORMAT);
                         }
                     }
                     if (skipDepth > 0) {
@@ -117,7 +125,7 @@ RResult ParseResourceStream(const char* xml, size_t length, std::vector<Record>&
                         if (status != 0 && record) Fields::NotePropstat(*record, status);
                     } else if (frame == Frame::Response) {
                         if (!record->href.IsEmpty() && (!record->etag.IsEmpty() || !record->scheduleTag.IsEmpty())) {
-                            found.push_back(std::move(*record));
+                            out.push_back(std::move(*record));
                         }
                         record.reset();
                     }
@@ -126,7 +134,7 @@ RResult ParseResourceStream(const char* xml, size_t length, std::vector<Record>&
             }
         }
     } catch (const std::bad_alloc&) {
-        return R_E_OUT_OF_MEMORY;
+        return fail(R_E_OUT_OF_MEMORY);
     }
 }
 

@@ -4,6 +4,8 @@
 // handler (its dialog lets the user fix certificate or sign-in problems) that answers with
 // "retry" (0 or ERROR_INTERNET_FORCE_RETRY) or a final result. With no handler installed the
 // failure is final: the error itself is the answer.
+// Threads: any thread; the handler is swapped under a lock and runs on the failing request's
+// thread.
 #include <functional>
 #include <string>
 #include <thread>

@@ -1,5 +1,6 @@
 #pragma once
 // Splitting of a request header block ("Name: value" lines separated by CR, LF or CR LF).
+// Threads: plain functions; any thread.
 #include <string>
 #include <string_view>
 #include <vector>

@@ -6,10 +6,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <set>
 
 #include "platform/http/HeaderBlock.h"
 #include "platform/http/InternetErrors.h"
 #include "platform/http/UrlPath.h"
+#include "platform/threads/Mutex.h"
 
 namespace platform::http {
 namespace {
@@ -34,6 +36,33 @@ bool SameName(std::string_view a, std::string_view b) {
 
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
     return text.size() >= prefix.size() && SameName(text.substr(0, prefix.size()), prefix);
+}
+
+// The origins (with the user) that asked for Basic alone and accepted it.
+struct BasicOrigins {
+    platform::Mutex lock;
+    std::set<std::string> keys ORVANE_GUARDED_BY(lock);
+};
+
+BasicOrigins& Basics() {
+    static BasicOrigins origins;
+    return origins;
+}
+
+bool KnownBasic(const std::string& key) {
+    BasicOrigins& origins = Basics();
+    platform::MutexLock hold(origins.lock);
+    return origins.keys.count(key) != 0;
+}
+
+void NoteBasic(const std::string& key, bool basic) {
+    BasicOrigins& origins = Basics();
+    platform::MutexLock hold(origins.lock);
+    if (basic) {
+        origins.keys.insert(key);
+    } else {
+        origins.keys.erase(key);
+    }
 }
 
 std::string_view Trim(std::string_view s) {
@@ -212,9 +241,19 @@ DWORD HttpRequest::Send(const char* body, size_t length) {
     curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, pin.empty() ? 1L : 0L);
     curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, pin.empty() ? 2L : 0L);
     curl_easy_setopt(curl, CURLOPT_FRESH_CONNECT, connection_.used_ ? 0L : 1L);
-    if (!connection_.user_.empty() || !connection_.password_.empty()) {
-        // More than one method: libcurl waits for the server's challenge before sending any.
-        curl_easy_setopt(curl, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC | CURLAUTH_DIGEST | CURLAUTH_NTLM));
+    const bool credentials = !connection_.user_.empty() || !connection_.password_.empty();
+    bool ownAuthorization = false;
+    for (const auto& line : headers_) {
+        if (SameName(Trim(std::string_view(line).substr(0, line.find(':'))), "Authorization")) ownAuthorization = true;
+    }
+    const std::string basicKey = std::string(secure_ ? "https://" : "http://") + connection_.Host() + ":" + std::to_string(port_) +
+                                 "\n" + connection_.user_;
+    const bool basicAtOnce = credentials && !ownAuthorization && KnownBasic(basicKey);
+    if (credentials) {
+        // More than one method: libcurl waits for the server's challenge before sending any;
+        // Basic alone is sent with the first request.
+        curl_easy_setopt(curl, CURLOPT_HTTPAUTH,
+                         static_cast<long>(basicAtOnce ? CURLAUTH_BASIC : (CURLAUTH_BASIC | CURLAUTH_DIGEST | CURLAUTH_NTLM)));
         curl_easy_setopt(curl, CURLOPT_USERNAME, connection_.user_.c_str());
         curl_easy_setopt(curl, CURLOPT_PASSWORD, connection_.password_.c_str());
     } else {
@@ -245,7 +284,24 @@ DWORD HttpRequest::Send(const char* body, size_t length) {
     curl_easy_setopt(curl, CURLOPT_HEADERDATA, this);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, this);
 
-    const CURLcode code = curl_easy_perform(curl);
+    CURLcode code = curl_easy_perform(curl);
+    long answered = 0;
+    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &answered);
+    if (basicAtOnce && code == CURLE_OK && answered == 401) {
+        // The origin no longer takes Basic alone (or the password changed): ask it again.
+        NoteBasic(basicKey, false);
+        curl_easy_setopt(curl, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC | CURLAUTH_DIGEST | CURLAUTH_NTLM));
+        responseHeaders_.clear();
+        statusText_.clear();
+        FreeBody();
+        announcedLength_ = 0;
+        code = curl_easy_perform(curl);
+        curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &answered);
+    } else if (credentials && !ownAuthorization && !basicAtOnce && code == CURLE_OK && answered != 401) {
+        long offered = 0;
+        curl_easy_getinfo(curl, CURLINFO_HTTPAUTH_AVAIL, &offered);
+        if ((offered & CURLAUTH_BASIC) != 0 && (offered & ~static_cast<long>(CURLAUTH_BASIC)) == 0) NoteBasic(basicKey, true);
+    }
     connection_.used_ = true;
     curl_easy_setopt(curl, CURLOPT_HTTPHEADER, nullptr);
     curl_slist_free_all(list);

@@ -2,8 +2,12 @@
 // The HTTP client layer: a client (one libcurl easy handle with its user agent, connection
 // cache and in-memory cookies), a connection (host, port and credentials; a new connection
 // object makes the next request open a new TCP connection) and a request (verb, path, headers,
-// the whole answer read during Send). HTTP/1.1, no proxy, Basic/Digest/NTLM answered only when
-// the server asks, TLS certificates and host names verified.
+// the whole answer read during Send). HTTP/1.1, no proxy, TLS certificates and host names
+// verified. Credentials: Basic, Digest and NTLM are answered when the server asks; once an
+// origin (scheme, host, port) has asked for Basic alone and accepted a user's credentials, later
+// connections with that user send Basic at once and save the round trip of the challenge
+// (Digest needs each connection's own nonce and NTLM always negotiates, so they keep it). A
+// request that carries its own Authorization header (a bearer token) never sends Basic.
 // Threads: a client and the connections and requests made on it belong to one thread at a time.
 #include <memory>
 #include <string>

@@ -1,6 +1,7 @@
 #pragma once
 // URL helpers of the HTTP layer: request-path encoding and the URL cracker. Free functions
 // without state: safe on any thread.
+// Threads: plain values and functions; any thread.
 #include <string>
 #include <string_view>
 

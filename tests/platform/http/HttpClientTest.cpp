@@ -186,3 +186,57 @@ TEST(HttpClient, KeepsCookiesInMemoryAcrossRequests) {
     EXPECT_EQ(requests[1].Header("Cookie"), "session=abc");
     EXPECT_EQ(requests[2].Header("Cookie"), "session=abc");
 }
+
+TEST(HttpClient, AnOriginThatTookBasicGetsItAtOnceFromLaterConnectionsOfTheSameUser) {
+    auto basicOnly = [](const PeerRequest& r) {
+        if (r.Header("Authorization") != "Basic YWxpY2U6c2VjcmV0") return HttpReply(401, "Unauthorized", "", "WWW-Authenticate: Basic realm=\"x\"\r\n");
+        return HttpReply(200, "OK");
+    };
+    LoopbackPeer peer(basicOnly);
+    // Each connection object of the program has a client of its own.
+    auto firstRequestOf = [&](const char* user, const char* password, const char* extraHeaders = nullptr) {
+        auto client = HttpClient::Open("ua", nullptr);
+        HttpConnection connection(*client, "127.0.0.1", peer.Port(), user, password);
+        HttpRequest request(connection, "PROPFIND", "/cal/", false, "text/*");
+        if (extraHeaders != nullptr) request.AddHeaders(extraHeaders);
+        EXPECT_EQ(request.Send(nullptr, 0), 0u);
+        std::string status;
+        request.QueryStatusCode(status);
+        return status;
+    };
+    EXPECT_EQ(firstRequestOf("alice", "secret"), "200");
+    EXPECT_EQ(peer.Requests().size(), 2u);  // the challenge, then the answer
+    EXPECT_EQ(firstRequestOf("alice", "secret"), "200");
+    EXPECT_EQ(peer.Requests().size(), 3u);  // a new connection: Basic at once
+    EXPECT_EQ(peer.Requests().back().Header("Authorization"), "Basic YWxpY2U6c2VjcmV0");
+    // Another user on the same origin still waits for the challenge.
+    EXPECT_EQ(firstRequestOf("bob", "pw"), "401");
+    EXPECT_FALSE(peer.Requests()[3].HasHeader("Authorization"));
+    // A bearer token is never joined by Basic.
+    const size_t before = peer.Requests().size();
+    EXPECT_EQ(firstRequestOf("alice", "secret", "Authorization: Bearer tok"), "401");
+    EXPECT_EQ(peer.Requests()[before].Header("Authorization"), "Bearer tok");
+    // A changed password is asked for again, within the same request.
+    const size_t changed = peer.Requests().size();
+    EXPECT_EQ(firstRequestOf("alice", "wrong"), "401");
+    EXPECT_GE(peer.Requests().size() - changed, 2u);
+
+    // Where Digest is offered too, every connection keeps the challenge.
+    LoopbackPeer digest([](const PeerRequest& r) {
+        if (!r.HasHeader("Authorization")) {
+            return HttpReply(401, "Unauthorized", "",
+                             "WWW-Authenticate: Digest realm=\"x\", nonce=\"abc\", qop=\"auth\"\r\nWWW-Authenticate: Basic realm=\"x\"\r\n");
+        }
+        return HttpReply(200, "OK");
+    });
+    for (int i = 0; i < 2; ++i) {
+        auto client = HttpClient::Open("ua", nullptr);
+        HttpConnection connection(*client, "127.0.0.1", digest.Port(), "alice", "secret");
+        HttpRequest request(connection, "PROPFIND", "/cal/", false, "text/*");
+        EXPECT_EQ(request.Send(nullptr, 0), 0u);
+    }
+    const auto requests = digest.Requests();
+    ASSERT_EQ(requests.size(), 4u);
+    EXPECT_FALSE(requests[2].HasHeader("Authorization"));
+    EXPECT_EQ(requests[3].Header("Authorization").rfind("Digest ", 0), 0u);
+}

@@ -2,7 +2,6 @@
 
 #include <libxml/globals.h>
 #include <libxml/xmlerror.h>
-#include <libxml/xmlreader.h>
 
 #include <atomic>
 #include <cstdarg>
@@ -68,12 +67,6 @@ void RouteXmlMessagesOnThisThread() {
     routed = true;
     xmlSetGenericErrorFunc(nullptr, &OnGeneric);
     xmlSetStructuredErrorFunc(nullptr, &OnStructured);
-}
-
-void RouteReaderMessages(_xmlTextReader*) {
-    // The reader's own parse errors stay silent (the parse asks for no messages); only what
-    // libxml2 prints regardless reaches the sink.
-    RouteXmlMessagesOnThisThread();
 }
 
 }  // namespace platform::xml

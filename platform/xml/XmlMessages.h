@@ -5,8 +5,6 @@
 // trace), the parse errors of malformed input among them. Without a sink they are dropped.
 // Threads: safe on any thread; the sink is called on the thread that parses.
 
-struct _xmlTextReader;
-
 namespace platform::xml {
 
 using XmlMessageSink = void (*)(const char* line);
@@ -17,8 +15,5 @@ XmlMessageSink SetXmlMessageSink(XmlMessageSink sink);
 // Routes the generic and structured messages of the calling thread (and, as their default, of
 // threads that start using libxml2 later). Every parse calls it; cheap after the first call.
 void RouteXmlMessagesOnThisThread();
-
-// Routes the messages of one text reader.
-void RouteReaderMessages(_xmlTextReader* reader);
 
 }  // namespace platform::xml

@@ -181,11 +181,18 @@ void CAccountsDialog::BuildWindow(QDialog& dialog) {
     QObject::connect(c.list, &QListWidget::itemSelectionChanged, &dialog, [this] { OnSelChange(); });
     QObject::connect(c.refresh, QOverload<int>::of(&QComboBox::activated), &dialog, [this] { OnRefreshChange(); });
     QObject::connect(c.advanced, &QCheckBox::clicked, &dialog, [this] { OnAdvanced(); });
-    c.description->installEventFilter(new FocusLossFilter(&dialog, [this] { OnDescriptionKillFocus(); }));
-    auto* credentials = new FocusLossFilter(&dialog, [this] { ApplyChanges(); });
+    // Fields also lose the focus while the closed window is taken down: only a running dialog commits.
+    c.description->installEventFilter(new FocusLossFilter(&dialog, [this] {
+        if (controls_ != nullptr) OnDescriptionKillFocus();
+    }));
+    auto* credentials = new FocusLossFilter(&dialog, [this] {
+        if (controls_ != nullptr) ApplyChanges();
+    });
     c.userName->installEventFilter(credentials);
     c.password->installEventFilter(credentials);
-    c.url->installEventFilter(new FocusLossFilter(&dialog, [this] { OnUrlKillFocus(); }));
+    c.url->installEventFilter(new FocusLossFilter(&dialog, [this] {
+        if (controls_ != nullptr) OnUrlKillFocus();
+    }));
 }
 
 void CAccountsDialog::ClearFields() {

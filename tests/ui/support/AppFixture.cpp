@@ -87,6 +87,8 @@ void ServerAppFixture::TearDown() {
 
 CMainFrame* ServerAppFixture::Frame() const { return app ? app->MainFrame() : nullptr; }
 
+bool ServerAppFixture::Run(unsigned id) { return Frame() != nullptr && Frame()->Router().Route(id); }
+
 std::string ServerAppFixture::NewCalendar(const std::string& displayName) {
     static std::atomic<int> next{1};
     const std::string path = "/alice/u" + std::to_string(next++) + "-" + std::to_string(::getpid()) + "/";

@@ -60,6 +60,7 @@ protected:
     void TearDown() override;
     void StartApp();
     CMainFrame* Frame() const;
+    bool Run(unsigned id);
     // A new collection (unique path) with one event per (uid, summary, extra lines); its path.
     std::string NewCalendar(const std::string& displayName);
     // A CalDAV account of the test user on the server, refreshed until it is idle again.

@@ -45,11 +45,30 @@ QAction* FindMenuEntry(QMenu* menu, unsigned id) {
     return nullptr;
 }
 
+namespace {
+// Waits until the refreshes started with the window have ended and their reports were shown
+// (a seeded account's server is not there), so the test's responders answer only its own dialogs.
+void WaitForStartUpRefreshes(COrvaneApp& app) {
+    ROrvaneAccountManager* accounts = app.AccountManager();
+    (void)WaitUntil([&] {
+        for (int i = 0; accounts != nullptr && i < accounts->GetAccountCount(); ++i) {
+            RRef<ROrvaneAccount> account = accounts->GetAccountAt(i);
+            if (account && account->IsRefreshing()) return false;
+        }
+        return app.ErrorDialog().WaitingReports() == 0 && !app.ErrorDialog().IsShowing();
+    });
+    Settle();
+}
+}  // namespace
+
 void AppFixture::StartApp() {
     GuiApp();
     app = std::make_unique<COrvaneApp>();
     ASSERT_TRUE(app->InitInstance(CStringW::FromUtf8(seed.DataFolder().string())));
-    Settle();
+    WaitForStartUpRefreshes(*app);
+    // A fresh queue for the test's own dialogs (scopes do not nest: the old one goes first).
+    responders.reset();
+    responders = std::make_unique<platform::ui::ModalResponderScope>();
 }
 
 void AppFixture::StopApp() {
@@ -75,7 +94,10 @@ void ServerAppFixture::StartApp() {
     GuiApp();
     app = std::make_unique<COrvaneApp>();
     ASSERT_TRUE(app->InitInstance(CStringW::FromUtf8(seed.DataFolder().string())));
-    Settle();
+    WaitForStartUpRefreshes(*app);
+    // A fresh queue for the test's own dialogs (scopes do not nest: the old one goes first).
+    responders.reset();
+    responders = std::make_unique<platform::ui::ModalResponderScope>();
 }
 
 void ServerAppFixture::TearDown() {

@@ -11,23 +11,43 @@
 // Shared between threads.
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <mutex>
 
 class CalendarOperationLock {
 public:
-    void LockForWorker() { mutex_.lock(); }
+    void LockForWorker() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        free_.wait(lock, [this] { return !held_; });
+        held_ = true;
+    }
     // True when the lock is held; false when the holder did not give way within `wait`.
     [[nodiscard]] bool LockForUser(std::chrono::milliseconds wait) {
         userWaiting_.fetch_add(1, std::memory_order_acq_rel);
-        const bool locked = mutex_.try_lock_for(wait);
+        bool locked = false;
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            locked = free_.wait_for(lock, wait, [this] { return !held_; });
+            if (locked) held_ = true;
+        }
         userWaiting_.fetch_sub(1, std::memory_order_acq_rel);
         return locked;
     }
-    void Unlock() { mutex_.unlock(); }
+    void Unlock() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            held_ = false;
+        }
+        free_.notify_all();
+    }
     bool YieldRequested() const { return userWaiting_.load(std::memory_order_acquire) > 0; }
 
 private:
-    std::timed_mutex mutex_;
+    // A flag under a plain mutex rather than a timed mutex: ThreadSanitizer does not see the
+    // timed lock calls, and would report every unlock after one of them.
+    std::mutex mutex_;
+    std::condition_variable free_;
+    bool held_ = false;  // guarded by mutex_
     std::atomic<int> userWaiting_{0};
 };
 

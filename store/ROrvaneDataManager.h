@@ -17,6 +17,7 @@
 // May be shared between threads: statements are serialised by the store's statement lock and
 // writes by its write lock; Open runs before the store is shared.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -171,6 +172,10 @@ private:
     void OpenConnection(const char* path);
     void CloseConnection();
     bool ConnectionIsReadOnly();
+    // Steps through a select's rows under sqlMutex, handing each to `visit` (which must run no
+    // statement of its own). A failed select is traced and raises the access layer's exception
+    // "Null Results pointer", as SelectRows does.
+    void VisitRows(const char* sql, const std::function<void(const CppSQLite3Row&)>& visit);
     // Runs one statement under sqlMutex; with `ownWrite` its changed rows count as the store's.
     RResult RunStatement(const char* sql, std::uint32_t mode, CppSQLite3Table* table, bool ownWrite);
     // Runs statements as one transaction: all of them or, when one fails, none.

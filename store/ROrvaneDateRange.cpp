@@ -14,6 +14,7 @@
 #include "store/range/SeriesExpansion.h"
 #include "store/range/SeriesRowCache.h"
 #include "store/sqlite/CppSQLite3Exception.h"
+#include "store/sqlite/CppSQLite3Row.h"
 #include "store/sqlite/CppSQLite3Table.h"
 #include "store/sqlite/SelectRows.h"
 #include "store/sqlite/SqlTextBuilders.h"
@@ -106,13 +107,6 @@ RResult ROrvaneDataManager::GetCalendarItemsInDateRange(const char* accountGuid,
         delete record;
         result = R_E_OUT_OF_MEMORY;
     };
-    auto keep = [&append](const CppSQLite3Table& rows) {
-        CalendarItemRecord* record = new (std::nothrow) CalendarItemRecord;
-        if (record != nullptr) {
-            ReadCalendarItemRow(rows, record);
-        }
-        append(record);
-    };
     auto keepRecord = [&append](const CalendarItemRecord& row) { append(new (std::nothrow) CalendarItemRecord(row)); };
 
     try {
@@ -123,21 +117,23 @@ RResult ROrvaneDataManager::GetCalendarItemsInDateRange(const char* accountGuid,
             "select * from CalendarItems where parentAccountGuid=%s and dtPatternStart>=%s and dtPatternStart<=%s and "
             "(rrule is null or rrule = '') and (recurrenceID is null or recurrenceID = '') order by 1;",
             account.GetString(), SqlQuote(first).GetString(), SqlQuote(last).GetString());
-        CppSQLite3Table single;
-        SelectRows(sql, this, single);
         // One record per guid, checked in a hashed set: a long range holds tens of thousands.
+        // The rows are read as they are stepped, never held twice.
         std::unordered_set<std::string> kept;
-        for (int row = 0; row < single.numRows(); ++row) {
-            single.setRow(row);
+        VisitRows(sql, [&](const CppSQLite3Row& single) {
             const char* patternEnd = single.getStringField("dtPatternEnd");
             if (*patternEnd != '\0' && first.Compare(patternEnd) > 0) {
-                continue;
+                return;
             }
             if (!kept.insert(single.getStringField("guid")).second) {
-                continue;
+                return;
             }
-            keep(single);
-        }
+            CalendarItemRecord* record = new (std::nothrow) CalendarItemRecord;
+            if (record != nullptr) {
+                ReadCalendarItemRow(single, record);
+            }
+            append(record);
+        });
 
         // Repeating items and exception rows that start on or before the range's last day.
         // Every exception row of the account is at hand besides: one moved here from a date

@@ -1,5 +1,6 @@
 #include "store/records/CalendarItemRecord.h"
 
+#include "store/sqlite/CppSQLite3Row.h"
 #include "store/sqlite/CppSQLite3Table.h"
 
 void CalendarItemRecord::Clear() {
@@ -10,7 +11,10 @@ void CalendarItemRecord::Assign(const CalendarItemRecord& other) {
     *this = other;
 }
 
-void ReadCalendarItemRow(const CppSQLite3Table& table, CalendarItemRecord* out) {
+namespace {
+
+template <typename Row>
+void ReadRow(const Row& table, CalendarItemRecord* out) {
     if (out == nullptr) {
         return;
     }
@@ -51,3 +55,9 @@ void ReadCalendarItemRow(const CppSQLite3Table& table, CalendarItemRecord* out) 
     out->attendees = text("attendees");
     out->icsBlob = text("icsBlob");
 }
+
+}  // namespace
+
+void ReadCalendarItemRow(const CppSQLite3Table& table, CalendarItemRecord* out) { ReadRow(table, out); }
+
+void ReadCalendarItemRow(const CppSQLite3Row& row, CalendarItemRecord* out) { ReadRow(row, out); }

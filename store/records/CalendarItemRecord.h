@@ -8,6 +8,7 @@
 
 #include "platform/string/CString.h"
 
+class CppSQLite3Row;
 class CppSQLite3Table;
 
 struct CalendarItemRecord {
@@ -55,3 +56,4 @@ struct CalendarItemRecord {
 // Copies the table's current row into `out`, column by name; NULL texts become "", a NULL
 // sequence 0. Columns the row lacks raise the access layer's exception.
 void ReadCalendarItemRow(const CppSQLite3Table& table, CalendarItemRecord* out);
+void ReadCalendarItemRow(const CppSQLite3Row& row, CalendarItemRecord* out);

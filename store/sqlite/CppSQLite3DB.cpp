@@ -2,6 +2,8 @@
 
 #include <sqlite3.h>
 
+#include <memory>
+
 #include "store/sqlite/CppSQLite3Exception.h"
 
 namespace {
@@ -104,4 +106,24 @@ CppSQLite3Table CppSQLite3DB::getTable(const char* sql) {
     }
     sqlite3_free(errorText);
     return CppSQLite3Table(results, rows, cols);
+}
+
+void CppSQLite3DB::forEachRow(const char* sql, const std::function<void(const CppSQLite3Row&)>& visit) {
+    checkDB();
+    sqlite3_stmt* statement = nullptr;
+    if (const int prepared = sqlite3_prepare_v2(handle, sql, -1, &statement, nullptr); prepared != SQLITE_OK) {
+        CppSQLite3Exception error(prepared, sqlite3_errmsg(handle));
+        sqlite3_finalize(statement);
+        throw error;
+    }
+    // Finalised on every way out, a visitor's exception included.
+    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> held(statement, sqlite3_finalize);
+    const CppSQLite3Row row(statement);
+    int stepped = SQLITE_ROW;
+    while ((stepped = sqlite3_step(statement)) == SQLITE_ROW) {
+        visit(row);
+    }
+    if (stepped != SQLITE_DONE) {
+        throw CppSQLite3Exception(stepped, sqlite3_errmsg(handle));
+    }
 }

@@ -2,6 +2,9 @@
 // The store's one SQLite connection. Statements are complete SQL texts; a read fetches its
 // whole result at once. Failures raise CppSQLite3Exception.
 // Needs its owner's lock: the store runs every call under its statement mutex.
+#include <functional>
+
+#include "store/sqlite/CppSQLite3Row.h"
 #include "store/sqlite/CppSQLite3Table.h"
 
 struct sqlite3;
@@ -30,6 +33,9 @@ public:
     // Runs the text (one statement, or several separated by ';') and returns the rows changed.
     int execDML(const char* sql);
     CppSQLite3Table getTable(const char* sql);
+    // Steps through the rows of one select, handing each to `visit` as it comes, without holding
+    // the whole result in memory: for the reads whose results are large. Raises as getTable does.
+    void forEachRow(const char* sql, const std::function<void(const CppSQLite3Row&)>& visit);
 
 private:
     void checkDB() const;

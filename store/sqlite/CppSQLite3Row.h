@@ -1,0 +1,25 @@
+#pragma once
+// One row of a select that is stepped through rather than fetched whole (CppSQLite3DB::forEachRow),
+// read by column name like a CppSQLite3Table's current row. Valid only during the visit it is
+// handed to. Readers raise CppSQLite3Exception 1000 "Invalid field name requested" for a name
+// the select has no column of.
+// Belongs to the thread stepping the select.
+#include <string_view>
+#include <unordered_map>
+
+struct sqlite3_stmt;
+
+class CppSQLite3Row {
+public:
+    explicit CppSQLite3Row(sqlite3_stmt* statement);
+
+    // The row's text in the named column (exact, case-sensitive name); null for NULL.
+    const char* fieldValue(const char* name) const;
+    int getIntField(const char* name) const;
+    const char* getStringField(const char* name) const;
+
+private:
+    sqlite3_stmt* statement;
+    // Column positions by name; the keys view the statement's own column names.
+    std::unordered_map<std::string_view, int> columnIndex;
+};

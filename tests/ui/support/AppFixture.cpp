@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <atomic>
+#include <iterator>
 #include <fstream>
 #include <thread>
 #include <unistd.h>
@@ -90,7 +91,8 @@ std::string RadicaleServer::Start(const TempFolder& folder, ServerProcess& serve
     return server.Start({"/usr/bin/radicale", "-C", config}, folder.Str() + "/log", std::chrono::seconds(20));
 }
 
-void ServerAppFixture::StartApp() {
+template <typename Server>
+void ServerAppFixtureOf<Server>::StartApp() {
     GuiApp();
     app = std::make_unique<COrvaneApp>();
     ASSERT_TRUE(app->InitInstance(CStringW::FromUtf8(seed.DataFolder().string())));
@@ -100,31 +102,37 @@ void ServerAppFixture::StartApp() {
     responders = std::make_unique<platform::ui::ModalResponderScope>();
 }
 
-void ServerAppFixture::TearDown() {
+template <typename Server>
+void ServerAppFixtureOf<Server>::TearDown() {
     if (app) {
         EXPECT_TRUE(app->ExitInstance());
     }
     app.reset();
 }
 
-CMainFrame* ServerAppFixture::Frame() const { return app ? app->MainFrame() : nullptr; }
+template <typename Server>
+CMainFrame* ServerAppFixtureOf<Server>::Frame() const { return app ? app->MainFrame() : nullptr; }
 
-bool ServerAppFixture::Run(unsigned id) { return Frame() != nullptr && Frame()->Router().Route(id); }
+template <typename Server>
+bool ServerAppFixtureOf<Server>::Run(unsigned id) { return Frame() != nullptr && Frame()->Router().Route(id); }
 
-std::string ServerAppFixture::NewCalendar(const std::string& displayName) {
+template <typename Server>
+std::string ServerAppFixtureOf<Server>::NewCalendar(const std::string& displayName) {
     static std::atomic<int> next{1};
     const std::string path = "/alice/u" + std::to_string(next++) + "-" + std::to_string(::getpid()) + "/";
     EXPECT_EQ(201, MakeCalendar(Port(), "alice", "secret", path, displayName));
     return path;
 }
 
-bool ServerAppFixture::RefreshAndWait(ROrvaneAccount& account) {
+template <typename Server>
+bool ServerAppFixtureOf<Server>::RefreshAndWait(ROrvaneAccount& account) {
     COrvaneView* view = app->GetView(0);
     (void)account.StartRefresh(view != nullptr ? view->Target() : platform::messages::kNoTarget);
     return WaitUntil([&account] { return !account.IsRefreshing(); });
 }
 
-RRef<ROrvaneAccount> ServerAppFixture::AddServerAccount(const char* description) {
+template <typename Server>
+RRef<ROrvaneAccount> ServerAppFixtureOf<Server>::AddServerAccount(const char* description) {
     RRef<ROrvaneAccount> account = app->AccountManager()->CreateAccount(description, "alice", "secret");
     EXPECT_TRUE(account);
     if (!account) return account;
@@ -143,7 +151,8 @@ RRef<RWebDAVConnection> Connected(int port, const std::string& path) {
 }
 }  // namespace
 
-std::string ServerAppFixture::Fetch(const std::string& path) {
+template <typename Server>
+std::string ServerAppFixtureOf<Server>::Fetch(const std::string& path) {
     auto connection = Connected(Port(), path);
     const std::string name = path.substr(path.rfind('/') + 1);
     platform::RecursiveMutexLock hold(connection->Mutex());
@@ -152,17 +161,47 @@ std::string ServerAppFixture::Fetch(const std::string& path) {
     return body != nullptr && body->data != nullptr ? std::string(reinterpret_cast<const char*>(body->data)) : std::string();
 }
 
-int ServerAppFixture::Put(const std::string& path, const std::string& body) {
+template <typename Server>
+int ServerAppFixtureOf<Server>::Put(const std::string& path, const std::string& body) {
     auto connection = Connected(Port(), path);
     const std::string name = path.substr(path.rfind('/') + 1);
     return connection->SendRequest("Content-Type: text/calendar", body.c_str(), "PUT", name.c_str());
 }
 
-int ServerAppFixture::Delete(const std::string& path) {
+template <typename Server>
+int ServerAppFixtureOf<Server>::Delete(const std::string& path) {
     auto connection = Connected(Port(), path);
     const std::string name = path.substr(path.rfind('/') + 1);
     return connection->SendRequest(nullptr, nullptr, "DELETE", name.c_str());
 }
+
+template <typename Server>
+int ServerAppFixtureOf<Server>::MakeCollection(const std::string& path) {
+    auto connection = Connected(Port(), path);
+    return connection->SendRequest(nullptr, nullptr, "MKCOL", nullptr);
+}
+
+std::string OpenRadicaleServer::Start(const TempFolder& folder, ServerProcess& server) {
+    std::string config;
+    {
+        std::ifstream in(WriteRadicaleConfig(folder.Str()));
+        config.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    auto replace = [&config](const std::string& from, const std::string& to) {
+        const std::size_t at = config.find(from);
+        if (at != std::string::npos) config.replace(at, from.size(), to);
+    };
+    replace("type = htpasswd", "type = none");
+    const std::string rights = folder.Str() + "/open.rights";
+    std::ofstream(rights) << "[everyone]\nuser: .*\ncollection: .*\npermissions: RrWw\n";
+    replace("type = owner_only", "type = from_file\nfile = " + rights);
+    const std::string path = folder.Str() + "/open.config";
+    std::ofstream(path) << config;
+    return server.Start({"/usr/bin/radicale", "-C", path}, folder.Str() + "/log", std::chrono::seconds(20));
+}
+
+template class ServerAppFixtureOf<RadicaleServer>;
+template class ServerAppFixtureOf<OpenRadicaleServer>;
 
 std::string CalendarText(const std::string& uid, const std::string& summary, const std::string& start,
                          const std::string& end, const std::string& extra) {

@@ -54,8 +54,16 @@ struct RadicaleServer {
     static std::string Start(const TempFolder& folder, ServerProcess& server);
 };
 
-// The application beside a Radicale server started for the suite.
-class ServerAppFixture : public ServerSuite<RadicaleServer> {
+// Radicale that lets anyone read and write (no sign-in), for feeds fetched without credentials.
+struct OpenRadicaleServer {
+    static constexpr char kName[] = "radicale-open";
+    static bool Available() { return RadicaleServer::Available(); }
+    static std::string Start(const TempFolder& folder, ServerProcess& server);
+};
+
+// The application beside a server started for the suite.
+template <typename Server>
+class ServerAppFixtureOf : public ServerSuite<Server> {
 protected:
     void TearDown() override;
     void StartApp();
@@ -70,12 +78,19 @@ protected:
     std::string Fetch(const std::string& path);
     int Put(const std::string& path, const std::string& body);
     int Delete(const std::string& path);
+    // A plain collection (such as a user's home on a server that makes none itself).
+    int MakeCollection(const std::string& path);
+
+    int Port() const { return ServerSuite<Server>::Port(); }
+    std::string Base() const { return ServerSuite<Server>::Base(); }
 
     SeededStore seed;
     std::unique_ptr<platform::ui::ModalResponderScope> responders =
         std::make_unique<platform::ui::ModalResponderScope>();
     std::unique_ptr<COrvaneApp> app;
 };
+using ServerAppFixture = ServerAppFixtureOf<RadicaleServer>;
+using OpenServerAppFixture = ServerAppFixtureOf<OpenRadicaleServer>;
 
 // One VCALENDAR holding one VEVENT (CR LF lines); `extra` are further VEVENT lines.
 std::string CalendarText(const std::string& uid, const std::string& summary, const std::string& start,

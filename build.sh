@@ -94,6 +94,7 @@ case "${1:-}" in
     test)
         install_packages
         decimal_comma_locale
+        python3 .ci/check-layers
         build build
         run_tests build
         build build-sanitize -DORVANE_SANITIZE=ON -DORVANE_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug

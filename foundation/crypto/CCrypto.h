@@ -2,6 +2,8 @@
 // Enciphers short secrets (account passwords) for storage. The key is RC2, derived from the MD5
 // hash of a pass phrase; what is enciphered is the archive image of the text or object, built
 // in a memory file that every call reuses, so one instance serves one thread at a time.
+// Threads: one thread at a time per instance (the memory file is reused); separate instances are
+// independent.
 #include <memory>
 #include <optional>
 

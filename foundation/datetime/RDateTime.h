@@ -1,6 +1,7 @@
 #pragma once
 // The program's plain calendar date-time (no zone) and the Gregorian arithmetic on it.
 // The record is a fixed 16-byte image; an all-zero record stands for "no date".
+// Threads: a plain value; share it read-only or copy it. The current-time record is per thread.
 #include <cstdint>
 
 #include "platform/core/WinTypes.h"

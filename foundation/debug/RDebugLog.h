@@ -3,6 +3,8 @@
 // g_debugLog. Each record is appended by opening the file, writing the whole record under an
 // exclusive lock and closing it again, so records from different threads never interleave.
 // Until Open has set the path every write is dropped.
+// Threads: safe to share; the path is guarded by its mutex and each record is appended whole under
+// a file lock.
 #include <cstdint>
 #include <string>
 

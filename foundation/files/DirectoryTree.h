@@ -1,5 +1,6 @@
 #pragma once
 // Removal of an account's or a calendar's folder with everything in it.
+// Threads: plain functions; any thread.
 
 // Deletes the folder (or file) at the UTF-16 path with everything below it, silently.
 // Returns 0 or the platform's error number (errno): ENOENT when nothing is there, EINVAL for a

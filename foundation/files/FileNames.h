@@ -1,5 +1,6 @@
 #pragma once
 // Safe file names for item files and account and calendar folders.
+// Threads: plain functions; any thread.
 #include "platform/string/CString.h"
 
 // `out` = `in` with each UTF-16 unit whose low 8 bits equal one of < > * ? : ; " ' / \ | @

@@ -1,5 +1,6 @@
 #pragma once
 // The program's own file version (major.minor.patch.build in the MS and LS words).
+// Threads: plain functions; any thread.
 #include "platform/core/WinTypes.h"
 #include "platform/system/FileVersion.h"
 

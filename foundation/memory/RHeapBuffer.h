@@ -1,6 +1,7 @@
 #pragma once
 // A growable byte buffer for HTTP bodies, generated iCalendar text and query results.
 // The holder frees it with RHeapBuffer::Free. No terminator is kept.
+// Threads: one thread at a time (its holder's).
 #include <cstdint>
 
 #include "platform/core/WinTypes.h"

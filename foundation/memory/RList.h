@@ -1,6 +1,7 @@
 #pragma once
 // The program's one linked list: doubly linked nodes of untyped payloads (not owned by the
 // list), with head, count, tail and an optional ordering callback for sorted lists.
+// Threads: needs its owner's lock when more than one thread reaches it; the list takes none itself.
 #include <cstdint>
 
 #include "foundation/ResultCodes.h"

@@ -9,7 +9,7 @@
 //   return calendar.detach();                                        // hands the reference to the caller
 //
 // Copies AddRef, moves transfer, assignment releases what was held before.
-// Thread rule: one handle belongs to one thread; the object itself may be shared as far as its own
+// Threads: one handle belongs to one thread; the object itself may be shared as far as its own
 // class allows, and separate handles to it may live on separate threads (the count is atomic).
 #include <cstddef>
 #include <type_traits>

@@ -3,6 +3,7 @@
 // that keeps a pointer calls AddRef and later Release, and the last Release deletes the object.
 // The slot order is the destructor, AddRef, Release. Counts are atomic so that a worker thread
 // and the user-interface thread can share an object safely.
+// Threads: the count is safe to share; what a derived object holds follows its own class's rule.
 #include <atomic>
 #include <cstdint>
 

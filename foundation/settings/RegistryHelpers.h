@@ -2,6 +2,7 @@
 // The program's registry helpers. Unless said otherwise each returns the Win32 error number of
 // its last registry call (0 = success) and closes every key it opened before returning.
 // "Current user" and "machine" are the roots of platform/settings/SettingsHive.h.
+// Threads: any thread; each call goes through the settings hive, which serialises itself.
 #include <cstddef>  // CByteArray.h uses size_t without including it
 
 #include "platform/core/WinTypes.h"

@@ -4,6 +4,7 @@
 // (one byte below 255; else 0xFF and 16 bits below 0xFFFE; else 0xFF, 0xFFFF and 32 bits), then
 // the UTF-16LE characters. A read that runs short or meets a bad image, or a write that cannot
 // be done, leaves the archive failed: later reads give zeros and change nothing.
+// Threads: one thread at a time, together with its memory file.
 #include <cstddef>
 #include <cstdint>
 

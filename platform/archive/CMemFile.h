@@ -1,6 +1,7 @@
 #pragma once
 // A file held in memory: written, read and positioned like a disk file; its storage grows in whole
 // steps of a fixed size, and its contents can be taken over in one piece.
+// Threads: one thread at a time.
 #include <cstddef>
 #include <cstdint>
 #include <vector>

@@ -1,5 +1,6 @@
 #pragma once
 // An object that writes itself to an archive and reads itself back from one.
+// Threads: one thread at a time, as the archive it is written to.
 namespace platform {
 
 class CArchive;

@@ -1,5 +1,6 @@
 #pragma once
 // The plain Windows-style types, error numbers and records that the program's interfaces use.
+// Threads: plain values and constants.
 #include <cstdint>
 
 using DWORD = std::uint32_t;

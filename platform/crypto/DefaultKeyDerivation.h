@@ -3,6 +3,7 @@
 // key length is asked for: the first 5 bytes (40 bits) of the hash value are the key, 11 zero
 // salt bytes follow them, and the effective key length is 40 bits. Passwords enciphered by
 // earlier versions of the program depend on this exact rule.
+// Threads: a plain function; any thread.
 #include <array>
 #include <cstdint>
 

@@ -1,5 +1,6 @@
 #pragma once
 // An MD5 hash object: data is added in pieces and the value read when needed.
+// Threads: one thread at a time per hash object.
 #include <array>
 #include <cstddef>
 #include <cstdint>

@@ -2,6 +2,7 @@
 // An RC2 key with its effective key length, enciphering whole messages in CBC mode from a zero
 // initial vector with PKCS#5 padding on the final block: the cipher text is the plain text
 // rounded up to the next multiple of 8 bytes, with a whole extra block when it already is one.
+// Threads: one thread at a time per key object.
 #include <cstddef>
 #include <cstdint>
 #include <optional>

@@ -1,5 +1,7 @@
 #pragma once
 // DNS service-record (SRV) lookup. Results use the platform's DNS status numbers.
+// Threads: any thread; the installed resolver is swapped under a lock and runs on the caller's
+// thread.
 #include <cstdint>
 #include <functional>
 #include <string>

@@ -1,5 +1,6 @@
 #pragma once
 // Recursive deletion of a folder (or a single file) with everything below it.
+// Threads: a plain function; any thread.
 #include <string>
 
 namespace platform {

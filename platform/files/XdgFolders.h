@@ -1,6 +1,7 @@
 #pragma once
 // The per-user folders of this platform (XDG base directories), standing in for the shell's
 // special folders. Each returns an absolute path without a trailing slash.
+// Threads: any thread, as long as no thread changes the environment meanwhile.
 #include <string>
 
 namespace platform {

@@ -1,6 +1,8 @@
 #pragma once
 // Loading and atomic saving of the settings file. Callers serialise changes themselves
 // (SettingsHive.cpp holds its mutex and the file lock around a load-modify-save).
+// Threads: needs its caller's lock (SettingsHive.cpp's mutex); a HiveFileLock belongs to the thread
+// that took it.
 #include <string>
 
 #include "platform/core/WinTypes.h"

@@ -14,6 +14,7 @@
 // A value line belongs to the key of the section above it. A line that does not follow these rules
 // (or a value line before any section) is corrupt: it is skipped and the whole file is reported as
 // corrupt, so that the caller can keep the original aside before rewriting it.
+// Threads: plain functions; any thread.
 #include <string>
 #include <string_view>
 

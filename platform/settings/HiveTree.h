@@ -1,6 +1,7 @@
 #pragma once
 // The in-memory form of the current user's hive: a tree of keys, each with its values.
 // Names match without regard to ASCII letter case and keep the case they were created with.
+// Threads: needs its owner's lock (a tree is loaded, changed and saved under the hive's mutex).
 #include <cstdint>
 #include <map>
 #include <memory>

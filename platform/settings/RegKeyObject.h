@@ -1,5 +1,6 @@
 #pragma once
 // What an open key handle holds, shared by the current-user and machine halves of the hive.
+// Threads: a key handle belongs to one thread at a time; the hive it reads serialises itself.
 #include <cstdint>
 #include <cstring>
 #include <string>

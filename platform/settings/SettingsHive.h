@@ -15,6 +15,8 @@
 //
 // Key and value names match without regard to ASCII letter case and keep the case they were
 // created with. Results are Win32 error numbers (ERROR_SUCCESS = 0).
+// Threads: every function may be called from any thread; one key handle belongs to one thread at a
+// time.
 #include <cstdint>
 
 #include "platform/core/WinTypes.h"

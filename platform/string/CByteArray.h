@@ -1,5 +1,6 @@
 #pragma once
 // A growable array of bytes with the indexing and sizing operations the program uses.
+// Threads: a plain value; share it read-only or copy it.
 #include <cstddef>
 #include <cstdint>
 #include <vector>

@@ -2,6 +2,7 @@
 // The program's string classes: CStringW holds UTF-16 text (char16_t, so lengths and byte
 // images match the stored forms), CStringA holds narrow bytes (UTF-8 by convention).
 // Only the operations that the program uses are offered.
+// Threads: plain values; share one read-only or copy it.
 #include <algorithm>
 #include <cstdarg>
 #include <cstddef>

@@ -1,6 +1,7 @@
 #pragma once
 // The program's fixed version record, laid out as the 52-byte block that callers read the
 // four-part file version from (most significant word: major and minor; least: patch and build).
+// Threads: constant data; any thread.
 #include "platform/core/WinTypes.h"
 
 struct VS_FIXEDFILEINFO {

@@ -1,5 +1,6 @@
 #pragma once
 // Fresh identifiers: random (version 4, RFC 4122 variant) UUIDs and their text form.
+// Threads: plain functions; any thread.
 #include <cstdint>
 #include <string>
 

@@ -5,7 +5,7 @@
 //   while (queue_.empty() && !stopping_) wake_.Wait(lock_);
 //
 // reads its guarded members under the analysis' eye (a predicate lambda would hide them from it).
-// Thread rule: safe to share.
+// Threads: safe to share.
 #include <chrono>
 #include <condition_variable>
 

@@ -8,7 +8,7 @@
 //
 // The lower-case lock/unlock/try_lock make them usable wherever the standard library expects a
 // lockable (std::condition_variable_any, std::unique_lock), but such uses are not checked.
-// Thread rule: safe to share (that is their purpose).
+// Threads: safe to share (that is their purpose).
 #include <mutex>
 
 #include "platform/threads/ThreadAnnotations.h"
@@ -51,7 +51,7 @@ private:
     std::recursive_mutex mutex_;
 };
 
-// Holds a mutex for the rest of the scope. Thread rule: one thread only.
+// Holds a mutex for the rest of the scope. Threads: one thread only.
 template <typename M>
 class ORVANE_SCOPED_CAPABILITY BasicMutexLock {
 public:

@@ -1,6 +1,7 @@
 #pragma once
 // Proleptic Gregorian day arithmetic on plain integers, shared by the zone rules, the
 // conversions and the recurrence stepper. Day 0 is 1970-01-01.
+// Threads: pure functions; any thread.
 #include <cstdint>
 
 namespace platform::civil {

@@ -1,6 +1,7 @@
 #pragma once
 // The POSIX TZ rule string that closes a zone file ("PST8PDT,M3.2.0,M11.1.0"), with the
 // extensions of the tz database: quoted names, and transition times from -167 to 167 hours.
+// Threads: plain values and functions; any thread.
 #include <cstdint>
 #include <string_view>
 

@@ -1,5 +1,6 @@
 #pragma once
 // The platform's zone definition record and the 44-byte "TZI" image of the zone list.
+// Threads: plain values and functions; any thread.
 #include <cstddef>
 #include <cstdint>
 

@@ -1,6 +1,7 @@
 #pragma once
 // Reader for the compiled zone files of the tz database (TZif, versions 1 to 4). Every count
 // and index is checked against the data, so a damaged file is refused rather than read past.
+// Threads: plain values and functions; any thread.
 #include <cstddef>
 #include <cstdint>
 #include <string>

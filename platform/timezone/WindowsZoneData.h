@@ -2,6 +2,7 @@
 // The committed table of Windows zone keys and the IANA zones they stand for, written by
 // tools/make_zone_tables.py. The rules of the current year are read from the tz database at
 // run time; what is here does not change with the year.
+// Threads: constant tables; any thread.
 
 namespace platform {
 

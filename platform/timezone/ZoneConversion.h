@@ -3,6 +3,7 @@
 // semantics: the daylight start is a wall-clock time in standard time and the end one in
 // daylight time. Local times are compared with both as they stand, so the hour skipped at the
 // start and the hour repeated at the end are both read as daylight time.
+// Threads: any thread, as long as no thread changes $TZ meanwhile.
 #include "platform/timezone/TimeZoneInformation.h"
 
 // Null `zone` means the system's zone. False (outputs untouched) for an invalid time or rule.

@@ -3,6 +3,7 @@
 // Windows zone key name with the values "Display", "Std", "Dlt" (REG_SZ, UTF-16 with NUL) and
 // "TZI" (REG_BINARY, 44 bytes). The settings hive serves these under its machine root at
 // kZoneListKeyPath; this platform has no registry, so the data is derived from tzdata.
+// Threads: any thread; each zone's yearly rule is cached under a lock.
 #include <cstdint>
 #include <string>
 #include <vector>

@@ -1,6 +1,7 @@
 #pragma once
 // Turns the tz database's description of one zone into the platform's yearly rule: a standard
 // bias, a daylight bias and the two changes of the given year as "n-th weekday of month" dates.
+// Threads: plain functions; any thread.
 #include <string>
 
 #include "platform/timezone/TimeZoneInformation.h"

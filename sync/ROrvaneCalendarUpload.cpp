@@ -147,7 +147,18 @@ void ROrvaneCalendar::AddMissingTimeZones(RIcsCalendar* calendar) {
         RIcsTimeZone* present = nullptr;
         if (calendar->FindTimeZone(wanted, &present) == 0) continue;
         if (wanted != id.c_str() && calendar->FindTimeZone(id.c_str(), &present) == 0) continue;
-        BuildVTimeZone(wanted, calendar);
+        if (wanted == id.c_str()) {
+            BuildVTimeZone(wanted, calendar);
+            continue;
+        }
+        // The events name the zone by its Windows key: the definition found for its Olson id goes
+        // under that key, so that every TZID they carry resolves on the server.
+        auto scratch = MakeRef<RIcsCalendar>();
+        BuildVTimeZone(wanted, scratch.get());
+        if (RIcsTimeZone* built = scratch->GetTimeZoneAt(0)) {
+            built->Set(id.c_str(), nullptr, nullptr);
+            calendar->AddTimeZone(built);
+        }
     }
 }
 

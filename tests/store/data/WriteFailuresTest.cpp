@@ -2,8 +2,15 @@
 // through an import, a database held by another connection, an item or folder name the file
 // system refuses, a file that is some other program's database.
 #include <sqlite3.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
+#include <linux/capability.h>
+
+#include <functional>
 #include <string>
+#include <thread>
 
 #include "tests/store/data/CalendarText.h"
 #include "tests/store/data/OpenStoreFixture.h"
@@ -102,6 +109,41 @@ TEST_F(WriteFailuresTest, NamesTheFileSystemRefusesAreReportedAndStoreNothing) {
     ASSERT_EQ(R_OK, store->WriteCalendarItemFile("first", "item.ics", "cal", "acc"));
     EXPECT_EQ(R_E_NAME_TOO_LONG, store->WriteCalendarItemFile("second", std::string(300, 'i').c_str(), "cal", "acc"));
     EXPECT_EQ("first", ReadBytes(dataDir / "Accounts" / "acc" / "cal" / "item.ics"));
+}
+
+// Root may write into any folder, so the action runs on a thread that gives up that power.
+void WithoutOverridingPermissions(const std::function<void()>& action) {
+    std::thread([&] {
+        __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+        __user_cap_data_struct data[2]{};
+        if (syscall(SYS_capget, &header, data) == 0) {
+            data[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
+            syscall(SYS_capset, &header, data);
+        }
+        action();
+    }).join();
+}
+
+TEST_F(WriteFailuresTest, RefusedFolderFailsTheCalendarAndItsItemFiles) {
+    const std::filesystem::path account = dataDir / "Accounts" / "acc";
+    ASSERT_EQ(R_OK, store->WriteCalendarItemFile("kept", "item.ics", "cal", "acc"));
+    ASSERT_EQ(0, chmod(account.c_str(), 0555));
+    ASSERT_EQ(0, chmod((account / "cal").c_str(), 0555));
+    RResult added = R_OK;
+    RResult written = R_OK;
+    CalendarRecord calendar;
+    calendar.Clear();
+    calendar.guid = "refused";
+    WithoutOverridingPermissions([&] {
+        added = store->AddCalendar("acc", &calendar);
+        written = store->WriteCalendarItemFile("new", "item.ics", "cal", "acc");
+    });
+    chmod(account.c_str(), 0755);
+    chmod((account / "cal").c_str(), 0755);
+    EXPECT_EQ(R_E_ACCESS_DENIED, added);
+    EXPECT_EQ(0, Scalar("select count(*) from Calendars where guid = 'refused'"));
+    EXPECT_EQ(R_E_ACCESS_DENIED, written);
+    EXPECT_EQ("kept", ReadBytes(account / "cal" / "item.ics"));
 }
 
 TEST_F(WriteFailuresTest, DeletedAccountGoesWholeOrNotAtAll) {

@@ -9,7 +9,7 @@ cd "$(dirname "$0")"
 PACKAGES=(build-essential cmake pkg-config git libgtest-dev libgmock-dev libbenchmark-dev
           libsqlite3-dev nettle-dev tzdata clang libclang-rt-14-dev
           libcurl4-openssl-dev libxml2-dev python3 radicale xandikos
-          qt6-base-dev locales xvfb xauth openssl libssl-dev fonts-liberation2)
+          qt6-base-dev locales xvfb xauth openssl libssl-dev fonts-liberation2 libxtst-dev)
 
 install_packages() {
     local missing=()

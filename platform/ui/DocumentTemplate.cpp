@@ -1,5 +1,6 @@
 #include "platform/ui/DocumentTemplate.h"
 
+#include <QLayout>
 #include <QWidget>
 
 namespace platform::ui {
@@ -18,6 +19,9 @@ bool DocumentTemplate::OpenNewDocument() {
     if (frame == nullptr) return false;
     document_ = std::move(document);
     frame_ = frame;
+    // The view gets its size in the frame before its first update, which places things by it.
+    frame_->ensurePolished();
+    if (frame_->layout() != nullptr) frame_->layout()->activate();
     if (view != nullptr) view->OnInitialUpdate();
     frame_->show();
     return true;

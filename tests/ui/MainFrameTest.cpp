@@ -155,8 +155,14 @@ TEST_F(MainFrame, CommandsWithoutAHandlerAreDisabledInTheMenus) {
                         ID_APP_ABOUT, ID_VIEW_NEXT, ID_VIEW_PREVIOUS, ID_APP_EXIT}) {
         EXPECT_TRUE(Frame()->Router().Update(id).enabled) << id;
     }
-    // View > Next moves the month on; Previous brings it back.
+    // The month's buttons were placed by the host's size in the window: at its right edge.
     ROrvaneMonthView* month = app->GetView(0)->MonthView();
+    const int hostWidth = app->GetView(0)->MonthHost()->width();
+    const QRect next = month->Button(ROrvaneMonthView::kNextButton)->geometry();
+    EXPECT_GT(hostWidth, 400);
+    EXPECT_LE(next.right(), hostWidth);
+    EXPECT_GT(next.left(), hostWidth - 100);
+    // View > Next moves the month on; Previous brings it back.
     const RDateTime shown = month->DisplayedDate();
     EXPECT_TRUE(Run(ID_VIEW_NEXT));
     EXPECT_NE(month->DisplayedDate().month, shown.month);

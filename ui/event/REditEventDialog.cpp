@@ -225,11 +225,13 @@ void REditEventDialog::BuildWindow(QDialog& dialog) {
     c.startDate->setCalendarPopup(true);
     c.startTime = new QTimeEdit(&dialog);
     c.startTime->setObjectName(kStartTime);
+    c.startTime->setDisplayFormat("HH:mm");
     c.endDate = new QDateEdit(&dialog);
     c.endDate->setObjectName(kEndDate);
     c.endDate->setCalendarPopup(true);
     c.endTime = new QTimeEdit(&dialog);
     c.endTime->setObjectName(kEndTime);
+    c.endTime->setDisplayFormat("HH:mm");
     grid->addWidget(label("from:"), 3, 0);
     grid->addWidget(c.startDate, 3, 1);
     grid->addWidget(c.startTime, 3, 2);
@@ -286,7 +288,7 @@ void REditEventDialog::BuildWindow(QDialog& dialog) {
     grid->addWidget(c.note, 10, 1, 1, 5);
 
     auto* buttons = new QDialogButtonBox(&dialog);
-    c.deleteButton = buttons->addButton("Delete", QDialogButtonBox::DestructiveRole);
+    c.deleteButton = buttons->addButton("&Delete", QDialogButtonBox::DestructiveRole);
     c.deleteButton->setObjectName(kDelete);
     QPushButton* ok = buttons->addButton(QDialogButtonBox::Ok);
     ok->setDefault(true);

@@ -1,7 +1,9 @@
 #pragma once
 // One RRULE with the EXDATE values that apply to it. Steps a series one occurrence at a
-// time on wall-clock fields. Every forward scan is bounded, so
-// a rule that cannot move forward ends its series instead of looping.
+// time on wall-clock fields; only a UTC UNTIL is compared as an instant, through the zone of the
+// occurrences. Every forward scan is bounded, so a rule that cannot move forward ends its
+// series instead of looping.
+// Project headers first: <unistd.h>, which <atomic> pulls in, defines R_OK as a macro.
 #include "foundation/ResultCodes.h"
 #include "foundation/memory/RHeapBuffer.h"
 #include "foundation/memory/RList.h"
@@ -16,7 +18,7 @@
 
 class RZoneRules;
 
-// The FREQ text of a rule, kept as long as it is written.
+// The FREQ text of a rule, kept as long as it is written. One thread only, like its rule.
 class RIcsRuleText {
 public:
     operator const char*() const { return text_.c_str(); }

@@ -2,6 +2,7 @@
 // Reading one item whole: every row of a guid (the master and its exceptions) and the item's
 // file, the text as the server sent it. Used when an item is saved, so that the resource sent
 // back holds all of its events and keeps what other clients wrote.
+// Threads: any thread (the store serialises its statements).
 #include <string>
 #include <vector>
 

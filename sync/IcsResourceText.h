@@ -5,7 +5,7 @@
 // the properties the program changes and leave everything else another client wrote (STATUS,
 // ORGANIZER, CATEGORIES, CLASS, X- properties, VALARMs ...) as it was.
 //
-// Plain values; one thread at a time.
+// Threads: plain values, one thread at a time.
 #include <string>
 #include <string_view>
 #include <vector>

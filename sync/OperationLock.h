@@ -11,14 +11,15 @@
 // Shared between threads.
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
+
+#include "platform/threads/ConditionVariable.h"
+#include "platform/threads/Mutex.h"
 
 class CalendarOperationLock {
 public:
     void LockForWorker() {
-        std::unique_lock<std::mutex> lock(mutex_);
-        free_.wait(lock, [this] { return !held_; });
+        platform::MutexLock hold(mutex_);
+        while (held_) free_.Wait(mutex_);
         held_ = true;
     }
     // True when the lock is held; false when the holder did not give way within `wait`.
@@ -26,28 +27,36 @@ public:
         userWaiting_.fetch_add(1, std::memory_order_acq_rel);
         bool locked = false;
         {
-            std::unique_lock<std::mutex> lock(mutex_);
-            locked = free_.wait_for(lock, wait, [this] { return !held_; });
-            if (locked) held_ = true;
+            const auto deadline = std::chrono::steady_clock::now() + wait;
+            platform::MutexLock hold(mutex_);
+            while (held_) {
+                const auto left = deadline - std::chrono::steady_clock::now();
+                if (left <= std::chrono::steady_clock::duration::zero()) break;
+                free_.WaitFor(mutex_, left);
+            }
+            if (!held_) {
+                held_ = true;
+                locked = true;
+            }
         }
         userWaiting_.fetch_sub(1, std::memory_order_acq_rel);
         return locked;
     }
     void Unlock() {
         {
-            std::lock_guard<std::mutex> lock(mutex_);
+            platform::MutexLock hold(mutex_);
             held_ = false;
         }
-        free_.notify_all();
+        free_.NotifyAll();
     }
     bool YieldRequested() const { return userWaiting_.load(std::memory_order_acquire) > 0; }
 
 private:
     // A flag under a plain mutex rather than a timed mutex: ThreadSanitizer does not see the
     // timed lock calls, and would report every unlock after one of them.
-    std::mutex mutex_;
-    std::condition_variable free_;
-    bool held_ = false;  // guarded by mutex_
+    platform::Mutex mutex_;
+    platform::ConditionVariable free_;
+    bool held_ ORVANE_GUARDED_BY(mutex_) = false;
     std::atomic<int> userWaiting_{0};
 };
 

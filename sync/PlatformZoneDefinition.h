@@ -4,7 +4,7 @@
 // n-th weekday of a month" becomes a yearly RRULE with a DTSTART in 1970 on which it falls, so
 // other clients read the same rule; a zone without daylight saving has a STANDARD part only.
 //
-// Any thread.
+// Threads: any thread.
 #include "foundation/memory/RRef.h"
 #include "ical/model/RIcsTimeZone.h"
 

@@ -4,7 +4,7 @@
 // reads their UIDs and zone identifiers and adds the VTIMEZONEs they lack); its text is the
 // received text with each of those events merged over the event it replaces.
 //
-// Belongs to one thread.
+// Threads: one thread only.
 #include <string>
 #include <vector>
 

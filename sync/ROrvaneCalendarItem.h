@@ -5,7 +5,7 @@
 // needs and back, records whether anything changed, stores the row, uploads the event and makes
 // the changes to repeating series (an exception for one occurrence, a split, an end).
 //
-// Belongs to one thread (the user-interface thread); the objects it holds are shared.
+// Threads: UI thread only; the account, calendar and store it holds are shared objects.
 #include "foundation/ResultCodes.h"
 
 #include <cstdint>

@@ -1,6 +1,7 @@
 #pragma once
 // A fixed "now" for GetLocalTime and GetSystemTime, so that code reading the clock (new items'
-// start and stamps, ages of downloads) can be tested at a chosen instant. Any thread.
+// start and stamps, ages of downloads) can be tested at a chosen instant.
+// Threads: any thread.
 #include <chrono>
 #include <optional>
 

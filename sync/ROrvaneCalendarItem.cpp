@@ -268,7 +268,12 @@ void ROrvaneCalendarItem::SetRRule(const char* rrule) {
     if (IsException()) {
         return;
     }
-    SetText(record_.rrule, rrule != nullptr ? rrule : "");
+    const CStringA value(rrule != nullptr ? rrule : "");
+    if (!(value == record_.rrule)) {
+        // The parsed rule is what an upload writes: it follows the new text.
+        recurrence_.reset();
+    }
+    SetText(record_.rrule, value);
 }
 
 RIcsRecurrence* ROrvaneCalendarItem::GetRecurrence() {

@@ -3,6 +3,8 @@
 // date-only series.
 #include "tests/sync/ItemModelFixture.h"
 
+#include "ical/model/RIcsEvent.h"
+
 namespace orvane::test {
 namespace {
 
@@ -43,6 +45,19 @@ TEST_F(ItemModelFixture, ExceptionsAreNamedByTheirOccurrenceAndStandWhereItWas) 
     auto single = Item(Row("g4", "2024-03-01 08:30", "2024-03-01 09:00"));
     EXPECT_EQ(single->CreateOccurrenceException(*Value("2024-03-01 08:30")), nullptr);
     EXPECT_EQ(single->SplitSeries(*Value("2024-03-01 08:30")), nullptr);
+}
+
+TEST_F(ItemModelFixture, ANewRuleReplacesTheOneAlreadyReadForTheUpload) {
+    auto series = Item(Row("g1", "2024-03-01 10:00", "2024-03-01 11:00", "", "FREQ=WEEKLY;COUNT=5"));
+    ASSERT_NE(series->GetRecurrence(), nullptr);  // read once, as the event dialog does
+    series->SetRRule("FREQ=DAILY;INTERVAL=2");
+    RRef<RIcsEvent> event = RRef<RIcsEvent>::Adopt(series->BuildIcsEvent());
+    ASSERT_TRUE(event);
+    const std::string text = event->GetText();
+    EXPECT_NE(text.find("RRULE:FREQ=DAILY;INTERVAL=2"), std::string::npos) << text;
+    EXPECT_EQ(text.find("COUNT=5"), std::string::npos) << text;
+    ASSERT_NE(series->GetRecurrence(), nullptr);
+    EXPECT_EQ(series->GetRecurrence()->interval, 2);
 }
 
 TEST_F(ItemModelFixture, SplittingAFloatingSeriesShowsTheSplitDayOnceAndKeepsTheCount) {

@@ -157,6 +157,28 @@ TEST_F(EventDialogServer, ANewRepeatRuleWithAnEndIsWrittenAsTheDialogBuildsIt) {
     EXPECT_FALSE(Has(Fetch(path + "single.ics"), "RRULE"));
 }
 
+TEST_F(EventDialogServer, CustomKeepsTheStoredRuleAndTheUntilBoxReplacesOnlyItsEnd) {
+    RRef<ROrvaneCalendarItem> item = Item("series", 2);
+    Edit(
+        item.get(),
+        [](QDialog& dialog) {
+            ChooseRepeat(dialog, REditEventDialog::kRepeatCustom);
+            SetSummary(dialog, "Custom kept");
+        },
+        RApplyChangesDialog::kAllInstances);
+    std::string stored = Fetch(path + "series.ics");
+    EXPECT_TRUE(Has(stored, "RRULE:FREQ=WEEKLY;COUNT=5")) << stored;
+
+    // Unticking the series end without a repeat choice keeps the rule, without an end.
+    item = Item("series", 2);
+    Edit(
+        item.get(), [](QDialog& dialog) { EventControl<QCheckBox>(dialog, REditEventDialog::kUntilBox)->click(); },
+        RApplyChangesDialog::kAllInstances);
+    stored = Fetch(path + "series.ics");
+    EXPECT_TRUE(Has(stored, "RRULE:FREQ=WEEKLY\r\n")) << stored;
+    EXPECT_TRUE(Has(stored, "SUMMARY:Custom kept")) << stored;
+}
+
 TEST_F(EventDialogServer, APreconditionFailureIsReportedAndTheServersCopyComesBack) {
     RRef<ROrvaneCalendarItem> item = Item("single");
     // Another client changes the event after this program stored it.

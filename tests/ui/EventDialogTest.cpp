@@ -3,7 +3,11 @@
 // changes only, read-only calendars, Cancel in the scope question, and the rule texts it builds.
 #include <gtest/gtest.h>
 
+#include <QTest>
+
 #include "ical/recurrence/RIcsRecurrence.h"
+#include "ical/timezone/ZoneTable.h"
+#include "platform/ui/QtStrings.h"
 #include "sync/ROrvaneAccount.h"
 #include "sync/ROrvaneAccountManager.h"
 #include "sync/ROrvaneCalendar.h"
@@ -11,6 +15,7 @@
 #include "tests/ui/support/AppFixture.h"
 #include "tests/ui/support/EventDialogDriver.h"
 #include "ui/event/RApplyChangesDialog.h"
+#include "ui/view/COrvaneView.h"
 
 using namespace orvane::test;
 using namespace platform::ui;
@@ -181,6 +186,7 @@ TEST_F(EventDialog, CancelInTheScopeQuestionChangesNothing) {
     RDateTime third{2026, 3, 16, 9, 30, 0, 0};
     item->SetOccurrenceStart(&third);
     const int rowsBefore = app->DataManager()->GetCalendarItemCount("cal", "acc");
+    const int reloads = app->GetView(0)->MonthView()->QueryCount();
     responders->Add([](QDialog& dialog) {
         SetSummary(dialog, "Changed");
         ChooseRepeat(dialog, REditEventDialog::kRepeatDaily);
@@ -194,6 +200,39 @@ TEST_F(EventDialog, CancelInTheScopeQuestionChangesNothing) {
     EXPECT_EQ(std::string(item->GetRRule().GetString()), "FREQ=WEEKLY;COUNT=5");
     EXPECT_EQ(app->DataManager()->GetCalendarItemCount("cal", "acc"), rowsBefore);
     EXPECT_EQ(StoredSummary("series"), "Stand-up");
+    Settle();
+    EXPECT_EQ(app->GetView(0)->MonthView()->QueryCount(), reloads);  // nothing was posted to the view
+}
+
+TEST_F(EventDialog, AZoneTypedOverTheListIsUsedAsTypedAndAChosenEntryByItsZone) {
+    // Nothing is attached to a server here, so the upload fails (and is reported); the item keeps
+    // what the dialog wrote into it.
+    CStringW key, olson, display;
+    int position = 0;
+    for (;; ++position) {
+        ASSERT_EQ(GetTimeZoneAt(position, &key, &olson, &display, nullptr), R_OK);
+        if (!olson.IsEmpty()) break;
+    }
+    RRef<ROrvaneCalendarItem> item = Item("one");
+    responders->Add([&](QDialog& dialog) {
+        EventControl<QCheckBox>(dialog, REditEventDialog::kZoneBox)->click();
+        auto* list = EventControl<QComboBox>(dialog, REditEventDialog::kStartZone);
+        const int entry = list->findText(ToQString(display));
+        list->setCurrentIndex(entry);
+        emit list->activated(entry);
+        // The end list follows the start list's choice; then the user types over it.
+        QLineEdit* endText = EventControl<QComboBox>(dialog, REditEventDialog::kEndZone)->lineEdit();
+        endText->selectAll();
+        QTest::keyClicks(endText, "Mars/Olympus");
+        ClickOk(dialog);
+    });
+    responders->AddResult(IDOK);  // the report of the failed upload
+    app->EditDialog().EditItem(item.get());
+    EXPECT_EQ(std::string(item->GetDTEnd()->tzid), "Mars/Olympus");
+    const std::string start = item->GetDTStart()->tzid;
+    EXPECT_TRUE(start == std::string(olson.ToUtf8().GetString()) || start == std::string(key.ToUtf8().GetString()))
+        << start;
+    EXPECT_NE(app->ErrorDialog().Code(), 0);
 }
 
 TEST(EventRuleTexts, RepeatDescriptionsByFrequencyAndInterval) {

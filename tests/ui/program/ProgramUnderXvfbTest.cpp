@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <sys/wait.h>
 #include <thread>
 
 #include "platform/ui/GdiShapes.h"
@@ -87,6 +88,14 @@ TEST(ProgramUnderXvfb, ShowsTheTreeAndThisMonthsGridOverTheUsersStore) {
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(700));  // the tree and the labels finish painting
     picture = screen.Grab();
+    // A second copy over the same data folder finds it taken and ends at once, opening no window.
+    const pid_t second = screen.Launch(ORVANE_PROGRAM, {{"XDG_DATA_HOME", dataHome.string()}});
+    int status = -1;
+    for (int i = 0; i < 100 && waitpid(second, &status, WNOHANG) != second; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+    if (!WIFEXITED(status)) XvfbScreen::Stop(second);
     XvfbScreen::Stop(program);
     ASSERT_FALSE(picture.isNull());
     SaveTestPicture(picture, "orvane-under-xvfb");

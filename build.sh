@@ -2,7 +2,7 @@
 # Sets up a fresh Debian 12 machine, builds Orvane and runs it or its tests.
 #   bash build.sh run    install packages, build, start the program
 #   bash build.sh test   install packages, build, run every test (plain, sanitizer, thread-safety,
-#                        fuzz and ThreadSanitizer runs, and the layer check)
+#                        fuzz and ThreadSanitizer runs, the layer check and clang-tidy)
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -59,6 +59,17 @@ thread_safety_build() {  # the libraries built by clang with its thread-safety a
     cmake --build build-clang -j "$(nproc)"
 }
 
+# Library folders checked by clang-tidy (.clang-tidy names the checks).
+TIDY_FOLDERS=(platform foundation ical store dav sync ui)
+
+tidy_check() {  # tidy_check <build folder>: clang-tidy over the library sources, findings fail
+    local folders
+    folders=$(IFS='|'; echo "${TIDY_FOLDERS[*]}")
+    # The build's compile commands carry g++-only warning options that clang does not know.
+    run-clang-tidy -p "$1" -j "$(nproc)" -quiet -extra-arg=-Wno-unknown-warning-option \
+        "^$PWD/($folders)/.*\.cpp$"
+}
+
 # Every test program that starts threads runs whole under ThreadSanitizer.
 TSAN_PROGRAMS=(platform_tests platform_messages_tests foundation_tests store_tests dav_tests)
 
@@ -97,6 +108,7 @@ case "${1:-}" in
         python3 .ci/check-layers
         build build
         run_tests build
+        tidy_check build
         build build-sanitize -DORVANE_SANITIZE=ON -DORVANE_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
         ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_tests build-sanitize
         thread_safety_build

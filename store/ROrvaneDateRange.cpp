@@ -83,6 +83,7 @@ bool AppendRecord(ItemPointerArray*& list, CalendarItemRecord* record) {
             return false;
         }
     }
+    // NOLINTNEXTLINE(bugprone-sizeof-expression): the list holds the record pointers themselves
     return RHeapBuffer::Append(list, reinterpret_cast<const char*>(&record), sizeof record) == 0;
 }
 

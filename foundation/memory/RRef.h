@@ -47,9 +47,12 @@ public:
     ~RRef() { ReleaseHeld(); }
 
     // Copy and swap: the new reference is taken before the old one goes, so assigning a handle to
-    // itself, or to another handle on the same object, never frees the object on the way.
+    // another handle on the same object never frees the object on the way.
     RRef& operator=(const RRef& other) noexcept {
-        RRef(other).swap(*this);
+        if (this != &other) {
+            RRef copy(other);
+            swap(copy);
+        }
         return *this;
     }
     RRef& operator=(RRef&& other) noexcept {

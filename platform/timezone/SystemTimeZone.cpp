@@ -18,7 +18,7 @@ std::string AfterZoneFolder(const std::string& path) {
     return at == std::string::npos ? std::string() : path.substr(at + 9);
 }
 
-std::string Trimmed(std::string text) {
+std::string Trimmed(const std::string& text) {
     const auto first = text.find_first_not_of(" \t\r\n");
     const auto last = text.find_last_not_of(" \t\r\n");
     return first == std::string::npos ? std::string() : text.substr(first, last - first + 1);

@@ -9,8 +9,9 @@
 
 #include "platform/core/WinTypes.h"
 
-struct _xmlDoc;
-struct _xmlNode;
+// libxml2's own type names, declared here so that its headers stay out of ours.
+struct _xmlDoc;   // NOLINT(bugprone-reserved-identifier)
+struct _xmlNode;  // NOLINT(bugprone-reserved-identifier)
 
 namespace platform::xml {
 

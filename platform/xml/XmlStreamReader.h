@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-struct _xmlParserCtxt;
+struct _xmlParserCtxt;  // NOLINT(bugprone-reserved-identifier): libxml2's own type name
 
 namespace platform::xml {
 

@@ -8,6 +8,7 @@
 using ItemPointerArray = RHeapBuffer;
 
 inline int ItemCount(const ItemPointerArray* list) {
+    // NOLINTNEXTLINE(bugprone-sizeof-expression): the list holds pointers, so its entries are pointer-sized
     return list != nullptr && list->size > 0 ? list->size / static_cast<int>(sizeof(CalendarItemRecord*)) : 0;
 }
 

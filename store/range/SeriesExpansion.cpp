@@ -114,6 +114,10 @@ bool SeriesOccursInRange(const CalendarItemRecord& master, const RDateTime& from
     auto current = MakeRef<RIcsDateTime>();
     current->dateTime.Parse(master.dtStart);
     current->dateOnly = master.dtStart.GetLength() < 11;
+    // The occurrences carry the series' zone, so that a UTC end of the rule is compared as an instant.
+    if (!current->dateOnly) {
+        current->SetTzid(master.dtStartTZ.GetString());
+    }
 
     bool found = InRange(Shown(*current, entries), from, to);
     if (!found) {

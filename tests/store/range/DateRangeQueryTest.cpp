@@ -45,6 +45,18 @@ protected:
         item.summary = rid[0] != '\0' ? "exception" : "item";
         ASSERT_EQ(R_OK, store->AddCalendarItem(guid, rid, calendar, "acc", item));
     }
+    void AddZoned(const char* guid, const char* start, const char* zone, const char* rrule) {
+        CalendarItemRecord item;
+        item.guid = guid;
+        item.parentCalendarGuid = "cal";
+        item.parentAccountGuid = "acc";
+        item.dtStart = start;
+        item.dtStartTZ = zone;
+        item.dtPatternStart = start;
+        item.rrule = rrule;
+        item.summary = "item";
+        ASSERT_EQ(R_OK, store->AddCalendarItem(guid, "", "cal", "acc", item));
+    }
     // guid, or guid + "/exception", of every record found, in order.
     std::vector<std::string> Query(RDateTime from, RDateTime to, const char* account = "acc") {
         ItemPointerArray* list = nullptr;
@@ -148,6 +160,20 @@ TEST_F(DateRangeQueryTest, ExceptionLookUpAndStartReplacement) {
     occurrence->Release();
     EXPECT_TRUE(store->IsRecurringItemInDateRange(master, "acc", Day(2020, 12, 3), EndOf(2020, 12, 3), nullptr));
     EXPECT_FALSE(store->IsRecurringItemInDateRange(master, "acc", Day(2020, 12, 1), EndOf(2020, 12, 1), nullptr));
+}
+
+// A UTC end names an instant: the last occurrence is the one at that instant in the series' own zone.
+TEST_F(DateRangeQueryTest, UtcEndOfAZonedSeriesKeepsExactlyItsLastOccurrence) {
+    // 09:00 in Berlin is 08:00 UTC: the occurrence of the 10th is the last one.
+    AddZoned("east", "2020-12-01 09:00", "Europe/Berlin", "FREQ=DAILY;UNTIL=20201210T080000Z");
+    // 22:00 in New York on the 10th is 03:00 UTC on the 11th; its midnight is past the end.
+    AddZoned("west", "2020-12-09 20:00", "America/New_York", "FREQ=HOURLY;INTERVAL=2;UNTIL=20201211T030000Z");
+    // The Windows name of a zone holds the same rules.
+    AddZoned("east-key", "2020-06-01 09:00", "W. Europe Standard Time", "FREQ=DAILY;UNTIL=20200610T070000Z");
+    EXPECT_EQ((Found{"east", "west"}), Query(Day(2020, 12, 10), EndOf(2020, 12, 10)));
+    EXPECT_EQ((Found{}), Query(Day(2020, 12, 11), EndOf(2020, 12, 11)));
+    EXPECT_EQ((Found{"east-key"}), Query(Day(2020, 6, 10), EndOf(2020, 6, 10)));
+    EXPECT_EQ((Found{}), Query(Day(2020, 6, 11), EndOf(2020, 6, 11)));
 }
 
 }  // namespace

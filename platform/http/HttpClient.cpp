@@ -2,6 +2,8 @@
 
 #include <curl/curl.h>
 
+#include <atomic>
+
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
@@ -14,6 +16,19 @@
 #include "platform/threads/Mutex.h"
 
 namespace platform::http {
+
+namespace {
+
+thread_local const std::atomic<bool>* t_abortFlag = nullptr;
+
+int AbortRequested(void* flag, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    const auto* abort = static_cast<const std::atomic<bool>*>(flag);
+    return abort != nullptr && abort->load(std::memory_order_acquire) ? 1 : 0;
+}
+
+}  // namespace
+
+void SetThreadAbortFlag(const std::atomic<bool>* flag) { t_abortFlag = flag; }
 namespace {
 
 constexpr long kConnectTimeoutSeconds = 30;
@@ -241,6 +256,10 @@ DWORD HttpRequest::Send(const char* body, size_t length) {
     curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, pin.empty() ? 1L : 0L);
     curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, pin.empty() ? 2L : 0L);
     curl_easy_setopt(curl, CURLOPT_FRESH_CONNECT, connection_.used_ ? 0L : 1L);
+    // A thread that was given an abort flag has its transfers stopped as soon as the flag is set.
+    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &AbortRequested);
+    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, const_cast<std::atomic<bool>*>(t_abortFlag));
+    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, t_abortFlag != nullptr ? 0L : 1L);
     const bool credentials = !connection_.user_.empty() || !connection_.password_.empty();
     bool ownAuthorization = false;
     for (const auto& line : headers_) {

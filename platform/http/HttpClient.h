@@ -9,6 +9,7 @@
 // (Digest needs each connection's own nonce and NTLM always negotiates, so they keep it). A
 // request that carries its own Authorization header (a bearer token) never sends Basic.
 // Threads: a client and the connections and requests made on it belong to one thread at a time.
+#include <atomic>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -22,6 +23,11 @@ namespace platform::http {
 // Largest response body kept; a longer answer (or one that announces a greater length) fails
 // the transfer with ERROR_RESPONSE_TOO_LARGE.
 inline constexpr size_t kMaxResponseBytes = 64u * 1024u * 1024u;
+
+// Gives the calling thread an abort flag (null: none): every request it sends afterwards stops
+// with ERROR_CANCELLED soon after the flag becomes true, also in the middle of a transfer. The
+// flag must outlive the thread's requests.
+void SetThreadAbortFlag(const std::atomic<bool>* flag);
 
 class HttpClient {
 public:

@@ -71,7 +71,7 @@ tidy_check() {  # tidy_check <build folder>: clang-tidy over the library sources
 }
 
 # Every test program that starts threads runs whole under ThreadSanitizer.
-TSAN_PROGRAMS=(platform_tests platform_messages_tests foundation_tests store_tests dav_tests)
+TSAN_PROGRAMS=(platform_tests platform_messages_tests foundation_tests store_tests dav_tests sync_tests)
 
 thread_check() {
     cmake -S . -B build-tsan -DORVANE_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug \

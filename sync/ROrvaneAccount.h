@@ -111,6 +111,8 @@ public:
     }
     bool IsDeleted() const { return deleted_.load(std::memory_order_acquire); }
     bool ShouldStop() const { return stopRequested_.load(std::memory_order_acquire); }
+    // The flag that RequestStop sets, for transfers to watch.
+    const std::atomic<bool>* StopFlag() const { return &stopRequested_; }
     // Sleeps up to `ms`, waking early when a stop is requested or `calendar`'s lock is wanted.
     void Pause(int ms, ROrvaneCalendar* calendar);
     // Posts a message to the notify target of the running refresh, when there is one.

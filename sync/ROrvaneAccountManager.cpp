@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/http/HttpClient.h"
 #include "sync/NotifyTarget.h"
 #include "sync/ROrvaneCalendar.h"
 
@@ -194,7 +195,10 @@ bool ROrvaneAccountManager::LaunchRefreshWorker(RRef<ROrvaneAccount> account) {
     Worker& worker = workers_.back();
     worker.thread = std::thread([this, account, &worker]() mutable {
         SetRefreshWorkerThread(true);
+        // A stop request aborts the transfer in flight instead of waiting for its answer.
+        platform::http::SetThreadAbortFlag(account->StopFlag());
         const RResult result = account->RunRefreshOnWorker();
+        platform::http::SetThreadAbortFlag(nullptr);
         RunOnUserInterfaceThread([finished = std::move(account), result]() { finished->OnRefreshFinished(result); });
         std::lock_guard<std::mutex> done(workersMutex_);
         worker.done = true;

@@ -25,6 +25,7 @@
 #include "sync/OperationLock.h"
 
 class ROrvaneAccount;
+class ROrvaneCalendarItem;
 class RIcsCalendar;
 
 class ROrvaneCalendar : public RRefCounted {
@@ -91,6 +92,11 @@ public:
     // the target calendar (when given) is marked changed.
     virtual RResult MoveItemOnServer(const char* from, const char* to, ROrvaneCalendar* target = nullptr);
     virtual RResult RefreshSubscription(bool serverSide);
+    // The stored item with this UID (and recurrence id, empty for the master), or the master
+    // stored under a server file name, as an item object for the caller. Store errors
+    // (STG_E_PATHNOTFOUND when absent) are returned with `item` untouched.
+    virtual RResult OpenItemByUid(const char* uid, const char* recurrenceId, RRef<ROrvaneCalendarItem>* item);
+    virtual RResult OpenItemByServerFileName(const char* name, RRef<ROrvaneCalendarItem>* item);
     virtual RResult StoreItemFromText(const char* serverFileName, const char* scheduleTag, const char* etag,
                                       const char* text, bool upload);
     // Imports a file from disk (wide path) into this calendar and the server.

@@ -91,6 +91,11 @@ void UiDispatcher::WakeLocked() {
     QCoreApplication::postEvent(waker_, new QEvent(kWakeEvent));
 }
 
+int UiDispatcher::EventTypeOf(const QEvent* event) {
+    platform::MutexLock lock(mutex_);
+    return static_cast<int>(event->type());
+}
+
 void UiDispatcher::Attach(QObject* waker) {
     platform::MutexLock lock(mutex_);
     waker_ = waker;

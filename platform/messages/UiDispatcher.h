@@ -17,6 +17,7 @@
 #include "platform/messages/Timers.h"
 #include "platform/threads/Mutex.h"
 
+class QEvent;
 class QObject;
 class QTimer;
 
@@ -42,6 +43,10 @@ public:
     void Detach();
     // User-interface thread: runs the queued work (called for each wake-up event).
     void Drain();
+    // The type of an event the waker received, read under the queue's mutex: a wake-up event is
+    // made by the posting thread under that mutex, and Qt's own hand-over is invisible to the
+    // thread sanitizer (Debian's QtCore is not built for it).
+    int EventTypeOf(const QEvent* event);
 
 private:
     struct Task {

@@ -13,7 +13,7 @@ namespace {
 class Waker : public QObject {
 public:
     bool event(QEvent* event) override {
-        if (event->type() >= QEvent::User) {
+        if (detail::UiDispatcher::Instance().EventTypeOf(event) >= QEvent::User) {
             detail::UiDispatcher::Instance().Drain();
             return true;
         }

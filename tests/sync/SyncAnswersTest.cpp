@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "sync/ROrvaneAccount.h"
+#include "sync/ROrvaneCalendarItem.h"
 
 using namespace orvane::test;
 
@@ -178,4 +179,18 @@ TEST_F(SyncAnswers, AnUnchangedCollectionCostsOneRequest) {
     const std::size_t before = feeds.Requests().size();
     ASSERT_EQ(R_OK, calendar->SyncWithServer(false));
     EXPECT_EQ(feeds.Requests().size(), before + 1);
+}
+
+TEST_F(SyncAnswers, StoredItemsOpenByUidAndByServerFileName) {
+    Holds("c1", {{"/cal/a%40b.ics", "\"1\"", "uid-a", "A"}});
+    ASSERT_EQ(R_OK, calendar->SyncWithServer(false));
+    RRef<ROrvaneCalendarItem> item;
+    ASSERT_EQ(R_OK, calendar->OpenItemByUid("uid-a", "", &item));
+    EXPECT_EQ(item->GetGuid(), "uid-a");
+    RRef<ROrvaneCalendarItem> byName;
+    ASSERT_EQ(R_OK, calendar->OpenItemByServerFileName("a%40b.ics", &byName));
+    EXPECT_EQ(byName->GetGuid(), "uid-a");
+    RRef<ROrvaneCalendarItem> none;
+    EXPECT_EQ(STG_E_PATHNOTFOUND, calendar->OpenItemByUid("missing", "", &none));
+    EXPECT_FALSE(none);
 }

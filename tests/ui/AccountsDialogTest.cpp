@@ -101,6 +101,7 @@ TEST_F(AccountsDialog, EntriesReadAndRemoveTheirOwnAccount) {
         refreshOfZulu = Control<QComboBox>(dialog, CAccountsDialog::kRefresh)->currentText();
         list->setCurrentRow(0);
         refreshOfAlpha = Control<QComboBox>(dialog, CAccountsDialog::kRefresh)->currentText();
+        SaveTestPicture(dialog.grab().toImage(), "accounts-dialog");
         list->setCurrentRow(1);
         Control<QPushButton>(dialog, CAccountsDialog::kRemove)->click();
         dialog.done(IDOK);

@@ -276,6 +276,7 @@ TEST_F(MainFrame, SubscriptionDialogRefusesMissingAndForeignAddressesAndStaysOpe
     int refusals = 0;
     bool stayedOpen = true;
     responders->Add([&](QDialog& dialog) {
+        SaveTestPicture(dialog.grab().toImage(), "subscription-dialog");
         auto* url = dialog.findChild<QLineEdit*>(CSubscriptionDialog::kUrl);
         auto* ok = dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
         for (const char* bad : {"", "ftp://example.org/x.ics"}) {

@@ -319,8 +319,8 @@ RResult ROrvaneCalendar::ImportIcsFile(const CStringW& path) {
     file.read(text.data(), static_cast<std::streamsize>(text.size()));
     if (file.bad()) return kErrorGenFailure;
     text.resize(static_cast<std::size_t>(file.gcount()));
-    // The text ends at the first zero byte, as a C string would.
-    text.resize(std::strlen(text.c_str()));
+    // iCalendar text holds no zero byte; one would cut the text short, and an item with it.
+    if (text.find('\0') != std::string::npos) return R_E_BAD_FORMAT;
 
     CalendarOperation operation(*this);
     if (!operation.Held()) return R_E_CALENDAR_BUSY;

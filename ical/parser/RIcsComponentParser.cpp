@@ -131,7 +131,7 @@ RResult RIcsComponent::ParseComponentBody(RIcsLexer& lexer) {
     for (;;) {
         RResult result = lexer.ReadToken(token, ics_limits::kName);
         if (result == R_E_END_OF_TEXT) {
-            return R_OK;  // a missing END is accepted
+            return R_E_BAD_FORMAT;  // the text ends inside the component: it may be cut short
         }
         if (result != R_OK) {
             return result;

@@ -138,6 +138,15 @@ TEST_F(Accounts, FilesThatCannotBeImportedGiveTheirErrorAndStoreNothing) {
     EXPECT_EQ(2, calendar->ImportIcsFile(CStringW::FromUtf8(folder + "/missing.ics")));
     std::ofstream(folder + "/empty.ics").close();
     EXPECT_EQ(R_E_BAD_FORMAT, calendar->ImportIcsFile(CStringW::FromUtf8(folder + "/empty.ics")));
+    {
+        // A zero byte inside the second item: neither item is stored.
+        static const char kText[] =
+            "BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nUID:whole\r\nDTSTART:20240101T100000Z\r\nEND:VEVENT\r\n"
+            "BEGIN:VEVENT\r\nUID:cut\0short\r\nDTSTART:20240102T100000Z\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n";
+        const std::string text(kText, sizeof kText - 1);
+        std::ofstream(folder + "/zero.ics", std::ios::binary) << text;
+    }
+    EXPECT_EQ(R_E_BAD_FORMAT, calendar->ImportIcsFile(CStringW::FromUtf8(folder + "/zero.ics")));
     std::ofstream(folder + "/page.ics") << "<html><body>Not a calendar</body></html>";
     EXPECT_EQ(R_E_BAD_FORMAT, calendar->ImportIcsFile(CStringW::FromUtf8(folder + "/page.ics")));
     {

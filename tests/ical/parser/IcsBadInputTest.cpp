@@ -48,11 +48,11 @@ TEST(IcsBadInput, EveryCutOfACalendar) {
             FAIL() << "cut at " << length;
         }
     }
-    // A cut after a complete line keeps what came before it.
+    // A cut after a complete line leaves the calendar without its END: the text is refused, not
+    // taken for a whole calendar.
     const std::size_t secondEvent = text.rfind("BEGIN:VEVENT");
     Parsed partial(text.substr(0, secondEvent));
-    EXPECT_EQ(partial.result, R_OK);
-    EXPECT_EQ(partial->GetEventCount(), 1);
+    EXPECT_EQ(partial.result, R_E_BAD_FORMAT);
 }
 
 TEST(IcsBadInput, RandomDamageToACalendar) {
@@ -92,11 +92,11 @@ TEST(IcsBadInput, BinaryGarbage) {
         }
         ParseAndWrite(garbage);
     }
-    // Text after an embedded NUL is not seen.
-    const std::string withNul = std::string("BEGIN:VEVENT\nUID:a\n") + '\0' + "SUMMARY:hidden\n";
+    // Text after an embedded NUL is not seen, so the event cut there has no END and is refused.
+    const std::string withNul = std::string("BEGIN:VEVENT\nUID:a\n") + '\0' + "SUMMARY:hidden\nEND:VEVENT\n";
     RIcsCalendar* calendar = new RIcsCalendar();
-    EXPECT_EQ(calendar->Parse(withNul.data()), R_OK);
-    EXPECT_EQ(calendar->GetEventAt(0)->GetSummary(), nullptr);
+    EXPECT_EQ(calendar->Parse(withNul.data()), R_E_BAD_FORMAT);
+    EXPECT_EQ(calendar->GetEventCount(), 0);
     calendar->Release();
 }
 

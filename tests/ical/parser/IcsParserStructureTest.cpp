@@ -133,11 +133,17 @@ TEST(IcsParserStructure, NestedComponentsBelongToTheirParent) {
     EXPECT_STREQ(outer->GetEventAt(0)->GetUid(), "inner");
 }
 
-TEST(IcsParserStructure, MissingEndLinesAreAccepted) {
-    Parsed parsed("BEGIN:VCALENDAR\nBEGIN:VEVENT\nUID:a\nSUMMARY:open\n");
-    ASSERT_EQ(parsed.result, R_OK);
-    ASSERT_EQ(parsed->GetEventCount(), 1);
-    EXPECT_STREQ(parsed->GetEventAt(0)->GetSummary(), "open");
+TEST(IcsParserStructure, TextEndingInsideAComponentIsAFormatError) {
+    // A text cut short gives no item that may have lost its later lines.
+    EXPECT_EQ(Parsed("BEGIN:VCALENDAR\nBEGIN:VEVENT\nUID:a\nSUMMARY:open\n").result, R_E_BAD_FORMAT);
+    EXPECT_EQ(Parsed("BEGIN:VCALENDAR\nBEGIN:VEVENT\nUID:a\nEND:VEVENT\n").result, R_E_BAD_FORMAT);
+    EXPECT_EQ(Parsed("BEGIN:VEVENT\nUID:a\n").result, R_E_BAD_FORMAT);
+    EXPECT_EQ(Parsed("BEGIN:VCALENDAR\nBEGIN:VEVENT\nUID:a\nBEGIN:VALARM\nACTION:AUDIO\n").result, R_E_BAD_FORMAT);
+    // The same text with its END lines parses.
+    Parsed whole("BEGIN:VCALENDAR\nBEGIN:VEVENT\nUID:a\nSUMMARY:open\nEND:VEVENT\nEND:VCALENDAR");
+    ASSERT_EQ(whole.result, R_OK);
+    ASSERT_EQ(whole->GetEventCount(), 1);
+    EXPECT_STREQ(whole->GetEventAt(0)->GetSummary(), "open");
     // An END of another name is ignored.
     Parsed other("BEGIN:VCALENDAR\nBEGIN:VEVENT\nUID:a\nEND:VTODO\nSUMMARY:kept\nEND:VEVENT\nEND:VCALENDAR\n");
     ASSERT_EQ(other->GetEventCount(), 1);

@@ -72,10 +72,20 @@ CStringA SeriesEnd(const char* rruleText, const RIcsDateTime* first) {
 // instead of two selects per item.
 class StoredIdentities {
 public:
-    void Load(ROrvaneDataManager* store, const char* accountGuid, const char* calendarGuid) {
+    // Reads the rows of the given guids only (through the guid index): a sync stores one
+    // resource at a time, and reading the whole calendar for each would make it quadratic.
+    void Load(ROrvaneDataManager* store, const char* accountGuid, const char* calendarGuid,
+              const std::vector<std::string>& guids) {
+        if (guids.empty()) return;
+        CStringA list;
+        for (const std::string& guid : guids) {
+            if (!list.IsEmpty()) list += ",";
+            list += SqlQuote(guid.c_str());
+        }
         CStringA sql;
-        sql.Format("select guid, recurrenceID from CalendarItems where parentAccountGuid=%s and parentCalendarGuid=%s;",
-                   SqlQuote(accountGuid).GetString(), SqlQuote(calendarGuid).GetString());
+        sql.Format("select guid, recurrenceID from CalendarItems where parentAccountGuid=%s and parentCalendarGuid=%s "
+                   "and guid in (%s);",
+                   SqlQuote(accountGuid).GetString(), SqlQuote(calendarGuid).GetString(), list.GetString());
         CppSQLite3Table rows;
         SelectRows(sql, store, rows);
         for (int row = 0; row < rows.numRows(); ++row) {
@@ -256,7 +266,14 @@ RResult ROrvaneDataManager::ImportIcsCalendar(const char* accountGuid, const cha
             if (FindCalendar(accountGuid, Text(calendarGuid), &owner) != R_OK) {
                 return STG_E_PATHNOTFOUND;
             }
-            stored.Load(this, accountGuid, Text(calendarGuid));
+            std::vector<std::string> guids;
+            for (const RList* list : {&calendar->GetEventList(), &calendar->GetToDoList()}) {
+                for (RListNode* node = list->head; node != nullptr; node = node->next) {
+                    const char* uid = static_cast<RIcsComponent*>(node->payload)->GetUid();
+                    if (uid != nullptr && *uid != '\0') guids.emplace_back(uid);
+                }
+            }
+            stored.Load(this, accountGuid, Text(calendarGuid), guids);
             calendarChecked = true;
         }
         if (stored.Holds(record.guid, record.recurrenceID)) {

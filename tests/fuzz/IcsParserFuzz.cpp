@@ -4,7 +4,9 @@
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <utility>
 
+#include "foundation/memory/RRef.h"
 #include "ical/model/RIcsAttendee.h"
 #include "ical/model/RIcsCalendar.h"
 #include "ical/model/RIcsEvent.h"
@@ -25,22 +27,17 @@ void StepRule(RIcsEvent* event) {
     if (rule == nullptr || start == nullptr) {
         return;
     }
-    RIcsDateTime* current = RIcsDateTime::Clone(*start);
-    for (int i = 0; i < 20 && current != nullptr; ++i) {
-        RIcsDateTime* next = rule->GetNextOccurrence(current, nullptr);
-        if (next != nullptr && RIcsDateTime::Compare(*next, *current) <= 0 && next->dateOnly == current->dateOnly) {
+    auto current = RRef<RIcsDateTime>::Adopt(RIcsDateTime::Clone(*start));
+    for (int i = 0; i < 20 && current; ++i) {
+        auto next = RRef<RIcsDateTime>::Adopt(rule->GetNextOccurrence(current.get(), nullptr));
+        if (next && RIcsDateTime::Compare(*next, *current) <= 0 && next->dateOnly == current->dateOnly) {
             std::abort();  // a step that does not move forward
         }
-        current->Release();
-        current = next;
+        current = std::move(next);
     }
-    if (current != nullptr) {
-        current->Release();
-    }
+    // The rule's own UNTIL comes back borrowed; any other answer is a new value of ours.
     RIcsDateTime* last = rule->GetLastOccurrence(start);
-    if (last != nullptr && last != rule->until) {
-        last->Release();
-    }
+    const auto ownedLast = RRef<RIcsDateTime>::Adopt(last != rule->until ? last : nullptr);
 }
 
 void WriteBack(RIcsCalendar* calendar) {
@@ -49,10 +46,9 @@ void WriteBack(RIcsCalendar* calendar) {
         auto* event = static_cast<RIcsEvent*>(node->payload);
         StepRule(event);
         // What the store keeps must read back.
-        auto* copy = new RIcsEvent();
+        auto copy = MakeRef<RIcsEvent>();
         copy->SetExDatesFromLines(event->GetExDateLines());
         copy->SetAttendeesFromLines(event->GetAttendeeLines());
-        copy->Release();
     }
 }
 
@@ -63,7 +59,7 @@ void CheckWrittenTextIsStable(RIcsCalendar* calendar) {
         return;
     }
     const std::string written(first);
-    auto* reread = new RIcsCalendar();
+    auto reread = MakeRef<RIcsCalendar>();
     if (reread->Parse(written.c_str()) != R_OK) {
         std::abort();  // the program's own text must always parse
     }
@@ -71,7 +67,6 @@ void CheckWrittenTextIsStable(RIcsCalendar* calendar) {
     if (second == nullptr || written != second) {
         std::abort();
     }
-    reread->Release();
 }
 
 }  // namespace
@@ -79,26 +74,24 @@ void CheckWrittenTextIsStable(RIcsCalendar* calendar) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
 
-    auto* calendar = new RIcsCalendar();
+    auto calendar = MakeRef<RIcsCalendar>();
     const RResult result = calendar->Parse(text.c_str());
     if (!IsTableResult(result)) {
         std::abort();
     }
-    WriteBack(calendar);
+    WriteBack(calendar.get());
     if (result == R_OK) {
-        CheckWrittenTextIsStable(calendar);
+        CheckWrittenTextIsStable(calendar.get());
     }
-    calendar->Release();
+    calendar.reset();
 
     // The same bytes as stored lines and as an attendee value.
-    auto* event = new RIcsEvent();
+    auto event = MakeRef<RIcsEvent>();
     event->SetExDatesFromLines(text.c_str());
     event->SetAttendeesFromLines(text.c_str());
     event->GetAttendeeLines();
-    event->Release();
-    auto* attendee = new RIcsAttendee();
+    auto attendee = MakeRef<RIcsAttendee>();
     attendee->Parse(text.c_str());
     attendee->GetText();
-    attendee->Release();
     return 0;
 }

@@ -10,12 +10,14 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QStyleFactory>
+#include <QTimer>
 
 #include "foundation/settings/RegistryHelpers.h"
 #include "ical/timezone/ZoneConversions.h"
 #include "ical/timezone/ZoneTable.h"
 #include "platform/ui/CommandIds.h"
 #include "platform/ui/FrameworkProfile.h"
+#include "platform/ui/LockKeys.h"
 #include "platform/ui/MenuResources.h"
 #include "platform/ui/QtStrings.h"
 #include "sync/ROrvaneAccount.h"
@@ -109,9 +111,16 @@ CMainFrame::CMainFrame(COrvaneApp* app, CDocument* document) : app_(app), docume
     for (const char* key : {"CAP", "NUM", "SCRL"}) {
         auto* pane = new QLabel(this);
         pane->setObjectName(key);
+        pane->setAlignment(Qt::AlignCenter);
         pane->setMinimumWidth(pane->fontMetrics().horizontalAdvance(key) + 8);
         statusBar()->addPermanentWidget(pane);
+        keyPanes_.push_back(pane);
     }
+    // The lock keys change outside the program too: their panes follow the indicators.
+    auto* keyTimer = new QTimer(this);
+    connect(keyTimer, &QTimer::timeout, this, [this] { UpdateKeyPanes(); });
+    keyTimer->start(250);
+    UpdateKeyPanes();
 
     target_ = std::make_unique<WindowTarget>(this, [this](platform::messages::AppMessage message, std::uint64_t,
                                                           std::int64_t) {
@@ -132,6 +141,13 @@ ViewBase* CMainFrame::ViewForTemplate() { return viewBase_.get(); }
 CMainFrame::~CMainFrame() {
     if (app_ != nullptr && app_->MainFrameTarget() == Target()) app_->SetMainFrameTarget(platform::messages::kNoTarget);
     target_.reset();
+}
+
+void CMainFrame::UpdateKeyPanes() {
+    const LockKeyStates states = ReadLockKeys();
+    const bool on[] = {states.caps, states.num, states.scroll};
+    const char* names[] = {"CAP", "NUM", "SCRL"};
+    for (size_t i = 0; i < keyPanes_.size() && i < 3; ++i) keyPanes_[i]->setText(on[i] ? names[i] : "");
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {

@@ -7,6 +7,7 @@
 // UI thread only.
 #include <QMainWindow>
 #include <memory>
+#include <vector>
 
 #include "platform/messages/AppMessages.h"
 #include "platform/ui/CommandRouting.h"
@@ -48,6 +49,8 @@ public:
     QMenu* TimeZoneMenu() const;
     QAction* NewEventEntry() const;
     QLabel* MessagePane() const { return messagePane_; }
+    // Shows CAP, NUM and SCRL in their panes while the lock key is on.
+    void UpdateKeyPanes();
 
     // Puts a look in force: the classic ids draw with the toolkit's Windows style, the others
     // with Fusion and a palette of their own.
@@ -68,6 +71,7 @@ private:
     platform::ui::CommandRouter router_;
     std::unique_ptr<platform::ui::WindowTarget> target_;
     QLabel* messagePane_ = nullptr;
+    std::vector<QLabel*> keyPanes_;
     QMenu* accountsMenu_ = nullptr;
     unsigned checkedZone_ = 0;  // the command of the checked Time Zone entry
 };

@@ -105,6 +105,29 @@ TEST_F(ProgramEndToEnd, TheGridShowsTheServersEventAndTheDialogEditsAndDeletesIt
     SaveTestPicture(picture, "orvane-end-to-end-main");
     ASSERT_GT(bar.width() * bar.height(), 200) << "the event did not show after the refresh";
 
+    // Caps Lock shows in its pane of the status bar (at the window's bottom right) while it is on.
+    int right = picture.width() - 1, bottom = picture.height() - 1;
+    while (right > 0 && (picture.pixel(right, 400) & 0xFFFFFF) == 0) --right;
+    while (bottom > 0 && (picture.pixel(50, bottom) & 0xFFFFFF) == 0) --bottom;
+    const QRect panes(right - 250, bottom - 22, 250, 22);
+    auto darkIn = [&panes](const QImage& image) {
+        int dark = 0;
+        for (int y = panes.top(); y <= panes.bottom() && y < image.height(); ++y) {
+            for (int x = std::max(0, panes.left()); x <= panes.right() && x < image.width(); ++x) {
+                dark += qGray(image.pixel(x, y)) < 100;
+            }
+        }
+        return dark;
+    };
+    const int before = darkIn(screen.Grab());
+    input.Key("Caps_Lock");
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    const int capsOn = darkIn(screen.Grab());
+    input.Key("Caps_Lock");
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    EXPECT_GT(capsOn, before);
+    EXPECT_EQ(darkIn(screen.Grab()), before);
+
     // A double-click on the bar opens the dialog with the summary field focused.
     input.Click(bar.center().x(), bar.center().y(), 2);
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));

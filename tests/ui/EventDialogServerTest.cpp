@@ -85,6 +85,26 @@ TEST_F(EventDialogServer, ASummaryEditReachesTheServer) {
     EXPECT_EQ(responders->Unanswered(), 0);
 }
 
+TEST_F(EventDialogServer, NewEventCreatesTheEventInTheDefaultCalendar) {
+    responders->Add([](QDialog& dialog) {
+        SetSummary(dialog, "Created here");
+        auto* allDay = EventControl<QCheckBox>(dialog, REditEventDialog::kAllDay);
+        if (allDay->isChecked()) allDay->click();  // a timed event
+        EventControl<QTimeEdit>(dialog, REditEventDialog::kStartTime)->setTime(QTime(13, 0));
+        ClickOk(dialog);
+    });
+    ASSERT_TRUE(Run(platform::ui::ID_NEW_EVENT));
+    ROrvaneCalendarItem* made = app->EditDialog().Item();
+    ASSERT_NE(made, nullptr);
+    ASSERT_NE(made->GetCalendar(), nullptr);
+    const std::string where = std::string(made->GetCalendar()->GetServerPath().GetString()) +
+                              std::string(made->GetServerFileName().GetString());
+    const std::string stored = Fetch(where);
+    EXPECT_TRUE(Has(stored, "SUMMARY:Created here")) << where << "\n" << stored;
+    EXPECT_TRUE(Has(stored, "T130000")) << stored;
+    EXPECT_EQ(responders->Unanswered(), 0);
+}
+
 TEST_F(EventDialogServer, OnlyThisOccurrenceMakesAnException) {
     RRef<ROrvaneCalendarItem> item = Item("series", 16);
     Edit(item.get(), [](QDialog& dialog) { SetSummary(dialog, "Stand-up (long)"); }, RApplyChangesDialog::kThisInstance);

@@ -119,15 +119,20 @@ TEST_F(EventDialog, HandlersKeepTheLengthAndTheOrderOfStartAndEnd) {
     EXPECT_EQ(afterStartDate, "2026-03-12 11:00");
     EXPECT_EQ(afterEndTime, "2026-03-11 09:00");  // the new end less one day, at the end's time
 
+    QString afterMove;
     responders->Add([&](QDialog& dialog) {
         EventControl<QCheckBox>(dialog, REditEventDialog::kAllDay)->click();
         afterAllDay = Shown(dialog, REditEventDialog::kStartDate, REditEventDialog::kStartTime) + " - " +
                       Shown(dialog, REditEventDialog::kEndDate, REditEventDialog::kEndTime);
         timesEnabled = EventControl<QTimeEdit>(dialog, REditEventDialog::kStartTime)->isEnabled();
+        // Moving the start of what is now an all-day event keeps a day's length, not the hour.
+        EventControl<QDateEdit>(dialog, REditEventDialog::kStartDate)->setDate(QDate(2026, 3, 20));
+        afterMove = Shown(dialog, REditEventDialog::kEndDate, REditEventDialog::kEndTime);
         dialog.done(IDCANCEL);
     });
     app->EditDialog().EditItem(item.get());
     EXPECT_EQ(afterAllDay, "2026-03-10 00:00 - 2026-03-11 00:00");
+    EXPECT_EQ(afterMove, "2026-03-21 00:00");
     EXPECT_FALSE(timesEnabled);
     EXPECT_FALSE(item->IsModified());  // Cancel keeps the item as it was
 }

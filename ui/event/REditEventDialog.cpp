@@ -756,17 +756,32 @@ void REditEventDialog::OnAllDayClicked() {
     c.endTime->setEnabled(!checked);
 }
 
+namespace {
+// An all-day end is exclusive: it lies at least one day after the start, or the event would
+// have no length (an event first timed for an hour keeps that hour as its length).
+void KeepAllDayEnd(bool allDay, const RDateTime& start, RDateTime& end) {
+    if (allDay && ToQDate(end) <= ToQDate(start)) {
+        end = start;
+        end.NextDay();
+    }
+}
+}  // namespace
+
 void REditEventDialog::OnStartDateChanged() {
     Controls& c = *controls_;
-    RDateTime end = ReadPickers(c.startDate, c.startTime, true);
+    const RDateTime start = ReadPickers(c.startDate, c.startTime, true);
+    RDateTime end = start;
     end.AddDays(durationDays_);
+    KeepAllDayEnd(c.allDay->isChecked(), start, end);
     SetPickers(c.endDate, c.endTime, end);
 }
 
 void REditEventDialog::OnStartTimeChanged() {
     Controls& c = *controls_;
-    RDateTime end = ReadPickers(c.startDate, c.startTime, false);
+    const RDateTime start = ReadPickers(c.startDate, c.startTime, false);
+    RDateTime end = start;
     end.AddDays(durationDays_);
+    KeepAllDayEnd(c.allDay->isChecked(), start, end);
     SetPickers(c.endDate, c.endTime, end);
 }
 

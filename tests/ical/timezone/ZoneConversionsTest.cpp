@@ -1,6 +1,5 @@
 // Item times between their zones and the display zone.
 #include <cstdlib>
-#include <optional>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -10,29 +9,16 @@
 #include "ical/timezone/StoredZoneLookup.h"
 #include "ical/timezone/ZoneConversions.h"
 #include "ical/timezone/ZoneTable.h"
+#include "tests/ical/timezone/ItemTimeUtc.h"
+#include "tests/support/CLibraryTime.h"
 
 namespace {
 
 using ValueHolder = RRef<RIcsDateTime>;
 
-RIcsDateTime* MakeTime(const char* store, const char* tzid) {
-    auto* time = new RIcsDateTime();
-    time->SetFromDbText(store, tzid);
-    return time;
-}
-
-std::string Utc(const RIcsDateTime& time) {
-    SYSTEMTIME utc{};
-    if (ItemTimeToUtc(&utc, &time) != R_OK) return "failed";
-    char text[32];
-    std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u", utc.wYear, utc.wMonth, utc.wDay, utc.wHour, utc.wMinute);
-    return text;
-}
-
-std::string UtcOf(const char* store, const char* tzid) {
-    auto time = ValueHolder::Adopt(MakeTime(store, tzid));
-    return Utc(*time);
-}
+using orvane::test::MakeTime;
+using orvane::test::ScopedTz;
+using orvane::test::UtcOf;
 
 TEST(ZoneConversions, ItemTimesReachUtcThroughEveryKindOfTzid) {
     EXPECT_EQ(UtcOf("2026-07-01 10:00", "Z"), "2026-07-01 10:00");
@@ -138,25 +124,6 @@ TEST(ZoneConversions, StoredZoneOffsetsPickTheFirstMatchingZoneInDisplayOrder) {
     SetStoredZoneFinder(nullptr);
     EXPECT_EQ(MapTzidToWindowsZone(u"Custom/Eastern", found), STG_E_PATHNOTFOUND);
 }
-
-// Points TZ at a zone and puts the previous value back afterwards.
-class ScopedTz {
-public:
-    explicit ScopedTz(const char* zone) {
-        if (const char* old = std::getenv("TZ")) saved_ = old;
-        setenv("TZ", zone, 1);
-    }
-    ~ScopedTz() {
-        if (saved_) {
-            setenv("TZ", saved_->c_str(), 1);
-        } else {
-            unsetenv("TZ");
-        }
-    }
-
-private:
-    std::optional<std::string> saved_;
-};
 
 TEST(ZoneConversions, CurrentZoneComesFromTheSettingElseTheSystem) {
     ASSERT_EQ(WriteTimeZoneSetting(u"Tokyo Standard Time"), ERROR_SUCCESS);

@@ -4,7 +4,6 @@
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
-#include <optional>
 #include <set>
 #include <sstream>
 #include <string>
@@ -14,20 +13,13 @@
 
 #include "ical/timezone/ZoneResolver.h"
 #include "platform/timezone/ZoneYearRule.h"
+#include "tests/support/CLibraryTime.h"
 
 namespace {
 
-// Seconds since 1970 of a UTC time, by the C library (not by the code under test).
-std::int64_t UtcSeconds(int year, int month, int day, int hour = 0, int minute = 0, int second = 0) {
-    std::tm t{};
-    t.tm_year = year - 1900;
-    t.tm_mon = month - 1;
-    t.tm_mday = day;
-    t.tm_hour = hour;
-    t.tm_min = minute;
-    t.tm_sec = second;
-    return static_cast<std::int64_t>(timegm(&t));
-}
+using orvane::test::FromTm;
+using orvane::test::ScopedTz;
+using orvane::test::UtcSeconds;
 
 // Zone and link names of the installed tz database.
 std::vector<std::string> TzdataNames() {
@@ -41,31 +33,6 @@ std::vector<std::string> TzdataNames() {
         if (kind == "L") names.push_back(second);
     }
     return names;
-}
-
-class ScopedTz {
-public:
-    explicit ScopedTz(const std::string& zone) {
-        if (const char* old = std::getenv("TZ")) saved_ = old;
-        setenv("TZ", zone.c_str(), 1);
-        tzset();
-    }
-    ~ScopedTz() {
-        if (saved_) {
-            setenv("TZ", saved_->c_str(), 1);
-        } else {
-            unsetenv("TZ");
-        }
-        tzset();
-    }
-
-private:
-    std::optional<std::string> saved_;
-};
-
-SYSTEMTIME FromTm(const std::tm& t) {
-    return SYSTEMTIME{static_cast<WORD>(t.tm_year + 1900), static_cast<WORD>(t.tm_mon + 1), 0, static_cast<WORD>(t.tm_mday),
-                      static_cast<WORD>(t.tm_hour), static_cast<WORD>(t.tm_min), static_cast<WORD>(t.tm_sec), 0};
 }
 
 bool Same(const SYSTEMTIME& a, const SYSTEMTIME& b) {

@@ -8,20 +8,11 @@
 #include "ical/timezone/StoredZoneLookup.h"
 #include "ical/timezone/ZoneConversions.h"
 #include "ical/timezone/ZoneResolver.h"
+#include "tests/ical/timezone/ItemTimeUtc.h"
 
 namespace {
 
-std::string UtcOf(const char* store, const char* tzid) {
-    auto* time = new RIcsDateTime();
-    time->SetFromDbText(store, tzid);
-    SYSTEMTIME utc{};
-    const RResult result = ItemTimeToUtc(&utc, time);
-    time->Release();
-    if (result != R_OK) return "failed";
-    char text[32];
-    std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u", utc.wYear, utc.wMonth, utc.wDay, utc.wHour, utc.wMinute);
-    return text;
-}
+using orvane::test::UtcOf;
 
 TEST(ZoneTzidForms, PrefixedAndDisplayNamesResolve) {
     EXPECT_EQ(UtcOf("2026-07-01 10:00", "/mozilla.org/20050126_1/Europe/Berlin"), "2026-07-01 08:00");

@@ -1,5 +1,9 @@
-// The Olson alias lines: loaded once from the built-in strings, then only read.
+// The Olson alias lines: loaded once from the built-in strings, then only read. Look-ups go
+// through a hashed index of every field, built once from the lines, since the zone layer maps
+// names on every conversion.
 #include <new>
+#include <string>
+#include <unordered_map>
 
 #include "ical/timezone/ZoneAliasLines.h"
 #include "ical/timezone/ZoneTable.h"
@@ -9,8 +13,13 @@ namespace {
 
 platform::Mutex g_aliasGuard;
 RList g_aliasLines ORVANE_GUARDED_BY(g_aliasGuard);
+// Every field of the lines -> the first field of the first line that names it. Empty and not
+// built until the first look-up after the lines changed.
+std::unordered_map<std::u16string, std::u16string> g_aliasIndex ORVANE_GUARDED_BY(g_aliasGuard);
+bool g_aliasIndexBuilt ORVANE_GUARDED_BY(g_aliasGuard) = false;
 
 void LoadLocked() ORVANE_REQUIRES(g_aliasGuard) {
+    g_aliasIndexBuilt = false;
     for (int id = kFirstZoneAliasId;; ++id) {
         const char16_t* text = LoadZoneAliasString(id);
         if (text == nullptr) break;
@@ -27,19 +36,25 @@ void FreeLocked() ORVANE_REQUIRES(g_aliasGuard) {
         delete static_cast<CStringW*>(node->payload);
     }
     g_aliasLines.RemoveAll();
+    g_aliasIndex.clear();
+    g_aliasIndexBuilt = false;
 }
 
-// Whether `name` is one whole TAB-separated field of `line`.
-bool LineNames(const CStringW& line, const CStringW& name) {
-    const std::u16string_view text = line.AsView();
-    std::size_t start = 0;
-    while (start <= text.size()) {
-        std::size_t end = text.find(u'\t', start);
-        if (end == std::u16string_view::npos) end = text.size();
-        if (text.substr(start, end - start) == name.AsView()) return true;
-        start = end + 1;
+void BuildIndexLocked() ORVANE_REQUIRES(g_aliasGuard) {
+    g_aliasIndex.clear();
+    for (RListNode* node = g_aliasLines.head; node != nullptr; node = node->next) {
+        const std::u16string_view text = static_cast<const CStringW*>(node->payload)->AsView();
+        const std::u16string_view olson = text.substr(0, text.find(u'\t'));
+        std::size_t start = 0;
+        while (start <= text.size()) {
+            std::size_t end = text.find(u'\t', start);
+            if (end == std::u16string_view::npos) end = text.size();
+            // The first line that names a field wins, as a scan in line order would find it.
+            g_aliasIndex.try_emplace(std::u16string(text.substr(start, end - start)), olson);
+            start = end + 1;
+        }
     }
-    return false;
+    g_aliasIndexBuilt = true;
 }
 
 struct AliasLinesAtExit {
@@ -68,13 +83,9 @@ RResult MapZoneKeyToOlsonId(const CStringW& name, CStringW& olsonId) {
     }
     platform::MutexLock lock(g_aliasGuard);
     if (g_aliasLines.count == 0) LoadLocked();
-    for (RListNode* node = g_aliasLines.head; node != nullptr; node = node->next) {
-        const CStringW& line = *static_cast<const CStringW*>(node->payload);
-        if (LineNames(line, name)) {
-            const int tab = line.Find(u'\t');
-            olsonId = tab < 0 ? line : line.Left(tab);
-            return R_OK;
-        }
-    }
-    return STG_E_PATHNOTFOUND;
+    if (!g_aliasIndexBuilt) BuildIndexLocked();
+    const auto found = g_aliasIndex.find(std::u16string(name.AsView()));
+    if (found == g_aliasIndex.end()) return STG_E_PATHNOTFOUND;
+    olsonId = CStringW(found->second);
+    return R_OK;
 }

@@ -93,6 +93,12 @@ struct ResolvedZones {
     platform::Mutex lock;
     std::unordered_map<std::u16string, std::shared_ptr<const RZoneRules>> byTzid ORVANE_GUARDED_BY(lock);
     unsigned long long storedGeneration ORVANE_GUARDED_BY(lock) = 0;
+    // Answers per zone list key: every conversion to the display zone asks for them. One rules
+    // object per key also keeps the years it has worked out.
+    std::unordered_map<std::u16string, std::shared_ptr<const RZoneRules>> rulesByKey ORVANE_GUARDED_BY(lock);
+    std::unordered_map<std::u16string, CStringW> olsonByKey ORVANE_GUARDED_BY(lock);
+    // Counts the rebuilds of the zone list, so that an answer worked out across one is not kept.
+    unsigned long long listGeneration ORVANE_GUARDED_BY(lock) = 0;
 };
 
 ResolvedZones& Resolved() {
@@ -127,9 +133,7 @@ std::shared_ptr<const RZoneRules> ResolveUncached(const CStringW& tzid) {
     return nullptr;
 }
 
-}  // namespace
-
-std::shared_ptr<const RZoneRules> ZoneRulesForKey(const CStringW& zoneKey) {
+std::shared_ptr<const RZoneRules> RulesForKeyUncached(const CStringW& zoneKey) {
     TIME_ZONE_INFORMATION info{};
     if (zoneKey.IsEmpty() || FindTimeZoneByKey(zoneKey, nullptr, nullptr, &info) != R_OK) return nullptr;
     std::string olson;
@@ -139,7 +143,7 @@ std::shared_ptr<const RZoneRules> ZoneRulesForKey(const CStringW& zoneKey) {
     return Fixed(info);
 }
 
-CStringW OlsonIdForKey(const CStringW& zoneKey) {
+CStringW OlsonIdForKeyUncached(const CStringW& zoneKey) {
     CStringW olson;
     const bool aliased = MapZoneKeyToOlsonId(zoneKey, olson) == R_OK;
     std::u16string keyOfAlias;
@@ -150,6 +154,40 @@ CStringW OlsonIdForKey(const CStringW& zoneKey) {
     std::string own;
     if (platform::OlsonZoneForKey(std::u16string(zoneKey.AsView()), own)) return CStringW::FromUtf8(own);
     return aliased ? olson : CStringW();
+}
+
+// Looks `zoneKey` up in one of the per-key maps, or works the answer out with `uncached` and keeps it.
+template <typename Value, typename Uncached>
+Value KeptForKey(std::unordered_map<std::u16string, Value> ResolvedZones::*map, const CStringW& zoneKey,
+                 Uncached uncached) {
+    ResolvedZones& zones = Resolved();
+    const std::u16string key(zoneKey.AsView());
+    unsigned long long generation = 0;
+    {
+        platform::MutexLock hold(zones.lock);
+        auto& kept = zones.*map;
+        if (const auto known = kept.find(key); known != kept.end()) return known->second;
+        generation = zones.listGeneration;
+    }
+    Value value = uncached(zoneKey);
+    platform::MutexLock hold(zones.lock);
+    auto& kept = zones.*map;
+    if (zones.listGeneration == generation) {
+        if (kept.size() >= kMaxResolved) kept.clear();
+        kept.emplace(key, value);
+    }
+    return value;
+}
+
+}  // namespace
+
+std::shared_ptr<const RZoneRules> ZoneRulesForKey(const CStringW& zoneKey) {
+    if (zoneKey.IsEmpty()) return nullptr;
+    return KeptForKey(&ResolvedZones::rulesByKey, zoneKey, RulesForKeyUncached);
+}
+
+CStringW OlsonIdForKey(const CStringW& zoneKey) {
+    return KeptForKey(&ResolvedZones::olsonByKey, zoneKey, OlsonIdForKeyUncached);
 }
 
 bool DefinitionFromStoredZone(const StoredZoneRules& zone, TIME_ZONE_INFORMATION& out) {
@@ -184,6 +222,9 @@ void ForgetResolvedZones() {
     ResolvedZones& zones = Resolved();
     platform::MutexLock hold(zones.lock);
     zones.byTzid.clear();
+    zones.rulesByKey.clear();
+    zones.olsonByKey.clear();
+    ++zones.listGeneration;
 }
 
 std::shared_ptr<const RZoneRules> ResolveZoneRules(const CStringW& tzid) {

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <string>
 
+#include "bench/dav/EtagListing.h"
 #include "dav/caldav/RCalDAVAccount.h"
 #include "dav/caldav/RCalDAVCalendar.h"
 #include "dav/http/RWebDAVConnection.h"
@@ -24,17 +25,7 @@ namespace {
 
 constexpr int kResources = 100000;
 
-std::string EtagListing(int count) {
-    std::string body = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<multistatus xmlns=\"DAV:\" xmlns:C=\"urn:ietf:params:xml:ns:caldav\">";
-    for (int i = 0; i < count; ++i) {
-        const std::string n = std::to_string(i);
-        body += "<response><href>/alice/calendar/item-" + n + ".ics</href><propstat><prop><getetag>\"etag-" + n +
-                "-0123456789abcdef\"</getetag><getcontenttype>text/calendar; charset=utf-8</getcontenttype></prop>"
-                "<status>HTTP/1.1 200 OK</status></propstat><propstat><prop><C:schedule-tag /></prop>"
-                "<status>HTTP/1.1 404 Not Found</status></propstat></response>";
-    }
-    return body + "</multistatus>";
-}
+using orvane::bench::EtagListing;
 
 // Resident set size now and at its peak, in bytes, from /proc/self/status.
 long long StatusBytes(const char* field) {

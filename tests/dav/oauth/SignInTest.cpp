@@ -25,6 +25,7 @@
 #include "platform/http/InternetErrors.h"
 #include "platform/settings/SettingsHive.h"
 #include "tests/dav/integration/ServerProcess.h"
+#include "tests/dav/integration/ServerSuite.h"
 #include "tests/support/TempFolder.h"
 
 namespace {
@@ -128,25 +129,23 @@ CStringA TokenOf(RWebDAVConnection* connection) {
 
 }  // namespace
 
-class SignIn : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
+// The provider of the tests' own, started once for the suite.
+struct FakeProvider {
+    static constexpr char kName[] = "fake-provider";
+    static bool Available() { return true; }
+    static std::string Start(const orvane::test::TempFolder& folder, orvane::test::ServerProcess& server) {
         curl_global_init(CURL_GLOBAL_DEFAULT);
-        folder_ = new orvane::test::TempFolder("fake-provider");
-        server_ = new orvane::test::ServerProcess();
-        startError_ = server_->Start({"/usr/bin/python3", orvane::test::FixtureFolder() + "/fake_oauth_provider.py", kClientId,
-                                      kClientSecret, kScope},
-                                     folder_->Str() + "/provider.log", std::chrono::seconds(20));
+        return server.Start({"/usr/bin/python3", orvane::test::FixtureFolder() + "/fake_oauth_provider.py", kClientId,
+                             kClientSecret, kScope},
+                            folder.Str() + "/provider.log", std::chrono::seconds(20));
     }
-    static void TearDownTestSuite() {
-        delete server_;
-        server_ = nullptr;
-        delete folder_;
-        folder_ = nullptr;
-    }
+};
 
+class SignIn : public orvane::test::ServerSuite<FakeProvider> {
+protected:
     void SetUp() override {
-        ASSERT_TRUE(startError_.empty()) << startError_;
+        ServerSuite::SetUp();
+        if (HasFatalFailure()) return;
         SetSetting(kOAuth2AuthorizationUrlValue, Base() + "/o/oauth2/auth");
         SetSetting(kOAuth2TokenUrlValue, Base() + "/o/oauth2/token");
         SetSetting(kOAuth2ScopeValue, kScope);
@@ -163,7 +162,6 @@ protected:
         browser_.reset();
     }
 
-    static std::string Base() { return "http://127.0.0.1:" + std::to_string(server_->Port()); }
     static std::string Control(const std::string& what) { return Fetch(Base() + "/control/" + what); }
 
     // An account on the provider's CalDAV side, whose host name marks it as the provider's.
@@ -183,9 +181,6 @@ protected:
     }
 
     std::shared_ptr<FollowingBrowser> browser_;
-    static inline orvane::test::TempFolder* folder_ = nullptr;
-    static inline orvane::test::ServerProcess* server_ = nullptr;
-    static inline std::string startError_;
 };
 
 TEST_F(SignIn, FirstSignInRunsFromA401ToTheCalendarListWithTheTokenOnEveryConnection) {

@@ -10,26 +10,17 @@
 #include "dav/caldav/RCalDAVAccount.h"
 #include "foundation/memory/RRef.h"
 #include "platform/dns/SrvLookup.h"
+#include "tests/dav/http/DavAnswerText.h"
 #include "tests/platform/http/LoopbackPeer.h"
 
 using orvane::test::HttpReply;
 using orvane::test::LoopbackPeer;
+using orvane::test::Multistatus;
+using orvane::test::Path;
 using orvane::test::PeerReply;
 using orvane::test::PeerRequest;
 
 namespace {
-
-std::string Multistatus(const std::string& href, const std::string& props) {
-    return "<?xml version=\"1.0\"?><D:multistatus xmlns:D=\"DAV:\" xmlns:C=\"urn:ietf:params:xml:ns:caldav\">"
-           "<D:response><D:href>" + href + "</D:href><D:propstat><D:prop>" + props +
-           "</D:prop><D:status>HTTP/1.1 200 OK</D:status></D:propstat></D:response></D:multistatus>";
-}
-
-CStringA Path(RWebDAVConnection* c) {
-    CStringA path;
-    c->GetServer(nullptr, nullptr, &path, nullptr);
-    return path;
-}
 
 struct ResolverScope {
     explicit ResolverScope(platform::dns::SrvResolver r) { platform::dns::SetSrvResolver(std::move(r)); }

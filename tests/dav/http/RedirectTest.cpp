@@ -14,30 +14,21 @@
 #include "foundation/memory/RRef.h"
 #include "platform/http/ConnectionErrorHook.h"
 #include "platform/http/InternetErrors.h"
+#include "tests/dav/http/DavAnswerText.h"
 #include "tests/platform/http/LoopbackPeer.h"
 
 using orvane::test::HttpReply;
 using orvane::test::LoopbackPeer;
+using orvane::test::Multistatus;
+using orvane::test::Path;
 using orvane::test::PeerReply;
 using orvane::test::PeerRequest;
 
 namespace {
 
-std::string Multistatus(const std::string& href, const std::string& props) {
-    return "<?xml version=\"1.0\"?><D:multistatus xmlns:D=\"DAV:\" xmlns:C=\"urn:ietf:params:xml:ns:caldav\">"
-           "<D:response><D:href>" + href + "</D:href><D:propstat><D:prop>" + props +
-           "</D:prop><D:status>HTTP/1.1 200 OK</D:status></D:propstat></D:response></D:multistatus>";
-}
-
 const char kChallenge[] = "WWW-Authenticate: Basic realm=\"x\"\r\n";
 
 bool HasBasicFor(const PeerRequest& r, const char* encoded) { return r.Header("Authorization") == std::string("Basic ") + encoded; }
-
-CStringA Path(RWebDAVConnection* c) {
-    CStringA path;
-    c->GetServer(nullptr, nullptr, &path, nullptr);
-    return path;
-}
 
 std::string Location(int port, const std::string& path) {
     return "Location: http://127.0.0.1:" + std::to_string(port) + path + "\r\n";

@@ -116,3 +116,13 @@ TEST_F(Subscriptions, ASuccessfulRefreshArmsTheDailyTimer) {
     ASSERT_TRUE(period.has_value());
     EXPECT_EQ(*period, 1440LL * 60000);
 }
+
+TEST_F(Subscriptions, AFeedOverSixtyFourMebibytesIsRefusedAndStoresNothing) {
+    std::string huge = Feed("big", "Big");
+    huge.insert(huge.find("END:VCALENDAR"), std::string(64 * 1024 * 1024, ' '));
+    server.Serve("/huge.ics", {200, huge});
+    RRef<ROrvaneCalendar> calendar = account->AddSubscribedCalendar(server.Url("http", "/huge.ics").c_str(), "Huge");
+    EXPECT_NE(R_OK, calendar->RefreshSubscription(false));
+    EXPECT_EQ(0u, world.Items(*calendar).size());
+    EXPECT_EQ(calendar->GetRecord().subscriptionLastRefreshed, "");
+}

@@ -161,6 +161,24 @@ TEST_F(Placement, CellsOrderByRealInstantAndTimedItemsFileUnderTheirDisplayDate)
     EXPECT_EQ(view->FormatItemTime(Find("Brisbane nine")), CStringW(u"11p"));
 }
 
+// America/Mazatlan and America/Chihuahua share a zone key but not their rules (UTC-7 and UTC-6 in 2024).
+TEST_F(Placement, ZonesUnderOneKeyWithOtherRulesAreConverted) {
+    seed.Import("acc", "cal",
+                Event("m", "Mazatlan late",
+                      "DTSTART;TZID=America/Mazatlan:20240315T233000\r\nDTEND;TZID=America/Mazatlan:20240315T234500\r\n") +
+                    Event("k", "Key late",
+                          "DTSTART;TZID=Mountain Standard Time (Mexico):20240315T233000\r\n"
+                          "DTEND;TZID=Mountain Standard Time (Mexico):20240315T234500\r\n"),
+                "key.ics");
+    Start(100, "America/Chihuahua");
+    Show(2024, 3);
+    EXPECT_EQ(Days("Mazatlan late"), (Names{"03-16"}));
+    EXPECT_EQ(view->FormatItemTime(Find("Mazatlan late")), CStringW(u"12:30a"));
+    // The key itself stands for the display zone's rules: no conversion.
+    EXPECT_EQ(Days("Key late"), (Names{"03-15"}));
+    EXPECT_EQ(view->FormatItemTime(Find("Key late")), CStringW(u"11:30p"));
+}
+
 TEST_F(Placement, TheAllDayListPutsLongerSpansFirstWhateverTheOrderPlaced) {
     seed.Import("acc", "cal",
                 Event("one", "One day", "DTSTART;VALUE=DATE:20150317\r\nDTEND;VALUE=DATE:20150318\r\n") +

@@ -7,6 +7,7 @@
 
 #include "ical/recurrence/RIcsRecurrence.h"
 #include "ical/timezone/ZoneConversions.h"
+#include "ical/timezone/ZoneResolver.h"
 #include "ical/value/RIcsDateTime.h"
 #include "store/range/SeriesSeed.h"
 #include "sync/ROrvaneAccount.h"
@@ -306,9 +307,15 @@ bool ROrvaneMonthView::InDisplayZone(const CStringA& olsonId) {
     if (known != sameZone_.end()) return known->second;
     const CStringW wide = CStringW::FromUtf8(olsonId.AsView());
     bool same = wide.CompareNoCase(zoneOlsonId_) == 0;
-    CStringW key;
-    // Another name of the same zone (same zone key) converts to the same wall-clock time.
-    if (!same && !zoneKey_.IsEmpty() && MapTzidToWindowsZone(wide, key) == R_OK) same = key == zoneKey_;
+    // Another name reads the same only when it resolves to the same rules: names under one zone
+    // key may keep different rules (America/Mazatlan and America/Chihuahua).
+    if (!same) {
+        const std::shared_ptr<const RZoneRules> rules = ResolveZoneRules(wide);
+        std::shared_ptr<const RZoneRules> shown = ResolveZoneRules(zoneOlsonId_);
+        if (!shown) shown = ZoneRulesForKey(zoneKey_);
+        same = rules && shown &&
+               (rules == shown || (!rules->OlsonName().empty() && rules->OlsonName() == shown->OlsonName()));
+    }
     sameZone_.emplace(name, same);
     return same;
 }

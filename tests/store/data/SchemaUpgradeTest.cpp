@@ -1,12 +1,9 @@
 #include "tests/store/data/OpenStoreFixture.h"
+#include "tests/support/WithoutOverridingPermissions.h"
 
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
-#include <linux/capability.h>
-
-#include <thread>
 #include <utility>
 
 namespace orvane::test {
@@ -193,16 +190,8 @@ TEST_F(SchemaUpgradeTest, ReadOnlyDatabaseIsRefusedUntouched) {
     const std::string before = ReadBytes(DbFile());
     RResult result = R_OK;
     store = new ROrvaneDataManager();
-    // Root may write any file, so the store is opened on a thread that gives up that power.
-    std::thread([&] {
-        __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
-        __user_cap_data_struct data[2]{};
-        if (syscall(SYS_capget, &header, data) == 0) {
-            data[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
-            syscall(SYS_capset, &header, data);
-        }
-        result = store->Open(CStringW::FromUtf8(dataDir.string()));
-    }).join();
+    // Root may write any file, so the store is opened without that power.
+    orvane::test::WithoutOverridingPermissions([&] { result = store->Open(CStringW::FromUtf8(dataDir.string())); });
     EXPECT_EQ(R_E_ACCESS_DENIED, result);
     EXPECT_EQ(before, ReadBytes(DbFile()));
 }

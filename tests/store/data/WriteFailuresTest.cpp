@@ -3,17 +3,14 @@
 // system refuses, a file that is some other program's database.
 #include <sqlite3.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <unistd.h>
-
-#include <linux/capability.h>
 
 #include <functional>
 #include <string>
-#include <thread>
 
 #include "tests/store/data/CalendarText.h"
 #include "tests/store/data/OpenStoreFixture.h"
+#include "tests/support/WithoutOverridingPermissions.h"
 
 namespace orvane::test {
 namespace {
@@ -111,18 +108,7 @@ TEST_F(WriteFailuresTest, NamesTheFileSystemRefusesAreReportedAndStoreNothing) {
     EXPECT_EQ("first", ReadBytes(dataDir / "Accounts" / "acc" / "cal" / "item.ics"));
 }
 
-// Root may write into any folder, so the action runs on a thread that gives up that power.
-void WithoutOverridingPermissions(const std::function<void()>& action) {
-    std::thread([&] {
-        __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
-        __user_cap_data_struct data[2]{};
-        if (syscall(SYS_capget, &header, data) == 0) {
-            data[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
-            syscall(SYS_capset, &header, data);
-        }
-        action();
-    }).join();
-}
+using orvane::test::WithoutOverridingPermissions;
 
 TEST_F(WriteFailuresTest, RefusedFolderFailsTheCalendarAndItsItemFiles) {
     const std::filesystem::path account = dataDir / "Accounts" / "acc";

@@ -1,11 +1,9 @@
 #include "store/sqlite/CppSQLite3Exception.h"
 #include "tests/store/sqlite/StoreFixture.h"
+#include "tests/support/WithoutOverridingPermissions.h"
 
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <unistd.h>
-
-#include <linux/capability.h>
 
 #include <functional>
 #include <string>
@@ -90,19 +88,6 @@ TEST_F(ExecuteSqlTest, FileThatIsNotSqliteIsLeftAlone) {
     EXPECT_EQ(garbage, ReadBytes(dbPath));
 }
 
-// Root may write any file, so the connection is opened on a thread that gives up that power.
-void OpenWithoutOverridingPermissions(CppSQLite3DB& db, const char* path) {
-    std::thread([&] {
-        __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
-        __user_cap_data_struct data[2]{};
-        if (syscall(SYS_capget, &header, data) == 0) {
-            data[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
-            syscall(SYS_capset, &header, data);
-        }
-        db.open(path);
-    }).join();
-}
-
 TEST_F(ExecuteSqlTest, ReadOnlyFileRefusesWritesCleanly) {
     OpenWithTable();
     ASSERT_EQ(0, ExecuteSql("insert into Notes (guid) values ('kept');", SQL_MODE_EXEC, store, nullptr));
@@ -110,7 +95,8 @@ TEST_F(ExecuteSqlTest, ReadOnlyFileRefusesWritesCleanly) {
     ASSERT_EQ(0, chmod(dbPath.c_str(), 0444));
     const std::string before = ReadBytes(dbPath);
 
-    OpenWithoutOverridingPermissions(store->Connection(), dbPath.c_str());
+    // Root may write any file, so the connection is opened without that power.
+    orvane::test::WithoutOverridingPermissions([&] { store->Connection().open(dbPath.c_str()); });
     testing::internal::CaptureStderr();
     EXPECT_EQ(R_E_ACCESS_DENIED,
               ExecuteSql("insert into Notes (guid) values ('new');", SQL_MODE_EXEC, store, nullptr));

@@ -96,4 +96,27 @@ TEST(RIcsDateTimeClone, CopiesFieldsWithEmptyCachesAndItsOwnCount) {
     EXPECT_STREQ(copy->GetCompactText(), "20201231T100030");
 }
 
+TEST(RIcsDateTimeText, CompactFormKeepsItsWidthsAtTheEdgesOfEveryField) {
+    struct Case {
+        RDateTime fields;
+        bool dateOnly;
+        const char* text;
+    };
+    const Case cases[] = {
+        {{0, 0, 0, 0, 0, 0, 0}, false, "00000000T000000"},
+        {{7, 1, 2, 3, 4, 5, 0}, false, "00070102T030405"},
+        {{9999, 12, 31, 23, 59, 59, 0}, false, "99991231T235959"},
+        {{9999, 12, 31, 23, 59, 59, 0}, true, "99991231"},
+        {{10000, 1, 1, 0, 0, 0, 0}, false, "100000101T000000"},
+        {{-1, 1, 1, 0, 0, 0, 0}, true, "-0010101"},
+        {{2020, 100, 1, 0, 0, -1, 0}, false, "202010001T0000-1"},
+    };
+    for (const Case& c : cases) {
+        RIcsDateTime value;
+        value.dateTime = c.fields;
+        value.dateOnly = c.dateOnly;
+        EXPECT_STREQ(value.GetCompactText(), c.text);
+    }
+}
+
 }  // namespace

@@ -162,6 +162,12 @@ TEST_F(MainFrame, CommandsWithoutAHandlerAreDisabledInTheMenus) {
     EXPECT_GT(hostWidth, 400);
     EXPECT_LE(next.right(), hostWidth);
     EXPECT_GT(next.left(), hostWidth - 100);
+    // A wider window takes them along.
+    Frame()->resize(Frame()->width() + 300, Frame()->height());
+    Settle();
+    const int widerHost = app->GetView(0)->MonthHost()->width();
+    EXPECT_EQ(widerHost, hostWidth + 300);
+    EXPECT_EQ(month->Button(ROrvaneMonthView::kNextButton)->geometry().right(), next.right() + 300);
     // View > Next moves the month on; Previous brings it back.
     const RDateTime shown = month->DisplayedDate();
     EXPECT_TRUE(Run(ID_VIEW_NEXT));

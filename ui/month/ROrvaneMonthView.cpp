@@ -32,11 +32,8 @@ RResult ROrvaneMonthView::Init(RContentPlaceHolderWnd* host, const CStringW& zon
     const RResult result = SetTimeZone(zoneOlsonId);
     if (host_ == nullptr) return result;
     host_->SetSurface(&surface_);
-    const QRect client = host_->rect();
-    const int R = client.x() + client.width(), T = client.y();
-    auto make = [this, R, T](const QString& caption, int id, int left, int right) {
+    auto make = [this](const QString& caption, int id) {
         auto* button = new QPushButton(caption, host_);
-        button->setGeometry(QRect(R - left, T + 16, left - right, 24));
         button->setFocusPolicy(Qt::TabFocus);
         QObject::connect(button, &QPushButton::clicked, host_, [host = host_, id] {
             if (host) host->OnCommand(id);
@@ -44,10 +41,24 @@ RResult ROrvaneMonthView::Init(RContentPlaceHolderWnd* host, const CStringW& zon
         button->show();
         return button;
     };
-    previousButton_ = make("<<", kPreviousButton, 166, 112);
-    todayButton_ = make(platform::ui::ToQString(todayCaption_), kTodayButton, 113, 58);
-    nextButton_ = make(">>", kNextButton, 59, 4);
+    previousButton_ = make("<<", kPreviousButton);
+    todayButton_ = make(platform::ui::ToQString(todayCaption_), kTodayButton);
+    nextButton_ = make(">>", kNextButton);
+    PlaceButtons();
     return result;
+}
+
+void ROrvaneMonthView::PlaceButtons() {
+    if (host_ == nullptr) return;
+    const QRect client = host_->rect();
+    const int R = client.x() + client.width(), T = client.y();
+    // Measured from the host's right edge: left and right offsets of each button.
+    auto place = [R, T](QPushButton* button, int left, int right) {
+        if (button != nullptr) button->setGeometry(QRect(R - left, T + 16, left - right, 24));
+    };
+    place(previousButton_.data(), 166, 112);
+    place(todayButton_.data(), 113, 58);
+    place(nextButton_.data(), 59, 4);
 }
 
 QPushButton* ROrvaneMonthView::Button(int id) const {

@@ -126,6 +126,8 @@ public:
     int PaintCount() const { return paintCount_; }
     const CStringW& ZoneOlsonId() const { return zoneOlsonId_; }
     QPushButton* Button(int id) const;
+    // Puts the navigation buttons at the host's top right corner (at start and after a resize).
+    void PlaceButtons();
 
 private:
     // A painter on the retained picture, resized to the host's client size when needed.

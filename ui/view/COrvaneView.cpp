@@ -218,7 +218,10 @@ void COrvaneView::LayoutPanes() {
     leftPane_->resize(paneWidth, height());
     tree_->resize(paneWidth, height());
     monthHost_->setGeometry(monthHost_->x(), monthHost_->y(), std::max(0, width() - paneWidth), height());
-    if (monthView_) (void)monthView_->Draw(monthView_->DisplayedDate(), false);
+    if (monthView_) {
+        monthView_->PlaceButtons();
+        (void)monthView_->Draw(monthView_->DisplayedDate(), false);
+    }
 }
 
 void COrvaneView::resizeEvent(QResizeEvent* event) {

@@ -154,6 +154,28 @@ public:
     const CStringW& DbPath() const { return dbPath; }
     const CStringW& AccountsDir() const { return accountsDir; }
 
+    // Several writes landed as one: the store's operations made while a WriteBatch is open join
+    // its transaction, so their rows are committed together (one commit instead of one per
+    // operation) or, when any of them failed or the batch is left without Commit, none are.
+    // Item files written meanwhile stay (each was complete before its row was written).
+    // Belongs to the thread that made it; it holds the store's write lock for its life, so it
+    // should cover only store calls, never waits on other threads or locks taken before a write.
+    class WriteBatch {
+    public:
+        // The analysis cannot follow the scoped write lock kept behind a pointer, so the batch's
+        // own three functions are left out of it.
+        explicit WriteBatch(ROrvaneDataManager& store) ORVANE_NO_THREAD_SAFETY_ANALYSIS;
+        // Rolls back when Commit was not called.
+        ~WriteBatch() ORVANE_NO_THREAD_SAFETY_ANALYSIS;
+        WriteBatch(const WriteBatch&) = delete;
+        WriteBatch& operator=(const WriteBatch&) = delete;
+        // Commits when no write in the batch failed, else rolls back; 0 or the first failure.
+        [[nodiscard]] RResult Commit() ORVANE_NO_THREAD_SAFETY_ANALYSIS;
+
+    private:
+        std::unique_ptr<StoreTransaction> transaction;
+    };
+
 private:
     // The account's OAuth 2.0 grant, a long-lived secret, is kept like the password: enciphered
     // in the hive's Keys under "<guid>.OAuthGrant", never in the Accounts table. An empty grant

@@ -13,6 +13,8 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <set>
+#include <string>
 
 #include "platform/threads/Mutex.h"
 #include <vector>
@@ -149,6 +151,17 @@ private:
     // Writes the item file, then the rows.
     RResult StoreParsed(const char* serverFileName, const char* scheduleTag, const char* etag, const char* text,
                         RIcsCalendar& parsed);
+    // The same with the store, account and record already read, so that it takes none of this
+    // calendar's locks (callers inside a store WriteBatch must not: a writer may hold them).
+    static RResult StoreParsedInto(ROrvaneDataManager& store, const ROrvaneAccount& account,
+                                   const CalendarRecord& record, const char* serverFileName, const char* scheduleTag,
+                                   const char* etag, const char* text, RIcsCalendar& parsed);
+    // Stores one multiget round's records in one store transaction; on a failure the round is
+    // rolled back and stored again record by record, so that one bad record costs no others.
+    // Sets `storeFailed` when any record could not be stored, `stopped` when the account was
+    // deleted meanwhile; adds each record's name to `received`. Returns the records handled.
+    int StoreRound(const std::vector<ResponseRecord>& records, std::set<std::string>& received, bool& storeFailed,
+                   bool& stopped);
     RResult ImportGroupsLocked(RIcsCalendar& parsed);
     RResult SyncLocked(bool force);
     RResult RefreshSubscriptionLocked(bool serverSide);

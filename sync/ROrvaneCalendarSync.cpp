@@ -136,31 +136,12 @@ RResult ROrvaneCalendar::SyncLocked(bool force) {
                 records = response->Records();
             }
         }
-        for (const ResponseRecord& entry : records) {
-            if (entry.href.IsEmpty()) continue;
-            if (account->IsDeleted()) {
-                stopped = true;
-                break;
-            }
-            received.insert(ResourceKey(entry.href).Str());
-            auto parsed = MakeRef<RIcsCalendar>();
-            RResult stored = parsed->Parse(entry.data);
-            if (stored == 0) {
-                stored = StoreParsed(entry.href, entry.scheduleTag, entry.etag, entry.data, *parsed);
-                if (stored == 0) {
-                    for (const CStringA& uid : UidsOf(*parsed)) {
-                        RemovePendingDelete(uid);
-                    }
-                } else {
-                    storeFailed = true;
-                }
-            }
-            if (stored != 0) DebugTrace("Error 0x%08x encountered on HREF %s\n\r", static_cast<unsigned>(stored), entry.href.GetString());
-            ++downloaded;
-            if (downloaded % kProgressEvery == 0 && account->GetNotifyTarget() != 0) {
-                account->PostToNotifyTarget(platform::messages::WM_APP_SYNC_PROGRESS, GetNotifyId());
-                account->Pause(kProgressPauseMs, this);
-            }
+        const int before = downloaded;
+        downloaded += StoreRound(records, received, storeFailed, stopped);
+        // Progress between rounds, when the round's write lock is no longer held.
+        if (downloaded / kProgressEvery != before / kProgressEvery && account->GetNotifyTarget() != 0) {
+            account->PostToNotifyTarget(platform::messages::WM_APP_SYNC_PROGRESS, GetNotifyId());
+            account->Pause(kProgressPauseMs, this);
         }
         if (stopped) break;
     }
@@ -198,4 +179,76 @@ RResult ROrvaneCalendar::SyncLocked(bool force) {
         SetCTag(newCtag);
     }
     return 0;
+}
+
+int ROrvaneCalendar::StoreRound(const std::vector<ResponseRecord>& records, std::set<std::string>& received,
+                                bool& storeFailed, bool& stopped) {
+    RRef<ROrvaneAccount> account = GetAccount();
+    RRef<ROrvaneDataManager> store = GetDataManager();
+    if (!account || !store) {
+        storeFailed = true;
+        return 0;
+    }
+    const CalendarRecord record = GetRecord();
+    // Parsed first, outside the store's write lock.
+    struct Parsed {
+        const ResponseRecord* entry;
+        RRef<RIcsCalendar> calendar;
+    };
+    std::vector<Parsed> parsed;
+    parsed.reserve(records.size());
+    for (const ResponseRecord& entry : records) {
+        if (entry.href.IsEmpty()) continue;
+        received.insert(ResourceKey(entry.href).Str());
+        auto calendar = MakeRef<RIcsCalendar>();
+        if (const RResult result = calendar->Parse(entry.data); result != 0) {
+            DebugTrace("Error 0x%08x encountered on HREF %s\n\r", static_cast<unsigned>(result), entry.href.GetString());
+            continue;
+        }
+        parsed.push_back(Parsed{&entry, std::move(calendar)});
+    }
+
+    // The round in one transaction. Files are written before their rows inside it; a rolled
+    // back round leaves complete files that its rows would have named, which the retry below
+    // (or the next sync) writes again.
+    bool batched = false;
+    if (!account->IsDeleted()) {
+        ROrvaneDataManager::WriteBatch batch(*store);
+        RResult result = 0;
+        for (const Parsed& item : parsed) {
+            result = StoreParsedInto(*store, *account, record, item.entry->href, item.entry->scheduleTag,
+                                     item.entry->etag, item.entry->data, *item.calendar);
+            if (result != 0) break;
+        }
+        batched = result == 0 && batch.Commit() == 0;
+    }
+    std::vector<const Parsed*> storedItems;
+    if (batched) {
+        for (const Parsed& item : parsed) storedItems.push_back(&item);
+    } else {
+        // Record by record, as a single write each, so that only the failing ones are missed.
+        for (const Parsed& item : parsed) {
+            if (account->IsDeleted()) {
+                stopped = true;
+                break;
+            }
+            const RResult result = StoreParsedInto(*store, *account, record, item.entry->href, item.entry->scheduleTag,
+                                                   item.entry->etag, item.entry->data, *item.calendar);
+            if (result == 0) {
+                storedItems.push_back(&item);
+            } else {
+                storeFailed = true;
+                DebugTrace("Error 0x%08x encountered on HREF %s\n\r", static_cast<unsigned>(result),
+                           item.entry->href.GetString());
+            }
+        }
+    }
+    for (const Parsed* item : storedItems) {
+        for (const CStringA& uid : UidsOf(*item->calendar)) RemovePendingDelete(uid);
+    }
+    int count = 0;
+    for (const ResponseRecord& entry : records) {
+        if (!entry.href.IsEmpty()) ++count;
+    }
+    return count;
 }

@@ -266,14 +266,20 @@ RResult ROrvaneCalendar::StoreParsed(const char* serverFileName, const char* sch
     RRef<ROrvaneDataManager> store = GetDataManager();
     RRef<ROrvaneAccount> account = GetAccount();
     if (!store || !account) return R_E_INVALID_ARGUMENT;
+    return StoreParsedInto(*store, *account, GetRecord(), serverFileName, scheduleTag, etag, text, parsed);
+}
+
+RResult ROrvaneCalendar::StoreParsedInto(ROrvaneDataManager& store, const ROrvaneAccount& account,
+                                         const CalendarRecord& record, const char* serverFileName,
+                                         const char* scheduleTag, const char* etag, const char* text,
+                                         RIcsCalendar& parsed) {
     // A deleted account's rows, files and folders are not made again.
-    if (account->IsDeleted()) return R_E_SYNC_CANCELLED;
-    const CalendarRecord record = GetRecord();
+    if (account.IsDeleted()) return R_E_SYNC_CANCELLED;
     // The file first: a row never names a file that is not there.
-    const RResult written = store->WriteCalendarItemFile(Text(text), LastHrefComponent(serverFileName), record.guid,
-                                                         record.parentAccountGuid);
+    const RResult written = store.WriteCalendarItemFile(Text(text), LastHrefComponent(serverFileName), record.guid,
+                                                        record.parentAccountGuid);
     if (written != 0) return written;
-    return store->ImportIcsCalendar(record.parentAccountGuid, record.guid, serverFileName, scheduleTag, etag, &parsed);
+    return store.ImportIcsCalendar(record.parentAccountGuid, record.guid, serverFileName, scheduleTag, etag, &parsed);
 }
 
 RResult ROrvaneCalendar::DeleteItemOnServer(const char* fileName) {

@@ -1,56 +1,26 @@
 #include "tests/sync/SyncTestSupport.h"
 
-#include <QCoreApplication>
-#include <QEventLoop>
-
 #include <memory>
 #include <thread>
 
 #include "platform/dns/SrvLookup.h"
-#include "platform/messages/UiThreadLoop.h"
 #include "sync/AppContext.h"
 
 namespace orvane::test {
 
 namespace {
 
-class SyncApplicationEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        static int argc = 1;
-        static char name[] = "sync_tests";
-        static char* argv[] = {name, nullptr};
-        app_ = std::make_unique<QCoreApplication>(argc, argv);
-        loop_ = std::make_unique<platform::messages::UiThreadLoop>();
-        // No test asks a real name server: every service lookup finds nothing.
-        platform::dns::SetSrvResolver([](const std::string&, platform::dns::SrvRecord&) -> DWORD {
-            return platform::dns::DNS_ERROR_RCODE_NAME_ERROR;
-        });
-    }
-    void TearDown() override {
-        loop_.reset();
-        app_.reset();
-    }
-
-private:
-    std::unique_ptr<QCoreApplication> app_;
-    std::unique_ptr<platform::messages::UiThreadLoop> loop_;
-};
+// No test asks a real name server: every service lookup finds nothing.
+void RefuseServiceLookups() {
+    platform::dns::SetSrvResolver([](const std::string&, platform::dns::SrvRecord&) -> DWORD {
+        return platform::dns::DNS_ERROR_RCODE_NAME_ERROR;
+    });
+}
 
 [[maybe_unused]] ::testing::Environment* const g_environment =
-    ::testing::AddGlobalTestEnvironment(new SyncApplicationEnvironment);
+    ::testing::AddGlobalTestEnvironment(new QtApplicationEnvironment(RefuseServiceLookups));
 
 }  // namespace
-
-bool ProcessEventsUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() >= deadline) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
 
 RecordingTarget::RecordingTarget() {
     id_ = platform::messages::RegisterTarget(

@@ -17,13 +17,10 @@
 #include "platform/messages/MessageTargets.h"
 #include "store/ROrvaneDataManager.h"
 #include "sync/ROrvaneAccountManager.h"
+#include "tests/platform/messages/QtTestApplication.h"
 #include "tests/support/TempFolder.h"
 
 namespace orvane::test {
-
-// Runs the event loop until `done` holds or the time is up; returns `done()`.
-bool ProcessEventsUntil(const std::function<bool()>& done,
-                        std::chrono::milliseconds limit = std::chrono::milliseconds(20000));
 
 // A registered target that keeps every message it is sent.
 class RecordingTarget {

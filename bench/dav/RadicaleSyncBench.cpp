@@ -9,7 +9,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 
 #include "dav/caldav/RCalDAVCalendar.h"
 #include "tests/dav/integration/IntegrationSupport.h"
@@ -21,19 +20,6 @@ namespace {
 
 constexpr int kItems = 1000;
 constexpr char kRadicale[] = "/usr/bin/radicale";
-
-// Radicale's store with one calendar of kItems events, and its config and users file.
-std::string PrepareRadicale(const fs::path& root) {
-    const fs::path calendar = root / "collections" / "collection-root" / "alice" / "bench";
-    fs::create_directories(calendar);
-    std::ofstream(calendar / ".Radicale.props") << "{\"tag\": \"VCALENDAR\", \"D:displayname\": \"Bench\"}";
-    for (int i = 0; i < kItems; ++i) {
-        const std::string uid = "bench-" + std::to_string(i);
-        std::ofstream(calendar / (uid + ".ics")) << orvane::test::EventText(uid, "Item " + std::to_string(i));
-    }
-    std::ofstream(root / "users") << "alice:secret\n";
-    return orvane::test::WriteRadicaleConfig(root.string());
-}
 
 void BM_RadicaleFullSync1000(benchmark::State& state) {
     if (!orvane::test::ServerAvailable(kRadicale)) {
@@ -48,7 +34,7 @@ void BM_RadicaleFullSync1000(benchmark::State& state) {
     setenv("XDG_DATA_HOME", (root / "data-home").c_str(), 1);
     fs::create_directories(root / "config-home");
     {
-        const std::string config = PrepareRadicale(root);
+        const std::string config = orvane::test::SeedRadicaleBenchStore(root.string(), kItems);
         orvane::test::ServerProcess server;
         const std::string startError =
             server.Start({kRadicale, "-C", config}, (root / "log").string(), std::chrono::seconds(20));

@@ -94,16 +94,8 @@ struct World {
         platform::dns::SetSrvResolver([](const std::string&, platform::dns::SrvRecord&) -> DWORD {
             return platform::dns::DNS_ERROR_RCODE_NAME_ERROR;
         });
-        const fs::path calendar = root / "collections" / "collection-root" / "alice" / "bench";
-        fs::create_directories(calendar);
-        std::ofstream(calendar / ".Radicale.props") << "{\"tag\": \"VCALENDAR\", \"D:displayname\": \"Bench\"}";
-        for (int i = 0; i < kItems; ++i) {
-            const std::string uid = "bench-" + std::to_string(i);
-            std::ofstream(calendar / (uid + ".ics")) << orvane::test::EventText(uid, "Item " + std::to_string(i));
-        }
-        std::ofstream(root / "users") << "alice:secret\n";
         server = std::make_unique<orvane::test::ServerProcess>();
-        error = server->Start({kRadicale, "-C", orvane::test::WriteRadicaleConfig(root.string())},
+        error = server->Start({kRadicale, "-C", orvane::test::SeedRadicaleBenchStore(root.string(), kItems)},
                               (root / "log").string(), std::chrono::seconds(20));
         // Radicale reads and caches 5,000 files at its first listing, which on a busy machine
         // takes longer than the client waits for a silent server; that is the server's own

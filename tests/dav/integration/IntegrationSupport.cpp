@@ -1,5 +1,6 @@
 #include "tests/dav/integration/IntegrationSupport.h"
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <regex>
@@ -50,6 +51,18 @@ std::string WriteRadicaleConfig(const std::string& folder) {
     const std::string path = folder + "/config";
     std::ofstream(path) << config;
     return path;
+}
+
+std::string SeedRadicaleBenchStore(const std::string& folder, int items) {
+    const std::filesystem::path calendar = std::filesystem::path(folder) / "collections" / "collection-root" / "alice" / "bench";
+    std::filesystem::create_directories(calendar);
+    std::ofstream(calendar / ".Radicale.props") << "{\"tag\": \"VCALENDAR\", \"D:displayname\": \"Bench\"}";
+    for (int i = 0; i < items; ++i) {
+        const std::string uid = "bench-" + std::to_string(i);
+        std::ofstream(calendar / (uid + ".ics")) << EventText(uid, "Item " + std::to_string(i));
+    }
+    std::ofstream(folder + "/users") << "alice:secret\n";
+    return WriteRadicaleConfig(folder);
 }
 
 RequestLog::RequestLog(const std::string& path) : path_(path) {

@@ -21,6 +21,10 @@ RResult MakeCalendar(int port, const char* user, const char* password, const std
 // its users file at `folder`/users. Returns the config's path.
 std::string WriteRadicaleConfig(const std::string& folder);
 
+// Lays out a Radicale store in `folder` for the benchmarks: user alice (password "secret") with one
+// calendar "bench" of `items` events (UIDs bench-0, bench-1, ...). Returns the config's path.
+std::string SeedRadicaleBenchStore(const std::string& folder, int items);
+
 // Switches the request log on into a fresh file for its lifetime and counts request lines.
 class RequestLog {
 public:

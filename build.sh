@@ -87,7 +87,7 @@ thread_check() {
         program=${entry%%:*}
         filter=""
         [ "$entry" = "$program" ] || filter=${entry#*:}
-        TSAN_OPTIONS=halt_on_error=1 "./build-tsan/tests/$program" ${filter:+"--gtest_filter=$filter"}
+        TSAN_OPTIONS="halt_on_error=1 suppressions=$PWD/.ci/tsan-qt.supp" "./build-tsan/tests/$program" ${filter:+"--gtest_filter=$filter"}
     done
 }
 

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "foundation/text/PathComponents.h"
@@ -342,4 +343,27 @@ RResult ROrvaneDataManager::WriteCalendarItemFile(const char* text, const char* 
         return R_E_INVALID_ARGUMENT;
     }
     return ResultFromErrno(WriteFileAtomically(path, text, std::strlen(text)));
+}
+
+RResult ROrvaneDataManager::WriteCalendarItemFiles(const std::vector<ItemFileText>& files, const char* calendarGuid,
+                                                   const char* accountGuid) {
+    if (files.empty()) {
+        return R_OK;
+    }
+    CalendarRecord calendar;
+    if (const RResult found = FindCalendar(accountGuid, Text(calendarGuid), &calendar); found != R_OK) {
+        return found;
+    }
+    std::vector<FileToWrite> writes;
+    writes.reserve(files.size());
+    for (const ItemFileText& file : files) {
+        FileToWrite write;
+        if (file.text == nullptr || !ItemFilePath(calendar, CStringA(Text(file.fileName)), write.path)) {
+            return R_E_INVALID_ARGUMENT;
+        }
+        write.bytes = file.text;
+        write.length = std::strlen(file.text);
+        writes.push_back(std::move(write));
+    }
+    return ResultFromErrno(WriteFilesAtomically(writes));
 }

@@ -143,6 +143,17 @@ public:
                                             const char* accountGuid, CalendarItemRecord* out, CppSQLite3Table* rows);
     virtual RResult GetItemStartDateTime(RIcsDateTime* occurrence, const CalendarItemRecord& item);
 
+    // Several item files of one calendar written as one (see WriteFilesAtomically): one flush to
+    // disk for all of them, for callers that store many items at once. 0 when every file is in
+    // place; otherwise the first failure, with no temporary file left, and (unless a rename
+    // failed) none of the files changed. The calendar is looked up once.
+    struct ItemFileText {
+        const char* text = nullptr;
+        const char* fileName = nullptr;
+    };
+    [[nodiscard]] RResult WriteCalendarItemFiles(const std::vector<ItemFileText>& files, const char* calendarGuid,
+                                                 const char* accountGuid);
+
     // Every row of a calendar (masters and exceptions) read by one select, for callers that
     // compare a whole calendar; 0, or R_E_BAD_FORMAT when the select failed (`out` emptied).
     RResult GetCalendarItems(const char* calendarGuid, const char* accountGuid, std::vector<CalendarItemRecord>* out);

@@ -208,19 +208,35 @@ int ROrvaneCalendar::StoreRound(const std::vector<ResponseRecord>& records, std:
         parsed.push_back(Parsed{&entry, std::move(calendar)});
     }
 
-    // The round in one transaction. Files are written before their rows inside it; a rolled
-    // back round leaves complete files that its rows would have named, which the retry below
-    // (or the next sync) writes again.
+    // The round's files first, written and flushed to disk together, then its rows in one
+    // transaction: a row never names a file that is not there. A rolled back round leaves
+    // complete files that its rows would have named, which the retry below (or the next sync)
+    // writes again. The files are written before the store's write lock is taken, so other
+    // writers do not wait for the disk meanwhile (that lock orders rows; a single item's file
+    // write does not take it either).
     bool batched = false;
     if (!account->IsDeleted()) {
-        ROrvaneDataManager::WriteBatch batch(*store);
-        RResult result = 0;
+        std::vector<CStringA> names;
+        names.reserve(parsed.size());
+        std::vector<ROrvaneDataManager::ItemFileText> files;
+        files.reserve(parsed.size());
         for (const Parsed& item : parsed) {
-            result = StoreParsedInto(*store, *account, record, item.entry->href, item.entry->scheduleTag,
-                                     item.entry->etag, item.entry->data, *item.calendar);
-            if (result != 0) break;
+            names.push_back(LastHrefComponent(item.entry->href));
+            files.push_back({item.entry->data.GetString(), names.back().GetString()});
         }
-        batched = result == 0 && batch.Commit() == 0;
+        RResult result = store->WriteCalendarItemFiles(files, record.guid, record.parentAccountGuid);
+        if (result == 0) {
+            ROrvaneDataManager::WriteBatch batch(*store);
+            for (const Parsed& item : parsed) {
+                // A deleted account's rows are not made again.
+                result = account->IsDeleted()
+                             ? R_E_SYNC_CANCELLED
+                             : store->ImportIcsCalendar(record.parentAccountGuid, record.guid, item.entry->href,
+                                                        item.entry->scheduleTag, item.entry->etag, item.calendar.get());
+                if (result != 0) break;
+            }
+            batched = result == 0 && batch.Commit() == 0;
+        }
     }
     std::vector<const Parsed*> storedItems;
     if (batched) {

@@ -4,6 +4,7 @@
 // crash leaves either the old item or the new one, never half of one; the store removes the
 // temporary files of writers that died when it next opens.
 #include <cstddef>
+#include <vector>
 
 #include "foundation/ResultCodes.h"
 #include "platform/string/CString.h"
@@ -11,3 +12,18 @@
 // 0, or the platform's error number (errno) when the file could not be written; an existing
 // file is then left as it was.
 int WriteFileAtomically(const CStringA& path, const char* bytes, std::size_t length);
+
+// One file of a batch: where it goes and its bytes (not copied; they must outlive the call).
+struct FileToWrite {
+    CStringA path;
+    const char* bytes = nullptr;
+    std::size_t length = 0;
+};
+
+// Writes several files, each atomically as above, with one flush to disk for all of them instead
+// of one per file: every temporary file is written in full, the file systems holding them are
+// flushed, each is renamed into place, and then each folder is flushed so that the new names
+// last too. 0 once all are in place and on disk; otherwise the first error number. A failure
+// before the renames changes none of the files; a failed rename leaves the files renamed before
+// it replaced by their complete new bytes and the rest as they were. No temporary file is left.
+int WriteFilesAtomically(const std::vector<FileToWrite>& files);

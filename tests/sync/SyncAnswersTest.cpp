@@ -5,6 +5,10 @@
 #include "tests/sync/SyncTestSupport.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
 #include <utility>
 
 #include "sync/ROrvaneAccount.h"
@@ -193,4 +197,42 @@ TEST_F(SyncAnswers, StoredItemsOpenByUidAndByServerFileName) {
     RRef<ROrvaneCalendarItem> none;
     EXPECT_EQ(STG_E_PATHNOTFOUND, calendar->OpenItemByUid("missing", "", &none));
     EXPECT_FALSE(none);
+}
+
+TEST_F(SyncAnswers, AnItemWhoseFileCannotBeWrittenCostsOnlyThatItem) {
+    const std::filesystem::path folder = calendar->GetRecord().localDirPath.Str();
+    // A folder in the place of b's file: the round cannot land whole, and b cannot land at all.
+    std::filesystem::create_directory(folder / "b.ics");
+    Holds("c1", {{"/cal/a.ics", "\"1\"", "a", "A"}, {"/cal/b.ics", "\"1\"", "b", "B"}, {"/cal/c.ics", "\"1\"", "c", "C"}});
+    ASSERT_EQ(R_OK, calendar->SyncWithServer(false));
+    EXPECT_EQ(Summaries(), (std::vector<std::string>{"A", "C"}));
+    EXPECT_EQ(calendar->GetCTag(), "");  // not stored: the next sync lists again
+    const auto namesInFolder = [&] {
+        std::set<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(folder)) names.insert(entry.path().filename());
+        return names;
+    };
+    EXPECT_EQ(namesInFolder(), (std::set<std::string>{"a.ics", "b.ics", "c.ics"}));
+    // Every row's file holds the whole text its row was made from.
+    const auto fileText = [&](const std::string& name) {
+        std::ifstream in(folder / name, std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(in)), {});
+    };
+    const auto holds = [](const std::string& text, const std::string& uid, const std::string& summary) {
+        return text.rfind("BEGIN:VCALENDAR", 0) == 0 && text.find("UID:" + uid + "\n") != std::string::npos &&
+               text.find("SUMMARY:" + summary + "\n") != std::string::npos &&
+               text.find("END:VCALENDAR") == text.size() - 13;
+    };
+    for (const CalendarItemRecord& row : world.Items(*calendar)) {
+        EXPECT_TRUE(holds(fileText(row.localFileName.Str()), row.guid.Str(), row.summary.Str())) << row.guid.Str();
+    }
+
+    // With the folder gone, b arrives, and a changed resource's file gets its new text.
+    std::filesystem::remove(folder / "b.ics");
+    Holds("c2", {{"/cal/a.ics", "\"2\"", "a", "A2"}, {"/cal/b.ics", "\"1\"", "b", "B"}, {"/cal/c.ics", "\"1\"", "c", "C"}});
+    ASSERT_EQ(R_OK, calendar->SyncWithServer(false));
+    EXPECT_EQ(Summaries(), (std::vector<std::string>{"A2", "B", "C"}));
+    EXPECT_EQ(calendar->GetCTag(), "c2");
+    EXPECT_TRUE(holds(fileText("a.ics"), "a", "A2")) << fileText("a.ics");
+    EXPECT_EQ(namesInFolder(), (std::set<std::string>{"a.ics", "b.ics", "c.ics"}));
 }

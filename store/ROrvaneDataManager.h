@@ -154,6 +154,19 @@ public:
     [[nodiscard]] RResult WriteCalendarItemFiles(const std::vector<ItemFileText>& files, const char* calendarGuid,
                                                  const char* accountGuid);
 
+    // Several parsed resources of one calendar imported as ImportIcsCalendar imports each, in
+    // one transaction, with the calendar looked up and its stored rows' identities read once for
+    // all of them. 0, or the first failure (R_E_INVALID_ARGUMENT for a missing calendar object),
+    // and then none of the resources' rows stay, whatever stopped the import.
+    struct IcsResource {
+        const char* serverFileName = nullptr;
+        const char* scheduleTag = nullptr;
+        const char* etag = nullptr;
+        RIcsCalendar* calendar = nullptr;
+    };
+    [[nodiscard]] RResult ImportIcsCalendars(const char* accountGuid, const char* calendarGuid,
+                                             const std::vector<IcsResource>& resources);
+
     // Every row of a calendar (masters and exceptions) read by one select, for callers that
     // compare a whole calendar; 0, or R_E_BAD_FORMAT when the select failed (`out` emptied).
     RResult GetCalendarItems(const char* calendarGuid, const char* accountGuid, std::vector<CalendarItemRecord>* out);
@@ -222,6 +235,11 @@ private:
     static CStringA CalendarItemsSelect(const char* accountGuid, const char* calendarGuid);
     // The item file of a row, when the calendar's folder and the row's name make a safe path.
     bool ItemFilePath(const CalendarRecord& calendar, const CStringA& localFileName, CStringA& path) const;
+    // The rows of one resource, within an import's transaction (see ROrvaneImport.cpp); 0 or
+    // the first failure, which the caller's transaction decides on.
+    struct ImportState;
+    RResult ImportResource(StoreTransaction& transaction, const char* accountGuid, const char* calendarGuid,
+                           const IcsResource& resource, ImportState& state);
     // The insert of AddCalendarItem, once its look-ups have found no such row.
     RResult InsertCalendarItemRow(StoreTransaction& transaction, const CalendarItemRecord& item);
     // Deletes item rows with one statement, then the file they named (when `file` is not empty).

@@ -214,6 +214,14 @@ RResult ROrvaneDataManager::ConvertIcsTimeZone(RIcsTimeZone* zone, TimeZoneRecor
     return R_OK;
 }
 
+// What the imports of one transaction share: the calendar, looked up once, and the identities
+// of the rows it holds under the guids of every resource being imported, read by one select.
+struct ROrvaneDataManager::ImportState {
+    std::vector<RIcsCalendar*> resources;
+    bool calendarChecked = false;
+    StoredIdentities stored;
+};
+
 RResult ROrvaneDataManager::ImportIcsCalendar(const char* accountGuid, const char* calendarGuid,
                                               const char* serverFileName, const char* scheduleTag, const char* etag,
                                               RIcsCalendar* calendar) {
@@ -223,6 +231,44 @@ RResult ROrvaneDataManager::ImportIcsCalendar(const char* accountGuid, const cha
     // One transaction for the whole calendar: when a statement fails, none of its rows stay and
     // the failure is returned; and the disk is waited for once, not once per row.
     StoreTransaction transaction(*this);
+    ImportState state;
+    state.resources.push_back(calendar);
+    const RResult result =
+        ImportResource(transaction, accountGuid, calendarGuid, {serverFileName, scheduleTag, etag, calendar}, state);
+    if (result != R_OK && transaction.Failure() == R_OK) {
+        // No statement failed: the calendar is not stored, or a child list is broken. What was
+        // stored before the stop stays, as callers of the import expect; the stop is reported.
+        const RResult committed = transaction.Commit();
+        return committed != R_OK ? committed : result;
+    }
+    // A failed statement (a busy or full disk, say) undoes the whole import.
+    return transaction.Commit();
+}
+
+RResult ROrvaneDataManager::ImportIcsCalendars(const char* accountGuid, const char* calendarGuid,
+                                               const std::vector<IcsResource>& resources) {
+    ImportState state;
+    for (const IcsResource& resource : resources) {
+        if (resource.calendar == nullptr) {
+            return R_E_INVALID_ARGUMENT;
+        }
+        state.resources.push_back(resource.calendar);
+    }
+    StoreTransaction transaction(*this);
+    for (const IcsResource& resource : resources) {
+        if (const RResult result = ImportResource(transaction, accountGuid, calendarGuid, resource, state);
+            result != R_OK) {
+            // Nothing of the batch stays, whatever stopped it.
+            transaction.Fail(result);
+            break;
+        }
+    }
+    return transaction.Commit();
+}
+
+RResult ROrvaneDataManager::ImportResource(StoreTransaction& transaction, const char* accountGuid,
+                                           const char* calendarGuid, const IcsResource& resource, ImportState& state) {
+    RIcsCalendar* calendar = resource.calendar;
     // Each list is walked once from its head; reading child i by position would walk the list
     // from its head for every child.
     const auto forEachChild = [](const RList& list, auto&& visit) -> RResult {
@@ -251,30 +297,32 @@ RResult ROrvaneDataManager::ImportIcsCalendar(const char* accountGuid, const cha
     // Events, then to-dos: each stored as a new row, or over the row of the same identity, as
     // AddCalendarItem and then UpdateCalendarItem would store it. The calendar is looked up and
     // its rows' identities read once, when the first item needs them.
-    bool calendarChecked = false;
-    StoredIdentities stored;
+    StoredIdentities& stored = state.stored;
     const auto storeItem = [&](void* payload) -> RResult {
         CalendarItemRecord record;
-        RResult result = ConvertIcsEvent(accountGuid, calendarGuid, serverFileName, scheduleTag, etag,
+        RResult result = ConvertIcsEvent(accountGuid, calendarGuid, resource.serverFileName, resource.scheduleTag,
+                                         resource.etag,
                                          RRef<RIcsComponent>::Share(static_cast<RIcsComponent*>(payload)).get(),
                                          &record);
         if (result != R_OK || record.guid.IsEmpty()) {
             return result;  // a component without DTSTART is logged and skipped
         }
-        if (!calendarChecked) {
+        if (!state.calendarChecked) {
             CalendarRecord owner;
             if (FindCalendar(accountGuid, Text(calendarGuid), &owner) != R_OK) {
                 return STG_E_PATHNOTFOUND;
             }
             std::vector<std::string> guids;
-            for (const RList* list : {&calendar->GetEventList(), &calendar->GetToDoList()}) {
-                for (RListNode* node = list->head; node != nullptr; node = node->next) {
-                    const char* uid = static_cast<RIcsComponent*>(node->payload)->GetUid();
-                    if (uid != nullptr && *uid != '\0') guids.emplace_back(uid);
+            for (RIcsCalendar* each : state.resources) {
+                for (const RList* list : {&each->GetEventList(), &each->GetToDoList()}) {
+                    for (RListNode* node = list->head; node != nullptr; node = node->next) {
+                        const char* uid = static_cast<RIcsComponent*>(node->payload)->GetUid();
+                        if (uid != nullptr && *uid != '\0') guids.emplace_back(uid);
+                    }
                 }
             }
             stored.Load(this, accountGuid, Text(calendarGuid), guids);
-            calendarChecked = true;
+            state.calendarChecked = true;
         }
         if (stored.Holds(record.guid, record.recurrenceID)) {
             return UpdateCalendarItem(record.guid, record.recurrenceID, calendarGuid, accountGuid, record);
@@ -288,12 +336,5 @@ RResult ROrvaneDataManager::ImportIcsCalendar(const char* accountGuid, const cha
     if (result == R_OK) {
         result = forEachChild(calendar->GetToDoList(), storeItem);
     }
-    if (result != R_OK && transaction.Failure() == R_OK) {
-        // No statement failed: the calendar is not stored, or a child list is broken. What was
-        // stored before the stop stays, as callers of the import expect; the stop is reported.
-        const RResult committed = transaction.Commit();
-        return committed != R_OK ? committed : result;
-    }
-    // A failed statement (a busy or full disk, say) undoes the whole import.
-    return transaction.Commit();
+    return result != R_OK ? result : transaction.Failure();
 }

@@ -226,16 +226,17 @@ int ROrvaneCalendar::StoreRound(const std::vector<ResponseRecord>& records, std:
         }
         RResult result = store->WriteCalendarItemFiles(files, record.guid, record.parentAccountGuid);
         if (result == 0) {
-            ROrvaneDataManager::WriteBatch batch(*store);
+            std::vector<ROrvaneDataManager::IcsResource> resources;
+            resources.reserve(parsed.size());
             for (const Parsed& item : parsed) {
-                // A deleted account's rows are not made again.
-                result = account->IsDeleted()
-                             ? R_E_SYNC_CANCELLED
-                             : store->ImportIcsCalendar(record.parentAccountGuid, record.guid, item.entry->href,
-                                                        item.entry->scheduleTag, item.entry->etag, item.calendar.get());
-                if (result != 0) break;
+                resources.push_back({item.entry->href.GetString(), item.entry->scheduleTag.GetString(),
+                                     item.entry->etag.GetString(), item.calendar.get()});
             }
-            batched = result == 0 && batch.Commit() == 0;
+            // Looked at under the store's write lock: a deleted account's rows are not made again.
+            ROrvaneDataManager::WriteBatch batch(*store);
+            batched = !account->IsDeleted() &&
+                      store->ImportIcsCalendars(record.parentAccountGuid, record.guid, resources) == 0 &&
+                      batch.Commit() == 0;
         }
     }
     std::vector<const Parsed*> storedItems;

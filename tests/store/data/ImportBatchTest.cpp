@@ -1,0 +1,116 @@
+// Several resources imported as one: the rows are those that importing them one by one would
+// make (a UID met again later in the batch updates its row, a stored one is updated, exceptions
+// sit beside their master), and a batch stopped by any resource keeps none of its rows.
+#include <algorithm>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "foundation/memory/RRef.h"
+#include "tests/store/data/CalendarText.h"
+#include "tests/store/data/OpenStoreFixture.h"
+
+namespace orvane::test {
+namespace {
+
+const std::string kSeries = CalendarOf(
+    "BEGIN:VEVENT\r\nUID:series\r\nSUMMARY:Weekly\r\nDTSTART:20201201T090000\r\nDTEND:20201201T100000\r\n"
+    "RRULE:FREQ=WEEKLY;COUNT=5\r\nEND:VEVENT\r\n"
+    "BEGIN:VEVENT\r\nUID:series\r\nRECURRENCE-ID:20201208T090000\r\nSUMMARY:Moved once\r\n"
+    "DTSTART:20201208T110000\r\nDTEND:20201208T120000\r\nEND:VEVENT\r\n");
+
+class ImportBatchTest : public OpenStoreFixture {
+protected:
+    void SetUp() override {
+        OpenStoreFixture::SetUp();
+        MakeAccount("acc");
+        MakeCalendar("acc", "cal");
+        MakeCalendar("acc", "single");
+    }
+    struct Source {
+        std::string name;
+        std::string etag;
+        std::string text;
+    };
+    RResult ImportBatch(const char* calendar, const std::vector<Source>& sources) {
+        std::vector<RRef<RIcsCalendar>> parsed;
+        std::vector<ROrvaneDataManager::IcsResource> resources;
+        for (const Source& source : sources) {
+            parsed.push_back(MakeRef<RIcsCalendar>());
+            EXPECT_EQ(R_OK, parsed.back()->Parse(source.text.c_str()));
+            resources.push_back({source.name.c_str(), "", source.etag.c_str(), parsed.back().get()});
+        }
+        return store->ImportIcsCalendars("acc", calendar, resources);
+    }
+    RResult ImportEach(const char* calendar, const std::vector<Source>& sources) {
+        for (const Source& source : sources) {
+            auto parsed = MakeRef<RIcsCalendar>();
+            EXPECT_EQ(R_OK, parsed->Parse(source.text.c_str()));
+            if (const RResult result = store->ImportIcsCalendar("acc", calendar, source.name.c_str(), "",
+                                                                source.etag.c_str(), parsed.get());
+                result != R_OK) {
+                return result;
+            }
+        }
+        return R_OK;
+    }
+    using Row = std::tuple<std::string, std::string, std::string, std::string, std::string, std::string>;
+    std::vector<Row> Rows(const char* calendar) {
+        std::vector<CalendarItemRecord> records;
+        EXPECT_EQ(R_OK, store->GetCalendarItems(calendar, "acc", &records));
+        std::vector<Row> rows;
+        for (const CalendarItemRecord& r : records) {
+            rows.emplace_back(r.guid.Str(), r.recurrenceID.Str(), r.summary.Str(), r.serverFileName.Str(), r.etag.Str(),
+                              r.dtPatternEnd.Str());
+        }
+        std::sort(rows.begin(), rows.end());
+        return rows;
+    }
+};
+
+TEST_F(ImportBatchTest, RowsAreThoseOfImportsOneByOne) {
+    const std::vector<Source> before = {{"/cal/b.ics", "\"1\"", EventsText("b", 1, "Old")}};
+    ASSERT_EQ(R_OK, ImportEach("cal", before));
+    ASSERT_EQ(R_OK, ImportEach("single", before));
+    const std::vector<Source> batch = {
+        {"/cal/a.ics", "\"1\"", EventsText("a", 2)},
+        {"/cal/b.ics", "\"2\"", EventsText("b", 1, "New")},
+        {"/cal/series.ics", "\"1\"", kSeries},
+        {"/cal/a1.ics", "\"3\"", EventsText("a", 2, "Again")},  // a-0 and a-1 met again
+    };
+    ASSERT_EQ(R_OK, ImportBatch("cal", batch));
+    ASSERT_EQ(R_OK, ImportEach("single", batch));
+    const std::vector<Row> rows = Rows("cal");
+    EXPECT_EQ(rows, Rows("single"));
+    ASSERT_EQ(rows.size(), 5u);
+    EXPECT_EQ(std::get<2>(rows[0]), "Again");
+    EXPECT_EQ(std::get<3>(rows[0]), "a1.ics");
+    EXPECT_EQ(std::get<2>(rows[2]), "New");
+    EXPECT_EQ(std::get<1>(rows[4]).find("20201208T090000") != std::string::npos, true);
+    // Nothing at all is no failure.
+    EXPECT_EQ(R_OK, ImportBatch("cal", {}));
+}
+
+TEST_F(ImportBatchTest, AResourceThatStopsTheBatchKeepsNoneOfItsRows) {
+    ASSERT_EQ(R_OK, ImportEach("cal", {{"/cal/kept.ics", "\"1\"", EventsText("kept", 1)}}));
+    const std::vector<Row> stored = Rows("cal");
+    ASSERT_EQ(R_OK, ExecuteSql("create trigger Refuse before insert on CalendarItems when new.summary = 'poison' "
+                               "begin select raise(abort, 'refused'); end;",
+                               SQL_MODE_EXEC, store, nullptr));
+    testing::internal::CaptureStderr();
+    EXPECT_NE(R_OK, ImportBatch("cal", {{"/cal/new.ics", "\"1\"", EventsText("new", 3)},
+                                        {"/cal/kept.ics", "\"2\"", EventsText("kept", 1, "Changed")},
+                                        {"/cal/bad.ics", "\"1\"", EventsText("bad", 1, "poison")}}));
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(Rows("cal"), stored);
+
+    // A resource with no parsed calendar, or a calendar the store does not hold, stops it too.
+    EXPECT_EQ(R_E_INVALID_ARGUMENT,
+              store->ImportIcsCalendars("acc", "cal", {{"new.ics", "", "", nullptr}}));
+    EXPECT_NE(R_OK, ImportBatch("missing", {{"/cal/new.ics", "\"1\"", EventsText("new", 1)}}));
+    EXPECT_EQ(Rows("cal"), stored);
+    EXPECT_EQ(0, Scalar("select count(*) from CalendarItems where guid like 'new-%'"));
+}
+
+}  // namespace
+}  // namespace orvane::test

@@ -11,9 +11,11 @@
 
 namespace {
 
-// A local time of a value as the platform's record; an impossible year gives an invalid record,
-// which the conversion then refuses.
-SYSTEMTIME LocalTimeOf(const RIcsDateTime& time) {
+CStringW TzidOf(const RIcsDateTime& time) { return CStringW::FromUtf8(time.tzid); }
+
+}  // namespace
+
+SYSTEMTIME ItemLocalTime(const RIcsDateTime& time) {
     const RDateTime& d = time.dateTime;
     SYSTEMTIME t{};
     t.wYear = d.year >= 0 && d.year <= std::numeric_limits<WORD>::max() ? static_cast<WORD>(d.year) : 0;
@@ -24,10 +26,6 @@ SYSTEMTIME LocalTimeOf(const RIcsDateTime& time) {
     t.wSecond = d.second >= 0 ? static_cast<WORD>(d.second) : 60;
     return t;
 }
-
-CStringW TzidOf(const RIcsDateTime& time) { return CStringW::FromUtf8(time.tzid); }
-
-}  // namespace
 
 void GetCurrentTimeZone(CStringW* zoneKey, CStringW* olsonId) {
     CStringW key = ReadTimeZoneSetting();
@@ -83,7 +81,7 @@ RResult ConvertItemTimeToZone(const RIcsDateTime* time, RIcsDateTime** converted
     if (!target) return STG_E_PATHNOTFOUND;
     RIcsDateTime* copy = RIcsDateTime::Clone(*time);
     if (copy == nullptr) return R_E_OUT_OF_MEMORY;
-    const SYSTEMTIME local = LocalTimeOf(*time);
+    const SYSTEMTIME local = ItemLocalTime(*time);
     SYSTEMTIME utc{}, shown{};
     if (source->LocalToUtc(local, utc) && target->UtcToLocal(utc, shown)) {
         copy->dateTime.FromSystemTime(&shown);
@@ -97,13 +95,13 @@ RResult ConvertItemTimeToZone(const RIcsDateTime* time, RIcsDateTime** converted
 RResult ItemTimeToUtc(SYSTEMTIME* utc, const RIcsDateTime* time) {
     if (utc == nullptr || time == nullptr) return R_E_INVALID_ARGUMENT;
     if (time->tzid[0] == '\0') {
-        *utc = LocalTimeOf(*time);
+        *utc = ItemLocalTime(*time);
         return R_OK;
     }
     const std::shared_ptr<const RZoneRules> zone = ResolveZoneRules(TzidOf(*time));
     if (!zone) return STG_E_PATHNOTFOUND;
     SYSTEMTIME converted{};
-    if (zone->LocalToUtc(LocalTimeOf(*time), converted)) *utc = converted;
+    if (zone->LocalToUtc(ItemLocalTime(*time), converted)) *utc = converted;
     return R_OK;
 }
 

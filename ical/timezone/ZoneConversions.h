@@ -19,6 +19,10 @@ RResult MapTzidToWindowsZone(const CStringW& tzid, CStringW& zoneKey);
 // Olson identifier. A floating time is copied as it is.
 RResult ConvertItemTimeToZone(const RIcsDateTime* time, RIcsDateTime** converted, const CStringW& targetZoneKey);
 
+// The value's wall-clock fields as the platform's record; an impossible year gives an invalid
+// record, which the conversions then refuse.
+SYSTEMTIME ItemLocalTime(const RIcsDateTime& time);
+
 // The UTC form of `time`; a floating time gives its own fields.
 RResult ItemTimeToUtc(SYSTEMTIME* utc, const RIcsDateTime* time);
 

@@ -67,30 +67,63 @@ void RoundRect(QPainter& painter, const RECT& r, int cornerW, int cornerH, COLOR
     painter.restore();
 }
 
-QSize MeasureText(const QFont& font, const QString& text) {
-    const QFontMetrics metrics(font);
-    return QSize(metrics.horizontalAdvance(text), metrics.height());
+namespace {
+
+// Measured texts kept per font before it starts afresh: labels of a month come to a few hundred.
+constexpr qsizetype kMostMeasuredTexts = 4096;
+
+}  // namespace
+
+RMeasuredFont::RMeasuredFont(const QFont& font) : font_(font), metrics_(font) {}
+
+int RMeasuredFont::Width(const QString& text) {
+    if (const auto known = widths_.constFind(text); known != widths_.cend()) return known.value();
+    if (widths_.size() >= kMostMeasuredTexts) widths_.clear();
+    const int width = metrics_.horizontalAdvance(text);
+    widths_.insert(text, width);
+    return width;
 }
 
-QString ElideText(const QFont& font, const QString& text, int width) {
-    const QFontMetrics metrics(font);
+const QStaticText& RMeasuredFont::Prepared(const QString& text) {
+    if (const auto known = prepared_.constFind(text); known != prepared_.cend()) return known.value();
+    if (prepared_.size() >= kMostMeasuredTexts) prepared_.clear();
+    QStaticText prepared(text);
+    prepared.setTextFormat(Qt::PlainText);
+    prepared.setPerformanceHint(QStaticText::AggressiveCaching);
+    prepared.prepare(QTransform(), font_);
+    return prepared_.insert(text, prepared).value();
+}
+
+QString RMeasuredFont::Elide(const QString& text, int width) {
     // A box sized from the same measurement holds the whole text: elision rounds differently.
-    if (metrics.horizontalAdvance(text) <= width) return text;
-    return metrics.elidedText(text, Qt::ElideRight, std::max(0, width));
+    if (Width(text) <= width) return text;
+    return metrics_.elidedText(text, Qt::ElideRight, std::max(0, width));
 }
 
-void DrawTextIn(QPainter& painter, const QString& text, const RECT& r, unsigned flags, const QFont& font,
-                COLORREF colour) {
+QSize MeasureText(const QFont& font, const QString& text) { return RMeasuredFont(font).Measure(text); }
+
+QString ElideText(const QFont& font, const QString& text, int width) { return RMeasuredFont(font).Elide(text, width); }
+
+namespace {
+
+// `keepLayout`: whether left and top aligned text is drawn from the layout kept with the font.
+void DrawTextLine(QPainter& painter, const QString& text, const RECT& r, unsigned flags, RMeasuredFont& font,
+                  COLORREF colour, bool keepLayout) {
     int align = Qt::TextSingleLine;
     align |= (flags & kTextRight) ? Qt::AlignRight : (flags & kTextCentre) ? Qt::AlignHCenter : Qt::AlignLeft;
     align |= (flags & kTextVCentre) ? Qt::AlignVCenter : Qt::AlignTop;
-    const QString shown = (flags & kTextEndEllipsis) ? ElideText(font, text, r.Width()) : text;
+    const QString shown = (flags & kTextEndEllipsis) ? font.Elide(text, r.Width()) : text;
     painter.save();
-    painter.setFont(font);
+    painter.setFont(font.Font());
     painter.setPen(ToQColor(colour));
     QRect box = ToQRect(r);
-    if (flags & kTextNoClip) {
-        const QSize size = MeasureText(font, shown);
+    // Left and top aligned text, the usual case, is drawn from its laid-out form kept with the
+    // font, so a label drawn again is not laid out again.
+    if (keepLayout && (flags & (kTextRight | kTextCentre | kTextVCentre)) == 0) {
+        if ((flags & kTextNoClip) == 0) painter.setClipRect(box, Qt::IntersectClip);
+        painter.drawStaticText(box.topLeft(), font.Prepared(shown));
+    } else if (flags & kTextNoClip) {
+        const QSize size = font.Measure(shown);
         box.setWidth(std::max(box.width(), size.width()));
         box.setHeight(std::max(box.height(), size.height()));
         if (flags & kTextRight) box.moveRight(ToQRect(r).right());
@@ -100,6 +133,19 @@ void DrawTextIn(QPainter& painter, const QString& text, const RECT& r, unsigned 
         painter.drawText(box, align, shown);
     }
     painter.restore();
+}
+
+}  // namespace
+
+void DrawTextIn(QPainter& painter, const QString& text, const RECT& r, unsigned flags, const QFont& font,
+                COLORREF colour) {
+    RMeasuredFont measured(font);
+    DrawTextLine(painter, text, r, flags, measured, colour, false);
+}
+
+void DrawTextIn(QPainter& painter, const QString& text, const RECT& r, unsigned flags, RMeasuredFont& font,
+                COLORREF colour) {
+    DrawTextLine(painter, text, r, flags, font, colour, true);
 }
 
 ScopedClip::ScopedClip(QPainter& painter, const RECT& r)

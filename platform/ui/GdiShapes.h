@@ -7,6 +7,9 @@
 // Plain functions; a QPainter belongs to the thread that paints with it.
 #include <QColor>
 #include <QFont>
+#include <QFontMetrics>
+#include <QHash>
+#include <QStaticText>
 #include <QPainter>
 #include <QRect>
 #include <QString>
@@ -53,6 +56,29 @@ void DrawLineTo(QPainter& painter, int x1, int y1, int x2, int y2, COLORREF colo
 // cornerW x cornerH; the outline lies inside [left, right) x [top, bottom).
 void RoundRect(QPainter& painter, const RECT& r, int cornerW, int cornerH, COLORREF pen, COLORREF fill);
 
+// A font with the widths of the texts measured in it so far, for drawings that measure the same
+// labels again and again (a month of times and titles): each text is shaped for its width once.
+// One thread: the painting one.
+class RMeasuredFont {
+public:
+    explicit RMeasuredFont(const QFont& font);
+    const QFont& Font() const { return font_; }
+    int Height() const { return metrics_.height(); }
+    // The text's advance on one line (no mnemonic processing).
+    int Width(const QString& text);
+    QSize Measure(const QString& text) { return QSize(Width(text), Height()); }
+    // The text cut to fit `width` pixels with an ellipsis at the end (whole when it fits).
+    QString Elide(const QString& text, int width);
+    // The text laid out on one line in the font, kept for drawing it again.
+    const QStaticText& Prepared(const QString& text);
+
+private:
+    QFont font_;
+    QFontMetrics metrics_;
+    QHash<QString, int> widths_;
+    QHash<QString, QStaticText> prepared_;
+};
+
 // The size the text takes on one line in the font (no mnemonic processing).
 QSize MeasureText(const QFont& font, const QString& text);
 // The text cut to fit `width` pixels with an ellipsis at the end (whole when it fits).
@@ -69,6 +95,9 @@ enum TextFlags : unsigned {
 // One line of text in the rectangle, top-aligned unless kTextVCentre; clipped to the rectangle
 // unless kTextNoClip; '&' is always shown as it stands.
 void DrawTextIn(QPainter& painter, const QString& text, const RECT& r, unsigned flags, const QFont& font,
+                COLORREF colour);
+// The same, measuring through the font's kept widths.
+void DrawTextIn(QPainter& painter, const QString& text, const RECT& r, unsigned flags, RMeasuredFont& font,
                 COLORREF colour);
 
 // Restricts painting to a rectangle and puts the previous clip back when it leaves its scope.

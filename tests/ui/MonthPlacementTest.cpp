@@ -79,6 +79,27 @@ TEST_F(Placement, ExcludedDatesAndExceptionsReplaceTheirOccurrences) {
     EXPECT_EQ(view->FormatItemTime(Find("Standup moved")), CStringW(u"3p"));
 }
 
+TEST_F(Placement, AnExceptionGoneFromTheStoreSinceTheLoadStillShowsAsLoadedOnRedraw) {
+    seed.Import("acc", "cal",
+                Event("w", "Review", "DTSTART:20150302T090000\r\nDTEND:20150302T100000\r\n",
+                      "RRULE:FREQ=WEEKLY;COUNT=3\r\n") +
+                    Event("w", "Review moved", "DTSTART:20150310T140000\r\nDTEND:20150310T150000\r\n",
+                          "RECURRENCE-ID:20150309T090000\r\n"),
+                "w.ics");
+    Start();
+    Show(2015, 3);
+    ASSERT_EQ(Days("Review moved"), (std::vector<std::string>{"03-10"}));
+    // A synchronisation removes the exception; the grid redraws its loaded rows until it reloads.
+    ASSERT_EQ(R_OK, seed.Store()->DeleteCalendarItem("w", "20150309T090000", "cal", "acc"));
+    ASSERT_EQ(R_OK, view->ReDraw());
+    EXPECT_EQ(Days("Review moved"), (std::vector<std::string>{"03-10"}));
+    EXPECT_EQ(Days("Review"), (std::vector<std::string>{"03-02", "03-16"}));
+    EXPECT_EQ(view->FormatItemTime(Find("Review moved")), CStringW(u"2p"));
+    ASSERT_EQ(R_OK, view->Draw(Day(2015, 3, 15), true));
+    EXPECT_EQ(Days("Review"), (std::vector<std::string>{"03-02", "03-09", "03-16"}));
+    EXPECT_TRUE(Days("Review moved").empty());
+}
+
 TEST_F(Placement, AnExceptionWrittenInUtcReplacesTheOccurrenceAtTheSameInstant) {
     seed.Import("acc", "cal",
                 std::string(kBerlin) +

@@ -33,6 +33,15 @@ CStringW CalendarColourText(ROrvaneCalendarItem* item) {
 
 }  // namespace
 
+ROrvaneMonthView::GridFonts& ROrvaneMonthView::Fonts() {
+    if (!fonts_) {
+        fonts_ = std::make_unique<GridFonts>(
+            GridFonts{platform::ui::RMeasuredFont(PointFont(kArial, 100)), platform::ui::RMeasuredFont(PointFont(kArial, 90)),
+                      platform::ui::RMeasuredFont(PointFont(kArial, 150))});
+    }
+    return *fonts_;
+}
+
 void ROrvaneMonthView::PrepareSurface() {
     const int width = std::max(1, client_.right - client_.left);
     const int height = std::max(1, client_.bottom - client_.top);
@@ -120,7 +129,7 @@ RResult ROrvaneMonthView::ReDraw() {
 }
 
 RResult ROrvaneMonthView::DrawBackground(QPainter& dc) {
-    const QFont font = PointFont(kArial, 100);
+    platform::ui::RMeasuredFont& font = Fonts().day;
     FillSolidRect(dc, client_, kBackgroundColour);
     const RDateTime* today = GetCurrentLocalDateTime();
     for (int index = 0; index < 42; ++index) {
@@ -139,7 +148,7 @@ RResult ROrvaneMonthView::DrawBackground(QPainter& dc) {
             colour = cell.date.month == displayed_.month ? kTextColour : kOtherMonthColour;
         }
         const QString text = ToQString(label);
-        const QSize size = MeasureText(font, text);
+        const QSize size = font.Measure(text);
         const RECT box{r.right - 4 - size.width(), r.top + 4, r.right - 4, r.top + 4 + size.height()};
         DrawTextIn(dc, text, box, platform::ui::kTextNoClip, font, colour);
         cell.nextY = size.height() + 4;
@@ -236,7 +245,7 @@ RResult ROrvaneMonthView::DrawAllDaySegment(QPainter& dc, RDayCell& cell, ROrvan
     const CStringW colourText = CalendarColourText(item);
     const COLORREF pen = ParsePenColour(colourText);
     const COLORREF fill = ParseColour(colourText);
-    const QFont font = PointFont(kArial, 90);
+    platform::ui::RMeasuredFont& font = Fonts().item;
     const int L = cell.rect.left, R = cell.rect.right;
     const int top = cell.rect.top + 20 + 18 * lane;
     const int bottom = top + 16;
@@ -277,23 +286,23 @@ RResult ROrvaneMonthView::DrawTimedItem(QPainter& dc, RDayCell& cell, ROrvaneCal
     item->SetHitRect(RItemRect{box.left, box.top, box.right, box.bottom});
     ScopedClip clip(dc, box);
 
-    const QFont bulletFont = PointFont(kArial, 150);
+    GridFonts& fonts = Fonts();
     const QString bullet(QChar(0x2022));
-    const QSize bulletSize = MeasureText(bulletFont, bullet);
+    const QSize bulletSize = fonts.bullet.Measure(bullet);
     DrawTextIn(dc, bullet, RECT{r.left + 4, top - 4, r.left + 4 + bulletSize.width(), top - 4 + bulletSize.height()},
-               platform::ui::kTextNoClip, bulletFont, ParsePenColour(colourText));
+               platform::ui::kTextNoClip, fonts.bullet, ParsePenColour(colourText));
 
-    const QFont font = PointFont(kArial, 90);
     const bool inMonth = cell.date.month == displayed_.month;
-    const QSize timeSize = MeasureText(font, time);
+    const QSize timeSize = fonts.item.Measure(time);
     const int timeLeft = r.right - 4 - timeSize.width();
-    DrawTextIn(dc, time, RECT{timeLeft, top, r.right - 4, top + timeSize.height()}, platform::ui::kTextNoClip, font,
+    DrawTextIn(dc, time, RECT{timeLeft, top, r.right - 4, top + timeSize.height()}, platform::ui::kTextNoClip, fonts.item,
                inMonth ? kTimeColour : kOtherMonthColour);
 
-    const QSize summarySize = MeasureText(font, summary);
+    const QSize summarySize = fonts.item.Measure(summary);
     const int left = r.left + bulletSize.width() + 6;
     const RECT summaryBox{left, top, std::min(left + summarySize.width(), timeLeft - 4), top + summarySize.height()};
-    DrawTextIn(dc, summary, summaryBox, platform::ui::kTextEndEllipsis, font, inMonth ? kTextColour : kOtherMonthColour);
+    DrawTextIn(dc, summary, summaryBox, platform::ui::kTextEndEllipsis, fonts.item,
+               inMonth ? kTextColour : kOtherMonthColour);
     cell.nextY += summarySize.height();
     return R_OK;
 }

@@ -53,12 +53,6 @@ bool ParseRecurrenceId(const CStringA& text, RIcsDateTime& out) {
     return out.dateTime.year != 0;
 }
 
-bool SameInstant(const RIcsDateTime& a, const RIcsDateTime& b) {
-    SYSTEMTIME ua{}, ub{};
-    if (ItemTimeToUtc(&ua, &a) != R_OK || ItemTimeToUtc(&ub, &b) != R_OK) return false;
-    return CompareSystemTime(ua, ub) == 0;
-}
-
 void SortKeyOf(const SYSTEMTIME& time, std::uint8_t key[16]) { std::memcpy(key, &time, 16); }
 
 SYSTEMTIME FromSortKey(const std::uint8_t* key) {
@@ -135,12 +129,51 @@ bool ROrvaneMonthView::RowIsShown(const CalendarItemRecord& row) {
     return !calendar || calendar->GetEnabled();
 }
 
+RItemTimeConverter& ROrvaneMonthView::Converter(std::unique_ptr<RItemTimeConverter>& single) {
+    if (converter_) return *converter_;
+    single = std::make_unique<RItemTimeConverter>(zoneKey_);
+    return *single;
+}
+
 void ROrvaneMonthView::IndexExceptionRows() {
     exceptionRows_.clear();
     for (int i = 0; i < ItemCount(loaded_); ++i) {
         const CalendarItemRecord* row = ItemAt(loaded_, i);
-        if (row != nullptr && !row->recurrenceID.IsEmpty()) exceptionRows_[SeriesKey(*row)].push_back(row);
+        if (row == nullptr || row->recurrenceID.IsEmpty()) continue;
+        LoadedException entry;
+        entry.row = row;
+        RIcsDateTime written;
+        entry.parsed = ParseRecurrenceId(row->recurrenceID, written);
+        if (entry.parsed) {
+            entry.original = written.dateTime;
+            entry.timed = !written.dateOnly;
+            if (entry.timed) entry.instantResult = converter_->ToUtc(written, &entry.instant);
+        }
+        exceptionRows_[SeriesKey(*row)].push_back(entry);
     }
+}
+
+const CalendarItemRecord* ROrvaneMonthView::MatchException(const RIcsDateTime& occurrence,
+                                                           const CalendarItemRecord& master,
+                                                           const ExceptionList& exceptions) {
+    const char* key = occurrence.GetIcsValue(false);
+    for (const LoadedException& entry : exceptions) {
+        if (std::strstr(entry.row->recurrenceID.GetString(), key) != nullptr) return entry.row;
+    }
+    // A RECURRENCE-ID written in UTC or another zone names the occurrence at the same instant.
+    if (occurrence.dateOnly) return nullptr;
+    RIcsDateTime inSeriesZone;
+    inSeriesZone.dateTime = occurrence.dateTime;
+    inSeriesZone.SetTzid(master.dtStartTZ);
+    SYSTEMTIME instant{};
+    std::unique_ptr<RItemTimeConverter> single;
+    if (Converter(single).ToUtc(inSeriesZone, &instant) != R_OK) return nullptr;
+    for (const LoadedException& entry : exceptions) {
+        if (entry.timed && entry.instantResult == R_OK && CompareSystemTime(entry.instant, instant) == 0) {
+            return entry.row;
+        }
+    }
+    return nullptr;
 }
 
 void ROrvaneMonthView::DistributeItems() {
@@ -148,6 +181,7 @@ void ROrvaneMonthView::DistributeItems() {
     if (loaded_ == nullptr) return;
     placing_ = true;
     accountCache_.clear();
+    converter_ = std::make_unique<RItemTimeConverter>(zoneKey_);
     IndexExceptionRows();
     for (int i = 0; i < ItemCount(loaded_); ++i) {
         const CalendarItemRecord* row = ItemAt(loaded_, i);
@@ -162,6 +196,7 @@ void ROrvaneMonthView::DistributeItems() {
     }
     exceptionRows_.clear();
     accountCache_.clear();
+    converter_.reset();
     placing_ = false;
 }
 
@@ -184,44 +219,35 @@ RResult ROrvaneMonthView::ResolveOccurrenceOverride(RIcsDateTime* occurrence, co
         return dataManager_->FindRecurrenceException(master, occurrence, accountGuid, exceptionOut, nullptr);
     }
     exceptionOut->Clear();
-    const std::vector<const CalendarItemRecord*>* rows = nullptr;
-    std::vector<const CalendarItemRecord*> scanned;
+    const ExceptionList* rows = nullptr;
+    ExceptionList scanned;
     if (placing_) {
         const auto found = exceptionRows_.find(SeriesKey(master));
         if (found == exceptionRows_.end()) return STG_E_PATHNOTFOUND;
         rows = &found->second;
     } else {
+        std::unique_ptr<RItemTimeConverter> single;
+        RItemTimeConverter& converter = Converter(single);
         for (int i = 0; i < ItemCount(loaded_); ++i) {
             const CalendarItemRecord* row = ItemAt(loaded_, i);
             if (row != nullptr && !row->recurrenceID.IsEmpty() && row->guid == master.guid &&
                 row->parentAccountGuid == master.parentAccountGuid &&
                 row->parentCalendarGuid == master.parentCalendarGuid) {
-                scanned.push_back(row);
+                LoadedException entry;
+        entry.row = row;
+                RIcsDateTime written;
+                entry.parsed = ParseRecurrenceId(row->recurrenceID, written);
+                entry.timed = entry.parsed && !written.dateOnly;
+                if (entry.timed) entry.instantResult = converter.ToUtc(written, &entry.instant);
+                scanned.push_back(entry);
             }
         }
         rows = &scanned;
     }
-    const std::string key(occurrence->GetIcsValue(false));
-    for (const CalendarItemRecord* row : *rows) {
-        if (std::strstr(row->recurrenceID.GetString(), key.c_str()) != nullptr) {
-            exceptionOut->Assign(*row);
-            return R_OK;
-        }
-    }
-    // A RECURRENCE-ID written in UTC or another zone names the occurrence at the same instant.
-    if (!occurrence->dateOnly) {
-        RIcsDateTime inSeriesZone;
-        inSeriesZone.dateTime = occurrence->dateTime;
-        inSeriesZone.SetTzid(master.dtStartTZ);
-        for (const CalendarItemRecord* row : *rows) {
-            RIcsDateTime written;
-            if (ParseRecurrenceId(row->recurrenceID, written) && !written.dateOnly && SameInstant(inSeriesZone, written)) {
-                exceptionOut->Assign(*row);
-                return R_OK;
-            }
-        }
-    }
-    return STG_E_PATHNOTFOUND;
+    const CalendarItemRecord* found = MatchException(*occurrence, master, *rows);
+    if (found == nullptr) return STG_E_PATHNOTFOUND;
+    exceptionOut->Assign(*found);
+    return R_OK;
 }
 
 void ROrvaneMonthView::ExpandSeries(const CalendarItemRecord& row) {
@@ -243,21 +269,34 @@ void ROrvaneMonthView::ExpandSeries(const CalendarItemRecord& row) {
     if (current->dateTime.year == 0) return;
 
     CalendarItemRecord exception;
-    const std::string seriesKey = SeriesKey(row);
+    const auto indexed = exceptionRows_.find(SeriesKey(row));
+    const ExceptionList* exceptions = indexed != exceptionRows_.end() ? &indexed->second : nullptr;
+    RIcsDateTime occ;
     auto placeOccurrence = [&](const RIcsDateTime& given) {
-        RRef<RIcsDateTime> occ = RRef<RIcsDateTime>::Adopt(RIcsDateTime::Clone(given));
-        if (!occ) return;
+        occ.dateTime = given.dateTime;
+        std::memcpy(occ.tzid, given.tzid, sizeof occ.tzid);
+        occ.floating = given.floating;
+        occ.dateOnly = given.dateOnly;
+        occ.ClearTextCaches();
         const CalendarItemRecord* toPlace = &row;
-        if ((!placing_ || exceptionRows_.count(seriesKey) != 0) &&
-            ResolveOccurrenceOverride(occ.get(), row, row.parentAccountGuid, &exception) == R_OK) {
-            SetDateFromRecord(exception, occ.get());
-            occ->dateOnly = exception.dtStart.GetLength() < 11;
+        const CStringA* recurrenceId = nullptr;
+        if (placing_) {
+            // The loaded exception row itself is placed: it is the row the store holds.
+            if (exceptions != nullptr) {
+                if (const CalendarItemRecord* moved = MatchException(occ, row, *exceptions)) {
+                    SetDateFromRecord(*moved, &occ);
+                    occ.dateOnly = moved->dtStart.GetLength() < 11;
+                    toPlace = moved;
+                }
+            }
+        } else if (ResolveOccurrenceOverride(&occ, row, row.parentAccountGuid, &exception) == R_OK) {
+            SetDateFromRecord(exception, &occ);
+            occ.dateOnly = exception.dtStart.GetLength() < 11;
             toPlace = &exception;
+            recurrenceId = &exception.recurrenceID;
         }
-        const RDateTime shown = DisplayDate(occ->dateTime, occ->dateOnly, *toPlace);
-        if (DateInRange(shown, firstDate_, lastDate_)) {
-            AddOccurrence(occ->dateTime, toPlace == &exception ? &exception.recurrenceID : nullptr, *toPlace);
-        }
+        const RDateTime shown = DisplayDate(occ.dateTime, occ.dateOnly, *toPlace);
+        if (DateInRange(shown, firstDate_, lastDate_)) AddOccurrence(occ.dateTime, recurrenceId, *toPlace);
         if (toPlace == &exception) exception.Clear();
     };
 
@@ -267,15 +306,13 @@ void ROrvaneMonthView::ExpandSeries(const CalendarItemRecord& row) {
     // Steps from the series' seed just before the grid rather than from its start; exceptions
     // moved into the grid from an earlier occurrence pull the seed back to that occurrence.
     RDateTime bound = from;
-    const auto found = exceptionRows_.find(seriesKey);
-    if (found != exceptionRows_.end()) {
-        for (const CalendarItemRecord* candidate : found->second) {
+    if (exceptions != nullptr) {
+        for (const LoadedException& candidate : *exceptions) {
             RDateTime shown;
-            shown.Parse(candidate->dtStart);
-            RIcsDateTime original;
-            if (DateInRange(shown, from, lastDate_) && ParseRecurrenceId(candidate->recurrenceID, original) &&
-                CompareDateTime(original.dateTime, bound) < 0) {
-                bound = RDateTime{original.dateTime.year, original.dateTime.month, original.dateTime.day, 0, 0, 0, 0};
+            shown.Parse(candidate.row->dtStart);
+            if (DateInRange(shown, from, lastDate_) && candidate.parsed &&
+                CompareDateTime(candidate.original, bound) < 0) {
+                bound = RDateTime{candidate.original.year, candidate.original.month, candidate.original.day, 0, 0, 0, 0};
                 bound.PreviousDay();
             }
         }
@@ -335,12 +372,9 @@ RDateTime ROrvaneMonthView::DisplayDate(const RDateTime& occurrence, bool dateOn
     RIcsDateTime value;
     value.dateTime = occurrence;
     value.SetTzid(row.dtStartTZ);
-    RIcsDateTime* converted = nullptr;
-    RDateTime shown = occurrence;
-    if (ConvertItemTimeToZone(&value, &converted, zoneKey_) == R_OK && converted != nullptr) shown = converted->dateTime;
-    if (converted != nullptr) converted->Release();
-    lastShown_.shown = shown;
-    return shown;
+    std::unique_ptr<RItemTimeConverter> single;
+    lastShown_.shown = Converter(single).ToTarget(value);
+    return lastShown_.shown;
 }
 
 RRef<ROrvaneCalendarItem> ROrvaneMonthView::MakeItem(ROrvaneAccount* account, const CalendarItemRecord& row,
@@ -370,6 +404,10 @@ void ROrvaneMonthView::AddOccurrence(const RDateTime& occurrence, const CStringA
     if (row == &fresh) {
         rereadRows_.push_back(std::make_unique<CalendarItemRecord>(std::move(fresh)));
         row = rereadRows_.back().get();
+    } else if (recurrenceId != nullptr) {
+        // The caller's exception row lives only as long as its expansion: the cell keeps a copy.
+        rereadRows_.push_back(std::make_unique<CalendarItemRecord>(given));
+        row = rereadRows_.back().get();
     }
     RPlacedOccurrence placed{SYSTEMTIME{}, row, occurrence, nullptr};
     SYSTEMTIME& key = placed.key;
@@ -379,7 +417,8 @@ void ROrvaneMonthView::AddOccurrence(const RDateTime& occurrence, const CStringA
         RIcsDateTime start;
         start.dateTime = occurrence;
         start.SetTzid(row->dtStartTZ);
-        keyed = ItemTimeToUtc(&key, &start) == R_OK;
+        std::unique_ptr<RItemTimeConverter> single;
+        keyed = Converter(single).ToUtc(start, &key) == R_OK;
     }
     if (!keyed) {
         key = SYSTEMTIME{static_cast<WORD>(occurrence.year), occurrence.month, 0, occurrence.day, occurrence.hour,

@@ -24,6 +24,7 @@
 #include "foundation/datetime/RDateTime.h"
 #include "foundation/memory/RRef.h"
 #include "foundation/memory/RefCounted.h"
+#include "ical/timezone/ItemTimeConverter.h"
 #include "platform/string/CString.h"
 #include "platform/ui/GdiShapes.h"
 #include "store/ROrvaneDataManager.h"
@@ -169,12 +170,39 @@ private:
     ItemPointerArray* loaded_ = nullptr;
 
     QImage surface_;
+    // The grid's fonts, with the texts measured in them kept from one drawing to the next.
+    struct GridFonts {
+        platform::ui::RMeasuredFont day;
+        platform::ui::RMeasuredFont item;
+        platform::ui::RMeasuredFont bullet;
+    };
+    std::unique_ptr<GridFonts> fonts_;
+    GridFonts& Fonts();
     int queryCount_ = 0;
     int paintCount_ = 0;
 
+    // An exception row of the loaded items with its RECURRENCE-ID read once: the original date
+    // and, for a timed one, its instant.
+    struct LoadedException {
+        const CalendarItemRecord* row = nullptr;
+        bool parsed = false;  // the RECURRENCE-ID could be read
+        bool timed = false;   // ... and names a date and time, not a date
+        RDateTime original;
+        RResult instantResult = R_OK;
+        SYSTEMTIME instant{};
+    };
+    using ExceptionList = std::vector<LoadedException>;
+    // The first loaded exception (in array order) that stands for an occurrence of the series:
+    // by its RECURRENCE-ID text, else, for a timed occurrence, by the same instant.
+    const CalendarItemRecord* MatchException(const RIcsDateTime& occurrence, const CalendarItemRecord& master,
+                                             const ExceptionList& exceptions);
+    // The converter of the running placement, or one made for a single call.
+    RItemTimeConverter& Converter(std::unique_ptr<RItemTimeConverter>& single);
+
     // Valid during one DistributeItems: exception rows of the loaded items by series, in array
-    // order, and the accounts looked up so far.
-    std::unordered_map<std::string, std::vector<const CalendarItemRecord*>> exceptionRows_;
+    // order, the accounts looked up so far and the zones resolved so far.
+    std::unordered_map<std::string, ExceptionList> exceptionRows_;
+    std::unique_ptr<RItemTimeConverter> converter_;
     std::unordered_map<std::string, RRef<ROrvaneAccount>> accountCache_;
     bool placing_ = false;
     std::vector<std::unique_ptr<CalendarItemRecord>> rereadRows_;  // rows re-read for exceptions

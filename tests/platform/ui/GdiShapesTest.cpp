@@ -125,3 +125,35 @@ TEST(GdiShapes, ABoxMeasuredForTheTextHoldsItWhole) {
         EXPECT_NE(ElideText(font, text, width - 2), text);
     }
 }
+
+TEST(GdiShapes, AFontsKeptLayoutsDrawTheSamePixelsAsTextLaidOutAfresh) {
+    orvane::test::GuiApp();
+    const QFont font = PointFont("Arial", 90);
+    RMeasuredFont kept(font);
+    struct Line {
+        QString text;
+        RECT box;
+        unsigned flags;
+    };
+    const Line lines[] = {
+        {"9:30a", RECT{4, 2, 40, 18}, kTextNoClip},
+        {"Tom & Jerry %1 <b>", RECT{4, 20, 60, 36}, kTextEndEllipsis},      // elided, clipped to its box
+        {"A title wider than its box", RECT{4, 40, 30, 56}, kTextLeft},      // clipped without elision
+        {"Right", RECT{4, 60, 90, 76}, kTextRight | kTextNoClip},           // laid out afresh either way
+    };
+    for (int pass = 0; pass < 2; ++pass) {  // the second pass draws from the kept layouts
+        QImage fresh = White(100, 80), reused = White(100, 80);
+        {
+            QPainter a(&fresh), b(&reused);
+            for (const Line& line : lines) {
+                DrawTextIn(a, line.text, line.box, line.flags, font, RGB(20, 40, 200));
+                DrawTextIn(b, line.text, line.box, line.flags, kept, RGB(20, 40, 200));
+            }
+        }
+        EXPECT_EQ(fresh, reused) << "pass " << pass;
+    }
+    for (const Line& line : lines) {
+        EXPECT_EQ(kept.Measure(line.text), MeasureText(font, line.text));
+        EXPECT_EQ(kept.Elide(line.text, 30), ElideText(font, line.text, 30));
+    }
+}

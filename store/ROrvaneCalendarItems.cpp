@@ -208,50 +208,64 @@ RResult ROrvaneDataManager::AddCalendarItem(const char* guid, const char* recurr
 }
 
 RResult ROrvaneDataManager::InsertCalendarItemRow(StoreTransaction& transaction, const CalendarItemRecord& item) {
+    // The values are bound, not written into the text: an import runs this once per item, and
+    // the text then names only which columns are set, so its compiled form is reused. Columns
+    // left out keep their default (NULL), as before: empty texts and a sequence of 0.
     CStringA columns;
-    CStringA values;
-    AppendSqlTextColumn(columns, values, "guid", item.guid);
-    AppendSqlTextColumn(columns, values, "parentCalendarGuid", item.parentCalendarGuid);
-    AppendSqlTextColumn(columns, values, "parentAccountGuid", item.parentAccountGuid);
-    AppendSqlTextColumn(columns, values, "type", item.type);
-    AppendSqlTextColumn(columns, values, "scheduleTag", item.scheduleTag);
-    AppendSqlTextColumn(columns, values, "etag", item.etag);
-    AppendSqlTextColumn(columns, values, "serverFileName", item.serverFileName);
-    AppendSqlTextColumn(columns, values, "localFileName", item.localFileName);
-    AppendSqlTextColumn(columns, values, "summary", item.summary);
-    AppendSqlTextColumn(columns, values, "dtStart", item.dtStart);
-    AppendSqlTextColumn(columns, values, "dtStartTZ", item.dtStartTZ);
-    AppendSqlTextColumn(columns, values, "dtEnd", item.dtEnd);
-    AppendSqlTextColumn(columns, values, "dtEndTZ", item.dtEndTZ);
-    AppendSqlTextColumn(columns, values, "whiteRabbitTimeZone", item.whiteRabbitTimeZone);
-    AppendSqlTextColumn(columns, values, "dtStartOlsonTZ", item.dtStartOlsonTZ);
-    AppendSqlTextColumn(columns, values, "dtEndOlsonTZ", item.dtEndOlsonTZ);
-    AppendSqlTextColumn(columns, values, "dtPatternStart", item.dtPatternStart);
-    AppendSqlTextColumn(columns, values, "dtPatternEnd", item.dtPatternEnd);
-    AppendSqlTextColumn(columns, values, "dtStamp", item.dtStamp);
-    AppendSqlTextColumn(columns, values, "dtCreated", item.dtCreated);
-    AppendSqlTextColumn(columns, values, "dtLastModified", item.dtLastModified);
-    AppendSqlTextColumn(columns, values, "dtAlarmTrigger", item.dtAlarmTrigger);
-    AppendSqlTextColumn(columns, values, "rrule", item.rrule);
-    AppendSqlTextColumn(columns, values, "recurrenceID", item.recurrenceID);
+    CStringA parameters;
+    std::vector<SqlValue> values;
+    values.reserve(36);
+    const auto text = [&](const char* name, const CStringA& value) {
+        if (value.GetString()[0] == '\0') {
+            return;
+        }
+        AppendSqlColumnName(columns, name);
+        parameters += parameters.IsEmpty() ? "?" : ", ?";
+        values.push_back(SqlValue{value.GetString(), 0});
+    };
+    text("guid", item.guid);
+    text("parentCalendarGuid", item.parentCalendarGuid);
+    text("parentAccountGuid", item.parentAccountGuid);
+    text("type", item.type);
+    text("scheduleTag", item.scheduleTag);
+    text("etag", item.etag);
+    text("serverFileName", item.serverFileName);
+    text("localFileName", item.localFileName);
+    text("summary", item.summary);
+    text("dtStart", item.dtStart);
+    text("dtStartTZ", item.dtStartTZ);
+    text("dtEnd", item.dtEnd);
+    text("dtEndTZ", item.dtEndTZ);
+    text("whiteRabbitTimeZone", item.whiteRabbitTimeZone);
+    text("dtStartOlsonTZ", item.dtStartOlsonTZ);
+    text("dtEndOlsonTZ", item.dtEndOlsonTZ);
+    text("dtPatternStart", item.dtPatternStart);
+    text("dtPatternEnd", item.dtPatternEnd);
+    text("dtStamp", item.dtStamp);
+    text("dtCreated", item.dtCreated);
+    text("dtLastModified", item.dtLastModified);
+    text("dtAlarmTrigger", item.dtAlarmTrigger);
+    text("rrule", item.rrule);
+    text("recurrenceID", item.recurrenceID);
     if (item.sequence > 0) {
         AppendSqlColumnName(columns, "sequence");
-        AppendSqlIntValue(values, item.sequence);
+        parameters += parameters.IsEmpty() ? "?" : ", ?";
+        values.push_back(SqlValue{nullptr, item.sequence});
     }
-    AppendSqlTextColumn(columns, values, "exDates", item.exDates);
-    AppendSqlTextColumn(columns, values, "location", item.location);
-    AppendSqlTextColumn(columns, values, "description", item.description);
-    AppendSqlTextColumn(columns, values, "url", item.url);
-    AppendSqlTextColumn(columns, values, "status", item.status);
-    AppendSqlTextColumn(columns, values, "transparency", item.transparency);
-    AppendSqlTextColumn(columns, values, "organizer", item.organizer);
-    AppendSqlTextColumn(columns, values, "myPartStat", item.myPartStat);
-    AppendSqlTextColumn(columns, values, "attendees", item.attendees);
-    AppendSqlTextColumn(columns, values, "icsBlob", item.icsBlob);
+    text("exDates", item.exDates);
+    text("location", item.location);
+    text("description", item.description);
+    text("url", item.url);
+    text("status", item.status);
+    text("transparency", item.transparency);
+    text("organizer", item.organizer);
+    text("myPartStat", item.myPartStat);
+    text("attendees", item.attendees);
+    text("icsBlob", item.icsBlob);
     CStringA sql;
-    sql.Format("insert into CalendarItems (%s) values (%s);", columns.GetString(), values.GetString());
+    sql.Format("insert into CalendarItems (%s) values (%s);", columns.GetString(), parameters.GetString());
     transaction.TouchItems(item.parentAccountGuid, item.guid);
-    return transaction.Exec(sql);
+    return transaction.Exec(sql, values);
 }
 
 RResult ROrvaneDataManager::DeleteCalendarItem(const char* guid, const char* recurrenceID, const char* calendarGuid,
@@ -354,11 +368,16 @@ RResult ROrvaneDataManager::WriteCalendarItemFiles(const std::vector<ItemFileTex
     if (const RResult found = FindCalendar(accountGuid, Text(calendarGuid), &calendar); found != R_OK) {
         return found;
     }
+    // The calendar's folder is checked once; each name is then made a safe child of it.
+    if (!IsStrictlyBelow(calendar.localDirPath, accountsDir.ToUtf8())) {
+        return R_E_INVALID_ARGUMENT;
+    }
     std::vector<FileToWrite> writes;
     writes.reserve(files.size());
     for (const ItemFileText& file : files) {
         FileToWrite write;
-        if (file.text == nullptr || !ItemFilePath(calendar, CStringA(Text(file.fileName)), write.path)) {
+        if (file.text == nullptr ||
+            BuildChildPath(calendar.localDirPath, CStringA(Text(file.fileName)), write.path) != R_OK) {
             return R_E_INVALID_ARGUMENT;
         }
         write.bytes = file.text;

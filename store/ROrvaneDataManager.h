@@ -212,6 +212,7 @@ private:
 
     friend RResult ExecuteSql(const char* sql, std::uint32_t mode, ROrvaneDataManager* store, CppSQLite3Table* table);
     friend RResult ExecuteStoreWrite(const char* sql, ROrvaneDataManager* store);
+    friend RResult ExecuteStoreWrite(const char* sql, const std::vector<SqlValue>& values, ROrvaneDataManager* store);
     friend class StoreTransaction;
 
     // The connection's open, close (failures swallowed) and read-only test, each under sqlMutex.
@@ -223,7 +224,9 @@ private:
     // "Null Results pointer", as SelectRows does.
     void VisitRows(const char* sql, const std::function<void(const CppSQLite3Row&)>& visit);
     // Runs one statement under sqlMutex; with `ownWrite` its changed rows count as the store's.
-    RResult RunStatement(const char* sql, std::uint32_t mode, CppSQLite3Table* table, bool ownWrite);
+    // With `values`, an exec statement's '?' parameters take them (see CppSQLite3DB::execBound).
+    RResult RunStatement(const char* sql, std::uint32_t mode, CppSQLite3Table* table, bool ownWrite,
+                         const std::vector<SqlValue>* values = nullptr);
     // Runs statements as one transaction: all of them or, when one fails, none.
     RResult ExecuteInTransaction(const char* const* statements, int count);
     // Clears what interrupted work left: stale temporary item files and account folders without

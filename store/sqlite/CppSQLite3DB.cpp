@@ -50,6 +50,8 @@ void CppSQLite3DB::close() {
     if (handle == nullptr) {
         return;
     }
+    // SQLite will not close a connection that still has compiled statements.
+    finalizeKept();
     if (sqlite3_close(handle) != SQLITE_OK) {
         throw CppSQLite3Exception(CPPSQLITE_ERROR, "Unable to close database");
     }
@@ -126,4 +128,54 @@ void CppSQLite3DB::forEachRow(const char* sql, const std::function<void(const Cp
     if (stepped != SQLITE_DONE) {
         throw CppSQLite3Exception(stepped, sqlite3_errmsg(handle));
     }
+}
+
+int CppSQLite3DB::execBound(const char* sql, const std::vector<SqlValue>& values) {
+    checkDB();
+    const std::string text = sql != nullptr ? sql : "";
+    auto found = kept.find(text);
+    if (found == kept.end()) {
+        if (kept.size() >= kMaxKept) {
+            finalizeKept();
+        }
+        sqlite3_stmt* statement = nullptr;
+        if (const int prepared = sqlite3_prepare_v2(handle, text.c_str(), -1, &statement, nullptr);
+            prepared != SQLITE_OK || statement == nullptr) {
+            CppSQLite3Exception error(prepared != SQLITE_OK ? prepared : CPPSQLITE_ERROR, sqlite3_errmsg(handle));
+            sqlite3_finalize(statement);
+            throw error;
+        }
+        found = kept.emplace(text, statement).first;
+    }
+    sqlite3_stmt* statement = found->second;
+    // Left reset and without values on every way out, so that it holds no lock and no pointer
+    // into the caller's texts.
+    const auto release = [](sqlite3_stmt* s) {
+        sqlite3_reset(s);
+        sqlite3_clear_bindings(s);
+    };
+    const std::unique_ptr<sqlite3_stmt, decltype(release)> held(statement, release);
+    if (static_cast<int>(values.size()) != sqlite3_bind_parameter_count(statement)) {
+        throw CppSQLite3Exception(CPPSQLITE_ERROR, "Values do not match the statement's parameters");
+    }
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const int position = static_cast<int>(i) + 1;
+        const int bound = values[i].text != nullptr
+                              ? sqlite3_bind_text(statement, position, values[i].text, -1, SQLITE_STATIC)
+                              : sqlite3_bind_int64(statement, position, values[i].number);
+        if (bound != SQLITE_OK) {
+            throw CppSQLite3Exception(bound, sqlite3_errmsg(handle));
+        }
+    }
+    if (const int stepped = sqlite3_step(statement); stepped != SQLITE_DONE && stepped != SQLITE_ROW) {
+        throw CppSQLite3Exception(stepped, sqlite3_errmsg(handle));
+    }
+    return sqlite3_changes(handle);
+}
+
+void CppSQLite3DB::finalizeKept() {
+    for (const auto& [text, statement] : kept) {
+        sqlite3_finalize(statement);
+    }
+    kept.clear();
 }

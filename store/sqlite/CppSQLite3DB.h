@@ -3,11 +3,21 @@
 // whole result at once. Failures raise CppSQLite3Exception.
 // Needs its owner's lock: the store runs every call under its statement mutex.
 #include <functional>
+#include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "store/sqlite/CppSQLite3Row.h"
 #include "store/sqlite/CppSQLite3Table.h"
 
 struct sqlite3;
+struct sqlite3_stmt;
+
+// A value for a statement's '?' parameter: the text when it is not null, else the number.
+struct SqlValue {
+    const char* text = nullptr;
+    long long number = 0;
+};
 
 class CppSQLite3DB {
 public:
@@ -36,9 +46,19 @@ public:
     // Steps through the rows of one select, handing each to `visit` as it comes, without holding
     // the whole result in memory: for the reads whose results are large. Raises as getTable does.
     void forEachRow(const char* sql, const std::function<void(const CppSQLite3Row&)>& visit);
+    // Runs one statement whose '?' parameters take `values` in order, and returns the rows
+    // changed; raises as execDML does. For statements run many times over with other values:
+    // each text is compiled once and kept until the connection closes.
+    int execBound(const char* sql, const std::vector<SqlValue>& values);
 
 private:
     void checkDB() const;
+    void finalizeKept();
+
+    // Compiled statements of execBound by text. Bounded: a program that made ever new texts
+    // would otherwise keep each.
+    static constexpr std::size_t kMaxKept = 64;
+    std::unordered_map<std::string, sqlite3_stmt*> kept;
 
     sqlite3* handle = nullptr;
     int busyTimeoutMs;

@@ -32,14 +32,19 @@ RResult ResultOfFailure(int sqliteCode) {
 
 }  // namespace
 
-RResult ROrvaneDataManager::RunStatement(const char* sql, std::uint32_t mode, CppSQLite3Table* table, bool ownWrite) {
+RResult ROrvaneDataManager::RunStatement(const char* sql, std::uint32_t mode, CppSQLite3Table* table, bool ownWrite,
+                                         const std::vector<SqlValue>* values) {
     try {
         // Held for the whole statement; the guard releases it on every way out.
         platform::MutexLock lock(sqlMutex);
         switch (mode) {
             case SQL_MODE_EXEC: {
                 const long long before = db.totalChanges();
-                db.execDML(sql);
+                if (values != nullptr) {
+                    db.execBound(sql, *values);
+                } else {
+                    db.execDML(sql);
+                }
                 if (ownWrite) {
                     ownChanges += db.totalChanges() - before;
                 }
@@ -83,4 +88,11 @@ RResult ExecuteStoreWrite(const char* sql, ROrvaneDataManager* store) {
         return R_E_INVALID_ARGUMENT;
     }
     return store->RunStatement(sql, SQL_MODE_EXEC, nullptr, true);
+}
+
+RResult ExecuteStoreWrite(const char* sql, const std::vector<SqlValue>& values, ROrvaneDataManager* store) {
+    if (sql == nullptr || store == nullptr) {
+        return R_E_INVALID_ARGUMENT;
+    }
+    return store->RunStatement(sql, SQL_MODE_EXEC, nullptr, true, &values);
 }

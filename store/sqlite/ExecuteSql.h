@@ -2,11 +2,13 @@
 // The statement runner through which every statement of the store passes: one statement at a
 // time under the store's lock, failures turned into result codes. Safe to call from any thread.
 #include <cstdint>
+#include <vector>
 
 #include "foundation/ResultCodes.h"
 
 class CppSQLite3Table;
 class ROrvaneDataManager;
+struct SqlValue;
 
 // Modes: four characters as one integer, the first character most significant.
 constexpr std::uint32_t SQL_MODE_EXEC = 0x65786563;  // "exec": run, drop the change count
@@ -24,3 +26,8 @@ constexpr std::uint32_t SQL_MODE_GTBL = 0x6774626C;  // "gtbl": fetch the whole 
 // Exec mode for the store's own writes (StoreTransaction): the rows the statement changed are
 // counted as the store's, so that its caches can tell them from changes made by anyone else.
 [[nodiscard]] RResult ExecuteStoreWrite(const char* sql, ROrvaneDataManager* store);
+
+// The same for a statement whose '?' parameters take `values` in order (text bound as given, so
+// nothing needs quoting). Its compiled form is kept by the connection, for the writes that run
+// once per item of a large import. Failures as ExecuteSql's.
+[[nodiscard]] RResult ExecuteStoreWrite(const char* sql, const std::vector<SqlValue>& values, ROrvaneDataManager* store);

@@ -27,6 +27,14 @@ RResult StoreTransaction::Exec(const char* sql) {
     return Fail(ExecuteStoreWrite(sql, &store));
 }
 
+RResult StoreTransaction::Exec(const char* sql, const std::vector<SqlValue>& values) {
+    store.writeMutex.AssertHeld();  // taken by the constructor
+    if (store.writeFailure != R_OK) {
+        return store.writeFailure;
+    }
+    return Fail(ExecuteStoreWrite(sql, values, &store));
+}
+
 RResult StoreTransaction::Commit() {
     store.writeMutex.AssertHeld();  // taken by the constructor
     return finished ? store.writeFailure : Finish(true);

@@ -7,6 +7,8 @@
 //
 // Belongs to the thread that made it. It holds the store's write lock for its life, so the
 // writes of other threads wait for it instead of joining work that may be rolled back.
+#include <vector>
+
 #include "foundation/ResultCodes.h"
 #include "store/ROrvaneDataManager.h"
 
@@ -21,6 +23,8 @@ public:
     // Runs one statement; after a failure (this statement's or an earlier one's) nothing more
     // runs and the failure is returned.
     [[nodiscard]] RResult Exec(const char* sql);
+    // The same for a statement whose '?' parameters take `values` (see ExecuteStoreWrite).
+    [[nodiscard]] RResult Exec(const char* sql, const std::vector<SqlValue>& values);
     // Outermost: commits when nothing failed, else rolls back; returns 0 or the failure. Joined:
     // returns the failure so far, and the outermost transaction decides.
     [[nodiscard]] RResult Commit();

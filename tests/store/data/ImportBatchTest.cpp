@@ -87,6 +87,10 @@ TEST_F(ImportBatchTest, RowsAreThoseOfImportsOneByOne) {
     EXPECT_EQ(std::get<3>(rows[0]), "a1.ics");
     EXPECT_EQ(std::get<2>(rows[2]), "New");
     EXPECT_EQ(std::get<1>(rows[4]).find("20201208T090000") != std::string::npos, true);
+    // Columns a new row leaves empty are stored as NULL, as inserts have always left them (an
+    // update writes them as empty texts).
+    EXPECT_EQ(2, Scalar("select count(*) from CalendarItems where parentCalendarGuid = 'cal' and guid = 'series' and "
+                        "location is null and sequence is null and url is null and typeof(summary) = 'text'"));
     // Nothing at all is no failure.
     EXPECT_EQ(R_OK, ImportBatch("cal", {}));
 }

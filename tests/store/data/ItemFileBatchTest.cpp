@@ -67,6 +67,15 @@ TEST_F(ItemFileBatchTest, AFileThatCannotBeMadeChangesNoneOfTheBatch) {
     EXPECT_FALSE(std::filesystem::exists(dataDir / "Accounts" / "acc" / "missing"));
 }
 
+TEST_F(ItemFileBatchTest, ACalendarRowNamingAFolderOutsideTheDataFolderGetsNoFiles) {
+    const std::filesystem::path outside = dataDir.parent_path() / "elsewhere";
+    std::filesystem::create_directories(outside);
+    const std::string sql = "update Calendars set localDirPath = '" + outside.string() + "' where guid = 'cal';";
+    ASSERT_EQ(R_OK, ExecuteSql(sql.c_str(), SQL_MODE_EXEC, store, nullptr));
+    EXPECT_EQ(R_E_INVALID_ARGUMENT, Write({{"x", "x.ics"}}));
+    EXPECT_TRUE(std::filesystem::is_empty(outside));
+}
+
 TEST_F(ItemFileBatchTest, AFailedRenameLeavesWholeFilesAndNoTemporaryOnes) {
     ASSERT_EQ(R_OK, store->WriteCalendarItemFile("old a", "a.ics", "cal", "acc"));
     ASSERT_EQ(R_OK, store->WriteCalendarItemFile("old c", "c.ics", "cal", "acc"));

@@ -2,11 +2,13 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <set>
 #include <string>
 
@@ -55,6 +57,24 @@ std::string FolderOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+// Local disk file systems on which one syncfs writes out every file written before it, data and
+// names. Elsewhere (network, FUSE and stacked file systems such as eCryptfs) a file system's
+// flush need not reach the files' storage, so each file is flushed itself as it is written.
+bool FlushesWholeFileSystem(int folderFd) {
+    struct statfs info {};
+    if (fstatfs(folderFd, &info) != 0) return false;
+    switch (static_cast<unsigned long>(info.f_type)) {
+        case 0xEF53UL:      // ext2, ext3, ext4
+        case 0x58465342UL:  // XFS
+        case 0x9123683EUL:  // Btrfs
+        case 0xF2F52010UL:  // F2FS
+        case 0x01021994UL:  // tmpfs (nothing to write out)
+            return true;
+        default:
+            return false;
+    }
+}
+
 // The open folders of a batch, closed when it ends.
 class OpenFolders {
 public:
@@ -62,36 +82,55 @@ public:
     OpenFolders(const OpenFolders&) = delete;
     OpenFolders& operator=(const OpenFolders&) = delete;
     ~OpenFolders() {
-        for (const int fd : fds) close(fd);
+        for (const Folder& folder : folders) close(folder.fd);
     }
     // 0 or errno.
-    int Open(const std::string& folder) {
-        const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int Open(const std::string& path) {
+        if (byPath.count(path) != 0) return 0;
+        const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (fd < 0) return errno;
-        fds.push_back(fd);
+        struct stat info {};
+        if (fstat(fd, &info) != 0) {
+            const int error = errno;
+            close(fd);
+            return error;
+        }
+        byPath.emplace(path, folders.size());
+        folders.push_back(Folder{fd, info.st_dev, FlushesWholeFileSystem(fd)});
         return 0;
     }
-    // Flushes every file system that holds one of the folders, once each: one call writes out
-    // all of the batch's files there together, where a flush per file waits for the disk each time.
+    // Whether the files written into the folder (opened before) wait for FlushFileSystems.
+    bool FlushedTogether(const std::string& path) const {
+        const auto found = byPath.find(path);
+        return found != byPath.end() && folders[found->second].wholeFileSystem;
+    }
+    // Flushes every file system that holds such folders, once each: one call writes out all of
+    // the batch's files there together, where a flush per file waits for the disk each time.
     int FlushFileSystems() const {
         std::set<dev_t> flushed;
-        for (const int fd : fds) {
-            struct stat info {};
-            if (fstat(fd, &info) != 0) return errno;
-            if (flushed.insert(info.st_dev).second && syncfs(fd) != 0) return errno;
+        for (const Folder& folder : folders) {
+            if (folder.wholeFileSystem && flushed.insert(folder.device).second && syncfs(folder.fd) != 0) {
+                return errno;
+            }
         }
         return 0;
     }
     // Flushes each folder, so that the names renamed into it are on disk too.
     int FlushFolders() const {
-        for (const int fd : fds) {
-            if (fsync(fd) != 0) return errno;
+        for (const Folder& folder : folders) {
+            if (fsync(folder.fd) != 0) return errno;
         }
         return 0;
     }
 
 private:
-    std::vector<int> fds;
+    struct Folder {
+        int fd;
+        dev_t device;
+        bool wholeFileSystem;
+    };
+    std::vector<Folder> folders;
+    std::map<std::string, std::size_t> byPath;
 };
 
 }  // namespace
@@ -110,12 +149,8 @@ int WriteFileAtomically(const CStringA& path, const char* bytes, std::size_t len
 int WriteFilesAtomically(const std::vector<FileToWrite>& files) {
     if (files.empty()) return 0;
     OpenFolders folders;
-    std::set<std::string> seen;
     for (const FileToWrite& file : files) {
-        const std::string folder = FolderOf(file.path.Str());
-        if (seen.insert(folder).second) {
-            if (const int error = folders.Open(folder); error != 0) return error;
-        }
+        if (const int error = folders.Open(FolderOf(file.path.Str())); error != 0) return error;
     }
     std::vector<std::string> temps;
     temps.reserve(files.size());
@@ -124,8 +159,9 @@ int WriteFilesAtomically(const std::vector<FileToWrite>& files) {
     };
     int error = 0;
     for (const FileToWrite& file : files) {
+        const bool flushNow = !folders.FlushedTogether(FolderOf(file.path.Str()));
         temps.push_back(platform::NewTempFileName(file.path.Str()));
-        error = WriteTempFile(temps.back(), file.bytes, file.length, false);
+        error = WriteTempFile(temps.back(), file.bytes, file.length, flushNow);
         if (error != 0) {
             temps.pop_back();  // already removed
             break;

@@ -135,6 +135,12 @@ public:
     // Date-range query.
     [[nodiscard]] virtual RResult GetCalendarItemsInDateRange(const char* accountGuid, const RDateTime& from, const RDateTime& to,
                                                 ItemPointerArray** result);
+    // The same rows in the same order, appended to `rows`. The rows of repeating items are the
+    // records the store keeps between queries, shared rather than copied (they never change;
+    // a later write replaces them); single items are read with the fields `texts` asks for.
+    [[nodiscard]] virtual RResult GetSharedItemsInDateRange(const char* accountGuid, const RDateTime& from,
+                                                            const RDateTime& to, SharedItemList* rows,
+                                                            ItemTexts texts = ItemTexts::Whole);
     virtual RResult FreeCalendarItemList(ItemPointerArray** list);
     [[nodiscard]] virtual bool IsItemInList(const CalendarItemRecord& item, const ItemPointerArray* list);
     [[nodiscard]] virtual bool IsRecurringItemInDateRange(const CalendarItemRecord& item, const char* accountGuid,
@@ -223,6 +229,12 @@ private:
     // statement of its own). A failed select is traced and raises the access layer's exception
     // "Null Results pointer", as SelectRows does.
     void VisitRows(const char* sql, const std::function<void(const CppSQLite3Row&)>& visit);
+    // The date-range query: each single item, freshly read (null when memory ran out), then each
+    // kept row of a repeating item that shows, in the order the query gives them.
+    void VisitItemsInDateRange(const char* accountGuid, const RDateTime& from, const RDateTime& to,
+                               ItemTexts singleTexts,
+                               const std::function<void(std::unique_ptr<CalendarItemRecord>)>& single,
+                               const std::function<void(const std::shared_ptr<const CalendarItemRecord>&)>& kept);
     // Runs one statement under sqlMutex; with `ownWrite` its changed rows count as the store's.
     // With `values`, an exec statement's '?' parameters take them (see CppSQLite3DB::execBound).
     RResult RunStatement(const char* sql, std::uint32_t mode, CppSQLite3Table* table, bool ownWrite,

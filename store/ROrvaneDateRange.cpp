@@ -7,6 +7,7 @@
 #include <mutex>
 #include <new>
 #include <string>
+#include <string_view>
 #include <unordered_set>
 
 #include "foundation/debug/DebugTrace.h"
@@ -66,13 +67,55 @@ void ReadGroups(CppSQLite3Table& rows, std::map<std::string, SeriesGroup>& group
     for (int row = 0; row < rows.numRows(); ++row) {
         rows.setRow(row);
         SeriesRow entry;
-        ReadCalendarItemRow(rows, &entry.record);
+        auto record = std::make_shared<CalendarItemRecord>();
+        ReadCalendarItemRow(rows, record.get());
+        entry.record = std::move(record);
         entry.noPatternStart = rows.fieldValue("dtPatternStart") == nullptr;
-        groups[entry.record.guid.Str()].rows.push_back(std::move(entry));
+        groups[entry.record->guid.Str()].rows.push_back(std::move(entry));
     }
     for (auto& [guid, group] : groups) {
         group.IndexExceptions();
     }
+}
+
+// Lists every row of the account's series in byGuid's order, pattern dates copied beside them.
+void BuildCandidates(AccountSeries& series) {
+    series.candidates.clear();
+    for (auto& [guid, group] : series.byGuid) {
+        for (SeriesRow& row : group.rows) {
+            SeriesCandidate candidate;
+            candidate.group = &group;
+            candidate.row = &row;
+            const std::string& start = row.record->dtPatternStart.Str();
+            const std::string& end = row.record->dtPatternEnd.Str();
+            candidate.copied = start.size() < SeriesCandidate::kDateRoom && end.size() < SeriesCandidate::kDateRoom &&
+                               start.find('\0') == std::string::npos && end.find('\0') == std::string::npos;
+            if (candidate.copied) {
+                start.copy(candidate.patternStart, start.size());
+                end.copy(candidate.patternEnd, end.size());
+                candidate.startLength = static_cast<std::uint8_t>(start.size());
+                candidate.endLength = static_cast<std::uint8_t>(end.size());
+            }
+            series.candidates.push_back(candidate);
+        }
+    }
+    series.candidatesBuilt = true;
+}
+
+// Whether the row's pattern can meet [first, last]: it starts on or before the last day and
+// does not end before the first.
+bool PatternMeetsRange(const SeriesCandidate& candidate, std::string_view first, std::string_view last) {
+    if (candidate.row->noPatternStart) {
+        return false;
+    }
+    if (!candidate.copied) {
+        const CalendarItemRecord& record = *candidate.row->record;
+        return record.dtPatternStart.Compare(last.data()) <= 0 &&
+               (record.dtPatternEnd.IsEmpty() || record.dtPatternEnd.Compare(first.data()) >= 0);
+    }
+    const std::string_view start(candidate.patternStart, candidate.startLength);
+    const std::string_view end(candidate.patternEnd, candidate.endLength);
+    return start.compare(last) <= 0 && (end.empty() || end.compare(first) >= 0);
 }
 
 // Appends one record pointer; false when memory runs out.
@@ -95,9 +138,6 @@ RResult ROrvaneDataManager::GetCalendarItemsInDateRange(const char* accountGuid,
         return R_E_INVALID_ARGUMENT;
     }
     DebugTrace("ROrvaneDataManager::GetCalendarItemsInDateRange BEGIN");
-    const CStringA first = DateText(from);
-    const CStringA last = DateText(to);
-    const CStringA account = SqlQuote(accountGuid);
     ItemPointerArray* found = nullptr;
     RResult result = R_OK;
     // Records stay owned by this call until they are handed over at the end.
@@ -108,93 +148,13 @@ RResult ROrvaneDataManager::GetCalendarItemsInDateRange(const char* accountGuid,
         delete record;
         result = R_E_OUT_OF_MEMORY;
     };
-    auto keepRecord = [&append](const CalendarItemRecord& row) { append(new (std::nothrow) CalendarItemRecord(row)); };
-
     try {
-        // Single items whose pattern starts in the range. The select asks only for rows the
-        // filter below can keep, so its cost follows the range, not the size of the store.
-        CStringA sql;
-        sql.Format(
-            "select * from CalendarItems where parentAccountGuid=%s and dtPatternStart>=%s and dtPatternStart<=%s and "
-            "(rrule is null or rrule = '') and (recurrenceID is null or recurrenceID = '') order by 1;",
-            account.GetString(), SqlQuote(first).GetString(), SqlQuote(last).GetString());
-        // One record per guid, checked in a hashed set: a long range holds tens of thousands.
-        // The rows are read as they are stepped, never held twice.
-        std::unordered_set<std::string> kept;
-        VisitRows(sql, [&](const CppSQLite3Row& single) {
-            const char* patternEnd = single.getStringField("dtPatternEnd");
-            if (*patternEnd != '\0' && first.Compare(patternEnd) > 0) {
-                return;
-            }
-            if (!kept.insert(single.getStringField("guid")).second) {
-                return;
-            }
-            CalendarItemRecord* record = new (std::nothrow) CalendarItemRecord;
-            if (record != nullptr) {
-                ReadCalendarItemRow(single, record);
-            }
-            append(record);
-        });
-
-        // Repeating items and exception rows that start on or before the range's last day.
-        // Every exception row of the account is at hand besides: one moved here from a date
-        // after the range still takes its occurrence's place.
-        platform::MutexLock lock(seriesMutex);
-        const long long stamp = ForeignChangeStamp();
-        if (stamp < 0 || stamp != seriesCache->stamp) {
-            seriesCache->byAccount.clear();
-            seriesCache->stamp = stamp;
-        }
-        auto [cached, fresh] = seriesCache->byAccount.try_emplace(accountGuid);
-        AccountSeries& series = cached->second;
-        // After a large write (an import, a first synchronisation) one select of the whole
-        // account costs less than a select per touched guid.
-        if (!fresh && series.stale.size() > kMostGuidsReadOneByOne) {
-            series = AccountSeries{};
-            fresh = true;
-        }
-        try {
-            if (fresh) {
-                CppSQLite3Table rows;
-                SelectRows(SeriesSelect(account, nullptr), this, rows);
-                ReadGroups(rows, series.byGuid);
-            } else {
-                for (const std::string& guid : series.stale) {
-                    CppSQLite3Table rows;
-                    SelectRows(SeriesSelect(account, guid.c_str()), this, rows);
-                    series.byGuid.erase(guid);
-                    std::map<std::string, SeriesGroup> reread;
-                    ReadGroups(rows, reread);
-                    series.byGuid.merge(reread);
-                }
-            }
-            series.stale.clear();
-        } catch (...) {
-            seriesCache->byAccount.erase(cached);  // half read: read it whole next time
-            throw;
-        }
-        for (auto& [guid, group] : series.byGuid) {
-            for (SeriesRow& row : group.rows) {
-                const CalendarItemRecord& record = row.record;
-                if (row.noPatternStart || record.dtPatternStart.Compare(last) > 0) {
-                    continue;
-                }
-                if (!record.dtPatternEnd.IsEmpty() && record.dtPatternEnd.Compare(first) < 0) {
-                    continue;
-                }
-                if (!row.known || CompareDateTime(row.from, from) != 0 || CompareDateTime(row.to, to) != 0) {
-                    row.shows = record.rrule.IsEmpty()
-                                    ? ExceptionRowShows(record, from, to, first, last)
-                                    : SeriesOccursInRange(record, from, to, group.ExceptionsOf(record));
-                    row.known = true;
-                    row.from = from;
-                    row.to = to;
-                }
-                if (row.shows) {
-                    keepRecord(record);
-                }
-            }
-        }
+        VisitItemsInDateRange(
+            accountGuid, from, to, ItemTexts::Whole,
+            [&append](std::unique_ptr<CalendarItemRecord> single) { append(single.release()); },
+            [&append](const std::shared_ptr<const CalendarItemRecord>& kept) {
+                append(new (std::nothrow) CalendarItemRecord(*kept));
+            });
     } catch (...) {
         FreeCalendarItemList(&found);
         throw;
@@ -212,6 +172,123 @@ RResult ROrvaneDataManager::GetCalendarItemsInDateRange(const char* accountGuid,
     }
     DebugTrace("ROrvaneDataManager::GetCalendarItemsInDateRange END");
     return result;
+}
+
+RResult ROrvaneDataManager::GetSharedItemsInDateRange(const char* accountGuid, const RDateTime& from,
+                                                      const RDateTime& to, SharedItemList* rows, ItemTexts texts) {
+    if (accountGuid == nullptr || rows == nullptr) {
+        return R_E_INVALID_ARGUMENT;
+    }
+    SharedItemList found;
+    RResult result = R_OK;
+    VisitItemsInDateRange(
+        accountGuid, from, to, texts,
+        [&found, &result](std::unique_ptr<CalendarItemRecord> single) {
+            if (!single) {
+                result = R_E_OUT_OF_MEMORY;
+                return;
+            }
+            found.emplace_back(std::move(single));
+        },
+        [&found](const std::shared_ptr<const CalendarItemRecord>& kept) { found.push_back(kept); });
+    rows->insert(rows->end(), std::make_move_iterator(found.begin()), std::make_move_iterator(found.end()));
+    return result;
+}
+
+void ROrvaneDataManager::VisitItemsInDateRange(
+    const char* accountGuid, const RDateTime& from, const RDateTime& to, ItemTexts singleTexts,
+    const std::function<void(std::unique_ptr<CalendarItemRecord>)>& single,
+    const std::function<void(const std::shared_ptr<const CalendarItemRecord>&)>& kept) {
+    const CStringA first = DateText(from);
+    const CStringA last = DateText(to);
+    const CStringA account = SqlQuote(accountGuid);
+
+    // Single items whose pattern starts in the range. The select asks only for rows the
+    // filter below can keep, so its cost follows the range, not the size of the store.
+    CStringA sql;
+    sql.Format(
+        "select %s from CalendarItems where parentAccountGuid=%s and dtPatternStart>=%s and dtPatternStart<=%s and "
+        "(rrule is null or rrule = '') and (recurrenceID is null or recurrenceID = '') order by 1;",
+        singleTexts == ItemTexts::Whole ? "*" : DrawingColumns(), account.GetString(), SqlQuote(first).GetString(),
+        SqlQuote(last).GetString());
+    // One record per guid, checked in a hashed set: a long range holds tens of thousands.
+    // The rows are read as they are stepped, never held twice.
+    std::unordered_set<std::string> seen;
+    VisitRows(sql, [&](const CppSQLite3Row& row) {
+        const char* patternEnd = row.getStringField("dtPatternEnd");
+        if (*patternEnd != '\0' && first.Compare(patternEnd) > 0) {
+            return;
+        }
+        if (!seen.insert(row.getStringField("guid")).second) {
+            return;
+        }
+        std::unique_ptr<CalendarItemRecord> record(new (std::nothrow) CalendarItemRecord);
+        if (record) {
+            ReadCalendarItemRow(row, record.get(), singleTexts);
+        }
+        single(std::move(record));
+    });
+
+    // Repeating items and exception rows that start on or before the range's last day.
+    // Every exception row of the account is at hand besides: one moved here from a date
+    // after the range still takes its occurrence's place.
+    platform::MutexLock lock(seriesMutex);
+    const long long stamp = ForeignChangeStamp();
+    if (stamp < 0 || stamp != seriesCache->stamp) {
+        seriesCache->byAccount.clear();
+        seriesCache->stamp = stamp;
+    }
+    auto [cached, fresh] = seriesCache->byAccount.try_emplace(accountGuid);
+    AccountSeries& series = cached->second;
+    // After a large write (an import, a first synchronisation) one select of the whole
+    // account costs less than a select per touched guid.
+    if (!fresh && series.stale.size() > kMostGuidsReadOneByOne) {
+        series = AccountSeries{};
+        fresh = true;
+    }
+    try {
+        const bool changed = fresh || !series.stale.empty();
+        if (fresh) {
+            CppSQLite3Table rows;
+            SelectRows(SeriesSelect(account, nullptr), this, rows);
+            ReadGroups(rows, series.byGuid);
+        } else {
+            for (const std::string& guid : series.stale) {
+                CppSQLite3Table rows;
+                SelectRows(SeriesSelect(account, guid.c_str()), this, rows);
+                series.byGuid.erase(guid);
+                std::map<std::string, SeriesGroup> reread;
+                ReadGroups(rows, reread);
+                series.byGuid.merge(reread);
+            }
+        }
+        series.stale.clear();
+        if (changed || !series.candidatesBuilt) {
+            BuildCandidates(series);
+        }
+    } catch (...) {
+        seriesCache->byAccount.erase(cached);  // half read: read it whole next time
+        throw;
+    }
+    const std::string_view firstText(first.GetString()), lastText(last.GetString());
+    for (const SeriesCandidate& candidate : series.candidates) {
+        if (!PatternMeetsRange(candidate, firstText, lastText)) {
+            continue;
+        }
+        SeriesRow& row = *candidate.row;
+        const CalendarItemRecord& record = *row.record;
+        if (!row.known || CompareDateTime(row.from, from) != 0 || CompareDateTime(row.to, to) != 0) {
+            row.shows = record.rrule.IsEmpty()
+                            ? ExceptionRowShows(record, from, to, first, last)
+                            : SeriesOccursInRange(record, from, to, candidate.group->ExceptionsOf(record));
+            row.known = true;
+            row.from = from;
+            row.to = to;
+        }
+        if (row.shows) {
+            kept(row.record);
+        }
+    }
 }
 
 void ROrvaneDataManager::AfterWrite(bool committed, const WriteTouches& touches) {
@@ -234,7 +311,7 @@ void ROrvaneDataManager::AfterWrite(bool committed, const WriteTouches& touches)
 void SeriesGroup::IndexExceptions() {
     exceptionsByCalendar.clear();
     for (std::size_t i = 0; i < rows.size(); ++i) {
-        const CalendarItemRecord& row = rows[i].record;
+        const CalendarItemRecord& row = *rows[i].record;
         if (!row.recurrenceID.IsEmpty()) {
             exceptionsByCalendar[row.parentCalendarGuid.Str()].push_back(
                 ExceptionRowIndex::Entry{static_cast<int>(i), row.recurrenceID.Str(), row.dtStart.Str()});

@@ -117,7 +117,7 @@ void BM_ReDraw(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations());
     int placed = 0;
     for (int i = 0; i < 42; ++i) placed += static_cast<int>(opened.view->Cell(i).items.size());
-    state.counters["rows"] = ItemCount(opened.view->LoadedItems());
+    state.counters["rows"] = static_cast<double>(opened.view->LoadedItems().size());
     state.counters["placed"] = placed;
 }
 BENCHMARK(BM_ReDraw)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -12,6 +12,34 @@ int ThreeWay(T a, T b) {
 
 }  // namespace
 
+namespace {
+
+// The stored form written exactly ("YYYY-MM-DD[ HH:MM[:SS]]", every field all digits), read
+// without the scanner; false for any other text.
+bool ParseExactForm(const char* text, std::size_t length, int fields[6]) {
+    static constexpr char kForm[] = "0000-00-00 00:00:00";
+    for (std::size_t i = 0; i < length; ++i) {
+        const bool digit = text[i] >= '0' && text[i] <= '9';
+        if (kForm[i] == '0' ? !digit : text[i] != kForm[i]) return false;
+    }
+    auto number = [text](std::size_t at, std::size_t digits) {
+        int value = 0;
+        for (std::size_t i = 0; i < digits; ++i) value = value * 10 + (text[at + i] - '0');
+        return value;
+    };
+    fields[0] = number(0, 4);
+    fields[1] = number(5, 2);
+    fields[2] = number(8, 2);
+    if (length >= 16) {
+        fields[3] = number(11, 2);
+        fields[4] = number(14, 2);
+    }
+    if (length == 19) fields[5] = number(17, 2);
+    return true;
+}
+
+}  // namespace
+
 void RDateTime::Parse(const char* text) {
     *this = RDateTime{};
     if (text == nullptr) {
@@ -21,7 +49,9 @@ void RDateTime::Parse(const char* text) {
     const std::size_t length = strnlen(text, 20);
     int fields[6] = {0, 0, 0, 0, 0, 0};
     int read = 0;
-    if (length == 10) {
+    if ((length == 10 || length == 16 || length == 19) && ParseExactForm(text, length, fields)) {
+        read = 1;
+    } else if (length == 10) {
         read = std::sscanf(text, "%04d-%02d-%02d", &fields[0], &fields[1], &fields[2]);
     } else if (length == 16) {
         read = std::sscanf(text, "%04d-%02d-%02d %02d:%02d", &fields[0], &fields[1], &fields[2],

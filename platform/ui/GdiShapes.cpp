@@ -97,7 +97,12 @@ const QStaticText& RMeasuredFont::Prepared(const QString& text) {
 QString RMeasuredFont::Elide(const QString& text, int width) {
     // A box sized from the same measurement holds the whole text: elision rounds differently.
     if (Width(text) <= width) return text;
-    return metrics_.elidedText(text, Qt::ElideRight, std::max(0, width));
+    const QPair<QString, int> key(text, width);
+    if (const auto known = elided_.constFind(key); known != elided_.cend()) return known.value();
+    if (elided_.size() >= kMostMeasuredTexts) elided_.clear();
+    const QString cut = metrics_.elidedText(text, Qt::ElideRight, std::max(0, width));
+    elided_.insert(key, cut);
+    return cut;
 }
 
 QSize MeasureText(const QFont& font, const QString& text) { return RMeasuredFont(font).Measure(text); }

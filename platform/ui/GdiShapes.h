@@ -9,6 +9,7 @@
 #include <QFont>
 #include <QFontMetrics>
 #include <QHash>
+#include <QPair>
 #include <QStaticText>
 #include <QPainter>
 #include <QRect>
@@ -77,6 +78,7 @@ private:
     QFontMetrics metrics_;
     QHash<QString, int> widths_;
     QHash<QString, QStaticText> prepared_;
+    QHash<QPair<QString, int>, QString> elided_;  // by text and width
 };
 
 // The size the text takes on one line in the font (no mnemonic processing).

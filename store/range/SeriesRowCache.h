@@ -9,7 +9,10 @@
 //   operations) or a rolled-back write drops everything.
 //
 // Needs its owner's lock: the store uses it only under its series lock.
+#include <cstddef>
+#include <cstdint>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <unordered_map>
@@ -20,7 +23,7 @@
 #include "store/records/CalendarItemRecord.h"
 
 struct SeriesRow {
-    CalendarItemRecord record;
+    std::shared_ptr<const CalendarItemRecord> record;  // never null; shared with query answers
     bool noPatternStart = false;  // the column is NULL (an empty text still counts as a start)
     // Whether the row showed in [from, to], when `known`.
     bool known = false;
@@ -40,9 +43,26 @@ struct SeriesGroup {
     const std::vector<ExceptionRowIndex::Entry>* ExceptionsOf(const CalendarItemRecord& master) const;
 };
 
+// One row of byGuid in a flat list with its pattern dates beside it, so a query passes over
+// the rows whose pattern misses its range without touching them.
+struct SeriesCandidate {
+    static constexpr std::size_t kDateRoom = 24;
+    SeriesGroup* group = nullptr;
+    SeriesRow* row = nullptr;
+    // The pattern texts, when both fit here whole (no NUL inside); else the row's are compared.
+    bool copied = false;
+    std::uint8_t startLength = 0;
+    std::uint8_t endLength = 0;
+    char patternStart[kDateRoom] = {};
+    char patternEnd[kDateRoom] = {};
+};
+
 struct AccountSeries {
     std::map<std::string, SeriesGroup> byGuid;  // ordered by guid bytewise, as "order by guid" is
     std::set<std::string> stale;                // guids whose rows must be read again
+    // Every row of byGuid in its order; rebuilt whenever byGuid changes.
+    std::vector<SeriesCandidate> candidates;
+    bool candidatesBuilt = false;
 };
 
 struct SeriesRowCache {

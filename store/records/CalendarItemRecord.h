@@ -5,6 +5,8 @@
 // its guid and carry one.
 // A plain value: one thread uses a record at a time; copies may go to other threads.
 #include <cstdint>
+#include <memory>
+#include <vector>
 
 #include "platform/string/CString.h"
 
@@ -53,7 +55,18 @@ struct CalendarItemRecord {
     void Assign(const CalendarItemRecord& other);
 };
 
+// Which fields of a row a reader wants: all of them, or those a calendar grid draws and sorts by
+// (every field but the stamps, alarm, location, description, URL, organizer, attendees and the
+// item's text, which the event dialog reads afresh).
+enum class ItemTexts { Whole, ForDrawing };
+
 // Copies the table's current row into `out`, column by name; NULL texts become "", a NULL
-// sequence 0. Columns the row lacks raise the access layer's exception.
+// sequence 0; with ForDrawing, the fields left out stay as they were. Columns the row lacks
+// raise the access layer's exception.
 void ReadCalendarItemRow(const CppSQLite3Table& table, CalendarItemRecord* out);
-void ReadCalendarItemRow(const CppSQLite3Row& row, CalendarItemRecord* out);
+void ReadCalendarItemRow(const CppSQLite3Row& row, CalendarItemRecord* out, ItemTexts texts = ItemTexts::Whole);
+// The columns a ForDrawing read needs, for a select list.
+const char* DrawingColumns();
+
+// Rows shared between the store and its readers; a shared record is never changed.
+using SharedItemList = std::vector<std::shared_ptr<const CalendarItemRecord>>;

@@ -77,9 +77,9 @@ RResult ROrvaneMonthView::Draw(const RDateTime& date, bool refreshCompleted) {
         DebugTrace("ROrvaneMonthView::Draw END - rc=%d", 0);
         return R_OK;
     }
-    if (loaded_ != nullptr) {
+    if (!loaded_.empty()) {
         ClearCells();
-        dataManager_->FreeCalendarItemList(&loaded_);
+        loaded_.clear();
     }
     Layout(client_, firstDate_);
     PrepareSurface();
@@ -96,7 +96,8 @@ RResult ROrvaneMonthView::Draw(const RDateTime& date, bool refreshCompleted) {
                 RRef<ROrvaneAccount> account = accountManager_->GetAccountAt(i);
                 if (account && account->GetEnabled()) {
                     ++queryCount_;
-                    (void)dataManager_->GetCalendarItemsInDateRange(account->GetGuid(), firstDate_, to, &loaded_);
+                    (void)dataManager_->GetSharedItemsInDateRange(account->GetGuid(), firstDate_, to, &loaded_,
+                                                                  ItemTexts::ForDrawing);
                 }
             }
         }

@@ -63,38 +63,6 @@ SYSTEMTIME FromSortKey(const std::uint8_t* key) {
 
 }  // namespace
 
-// The fields an occurrence in the grid is drawn and sorted from: the whole row but its text of
-// the event, attendees and description, which a double-click reads afresh (EditItemAt).
-CalendarItemRecord DrawingRecord(const CalendarItemRecord& row) {
-    CalendarItemRecord out;
-    out.guid = row.guid;
-    out.parentCalendarGuid = row.parentCalendarGuid;
-    out.parentAccountGuid = row.parentAccountGuid;
-    out.etag = row.etag;
-    out.scheduleTag = row.scheduleTag;
-    out.type = row.type;
-    out.serverFileName = row.serverFileName;
-    out.localFileName = row.localFileName;
-    out.summary = row.summary;
-    out.dtStart = row.dtStart;
-    out.dtStartTZ = row.dtStartTZ;
-    out.dtEnd = row.dtEnd;
-    out.dtEndTZ = row.dtEndTZ;
-    out.whiteRabbitTimeZone = row.whiteRabbitTimeZone;
-    out.dtStartOlsonTZ = row.dtStartOlsonTZ;
-    out.dtEndOlsonTZ = row.dtEndOlsonTZ;
-    out.dtPatternStart = row.dtPatternStart;
-    out.dtPatternEnd = row.dtPatternEnd;
-    out.rrule = row.rrule;
-    out.recurrenceID = row.recurrenceID;
-    out.sequence = row.sequence;
-    out.exDates = row.exDates;
-    out.status = row.status;
-    out.transparency = row.transparency;
-    out.myPartStat = row.myPartStat;
-    return out;
-}
-
 RResult SetDateFromRecord(const CalendarItemRecord& row, RIcsDateTime* time) {
     if (time == nullptr) return R_E_INVALID_ARGUMENT;
     time->dateTime.Parse(row.dtStart);
@@ -122,11 +90,21 @@ RRef<ROrvaneAccount> ROrvaneMonthView::CachedAccount(const CStringA& guid) {
 }
 
 bool ROrvaneMonthView::RowIsShown(const CalendarItemRecord& row) {
-    RRef<ROrvaneAccount> account = CachedAccount(row.parentAccountGuid);
-    if (!account) return true;  // rows of unknown accounts are shown
-    if (!account->GetEnabled()) return false;
-    RRef<ROrvaneCalendar> calendar = account->FindCalendarByGuid(row.parentCalendarGuid);
-    return !calendar || calendar->GetEnabled();
+    std::string key;
+    if (placing_) {
+        key = row.parentAccountGuid.Str();
+        key += '\x1f';
+        key += row.parentCalendarGuid.Str();
+        if (const auto known = shownCalendars_.find(key); known != shownCalendars_.end()) return known->second;
+    }
+    bool shown = true;  // rows of unknown accounts are shown
+    if (RRef<ROrvaneAccount> account = CachedAccount(row.parentAccountGuid)) {
+        RRef<ROrvaneCalendar> calendar;
+        shown = account->GetEnabled() &&
+                (!(calendar = account->FindCalendarByGuid(row.parentCalendarGuid)) || calendar->GetEnabled());
+    }
+    if (placing_) shownCalendars_.emplace(std::move(key), shown);
+    return shown;
 }
 
 RItemTimeConverter& ROrvaneMonthView::Converter(std::unique_ptr<RItemTimeConverter>& single) {
@@ -137,8 +115,8 @@ RItemTimeConverter& ROrvaneMonthView::Converter(std::unique_ptr<RItemTimeConvert
 
 void ROrvaneMonthView::IndexExceptionRows() {
     exceptionRows_.clear();
-    for (int i = 0; i < ItemCount(loaded_); ++i) {
-        const CalendarItemRecord* row = ItemAt(loaded_, i);
+    for (const std::shared_ptr<const CalendarItemRecord>& loaded : loaded_) {
+        const CalendarItemRecord* row = loaded.get();
         if (row == nullptr || row->recurrenceID.IsEmpty()) continue;
         LoadedException entry;
         entry.row = row;
@@ -178,13 +156,14 @@ const CalendarItemRecord* ROrvaneMonthView::MatchException(const RIcsDateTime& o
 
 void ROrvaneMonthView::DistributeItems() {
     allDay_.clear();
-    if (loaded_ == nullptr) return;
+    if (loaded_.empty()) return;
     placing_ = true;
     accountCache_.clear();
+    shownCalendars_.clear();
     converter_ = std::make_unique<RItemTimeConverter>(zoneKey_);
     IndexExceptionRows();
-    for (int i = 0; i < ItemCount(loaded_); ++i) {
-        const CalendarItemRecord* row = ItemAt(loaded_, i);
+    for (const std::shared_ptr<const CalendarItemRecord>& loaded : loaded_) {
+        const CalendarItemRecord* row = loaded.get();
         if (row != nullptr && RowIsShown(*row)) PlaceItem(*row);
     }
     // A stable sort keeps occurrences with equal keys in the order they were placed.
@@ -196,6 +175,7 @@ void ROrvaneMonthView::DistributeItems() {
     }
     exceptionRows_.clear();
     accountCache_.clear();
+    shownCalendars_.clear();
     converter_.reset();
     placing_ = false;
 }
@@ -214,7 +194,7 @@ void ROrvaneMonthView::PlaceItem(const CalendarItemRecord& row) {
 RResult ROrvaneMonthView::ResolveOccurrenceOverride(RIcsDateTime* occurrence, const CalendarItemRecord& master,
                                                     const CStringA& accountGuid, CalendarItemRecord* exceptionOut) {
     if (occurrence == nullptr || exceptionOut == nullptr) return R_E_INVALID_ARGUMENT;
-    if (loaded_ == nullptr) {
+    if (loaded_.empty()) {
         if (!dataManager_) return STG_E_PATHNOTFOUND;
         return dataManager_->FindRecurrenceException(master, occurrence, accountGuid, exceptionOut, nullptr);
     }
@@ -228,8 +208,8 @@ RResult ROrvaneMonthView::ResolveOccurrenceOverride(RIcsDateTime* occurrence, co
     } else {
         std::unique_ptr<RItemTimeConverter> single;
         RItemTimeConverter& converter = Converter(single);
-        for (int i = 0; i < ItemCount(loaded_); ++i) {
-            const CalendarItemRecord* row = ItemAt(loaded_, i);
+        for (const std::shared_ptr<const CalendarItemRecord>& loaded : loaded_) {
+            const CalendarItemRecord* row = loaded.get();
             if (row != nullptr && !row->recurrenceID.IsEmpty() && row->guid == master.guid &&
                 row->parentAccountGuid == master.parentAccountGuid &&
                 row->parentCalendarGuid == master.parentCalendarGuid) {
@@ -250,11 +230,32 @@ RResult ROrvaneMonthView::ResolveOccurrenceOverride(RIcsDateTime* occurrence, co
     return R_OK;
 }
 
+RRef<RIcsRecurrence> ROrvaneMonthView::RuleOf(const CalendarItemRecord& row) {
+    std::string key(row.rrule.Str());
+    key += '\x1f';
+    key += row.exDates.Str();
+    auto known = rules_.find(key);
+    if (known == rules_.end()) {
+        RRef<RIcsRecurrence> rule = RRef<RIcsRecurrence>::Adopt(new (std::nothrow) RIcsRecurrence);
+        if (!rule) return nullptr;
+        rule->Parse(row.rrule);
+        if (!row.exDates.IsEmpty()) rule->SetExDatesFromLines(row.exDates);
+        if (rules_.size() >= kMostKeptRules) rules_.clear();
+        known = rules_.emplace(std::move(key), rule).first;
+    }
+    // Each expansion starts as on a freshly read rule.
+    RIcsRecurrence& rule = *known->second;
+    if (rule.latest != nullptr) {
+        rule.latest->Release();
+        rule.latest = nullptr;
+    }
+    rule.generatedCount = 1;
+    return known->second;
+}
+
 void ROrvaneMonthView::ExpandSeries(const CalendarItemRecord& row) {
-    RRef<RIcsRecurrence> rule = RRef<RIcsRecurrence>::Adopt(new (std::nothrow) RIcsRecurrence);
+    RRef<RIcsRecurrence> rule = RuleOf(row);
     if (!rule) return;
-    rule->Parse(row.rrule);
-    if (!row.exDates.IsEmpty()) rule->SetExDatesFromLines(row.exDates);
 
     // A day before the grid: an occurrence of the day before may fall on its first day in the
     // display zone.
@@ -427,7 +428,7 @@ void ROrvaneMonthView::AddOccurrence(const RDateTime& occurrence, const CStringA
     key.wDayOfWeek = 0;
     key.wMilliseconds = 0;
     if (dateOnly) {
-        placed.item = MakeItem(CachedAccount(row->parentAccountGuid).get(), DrawingRecord(*row), occurrence);
+        placed.item = MakeItem(CachedAccount(row->parentAccountGuid).get(), *row, occurrence);
         if (!placed.item) return;
         std::uint8_t bytes[16];
         SortKeyOf(key, bytes);
@@ -455,7 +456,7 @@ void ROrvaneMonthView::AddOccurrence(const RDateTime& occurrence, const CStringA
 
 ROrvaneCalendarItem* ROrvaneMonthView::ItemOf(RPlacedOccurrence& placed) {
     if (!placed.item) {
-        placed.item = MakeItem(CachedAccount(placed.row->parentAccountGuid).get(), DrawingRecord(*placed.row),
+        placed.item = MakeItem(CachedAccount(placed.row->parentAccountGuid).get(), *placed.row,
                                placed.occurrence);
         if (placed.item) {
             std::uint8_t bytes[16];

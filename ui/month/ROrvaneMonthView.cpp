@@ -13,11 +13,6 @@ ROrvaneMonthView::ROrvaneMonthView() : todayCaption_(u"Today") {}
 
 ROrvaneMonthView::~ROrvaneMonthView() {
     ClearCells();
-    if (loaded_ != nullptr) {
-        if (dataManager_) {
-            dataManager_->FreeCalendarItemList(&loaded_);
-        }
-    }
     if (host_) host_->SetSurface(nullptr);
     delete nextButton_.data();
     delete previousButton_.data();

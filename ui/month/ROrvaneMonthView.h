@@ -24,6 +24,7 @@
 #include "foundation/datetime/RDateTime.h"
 #include "foundation/memory/RRef.h"
 #include "foundation/memory/RefCounted.h"
+#include "ical/recurrence/RIcsRecurrence.h"
 #include "ical/timezone/ItemTimeConverter.h"
 #include "platform/string/CString.h"
 #include "platform/ui/GdiShapes.h"
@@ -121,7 +122,7 @@ public:
     const RDateTime& LastDate() const { return lastDate_; }
     const RDateTime& DisplayedDate() const { return displayed_; }
     const RECT& ClientRect() const { return client_; }
-    const ItemPointerArray* LoadedItems() const { return loaded_; }
+    const SharedItemList& LoadedItems() const { return loaded_; }
     // Date-range queries run so far, and drawings of the picture.
     int QueryCount() const { return queryCount_; }
     int PaintCount() const { return paintCount_; }
@@ -167,7 +168,7 @@ private:
     RDateTime lastDate_;
     RDayCell cells_[42];
     std::vector<RRef<ROrvaneCalendarItem>> allDay_;  // ordered by CompareItemSpan, longest first
-    ItemPointerArray* loaded_ = nullptr;
+    SharedItemList loaded_;  // empty: nothing loaded
 
     QImage surface_;
     // The grid's fonts, with the texts measured in them kept from one drawing to the next.
@@ -203,6 +204,13 @@ private:
     // order, the accounts looked up so far and the zones resolved so far.
     std::unordered_map<std::string, ExceptionList> exceptionRows_;
     std::unique_ptr<RItemTimeConverter> converter_;
+    std::unordered_map<std::string, bool> shownCalendars_;  // by account and calendar guid
+    // Rules read so far, by their RRULE and EXDATE texts: a redraw and the next reload step the
+    // same series again.
+    static constexpr std::size_t kMostKeptRules = 20000;
+    std::unordered_map<std::string, RRef<RIcsRecurrence>> rules_;
+    // The kept rule of a series row, ready for a new expansion.
+    RRef<RIcsRecurrence> RuleOf(const CalendarItemRecord& row);
     std::unordered_map<std::string, RRef<ROrvaneAccount>> accountCache_;
     bool placing_ = false;
     std::vector<std::unique_ptr<CalendarItemRecord>> rereadRows_;  // rows re-read for exceptions
@@ -222,8 +230,6 @@ COLORREF ParseColour(const CStringW& colourText);
 COLORREF ParsePenColour(const CStringW& colourText);
 CStringW GetMonthName(int month);
 
-// The row without the texts that drawing never reads (event text, attendees, description).
-CalendarItemRecord DrawingRecord(const CalendarItemRecord& row);
 // Sets the value's date and time from the row's stored start and empties its text caches.
 RResult SetDateFromRecord(const CalendarItemRecord& row, RIcsDateTime* time);
 // Orderings: by the occurrence sort key (cells), by span, longest first (all-day list).

@@ -48,6 +48,27 @@ TEST(RDateTimeParse, StoredLengthsAndEverythingElse) {
     EXPECT_TRUE(IsAllZero(At(std::string(5000, '9').c_str())));
 }
 
+// Texts of the stored lengths that are not written exactly still read as the C library's
+// scanner reads them, field by field.
+TEST(RDateTimeParse, NearlyExactTextsReadAsTheScannerReadsThem) {
+    for (const char* text : {" 2014-3-05", "2014-03-05  7:30", "+014-03-05", "2014-03-05 07:30:1x", "2014-03-0x",
+                             "-014-03-05 07:30", "2014-03-05 07:3a", "2014/03/05", "9999-99-99 99:99:99"}) {
+        int f[6] = {0, 0, 0, 0, 0, 0};
+        const std::size_t length = std::strlen(text);
+        ASSERT_TRUE(length == 10 || length == 16 || length == 19) << text;
+        const char* form = length == 10 ? "%04d-%02d-%02d" : length == 16 ? "%04d-%02d-%02d %02d:%02d"
+                                                                           : "%04d-%02d-%02d %02d:%02d:%02d";
+        const int read = std::sscanf(text, form, &f[0], &f[1], &f[2], &f[3], &f[4], &f[5]);
+        char expected[64];
+        std::snprintf(expected, sizeof expected, "%04d-%02d-%02d %02d:%02d:%02d/0", f[0], f[1], f[2], f[3], f[4], f[5]);
+        if (read <= 0) {
+            EXPECT_TRUE(IsAllZero(At(text))) << text;
+        } else {
+            EXPECT_EQ(Show(At(text)), expected) << text;
+        }
+    }
+}
+
 TEST(RDateTimeArithmetic, LeapYearsMonthLengthsAndDayNumbers) {
     EXPECT_TRUE(IsLeapYear(2000));
     EXPECT_FALSE(IsLeapYear(1900));

@@ -32,8 +32,50 @@ Shown Query(ROrvaneDataManager* store, const RealisticRange& range) {
     return shown;
 }
 
+// The fields a grid reads, of every row in order, as one text per row: from a copied list, or
+// from a shared one.
+std::string DrawingFields(const CalendarItemRecord& r) {
+    std::string text;
+    for (const CStringA* field :
+         {&r.guid, &r.parentCalendarGuid, &r.parentAccountGuid, &r.etag, &r.scheduleTag, &r.type, &r.serverFileName,
+          &r.localFileName, &r.summary, &r.dtStart, &r.dtStartTZ, &r.dtEnd, &r.dtEndTZ, &r.whiteRabbitTimeZone,
+          &r.dtStartOlsonTZ, &r.dtEndOlsonTZ, &r.dtPatternStart, &r.dtPatternEnd, &r.rrule, &r.recurrenceID,
+          &r.exDates, &r.status, &r.transparency, &r.myPartStat}) {
+        text += field->Str();
+        text += '|';
+    }
+    return text + std::to_string(r.sequence);
+}
+
+std::vector<std::string> CopiedRows(ROrvaneDataManager* store, const RealisticRange& range) {
+    ItemPointerArray* list = nullptr;
+    testing::internal::CaptureStderr();
+    const RResult result = store->GetCalendarItemsInDateRange("acc", range.from, range.to, &list);
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(R_OK, result);
+    std::vector<std::string> rows;
+    for (int i = 0; i < ItemCount(list); ++i) rows.push_back(DrawingFields(*ItemAt(list, i)));
+    static_cast<void>(store->FreeCalendarItemList(&list));  // always 0
+    return rows;
+}
+
+std::vector<std::string> SharedRows(ROrvaneDataManager* store, const RealisticRange& range, SharedItemList& held) {
+    SharedItemList rows;
+    EXPECT_EQ(R_OK, store->GetSharedItemsInDateRange("acc", range.from, range.to, &rows, ItemTexts::ForDrawing));
+    std::vector<std::string> texts;
+    for (const auto& row : rows) texts.push_back(DrawingFields(*row));
+    held.insert(held.end(), rows.begin(), rows.end());
+    return texts;
+}
+
 class RangeCacheTest : public OpenStoreFixture {
 protected:
+    static std::vector<std::string> Texts(const SharedItemList& rows) {
+        std::vector<std::string> texts;
+        for (const auto& row : rows) texts.push_back(DrawingFields(*row));
+        return texts;
+    }
+    SharedItemList held;  // every shared row handed out, kept across the writes
     void SetUp() override {
         OpenStoreFixture::SetUp();
         MakeAccount("acc");
@@ -51,6 +93,12 @@ protected:
         ASSERT_EQ(R_OK, fresh->Open(CStringW::FromUtf8(dataDir.string())));
         for (const RealisticRange& range : {MonthViewRange(), WeekRange(), FiveYearRange()}) {
             EXPECT_EQ(Query(fresh, range), Query(store, range)) << after;
+            // Shared rows read as copied ones; rows shared before a write keep what they held.
+            const std::vector<std::string> before = Texts(held);
+            EXPECT_EQ(CopiedRows(fresh, range), SharedRows(store, range, held)) << after;
+            const std::vector<std::string> now = Texts(held);
+            EXPECT_EQ(std::vector<std::string>(now.begin(), now.begin() + static_cast<std::ptrdiff_t>(before.size())),
+                      before);
         }
         fresh->Release();
     }

@@ -247,7 +247,9 @@ bool RIcsRecurrence::IsExcluded(const RIcsDateTime* occurrence) const {
         return false;
     }
     // A look-up in the index, so that skipping a long run of excluded occurrences stays linear.
-    return Index().Names(occurrence->GetCompactText(), occurrence->dateOnly);
+    char compact[RIcsDateTime::kCompactTextSize];
+    RIcsDateTime::FormatCompactText(occurrence->dateTime, occurrence->dateOnly, compact);
+    return Index().Names(compact, occurrence->dateOnly);
 }
 
 bool RIcsRecurrence::OccurrenceInUtc(const RIcsDateTime& occurrence, RDateTime& utc) const {

@@ -43,6 +43,23 @@ RItemTimeConverter::Answer& RItemTimeConverter::AnswerFor(Zone& zone, const SYST
 
 RResult RItemTimeConverter::ToUtc(const RIcsDateTime& time, SYSTEMTIME* utc) {
     if (utc == nullptr) return R_E_INVALID_ARGUMENT;
+    return Convert(time, utc, nullptr);
+}
+
+RDateTime RItemTimeConverter::ToTarget(const RIcsDateTime& time) {
+    SYSTEMTIME ignored{};
+    RDateTime shown;
+    (void)Convert(time, &ignored, &shown);
+    return shown;
+}
+
+RResult RItemTimeConverter::ToUtcAndTarget(const RIcsDateTime& time, SYSTEMTIME* utc, RDateTime* shown) {
+    if (utc == nullptr || shown == nullptr) return R_E_INVALID_ARGUMENT;
+    return Convert(time, utc, shown);
+}
+
+RResult RItemTimeConverter::Convert(const RIcsDateTime& time, SYSTEMTIME* utc, RDateTime* shown) {
+    if (shown != nullptr) *shown = time.dateTime;
     const SYSTEMTIME local = ItemLocalTime(time);
     if (time.tzid[0] == '\0') {
         *utc = local;
@@ -50,29 +67,20 @@ RResult RItemTimeConverter::ToUtc(const RIcsDateTime& time, SYSTEMTIME* utc) {
     }
     Zone& zone = ZoneOf(time.tzid);
     if (!zone.rules) return STG_E_PATHNOTFOUND;
-    const Answer& answer = AnswerFor(zone, local);
+    Answer& answer = AnswerFor(zone, local);
     if (answer.converted) *utc = answer.utc;
-    return R_OK;
-}
-
-RDateTime RItemTimeConverter::ToTarget(const RIcsDateTime& time) {
-    if (time.tzid[0] == '\0') return time.dateTime;
-    Zone& zone = ZoneOf(time.tzid);
-    if (!zone.rules) return time.dateTime;
+    if (shown == nullptr) return R_OK;
     if (!targetResolved_) {
         target_ = ZoneRulesForKey(targetKey_);
         targetResolved_ = true;
     }
-    if (!target_) return time.dateTime;
-    Answer& answer = AnswerFor(zone, ItemLocalTime(time));
+    if (!target_) return R_OK;
     if (!answer.shownKnown) {
-        SYSTEMTIME shown{};
-        answer.shownConverted = answer.converted && target_->UtcToLocal(answer.utc, shown);
-        answer.shown = shown;
+        SYSTEMTIME converted{};
+        answer.shownConverted = answer.converted && target_->UtcToLocal(answer.utc, converted);
+        answer.shown = converted;
         answer.shownKnown = true;
     }
-    if (!answer.shownConverted) return time.dateTime;
-    RDateTime result;
-    result.FromSystemTime(&answer.shown);
-    return result;
+    if (answer.shownConverted) shown->FromSystemTime(&answer.shown);
+    return R_OK;
 }

@@ -26,6 +26,8 @@ public:
     // The date and time ConvertItemTimeToZone gives for the target zone: the time itself when it
     // is floating, its zone or the target cannot be found, or it cannot be converted.
     RDateTime ToTarget(const RIcsDateTime& time);
+    // Both at once: ToUtc's result and `utc` as ToUtc leaves them, and ToTarget's answer.
+    RResult ToUtcAndTarget(const RIcsDateTime& time, SYSTEMTIME* utc, RDateTime* shown);
 
 private:
     // What one local time of one zone converts to.
@@ -41,6 +43,8 @@ private:
         std::unordered_map<std::uint64_t, Answer> answers;
     };
     Zone& ZoneOf(const char* tzid);
+    // The UTC time into `utc` (as ToUtc) and, when `shown` is given, the target's time.
+    RResult Convert(const RIcsDateTime& time, SYSTEMTIME* utc, RDateTime* shown);
     Answer& AnswerFor(Zone& zone, const SYSTEMTIME& local);
 
     CStringW targetKey_;

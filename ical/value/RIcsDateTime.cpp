@@ -164,43 +164,44 @@ const char* RIcsDateTime::GetIcsValue(bool withColon) const {
     return icsValue;
 }
 
+void RIcsDateTime::FormatCompactText(const RDateTime& d, bool dateOnly, char (&out)[kCompactTextSize]) {
+    // The text of every occurrence stepped is made here: fields in their usual ranges are
+    // written digit by digit, the rest through the formatter (same text either way).
+    const bool usual = d.year >= 0 && d.year <= 9999 && d.month <= 99 && d.day <= 99 && d.hour <= 99 &&
+                       d.minute <= 99 && d.second >= 0 && d.second <= 99;
+    if (usual) {
+        char* at = out;
+        auto put = [&at](int value, int digits) {
+            for (int i = digits - 1; i >= 0; --i, value /= 10) at[i] = static_cast<char>('0' + value % 10);
+            at += digits;
+        };
+        put(d.year, 4);
+        put(d.month, 2);
+        put(d.day, 2);
+        if (!dateOnly) {
+            *at++ = 'T';
+            put(d.hour, 2);
+            put(d.minute, 2);
+            put(d.second, 2);
+        }
+        *at = '\0';
+    } else if (dateOnly) {
+        FormatInto(out, kCompactTextSize, "%04d%02d%02d", d.year, d.month, d.day);
+    } else {
+        FormatInto(out, kCompactTextSize, "%04d%02d%02dT%02d%02d%02d", d.year, d.month, d.day, d.hour, d.minute,
+                   d.second);
+    }
+}
+
 const char* RIcsDateTime::GetCompactText() const {
     TextCaches* caches = Caches();
     if (caches == nullptr) {
         return "";
     }
-    char* compactText = caches->compactText;
-    constexpr std::size_t kCompactSize = sizeof caches->compactText;
-    if (compactText[0] == '\0') {
-        const RDateTime& d = dateTime;
-        // The text of every occurrence stepped is made here: fields in their usual ranges are
-        // written digit by digit, the rest through the formatter (same text either way).
-        const bool usual = d.year >= 0 && d.year <= 9999 && d.month <= 99 && d.day <= 99 && d.hour <= 99 &&
-                           d.minute <= 99 && d.second >= 0 && d.second <= 99;
-        if (usual) {
-            char* out = compactText;
-            auto put = [&out](int value, int digits) {
-                for (int i = digits - 1; i >= 0; --i, value /= 10) out[i] = static_cast<char>('0' + value % 10);
-                out += digits;
-            };
-            put(d.year, 4);
-            put(d.month, 2);
-            put(d.day, 2);
-            if (!dateOnly) {
-                *out++ = 'T';
-                put(d.hour, 2);
-                put(d.minute, 2);
-                put(d.second, 2);
-            }
-            *out = '\0';
-        } else if (dateOnly) {
-            FormatInto(compactText, kCompactSize, "%04d%02d%02d", d.year, d.month, d.day);
-        } else {
-            FormatInto(compactText, kCompactSize, "%04d%02d%02dT%02d%02d%02d", d.year,
-                          d.month, d.day, d.hour, d.minute, d.second);
-        }
+    if (caches->compactText[0] == '\0') {
+        FormatCompactText(dateTime, dateOnly, caches->compactText);
     }
-    return compactText;
+    return caches->compactText;
 }
 
 void RIcsDateTime::ClearTextCaches() { caches_.reset(); }

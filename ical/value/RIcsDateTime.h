@@ -52,6 +52,8 @@ public:
     const char* GetIcsValue(bool withColon) const;
     // YYYYMMDD or YYYYMMDDTHHMMSS, never a zone.
     const char* GetCompactText() const;
+    // The same text of any date and time, written into `out` without a cache.
+    static void FormatCompactText(const RDateTime& dateTime, bool dateOnly, char (&out)[kCompactTextSize]);
 
     // Empties the three cached text forms; needed after changing fields of a value whose
     // text may already have been produced.

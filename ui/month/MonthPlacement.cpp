@@ -17,15 +17,6 @@
 
 namespace {
 
-std::string SeriesKey(const CalendarItemRecord& row) {
-    std::string key(row.guid.GetString());
-    key += '\x1f';
-    key += row.parentAccountGuid.GetString();
-    key += '\x1f';
-    key += row.parentCalendarGuid.GetString();
-    return key;
-}
-
 bool DateInRange(const RDateTime& date, const RDateTime& first, const RDateTime& last) {
     const RDateTime day{date.year, date.month, date.day, 0, 0, 0, 0};
     return CompareDateTime(day, first) >= 0 && CompareDateTime(day, last) <= 0;
@@ -90,12 +81,9 @@ RRef<ROrvaneAccount> ROrvaneMonthView::CachedAccount(const CStringA& guid) {
 }
 
 bool ROrvaneMonthView::RowIsShown(const CalendarItemRecord& row) {
-    std::string key;
     if (placing_) {
-        key = row.parentAccountGuid.Str();
-        key += '\x1f';
-        key += row.parentCalendarGuid.Str();
-        if (const auto known = shownCalendars_.find(key); known != shownCalendars_.end()) return known->second;
+        const auto known = shownCalendars_.find(KeyOf(row.parentAccountGuid, row.parentCalendarGuid));
+        if (known != shownCalendars_.end()) return known->second;
     }
     bool shown = true;  // rows of unknown accounts are shown
     if (RRef<ROrvaneAccount> account = CachedAccount(row.parentAccountGuid)) {
@@ -103,8 +91,23 @@ bool ROrvaneMonthView::RowIsShown(const CalendarItemRecord& row) {
         shown = account->GetEnabled() &&
                 (!(calendar = account->FindCalendarByGuid(row.parentCalendarGuid)) || calendar->GetEnabled());
     }
-    if (placing_) shownCalendars_.emplace(std::move(key), shown);
+    if (placing_) shownCalendars_.emplace(KeyOf(row.parentAccountGuid, row.parentCalendarGuid), shown);
     return shown;
+}
+
+const std::string& ROrvaneMonthView::KeyOf(const CStringA& a, const CStringA& b, const CStringA* c) {
+    keyScratch_.assign(a.Str());
+    keyScratch_ += '\x1f';
+    keyScratch_ += b.Str();
+    if (c != nullptr) {
+        keyScratch_ += '\x1f';
+        keyScratch_ += c->Str();
+    }
+    return keyScratch_;
+}
+
+const std::string& ROrvaneMonthView::SeriesKey(const CalendarItemRecord& row) {
+    return KeyOf(row.guid, row.parentAccountGuid, &row.parentCalendarGuid);
 }
 
 RItemTimeConverter& ROrvaneMonthView::Converter(std::unique_ptr<RItemTimeConverter>& single) {
@@ -231,17 +234,14 @@ RResult ROrvaneMonthView::ResolveOccurrenceOverride(RIcsDateTime* occurrence, co
 }
 
 RRef<RIcsRecurrence> ROrvaneMonthView::RuleOf(const CalendarItemRecord& row) {
-    std::string key(row.rrule.Str());
-    key += '\x1f';
-    key += row.exDates.Str();
-    auto known = rules_.find(key);
+    auto known = rules_.find(KeyOf(row.rrule, row.exDates));
     if (known == rules_.end()) {
         RRef<RIcsRecurrence> rule = RRef<RIcsRecurrence>::Adopt(new (std::nothrow) RIcsRecurrence);
         if (!rule) return nullptr;
         rule->Parse(row.rrule);
         if (!row.exDates.IsEmpty()) rule->SetExDatesFromLines(row.exDates);
         if (rules_.size() >= kMostKeptRules) rules_.clear();
-        known = rules_.emplace(std::move(key), rule).first;
+        known = rules_.emplace(KeyOf(row.rrule, row.exDates), rule).first;
     }
     // Each expansion starts as on a freshly read rule.
     RIcsRecurrence& rule = *known->second;
@@ -272,6 +272,13 @@ void ROrvaneMonthView::ExpandSeries(const CalendarItemRecord& row) {
     CalendarItemRecord exception;
     const auto indexed = exceptionRows_.find(SeriesKey(row));
     const ExceptionList* exceptions = indexed != exceptionRows_.end() ? &indexed->second : nullptr;
+    // The series' own timed occurrences are all in its zone: whether they need converting for
+    // the display is asked once, and each converts once for both its cell and its sort key.
+    const bool seriesTimed = placing_ && !current->dateOnly;
+    const bool shownConverted = !row.dtStartOlsonTZ.IsEmpty() && !row.dtStartTZ.IsEmpty() &&
+                                seriesTimed && !InDisplayZone(row.dtStartOlsonTZ);
+    RIcsDateTime zoned;
+    zoned.SetTzid(row.dtStartTZ);
     RIcsDateTime occ;
     auto placeOccurrence = [&](const RIcsDateTime& given) {
         occ.dateTime = given.dateTime;
@@ -295,6 +302,16 @@ void ROrvaneMonthView::ExpandSeries(const CalendarItemRecord& row) {
             occ.dateOnly = exception.dtStart.GetLength() < 11;
             toPlace = &exception;
             recurrenceId = &exception.recurrenceID;
+        }
+        if (seriesTimed && toPlace == &row && !occ.dateOnly) {
+            zoned.dateTime = occ.dateTime;
+            SYSTEMTIME key{};
+            RDateTime converted;
+            const bool keyed = converter_->ToUtcAndTarget(zoned, &key, &converted) == R_OK;
+            const RDateTime& shown = shownConverted ? converted : occ.dateTime;
+            const int index = DateInRange(shown, firstDate_, lastDate_) ? CellIndexOf(shown) : -1;
+            if (index >= 0) FileOccurrence(index, &row, occ.dateTime, key, keyed, false);
+            return;
         }
         const RDateTime shown = DisplayDate(occ.dateTime, occ.dateOnly, *toPlace);
         if (DateInRange(shown, firstDate_, lastDate_)) AddOccurrence(occ.dateTime, recurrenceId, *toPlace);
@@ -410,8 +427,7 @@ void ROrvaneMonthView::AddOccurrence(const RDateTime& occurrence, const CStringA
         rereadRows_.push_back(std::make_unique<CalendarItemRecord>(given));
         row = rereadRows_.back().get();
     }
-    RPlacedOccurrence placed{SYSTEMTIME{}, row, occurrence, nullptr};
-    SYSTEMTIME& key = placed.key;
+    SYSTEMTIME key{};
     bool keyed = false;
     if (!dateOnly) {
         // Timed occurrences sort by their real instant, whatever their zone.
@@ -421,12 +437,18 @@ void ROrvaneMonthView::AddOccurrence(const RDateTime& occurrence, const CStringA
         std::unique_ptr<RItemTimeConverter> single;
         keyed = Converter(single).ToUtc(start, &key) == R_OK;
     }
+    FileOccurrence(index, row, occurrence, key, keyed, dateOnly);
+}
+
+void ROrvaneMonthView::FileOccurrence(int index, const CalendarItemRecord* row, const RDateTime& occurrence,
+                                      SYSTEMTIME key, bool keyed, bool dateOnly) {
     if (!keyed) {
         key = SYSTEMTIME{static_cast<WORD>(occurrence.year), occurrence.month, 0, occurrence.day, occurrence.hour,
                          occurrence.minute, static_cast<WORD>(occurrence.second), 0};
     }
     key.wDayOfWeek = 0;
     key.wMilliseconds = 0;
+    RPlacedOccurrence placed{key, row, occurrence, nullptr};
     if (dateOnly) {
         placed.item = MakeItem(CachedAccount(row->parentAccountGuid).get(), *row, occurrence);
         if (!placed.item) return;

@@ -135,6 +135,10 @@ private:
     // A painter on the retained picture, resized to the host's client size when needed.
     void PrepareSurface();
     void FinishPainting();
+    // Files one occurrence in a cell under its sort key (the UTC start when `keyed`, else the
+    // occurrence's own fields); an all-day one also in the all-day list.
+    void FileOccurrence(int index, const CalendarItemRecord* row, const RDateTime& occurrence, SYSTEMTIME key,
+                        bool keyed, bool dateOnly);
     // The grid cell of a date, or -1 outside the grid.
     int CellIndexOf(const RDateTime& date) const;
     // The date under which a timed occurrence of the row is filed: its date in the display zone.
@@ -197,6 +201,11 @@ private:
     // by its RECURRENCE-ID text, else, for a timed occurrence, by the same instant.
     const CalendarItemRecord* MatchException(const RIcsDateTime& occurrence, const CalendarItemRecord& master,
                                              const ExceptionList& exceptions);
+    // Texts joined into a look-up key, in a buffer kept for it (valid until the next call).
+    const std::string& KeyOf(const CStringA& a, const CStringA& b, const CStringA* c = nullptr);
+    std::string keyScratch_;
+    // The key of a series: guid, account and calendar.
+    const std::string& SeriesKey(const CalendarItemRecord& row);
     // The converter of the running placement, or one made for a single call.
     RItemTimeConverter& Converter(std::unique_ptr<RItemTimeConverter>& single);
 

@@ -68,6 +68,12 @@ TEST(ItemTimeConverter, GivesTheOneOffConversionsAnswersForEveryKindOfTime) {
                 }
                 if (converted != nullptr) converted->Release();
                 EXPECT_EQ(Text(converter.ToTarget(*time)), Text(shown));
+
+                SYSTEMTIME both{2001, 1, 0, 1, 0, 0, 0, 0};
+                RDateTime bothShown;
+                EXPECT_EQ(converter.ToUtcAndTarget(*time, &both, &bothShown), expectedResult);
+                EXPECT_EQ(Text(both), Text(expected));
+                EXPECT_EQ(Text(bothShown), Text(shown));
             }
         }
     }

@@ -86,6 +86,7 @@ void BuildCandidates(AccountSeries& series) {
             SeriesCandidate candidate;
             candidate.group = &group;
             candidate.row = &row;
+            candidate.noPatternStart = row.noPatternStart;
             const std::string& start = row.record->dtPatternStart.Str();
             const std::string& end = row.record->dtPatternEnd.Str();
             candidate.copied = start.size() < SeriesCandidate::kDateRoom && end.size() < SeriesCandidate::kDateRoom &&
@@ -105,7 +106,7 @@ void BuildCandidates(AccountSeries& series) {
 // Whether the row's pattern can meet [first, last]: it starts on or before the last day and
 // does not end before the first.
 bool PatternMeetsRange(const SeriesCandidate& candidate, std::string_view first, std::string_view last) {
-    if (candidate.row->noPatternStart) {
+    if (candidate.noPatternStart) {
         return false;
     }
     if (!candidate.copied) {

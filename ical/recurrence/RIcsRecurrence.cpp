@@ -300,43 +300,73 @@ bool RIcsRecurrence::IsPastUntil(const RIcsDateTime& occurrence) const {
     return CompareDateTime(occurrence.dateTime, until->dateTime) > 0;
 }
 
-void RIcsRecurrence::ReplaceLatest(RIcsDateTime* occurrence) {
-    occurrence->AddRef();
-    SafeReleaseValue(latest);
-    latest = occurrence;
+namespace {
+
+// The fields a value is stepped on, without its text caches.
+void CopyStepFields(const RIcsDateTime& from, RIcsDateTime& to) {
+    to.dateTime = from.dateTime;
+    std::memcpy(to.tzid, from.tzid, sizeof to.tzid);
+    to.floating = from.floating;
+    to.dateOnly = from.dateOnly;
+    to.ClearTextCaches();
 }
 
-RIcsDateTime* RIcsRecurrence::GetNextOccurrence(const RIcsDateTime* current, const RIcsDateTime* lowerBound) {
-    for (int skipped = 0; current != nullptr && skipped < kMaxSkippedOccurrences; ++skipped) {
+}  // namespace
+
+bool RIcsRecurrence::ReplaceLatest(const RIcsDateTime& occurrence) {
+    // The rule's own copy is rewritten while nobody else holds it.
+    if (latest != nullptr && latest->RefCount() == 1) {
+        CopyStepFields(occurrence, *latest);
+        return true;
+    }
+    RIcsDateTime* copy = RIcsDateTime::Clone(occurrence);
+    SafeReleaseValue(latest);
+    latest = copy;
+    return copy != nullptr;
+}
+
+bool RIcsRecurrence::StepToNextOccurrence(RIcsDateTime& occurrence, const RIcsDateTime* lowerBound) {
+    const RIcsDateTime* current = &occurrence;
+    for (int skipped = 0; skipped < kMaxSkippedOccurrences; ++skipped) {
         if (IsPastUntil(*current)) {
-            return nullptr;
+            return false;
         }
         // Stepping from before the occurrence produced last starts a new expansion.
         if (latest != nullptr && CompareDateTime(current->dateTime, latest->dateTime) < 0) {
             generatedCount = 1;
         }
         if (count > 0 && generatedCount >= count) {
-            return nullptr;
+            return false;
         }
-        RIcsDateTime* next = RIcsDateTime::Clone(*current);
-        if (next == nullptr) {
-            return nullptr;
+        CopyStepFields(*current, stepped_);
+        if (!StepForward(stepped_.dateTime, lowerBound != nullptr ? &lowerBound->dateTime : nullptr) ||
+            IsPastUntil(stepped_)) {
+            return false;
         }
-        if (!StepForward(next->dateTime, lowerBound != nullptr ? &lowerBound->dateTime : nullptr) ||
-            IsPastUntil(*next)) {
-            next->Release();
-            return nullptr;
+        if (!ReplaceLatest(stepped_)) {
+            return false;
         }
-        ReplaceLatest(next);
         ++generatedCount;
-        if (!IsExcluded(next)) {
-            return next;
+        if (!IsExcluded(&stepped_)) {
+            CopyStepFields(stepped_, occurrence);
+            return true;
         }
         // An excluded occurrence still counts toward COUNT; step on from it.
-        next->Release();
         current = latest;
     }
-    return nullptr;
+    return false;
+}
+
+RIcsDateTime* RIcsRecurrence::GetNextOccurrence(const RIcsDateTime* current, const RIcsDateTime* lowerBound) {
+    if (current == nullptr) {
+        return nullptr;
+    }
+    RIcsDateTime* next = RIcsDateTime::Clone(*current);
+    if (next != nullptr && !StepToNextOccurrence(*next, lowerBound)) {
+        next->Release();
+        next = nullptr;
+    }
+    return next;
 }
 
 RIcsDateTime* RIcsRecurrence::GetLastOccurrence(const RIcsDateTime* first) {

@@ -67,6 +67,9 @@ public:
     // The occurrence after `current` (a new value owned by the caller), or null when the
     // series has ended or the rule cannot step. lowerBound may be null.
     RIcsDateTime* GetNextOccurrence(const RIcsDateTime* current, const RIcsDateTime* lowerBound);
+    // The same step in place: `occurrence` becomes the occurrence after it, no value is made.
+    // False, `occurrence` unchanged, when the series has ended or the rule cannot step.
+    bool StepToNextOccurrence(RIcsDateTime& occurrence, const RIcsDateTime* lowerBound);
     // The rule's own UNTIL when set (not to be released by the caller); otherwise the
     // COUNT-th occurrence from `first` as a new value; null when the series has no known end.
     RIcsDateTime* GetLastOccurrence(const RIcsDateTime* first);
@@ -94,12 +97,13 @@ public:
     std::uint32_t wkstMask = 0;
     RList exDates;  // owned heap copies of raw EXDATE values; append only (AddTail), never unlink
     std::int32_t generatedCount = 1;
-    RIcsDateTime* latest = nullptr;  // the occurrence produced last (one reference held)
+    RIcsDateTime* latest = nullptr;  // a copy of the occurrence produced last (one reference held)
 
 private:
     static void SafeReleaseValue(RIcsDateTime*& value);
     void DropText();
-    void ReplaceLatest(RIcsDateTime* occurrence);
+    // Makes `latest` a copy of the occurrence; false when memory runs out.
+    bool ReplaceLatest(const RIcsDateTime& occurrence);
     // Moves `date` to the rule's next date-time after it; false when there is none in reach.
     bool StepForward(RDateTime& date, const RDateTime* lowerBound) const;
     bool NextYearly(RDateTime& date, const RDateTime* lowerBound) const;
@@ -123,6 +127,7 @@ private:
         std::shared_ptr<const RZoneRules> rules;
     };
     mutable std::unique_ptr<UntilZone> untilZone_;
+    RIcsDateTime stepped_;  // the candidate of the step under way
     char* cachedText_ = nullptr;
     RHeapBuffer* textBuffer_ = nullptr;
 };

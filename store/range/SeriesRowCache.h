@@ -49,6 +49,7 @@ struct SeriesCandidate {
     static constexpr std::size_t kDateRoom = 24;
     SeriesGroup* group = nullptr;
     SeriesRow* row = nullptr;
+    bool noPatternStart = false;  // the row's own flag, copied
     // The pattern texts, when both fit here whole (no NUL inside); else the row's are compared.
     bool copied = false;
     std::uint8_t startLength = 0;

@@ -123,6 +123,7 @@ void ROrvaneMonthView::IndexExceptionRows() {
         if (row == nullptr || row->recurrenceID.IsEmpty()) continue;
         LoadedException entry;
         entry.row = row;
+        entry.start.Parse(row->dtStart);
         RIcsDateTime written;
         entry.parsed = ParseRecurrenceId(row->recurrenceID, written);
         if (entry.parsed) {
@@ -137,7 +138,14 @@ void ROrvaneMonthView::IndexExceptionRows() {
 const CalendarItemRecord* ROrvaneMonthView::MatchException(const RIcsDateTime& occurrence,
                                                            const CalendarItemRecord& master,
                                                            const ExceptionList& exceptions) {
-    const char* key = occurrence.GetIcsValue(false);
+    // Without a zone the value's text is its compact text, written here without a text cache.
+    char compact[RIcsDateTime::kCompactTextSize];
+    const char* key = compact;
+    if (occurrence.tzid[0] == '\0') {
+        RIcsDateTime::FormatCompactText(occurrence.dateTime, occurrence.dateOnly, compact);
+    } else {
+        key = occurrence.GetIcsValue(false);
+    }
     for (const LoadedException& entry : exceptions) {
         if (std::strstr(entry.row->recurrenceID.GetString(), key) != nullptr) return entry.row;
     }
@@ -261,20 +269,19 @@ void ROrvaneMonthView::ExpandSeries(const CalendarItemRecord& row) {
     // display zone.
     RDateTime from = firstDate_;
     from.PreviousDay();
-    RRef<RIcsDateTime> lowerBound = RRef<RIcsDateTime>::Adopt(new (std::nothrow) RIcsDateTime);
-    RRef<RIcsDateTime> current = RRef<RIcsDateTime>::Adopt(new (std::nothrow) RIcsDateTime);
-    if (!lowerBound || !current) return;
-    lowerBound->dateTime = RDateTime{from.year, from.month, from.day, 0, 0, 0, 0};
-    current->dateOnly = row.dtStart.GetLength() < 11;
-    current->dateTime.Parse(row.dtStart);
-    if (current->dateTime.year == 0) return;
+    RIcsDateTime lowerBound;
+    RIcsDateTime current;
+    lowerBound.dateTime = RDateTime{from.year, from.month, from.day, 0, 0, 0, 0};
+    current.dateOnly = row.dtStart.GetLength() < 11;
+    current.dateTime.Parse(row.dtStart);
+    if (current.dateTime.year == 0) return;
 
     CalendarItemRecord exception;
     const auto indexed = exceptionRows_.find(SeriesKey(row));
     const ExceptionList* exceptions = indexed != exceptionRows_.end() ? &indexed->second : nullptr;
     // The series' own timed occurrences are all in its zone: whether they need converting for
     // the display is asked once, and each converts once for both its cell and its sort key.
-    const bool seriesTimed = placing_ && !current->dateOnly;
+    const bool seriesTimed = placing_ && !current.dateOnly;
     const bool shownConverted = !row.dtStartOlsonTZ.IsEmpty() && !row.dtStartTZ.IsEmpty() &&
                                 seriesTimed && !InDisplayZone(row.dtStartOlsonTZ);
     RIcsDateTime zoned;
@@ -319,16 +326,14 @@ void ROrvaneMonthView::ExpandSeries(const CalendarItemRecord& row) {
     };
 
     // The series' first occurrence is its start.
-    placeOccurrence(*current);
+    placeOccurrence(current);
 
     // Steps from the series' seed just before the grid rather than from its start; exceptions
     // moved into the grid from an earlier occurrence pull the seed back to that occurrence.
     RDateTime bound = from;
     if (exceptions != nullptr) {
         for (const LoadedException& candidate : *exceptions) {
-            RDateTime shown;
-            shown.Parse(candidate.row->dtStart);
-            if (DateInRange(shown, from, lastDate_) && candidate.parsed &&
+            if (DateInRange(candidate.start, from, lastDate_) && candidate.parsed &&
                 CompareDateTime(candidate.original, bound) < 0) {
                 bound = RDateTime{candidate.original.year, candidate.original.month, candidate.original.day, 0, 0, 0, 0};
                 bound.PreviousDay();
@@ -336,9 +341,9 @@ void ROrvaneMonthView::ExpandSeries(const CalendarItemRecord& row) {
         }
     }
     SeriesSeed seed;
-    if (CompareDateTime(current->dateTime, bound) < 0 && FindSeriesSeed(*rule, current->dateTime, bound, seed)) {
-        current->dateTime = seed.dateTime;
-        current->ClearTextCaches();
+    if (CompareDateTime(current.dateTime, bound) < 0 && FindSeriesSeed(*rule, current.dateTime, bound, seed)) {
+        current.dateTime = seed.dateTime;
+        current.ClearTextCaches();
         rule->generatedCount = seed.generatedCount;
     }
 
@@ -346,12 +351,11 @@ void ROrvaneMonthView::ExpandSeries(const CalendarItemRecord& row) {
     end.NextDay();
     end.NextDay();  // a day past the grid's last day, for occurrences that move back in the display zone
     for (;;) {
-        RRef<RIcsDateTime> next = RRef<RIcsDateTime>::Adopt(rule->GetNextOccurrence(current.get(), lowerBound.get()));
+        const RDateTime before = current.dateTime;
         // A rule that does not move forward ends the series instead of repeating one occurrence.
-        if (!next || CompareDateTime(next->dateTime, current->dateTime) <= 0) break;
-        current = next;
-        placeOccurrence(*current);
-        if (CompareDateTime(current->dateTime, end) > 0) break;
+        if (!rule->StepToNextOccurrence(current, &lowerBound) || CompareDateTime(current.dateTime, before) <= 0) break;
+        placeOccurrence(current);
+        if (CompareDateTime(current.dateTime, end) > 0) break;
     }
 }
 

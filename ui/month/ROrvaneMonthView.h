@@ -190,6 +190,7 @@ private:
     // and, for a timed one, its instant.
     struct LoadedException {
         const CalendarItemRecord* row = nullptr;
+        RDateTime start;      // the row's own start (read from the placement's index only)
         bool parsed = false;  // the RECURRENCE-ID could be read
         bool timed = false;   // ... and names a date and time, not a date
         RDateTime original;

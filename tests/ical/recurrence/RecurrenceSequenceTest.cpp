@@ -142,3 +142,43 @@ TEST(RecurrenceExDates, SetIsUniqueAndUnfoldsStoredLines) {
 }
 
 }  // namespace
+
+// Stepping one value in place walks the series GetNextOccurrence walks, COUNT, UNTIL, EXDATE
+// and a restart included, and leaves the value alone once the series has ended.
+TEST(RecurrenceStepInPlace, WalksTheSameSeriesAsNewValuesDo) {
+    struct Case {
+        const char* rrule;
+        const char* exDates;
+        const char* start;
+    };
+    const Case cases[] = {
+        {"FREQ=DAILY;COUNT=6", "EXDATE:20200102T090000\r\nEXDATE:20200103T090000\r\n", "2020-01-01 09:00"},
+        {"FREQ=WEEKLY;BYDAY=MO,WE;UNTIL=20200301T000000Z", nullptr, "2020-01-06 10:00"},
+        {"FREQ=MONTHLY;BYDAY=-1FR;COUNT=5", nullptr, "2020-01-31"},
+        {"FREQ=YEARLY", "EXDATE;VALUE=DATE:20210229\r\n", "2020-02-29"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.rrule);
+        Rule rule = MakeRule(c.rrule, c.exDates);
+        const Dates expected = Steps(*rule, c.start, 12);
+        for (int round = 0; round < 2; ++round) {  // the second walk restarts the same rule
+            Value value = MakeValue(c.start);
+            Dates walked;
+            while (walked.size() < 12 && rule->StepToNextOccurrence(*value, nullptr)) walked.emplace_back(value->GetDbText());
+            EXPECT_EQ(walked, expected);
+            if (walked.size() < 12) {
+                const std::string last = value->GetDbText();
+                EXPECT_FALSE(rule->StepToNextOccurrence(*value, nullptr));
+                EXPECT_EQ(value->GetDbText(), last);
+            }
+        }
+    }
+    // A value handed out earlier keeps its date while the rule steps on.
+    Rule rule = MakeRule("FREQ=DAILY");
+    Value start = MakeValue("2020-01-01 09:00");
+    Value first = Value::Adopt(rule->GetNextOccurrence(start.get(), nullptr));
+    Value second = Value::Adopt(rule->GetNextOccurrence(first.get(), nullptr));
+    ASSERT_NE(second, nullptr);
+    EXPECT_STREQ(first->GetDbText(), "2020-01-02 09:00");
+    EXPECT_STREQ(second->GetDbText(), "2020-01-03 09:00");
+}

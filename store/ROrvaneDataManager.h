@@ -177,6 +177,18 @@ public:
     // compare a whole calendar; 0, or R_E_BAD_FORMAT when the select failed (`out` emptied).
     RResult GetCalendarItems(const char* calendarGuid, const char* accountGuid, std::vector<CalendarItemRecord>* out);
 
+    // The fields by which a sync compares a calendar's rows with its collection, of every row
+    // (masters and exceptions) read by one narrow select: no item's text is read. 0, or
+    // R_E_BAD_FORMAT when the select failed (`out` emptied).
+    struct ItemTags {
+        CStringA guid;
+        CStringA recurrenceID;
+        CStringA serverFileName;
+        CStringA etag;
+        CStringA scheduleTag;
+    };
+    RResult GetCalendarItemTags(const char* calendarGuid, const char* accountGuid, std::vector<ItemTags>* out);
+
     // The connection, closed until the store is opened. For use while no other thread uses
     // the store (tests, and the program before it shares the store).
     CppSQLite3DB& Connection() ORVANE_NO_THREAD_SAFETY_ANALYSIS { return db; }

@@ -6,6 +6,7 @@
 #include <set>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "foundation/debug/DebugTrace.h"
 #include "ical/model/RIcsCalendar.h"
@@ -67,12 +68,12 @@ RResult ROrvaneCalendar::SyncLocked(bool force) {
 
     // The stored rows, read once: master rows by resource name, and every master guid as a
     // candidate for deletion until the listing shows its resource.
-    std::vector<CalendarItemRecord> rows;
-    result = store->GetCalendarItems(record.guid, record.parentAccountGuid, &rows);
+    std::vector<ROrvaneDataManager::ItemTags> rows;
+    result = store->GetCalendarItemTags(record.guid, record.parentAccountGuid, &rows);
     if (result != 0) return result;
     std::unordered_map<std::string, StoredResource> storedByName;
     std::set<std::string> pending;
-    for (const CalendarItemRecord& row : rows) {
+    for (const ROrvaneDataManager::ItemTags& row : rows) {
         if (!row.recurrenceID.IsEmpty()) continue;
         pending.insert(row.guid.Str());
         storedByName.emplace(ResourceKey(row.serverFileName).Str(),

@@ -30,4 +30,5 @@ constexpr std::uint32_t SQL_MODE_GTBL = 0x6774626C;  // "gtbl": fetch the whole 
 // The same for a statement whose '?' parameters take `values` in order (text bound as given, so
 // nothing needs quoting). Its compiled form is kept by the connection, for the writes that run
 // once per item of a large import. Failures as ExecuteSql's.
-[[nodiscard]] RResult ExecuteStoreWrite(const char* sql, const std::vector<SqlValue>& values, ROrvaneDataManager* store);
+[[nodiscard]] RResult ExecuteStoreWrite(const char* sql, const std::vector<SqlValue>& values,
+                                        ROrvaneDataManager* store);

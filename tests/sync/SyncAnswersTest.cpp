@@ -203,7 +203,8 @@ TEST_F(SyncAnswers, AnItemWhoseFileCannotBeWrittenCostsOnlyThatItem) {
     const std::filesystem::path folder = calendar->GetRecord().localDirPath.Str();
     // A folder in the place of b's file: the round cannot land whole, and b cannot land at all.
     std::filesystem::create_directory(folder / "b.ics");
-    Holds("c1", {{"/cal/a.ics", "\"1\"", "a", "A"}, {"/cal/b.ics", "\"1\"", "b", "B"}, {"/cal/c.ics", "\"1\"", "c", "C"}});
+    Holds("c1",
+          {{"/cal/a.ics", "\"1\"", "a", "A"}, {"/cal/b.ics", "\"1\"", "b", "B"}, {"/cal/c.ics", "\"1\"", "c", "C"}});
     ASSERT_EQ(R_OK, calendar->SyncWithServer(false));
     EXPECT_EQ(Summaries(), (std::vector<std::string>{"A", "C"}));
     EXPECT_EQ(calendar->GetCTag(), "");  // not stored: the next sync lists again
@@ -229,7 +230,8 @@ TEST_F(SyncAnswers, AnItemWhoseFileCannotBeWrittenCostsOnlyThatItem) {
 
     // With the folder gone, b arrives, and a changed resource's file gets its new text.
     std::filesystem::remove(folder / "b.ics");
-    Holds("c2", {{"/cal/a.ics", "\"2\"", "a", "A2"}, {"/cal/b.ics", "\"1\"", "b", "B"}, {"/cal/c.ics", "\"1\"", "c", "C"}});
+    Holds("c2",
+          {{"/cal/a.ics", "\"2\"", "a", "A2"}, {"/cal/b.ics", "\"1\"", "b", "B"}, {"/cal/c.ics", "\"1\"", "c", "C"}});
     ASSERT_EQ(R_OK, calendar->SyncWithServer(false));
     EXPECT_EQ(Summaries(), (std::vector<std::string>{"A2", "B", "C"}));
     EXPECT_EQ(calendar->GetCTag(), "c2");

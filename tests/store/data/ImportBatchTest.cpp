@@ -95,6 +95,27 @@ TEST_F(ImportBatchTest, RowsAreThoseOfImportsOneByOne) {
     EXPECT_EQ(R_OK, ImportBatch("cal", {}));
 }
 
+TEST_F(ImportBatchTest, TagsOfEveryRowAreTheFullRowsOwn) {
+    ASSERT_EQ(R_OK,
+              ImportBatch("cal", {{"/cal/a.ics", "\"1\"", EventsText("a", 2)}, {"/cal/s.ics", "\"7\"", kSeries}}));
+    ASSERT_EQ(R_OK, ImportBatch("single", {{"/cal/other.ics", "\"1\"", EventsText("other", 1)}}));
+    std::vector<CalendarItemRecord> full;
+    ASSERT_EQ(R_OK, store->GetCalendarItems("cal", "acc", &full));
+    std::vector<ROrvaneDataManager::ItemTags> tags;
+    ASSERT_EQ(R_OK, store->GetCalendarItemTags("cal", "acc", &tags));
+    ASSERT_EQ(tags.size(), full.size());
+    ASSERT_EQ(tags.size(), 4u);
+    for (std::size_t i = 0; i < tags.size(); ++i) {
+        EXPECT_EQ(tags[i].guid, full[i].guid);
+        EXPECT_EQ(tags[i].recurrenceID, full[i].recurrenceID);
+        EXPECT_EQ(tags[i].serverFileName, full[i].serverFileName);
+        EXPECT_EQ(tags[i].etag, full[i].etag);
+        EXPECT_EQ(tags[i].scheduleTag, full[i].scheduleTag);
+    }
+    ASSERT_EQ(R_OK, store->GetCalendarItemTags("missing", "acc", &tags));
+    EXPECT_TRUE(tags.empty());
+}
+
 TEST_F(ImportBatchTest, AResourceThatStopsTheBatchKeepsNoneOfItsRows) {
     ASSERT_EQ(R_OK, ImportEach("cal", {{"/cal/kept.ics", "\"1\"", EventsText("kept", 1)}}));
     const std::vector<Row> stored = Rows("cal");

@@ -53,7 +53,8 @@ TEST_F(ItemFileBatchTest, ReplacesAndAddsFilesAsOrdinaryUserFiles) {
 TEST_F(ItemFileBatchTest, AFileThatCannotBeMadeChangesNoneOfTheBatch) {
     ASSERT_EQ(R_OK, store->WriteCalendarItemFile("old a", "a.ics", "cal", "acc"));
     const std::string tooLong(300, 'n');
-    EXPECT_EQ(R_E_NAME_TOO_LONG, Write({{"new a", "a.ics"}, {"b", "b.ics"}, {"long", tooLong.c_str()}, {"c", "c.ics"}}));
+    EXPECT_EQ(R_E_NAME_TOO_LONG,
+              Write({{"new a", "a.ics"}, {"b", "b.ics"}, {"long", tooLong.c_str()}, {"c", "c.ics"}}));
     EXPECT_EQ("old a", ReadBytes(folder / "a.ics"));
     EXPECT_EQ(Names(), (std::set<std::string>{"a.ics"}));
 

@@ -23,10 +23,12 @@ constexpr std::size_t kHrefsPerRound = 200;
 constexpr int kProgressEvery = 200;
 constexpr int kProgressPauseMs = 250;
 
+// The master rows stored from one resource: usually one, but a resource may hold several UIDs.
 struct StoredResource {
-    CStringA guid;
+    std::vector<CStringA> guids;
     CStringA etag;
     CStringA scheduleTag;
+    bool tagsDiffer = false;  // rows stored from different versions: fetched again
 };
 
 // The UIDs of a parsed calendar's events and to-dos.
@@ -76,8 +78,14 @@ RResult ROrvaneCalendar::SyncLocked(bool force) {
     for (const ROrvaneDataManager::ItemTags& row : rows) {
         if (!row.recurrenceID.IsEmpty()) continue;
         pending.insert(row.guid.Str());
-        storedByName.emplace(ResourceKey(row.serverFileName).Str(),
-                             StoredResource{row.guid, row.etag, row.scheduleTag});
+        const auto [stored, added] = storedByName.try_emplace(ResourceKey(row.serverFileName).Str());
+        if (added) {
+            stored->second.etag = row.etag;
+            stored->second.scheduleTag = row.scheduleTag;
+        } else if (stored->second.etag != row.etag || stored->second.scheduleTag != row.scheduleTag) {
+            stored->second.tagsDiffer = true;
+        }
+        stored->second.guids.push_back(row.guid);
     }
     rows.clear();
 
@@ -104,8 +112,12 @@ RResult ROrvaneCalendar::SyncLocked(bool force) {
         const std::string name = ResourceKey(entry.href).Str();
         const auto found = storedByName.find(name);
         if (found != storedByName.end()) {
-            pending.erase(found->second.guid.Str());
-            if (found->second.etag == entry.etag && found->second.scheduleTag == entry.scheduleTag) continue;
+            // Every item stored from the resource stays while the resource does.
+            for (const CStringA& guid : found->second.guids) pending.erase(guid.Str());
+            if (!found->second.tagsDiffer && found->second.etag == entry.etag &&
+                found->second.scheduleTag == entry.scheduleTag) {
+                continue;
+            }
         }
         if (queuedNames.insert(name).second) queued.push_back(entry.href);
     }

@@ -238,3 +238,28 @@ TEST_F(SyncAnswers, AnItemWhoseFileCannotBeWrittenCostsOnlyThatItem) {
     EXPECT_TRUE(holds(fileText("a.ics"), "a", "A2")) << fileText("a.ics");
     EXPECT_EQ(namesInFolder(), (std::set<std::string>{"a.ics", "b.ics", "c.ics"}));
 }
+
+TEST_F(SyncAnswers, EveryItemOfAResourceHoldingSeveralUidsStaysWhileTheResourceDoes) {
+    // Not every server keeps one UID per resource; a file imported whole can hold several.
+    const std::string twoEvents = Event("x", "X").substr(0, Event("x", "X").find("END:VCALENDAR")) +
+                                  Event("y", "Y").substr(Event("y", "Y").find("BEGIN:VEVENT"));
+    const std::string multiget = Multistatus(
+        "<D:response><D:href>/cal/two.ics</D:href><D:propstat><D:prop><D:getetag>\"1\"</D:getetag>"
+        "<C:calendar-data>" + twoEvents + "</C:calendar-data></D:prop><D:status>HTTP/1.1 200 OK</D:status>"
+        "</D:propstat></D:response>");
+    const auto serve = [&](const std::string& ctag) {
+        feeds.Serve("PROPFIND:0 /cal/", {207, CtagAnswer(ctag)});
+        feeds.Serve("PROPFIND:1 /cal/", {207, EtagAnswer({{"/cal/two.ics", "\"1\""}})});
+        feeds.Serve("REPORT /cal/", {207, multiget});
+    };
+    serve("c1");
+    ASSERT_EQ(R_OK, calendar->SyncWithServer(false));
+    ASSERT_EQ(Summaries(), (std::vector<std::string>{"X", "Y"}));
+    // The collection changed elsewhere; this resource did not, and keeps both of its items.
+    serve("c2");
+    ASSERT_EQ(R_OK, calendar->SyncWithServer(false));
+    EXPECT_EQ(Summaries(), (std::vector<std::string>{"X", "Y"}));
+    serve("c3");
+    ASSERT_EQ(R_OK, calendar->SyncWithServer(true));
+    EXPECT_EQ(Summaries(), (std::vector<std::string>{"X", "Y"}));
+}

@@ -166,17 +166,12 @@ bool ROrvaneCalendar::StopRequested() {
 
 std::vector<CStringA> ROrvaneCalendar::GetPendingDeletes() {
     platform::MutexLock lock(mutex_);
-    return pendingDeletes_;
+    return std::vector<CStringA>(pendingDeletes_.begin(), pendingDeletes_.end());
 }
 
 void ROrvaneCalendar::RemovePendingDelete(const char* guid) {
     platform::MutexLock lock(mutex_);
-    for (auto it = pendingDeletes_.begin(); it != pendingDeletes_.end(); ++it) {
-        if (*it == Text(guid)) {
-            pendingDeletes_.erase(it);
-            return;
-        }
-    }
+    pendingDeletes_.erase(Text(guid));
 }
 
 void ROrvaneCalendar::WriteRecordLocked() {

@@ -180,7 +180,7 @@ private:
     RRef<ROrvaneDataManager> dataManager_;
     CalendarRecord record_;
     RRef<RCalDAVCalendar> server_;
-    std::vector<CStringA> pendingDeletes_;
+    std::set<std::string> pendingDeletes_;  // by guid: each stored item takes its own off at once
     CalendarOperationLock operationLock_;
     std::atomic<std::uint64_t> localChanges_{0};
     const std::uint64_t notifyId_;

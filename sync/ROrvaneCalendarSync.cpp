@@ -124,7 +124,7 @@ RResult ROrvaneCalendar::SyncLocked(bool force) {
     listing.clear();
     {
         platform::MutexLock lock(mutex_);
-        pendingDeletes_.assign(pending.begin(), pending.end());
+        pendingDeletes_.swap(pending);
     }
 
     // The changed resources, in rounds; every stored one takes its guids off the leftovers.
@@ -171,15 +171,17 @@ RResult ROrvaneCalendar::SyncLocked(bool force) {
     }
 
     // The leftovers: stored masters whose resource the complete listing did not show.
-    std::vector<CStringA> leftovers;
+    std::set<std::string> leftovers;
     {
         platform::MutexLock lock(mutex_);
         leftovers.swap(pendingDeletes_);
     }
     if (listingComplete) {
-        for (const CStringA& guid : leftovers) {
+        for (const std::string& guid : leftovers) {
             if (account->IsDeleted()) return R_E_SYNC_CANCELLED;
-            if (store->DeleteCalendarItem(guid, "", record.guid, record.parentAccountGuid) != 0) storeFailed = true;
+            if (store->DeleteCalendarItem(guid.c_str(), "", record.guid, record.parentAccountGuid) != 0) {
+                storeFailed = true;
+            }
         }
     }
     if (fetchError != 0) return fetchError;

@@ -100,7 +100,7 @@ QString RMeasuredFont::Elide(const QString& text, int width) {
     const QPair<QString, int> key(text, width);
     if (const auto known = elided_.constFind(key); known != elided_.cend()) return known.value();
     if (elided_.size() >= kMostMeasuredTexts) elided_.clear();
-    const QString cut = metrics_.elidedText(text, Qt::ElideRight, std::max(0, width));
+    QString cut = metrics_.elidedText(text, Qt::ElideRight, std::max(0, width));
     elided_.insert(key, cut);
     return cut;
 }

@@ -145,7 +145,17 @@ struct World {
 };
 
 World& TheWorld() {
-    static World* world = new World();
+    // Never destroyed (its store objects are not torn down at exit), but its server is stopped and
+    // its folder removed when the program ends: a server left running would outlive every run.
+    static World* world = [] {
+        World* made = new World();
+        std::atexit([] {
+            TheWorld().server.reset();
+            std::error_code ignored;
+            fs::remove_all(TheWorld().root, ignored);
+        });
+        return made;
+    }();
     return *world;
 }
 

@@ -143,6 +143,13 @@ int WriteFileAtomically(const CStringA& path, const char* bytes, std::size_t len
         error = errno;
         unlink(temp.c_str());
     }
+    // The new name goes to disk before the caller stores the row that names the file: after a
+    // crash the row must not outlive its file.
+    if (error == 0) {
+        OpenFolders folder;
+        error = folder.Open(FolderOf(path.Str()));
+        if (error == 0) error = folder.FlushFolders();
+    }
     return error;
 }
 

@@ -9,8 +9,9 @@
 #include "foundation/ResultCodes.h"
 #include "platform/string/CString.h"
 
-// 0, or the platform's error number (errno) when the file could not be written; an existing
-// file is then left as it was.
+// 0 once the file and its new name are on disk (the folder is flushed after the rename), or the
+// platform's error number (errno) when the file could not be written; an existing file is then
+// left as it was, unless only the folder's flush failed after the rename.
 int WriteFileAtomically(const CStringA& path, const char* bytes, std::size_t length);
 
 // One file of a batch: where it goes and its bytes (not copied; they must outlive the call).

@@ -368,16 +368,11 @@ RResult ROrvaneDataManager::WriteCalendarItemFiles(const std::vector<ItemFileTex
     if (const RResult found = FindCalendar(accountGuid, Text(calendarGuid), &calendar); found != R_OK) {
         return found;
     }
-    // The calendar's folder is checked once; each name is then made a safe child of it.
-    if (!IsStrictlyBelow(calendar.localDirPath, accountsDir.ToUtf8())) {
-        return R_E_INVALID_ARGUMENT;
-    }
     std::vector<FileToWrite> writes;
     writes.reserve(files.size());
     for (const ItemFileText& file : files) {
         FileToWrite write;
-        if (file.text == nullptr ||
-            BuildChildPath(calendar.localDirPath, CStringA(Text(file.fileName)), write.path) != R_OK) {
+        if (file.text == nullptr || !ItemFilePath(calendar, CStringA(Text(file.fileName)), write.path)) {
             return R_E_INVALID_ARGUMENT;
         }
         write.bytes = file.text;

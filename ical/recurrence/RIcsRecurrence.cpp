@@ -300,23 +300,10 @@ bool RIcsRecurrence::IsPastUntil(const RIcsDateTime& occurrence) const {
     return CompareDateTime(occurrence.dateTime, until->dateTime) > 0;
 }
 
-namespace {
-
-// The fields a value is stepped on, without its text caches.
-void CopyStepFields(const RIcsDateTime& from, RIcsDateTime& to) {
-    to.dateTime = from.dateTime;
-    std::memcpy(to.tzid, from.tzid, sizeof to.tzid);
-    to.floating = from.floating;
-    to.dateOnly = from.dateOnly;
-    to.ClearTextCaches();
-}
-
-}  // namespace
-
 bool RIcsRecurrence::ReplaceLatest(const RIcsDateTime& occurrence) {
     // The rule's own copy is rewritten while nobody else holds it.
     if (latest != nullptr && latest->RefCount() == 1) {
-        CopyStepFields(occurrence, *latest);
+        latest->CopyValueOf(occurrence);
         return true;
     }
     RIcsDateTime* copy = RIcsDateTime::Clone(occurrence);
@@ -338,7 +325,7 @@ bool RIcsRecurrence::StepToNextOccurrence(RIcsDateTime& occurrence, const RIcsDa
         if (count > 0 && generatedCount >= count) {
             return false;
         }
-        CopyStepFields(*current, stepped_);
+        stepped_.CopyValueOf(*current);
         if (!StepForward(stepped_.dateTime, lowerBound != nullptr ? &lowerBound->dateTime : nullptr) ||
             IsPastUntil(stepped_)) {
             return false;
@@ -348,7 +335,7 @@ bool RIcsRecurrence::StepToNextOccurrence(RIcsDateTime& occurrence, const RIcsDa
         }
         ++generatedCount;
         if (!IsExcluded(&stepped_)) {
-            CopyStepFields(stepped_, occurrence);
+            occurrence.CopyValueOf(stepped_);
             return true;
         }
         // An excluded occurrence still counts toward COUNT; step on from it.

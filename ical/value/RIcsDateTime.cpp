@@ -80,11 +80,16 @@ RIcsDateTime* RIcsDateTime::Clone(const RIcsDateTime& source) {
     if (copy == nullptr) {
         return nullptr;
     }
-    copy->dateTime = source.dateTime;
-    std::memcpy(copy->tzid, source.tzid, sizeof copy->tzid);
-    copy->floating = source.floating;
-    copy->dateOnly = source.dateOnly;
+    copy->CopyValueOf(source);
     return copy;
+}
+
+void RIcsDateTime::CopyValueOf(const RIcsDateTime& source) {
+    dateTime = source.dateTime;
+    std::memcpy(tzid, source.tzid, sizeof tzid);
+    floating = source.floating;
+    dateOnly = source.dateOnly;
+    ClearTextCaches();
 }
 
 int RIcsDateTime::Compare(const RIcsDateTime& a, const RIcsDateTime& b) {

@@ -40,6 +40,8 @@ public:
 
     // A new value with the same fields and flags and empty caches; null when memory runs out.
     static RIcsDateTime* Clone(const RIcsDateTime& source);
+    // Takes the fields and flags of `source` and empties the text caches, as Clone makes them.
+    void CopyValueOf(const RIcsDateTime& source);
 
     // Three-way: the six date-time fields; then 1 when only the date-only flags differ
     // (whichever side is date-only); then the byte order of the TZIDs.

@@ -18,6 +18,8 @@ inline QString ToQString(const CStringA& text) { return QString::fromUtf8(text.G
 inline CStringW ToCStringW(const QString& text) {
     return CStringW(reinterpret_cast<const char16_t*>(text.utf16()), static_cast<int>(text.size()));
 }
+// UTF-8, up to the first NUL (as a C string reads it).
+inline CStringA ToCStringA(const QString& text) { return CStringA(text.toUtf8().constData()); }
 
 // Replaces each "%s" or "%d" of the template, left to right, with the next value (an empty text
 // once the values run out); "%%" gives "%". Values are never scanned again.

@@ -22,6 +22,7 @@
 #include "ui/app/COrvaneApp.h"
 #include "ui/view/COrvaneView.h"
 
+using platform::ui::ToCStringA;
 using platform::ui::ToQString;
 
 namespace {
@@ -52,7 +53,6 @@ public:
     }
 };
 
-CStringA Narrow(const QString& text) { return CStringA(text.toUtf8().constData()); }
 
 }  // namespace
 
@@ -256,10 +256,10 @@ void CAccountsDialog::ApplyChanges() {
     bool changed = false;
     if (additionPending_) {
         additionPending_ = false;
-        account = accounts->CreateAccount(Narrow(description), Narrow(userName), Narrow(password));
+        account = accounts->CreateAccount(ToCStringA(description), ToCStringA(userName), ToCStringA(password));
         if (account) {
             (void)account->SetRefreshInterval(MinutesForPosition(c.refresh->currentIndex()));
-            if (!url.isEmpty() && c.advanced->isChecked()) (void)account->SetAddress(Narrow(url));
+            if (!url.isEmpty() && c.advanced->isChecked()) (void)account->SetAddress(ToCStringA(url));
             QListWidgetItem* entry = c.list->currentItem();
             if (entry == nullptr || !entry->isSelected()) {
                 const QSignalBlocker block(c.list);
@@ -274,20 +274,20 @@ void CAccountsDialog::ApplyChanges() {
     } else {
         account = SelectedAccount();
         if (!account) return;
-        if (account->GetUserName() != Narrow(userName)) {
-            (void)account->SetUserName(Narrow(userName));
+        if (account->GetUserName() != ToCStringA(userName)) {
+            (void)account->SetUserName(ToCStringA(userName));
             changed = true;
         }
-        if (account->GetPassword() != Narrow(password)) {
-            (void)account->SetPassword(Narrow(password));
+        if (account->GetPassword() != ToCStringA(password)) {
+            (void)account->SetPassword(ToCStringA(password));
             changed = true;
         }
-        if (account->GetAddress() != Narrow(url)) {
-            (void)account->SetAddress(Narrow(url));
+        if (account->GetAddress() != ToCStringA(url)) {
+            (void)account->SetAddress(ToCStringA(url));
             changed = true;
         }
     }
-    if (changed && account && (IsValidMailAddress(Narrow(userName)) || !url.isEmpty())) {
+    if (changed && account && (IsValidMailAddress(ToCStringA(userName)) || !url.isEmpty())) {
         COrvaneView* view = app_->GetView(0);
         (void)account->StartRefresh(view != nullptr ? view->Target() : platform::messages::kNoTarget);
     }

@@ -264,7 +264,7 @@ void COrvaneApp::AddSubscription(const QString& name, const QString& url) {
     if (!accountManager_) return;
     const CStringW title(u"Subscriptions");
     const CStringW fileName = LastPathComponent(url);
-    const CStringA urlText(url.toUtf8().constData());
+    const CStringA urlText = platform::ui::ToCStringA(url);
     auto report = [&](RResult code) {
         errorDialog_.SetError(title, code, ToCStringW(name), fileName);
         ShowErrorAndRefresh();
@@ -278,7 +278,7 @@ void COrvaneApp::AddSubscription(const QString& name, const QString& url) {
     (void)account->LoadCalendars();
     RRef<ROrvaneCalendar> calendar = account->FindCalendarBySubscriptionURL(urlText);
     if (!calendar) {
-        (void)account->AddSubscribedCalendar(urlText, CStringA(name.toUtf8().constData()));
+        (void)account->AddSubscribedCalendar(urlText, platform::ui::ToCStringA(name));
         // Only a calendar the account lists is downloaded into.
         calendar = account->FindCalendarBySubscriptionURL(urlText);
     }

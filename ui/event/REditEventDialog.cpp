@@ -29,6 +29,7 @@
 #include "ui/view/COrvaneView.h"
 
 using platform::ui::ToQString;
+using platform::ui::ToCStringA;
 using platform::ui::ToCStringW;
 
 struct REditEventDialog::Controls {
@@ -480,7 +481,7 @@ RRef<RIcsDateTime> REditEventDialog::BuildDateTimeFromControls(QComboBox* zoneLi
     if (c.zoneBox->isChecked() && !value->dateOnly) {
         const int selected = SelectedIndex(zoneList);
         if (selected < 0) {
-            tzid = CStringA(zoneList->currentText().toUtf8().constData());
+            tzid = ToCStringA(zoneList->currentText());
         } else {
             const int position = zoneList->itemData(selected).toInt() - kZoneValueBase;
             CStringW key, olson;
@@ -509,7 +510,7 @@ CStringA REditEventDialog::ReplaceRuleEnd(const CStringA& rule, const CStringA& 
         const QString name = part.section('=', 0, 0).trimmed().toUpper();
         if (name == "UNTIL" || name == "COUNT") continue;
         if (!result.IsEmpty()) result += ";";
-        result += CStringA(part.toUtf8().constData());
+        result += ToCStringA(part);
     }
     if (!until.IsEmpty() && !result.IsEmpty()) result += CStringA(";UNTIL=") + until;
     return result;

@@ -116,22 +116,27 @@ RItemTimeConverter& ROrvaneMonthView::Converter(std::unique_ptr<RItemTimeConvert
     return *single;
 }
 
+ROrvaneMonthView::LoadedException ROrvaneMonthView::ReadLoadedException(const CalendarItemRecord* row,
+                                                                       RItemTimeConverter& converter) {
+    LoadedException entry;
+    entry.row = row;
+    entry.start.Parse(row->dtStart);
+    RIcsDateTime written;
+    entry.parsed = ParseRecurrenceId(row->recurrenceID, written);
+    if (entry.parsed) {
+        entry.original = written.dateTime;
+        entry.timed = !written.dateOnly;
+        if (entry.timed) entry.instantResult = converter.ToUtc(written, &entry.instant);
+    }
+    return entry;
+}
+
 void ROrvaneMonthView::IndexExceptionRows() {
     exceptionRows_.clear();
     for (const std::shared_ptr<const CalendarItemRecord>& loaded : loaded_) {
         const CalendarItemRecord* row = loaded.get();
         if (row == nullptr || row->recurrenceID.IsEmpty()) continue;
-        LoadedException entry;
-        entry.row = row;
-        entry.start.Parse(row->dtStart);
-        RIcsDateTime written;
-        entry.parsed = ParseRecurrenceId(row->recurrenceID, written);
-        if (entry.parsed) {
-            entry.original = written.dateTime;
-            entry.timed = !written.dateOnly;
-            if (entry.timed) entry.instantResult = converter_->ToUtc(written, &entry.instant);
-        }
-        exceptionRows_[SeriesKey(*row)].push_back(entry);
+        exceptionRows_[SeriesKey(*row)].push_back(ReadLoadedException(row, *converter_));
     }
 }
 
@@ -224,13 +229,7 @@ RResult ROrvaneMonthView::ResolveOccurrenceOverride(RIcsDateTime* occurrence, co
             if (row != nullptr && !row->recurrenceID.IsEmpty() && row->guid == master.guid &&
                 row->parentAccountGuid == master.parentAccountGuid &&
                 row->parentCalendarGuid == master.parentCalendarGuid) {
-                LoadedException entry;
-        entry.row = row;
-                RIcsDateTime written;
-                entry.parsed = ParseRecurrenceId(row->recurrenceID, written);
-                entry.timed = entry.parsed && !written.dateOnly;
-                if (entry.timed) entry.instantResult = converter.ToUtc(written, &entry.instant);
-                scanned.push_back(entry);
+                scanned.push_back(ReadLoadedException(row, converter));
             }
         }
         rows = &scanned;
@@ -282,17 +281,12 @@ void ROrvaneMonthView::ExpandSeries(const CalendarItemRecord& row) {
     // The series' own timed occurrences are all in its zone: whether they need converting for
     // the display is asked once, and each converts once for both its cell and its sort key.
     const bool seriesTimed = placing_ && !current.dateOnly;
-    const bool shownConverted = !row.dtStartOlsonTZ.IsEmpty() && !row.dtStartTZ.IsEmpty() &&
-                                seriesTimed && !InDisplayZone(row.dtStartOlsonTZ);
+    const bool shownConverted = seriesTimed && ShownInOtherZone(row);
     RIcsDateTime zoned;
     zoned.SetTzid(row.dtStartTZ);
     RIcsDateTime occ;
     auto placeOccurrence = [&](const RIcsDateTime& given) {
-        occ.dateTime = given.dateTime;
-        std::memcpy(occ.tzid, given.tzid, sizeof occ.tzid);
-        occ.floating = given.floating;
-        occ.dateOnly = given.dateOnly;
-        occ.ClearTextCaches();
+        occ.CopyValueOf(given);
         const CalendarItemRecord* toPlace = &row;
         const CStringA* recurrenceId = nullptr;
         if (placing_) {
@@ -379,24 +373,18 @@ bool ROrvaneMonthView::InDisplayZone(const CStringA& olsonId) {
     return same;
 }
 
+bool ROrvaneMonthView::ShownInOtherZone(const CalendarItemRecord& row) {
+    return !row.dtStartOlsonTZ.IsEmpty() && !row.dtStartTZ.IsEmpty() && !InDisplayZone(row.dtStartOlsonTZ);
+}
+
 RDateTime ROrvaneMonthView::DisplayDate(const RDateTime& occurrence, bool dateOnly, const CalendarItemRecord& row) {
-    if (dateOnly || row.dtStartOlsonTZ.IsEmpty() || row.dtStartTZ.IsEmpty()) return occurrence;
-    // The same occurrence is asked for twice in a row (range test, then filing).
-    if (CompareDateTime(lastShown_.occurrence, occurrence) == 0 && lastShown_.tzid == row.dtStartTZ &&
-        lastShown_.olson == row.dtStartOlsonTZ) {
-        return lastShown_.shown;
-    }
-    lastShown_.occurrence = occurrence;
-    lastShown_.tzid = row.dtStartTZ;
-    lastShown_.olson = row.dtStartOlsonTZ;
-    lastShown_.shown = occurrence;
-    if (InDisplayZone(row.dtStartOlsonTZ)) return occurrence;
+    if (dateOnly || !ShownInOtherZone(row)) return occurrence;
     RIcsDateTime value;
     value.dateTime = occurrence;
     value.SetTzid(row.dtStartTZ);
+    // A placement's converter knows the answer when the same occurrence is asked for again.
     std::unique_ptr<RItemTimeConverter> single;
-    lastShown_.shown = Converter(single).ToTarget(value);
-    return lastShown_.shown;
+    return Converter(single).ToTarget(value);
 }
 
 RRef<ROrvaneCalendarItem> ROrvaneMonthView::MakeItem(ROrvaneAccount* account, const CalendarItemRecord& row,

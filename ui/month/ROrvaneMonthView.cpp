@@ -68,7 +68,6 @@ QPushButton* ROrvaneMonthView::Button(int id) const {
 RResult ROrvaneMonthView::SetTimeZone(const CStringW& zoneOlsonId) {
     if (zoneOlsonId == zoneOlsonId_) return R_OK;
     zoneOlsonId_ = zoneOlsonId;
-    lastShown_ = ShownDate{};
     sameZone_.clear();
     return MapTzidToWindowsZone(zoneOlsonId_, zoneKey_);
 }

@@ -143,6 +143,8 @@ private:
     int CellIndexOf(const RDateTime& date) const;
     // The date under which a timed occurrence of the row is filed: its date in the display zone.
     RDateTime DisplayDate(const RDateTime& occurrence, bool dateOnly, const CalendarItemRecord& row);
+    // Whether the row's times read otherwise in the display zone (they carry another zone).
+    bool ShownInOtherZone(const CalendarItemRecord& row);
     bool RowIsShown(const CalendarItemRecord& row);
     void IndexExceptionRows();
     RRef<ROrvaneAccount> CachedAccount(const CStringA& guid);
@@ -207,6 +209,8 @@ private:
     std::string keyScratch_;
     // The key of a series: guid, account and calendar.
     const std::string& SeriesKey(const CalendarItemRecord& row);
+    // An exception row of the loaded items with its start and RECURRENCE-ID read.
+    static LoadedException ReadLoadedException(const CalendarItemRecord* row, RItemTimeConverter& converter);
     // The converter of the running placement, or one made for a single call.
     RItemTimeConverter& Converter(std::unique_ptr<RItemTimeConverter>& single);
 
@@ -224,12 +228,6 @@ private:
     std::unordered_map<std::string, RRef<ROrvaneAccount>> accountCache_;
     bool placing_ = false;
     std::vector<std::unique_ptr<CalendarItemRecord>> rereadRows_;  // rows re-read for exceptions
-    struct ShownDate {
-        RDateTime occurrence;
-        CStringA tzid;
-        CStringA olson;
-        RDateTime shown;
-    } lastShown_;
 };
 
 // The bar fill: the calendar colour ("#RRGGBBAA") three quarters of the way to white; white for

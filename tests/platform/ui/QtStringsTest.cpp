@@ -14,4 +14,5 @@ TEST(QtStrings, TemplatesAreFilledInOnePassSoValuesShowLiterally) {
     EXPECT_EQ(ToQString(wide), QString::fromUtf8("Caf\xC3\xA9 \xF0\x9F\x93\x85"));
     EXPECT_EQ(ToCStringW(ToQString(wide)), wide);
     EXPECT_EQ(ToQString(CStringA("\xC3\xA9")), QString::fromUtf8("\xC3\xA9"));
+    EXPECT_EQ(ToCStringA(ToQString(wide)), CStringA("Caf\xC3\xA9 \xF0\x9F\x93\x85"));
 }

@@ -62,7 +62,7 @@ void WaitForStartUpRefreshes(COrvaneApp& app) {
 }
 }  // namespace
 
-void AppFixture::StartApp() {
+void AppRunner::StartApp() {
     GuiApp();
     app = std::make_unique<COrvaneApp>();
     ASSERT_TRUE(app->InitInstance(CStringW::FromUtf8(seed.DataFolder().string())));
@@ -72,16 +72,16 @@ void AppFixture::StartApp() {
     responders = std::make_unique<platform::ui::ModalResponderScope>();
 }
 
-void AppFixture::StopApp() {
+void AppRunner::StopApp() {
     if (app) {
         EXPECT_TRUE(app->ExitInstance());
     }
     app.reset();
 }
 
-CMainFrame* AppFixture::Frame() const { return app ? app->MainFrame() : nullptr; }
+CMainFrame* AppRunner::Frame() const { return app ? app->MainFrame() : nullptr; }
 
-bool AppFixture::Run(unsigned id) { return Frame() != nullptr && Frame()->Router().Route(id); }
+bool AppRunner::Run(unsigned id) { return Frame() != nullptr && Frame()->Router().Route(id); }
 
 bool RadicaleServer::Available() { return ServerAvailable("/usr/bin/radicale"); }
 
@@ -90,31 +90,6 @@ std::string RadicaleServer::Start(const TempFolder& folder, ServerProcess& serve
     std::ofstream(folder.Str() + "/users") << "alice:secret\n";
     return server.Start({"/usr/bin/radicale", "-C", config}, folder.Str() + "/log", std::chrono::seconds(20));
 }
-
-template <typename Server>
-void ServerAppFixtureOf<Server>::StartApp() {
-    GuiApp();
-    app = std::make_unique<COrvaneApp>();
-    ASSERT_TRUE(app->InitInstance(CStringW::FromUtf8(seed.DataFolder().string())));
-    WaitForStartUpRefreshes(*app);
-    // A fresh queue for the test's own dialogs (scopes do not nest: the old one goes first).
-    responders.reset();
-    responders = std::make_unique<platform::ui::ModalResponderScope>();
-}
-
-template <typename Server>
-void ServerAppFixtureOf<Server>::TearDown() {
-    if (app) {
-        EXPECT_TRUE(app->ExitInstance());
-    }
-    app.reset();
-}
-
-template <typename Server>
-CMainFrame* ServerAppFixtureOf<Server>::Frame() const { return app ? app->MainFrame() : nullptr; }
-
-template <typename Server>
-bool ServerAppFixtureOf<Server>::Run(unsigned id) { return Frame() != nullptr && Frame()->Router().Route(id); }
 
 template <typename Server>
 std::string ServerAppFixtureOf<Server>::NewCalendar(const std::string& displayName) {

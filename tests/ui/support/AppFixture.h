@@ -32,9 +32,9 @@ bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limi
 // The entry of a menu (searched through its submenus) whose command is `id`, or null.
 QAction* FindMenuEntry(QMenu* menu, unsigned id);
 
-class AppFixture : public ::testing::Test {
+// The application over a seeded store, as the fixtures below run it.
+class AppRunner {
 protected:
-    void TearDown() override { StopApp(); }
     // Starts the application over the seeded store.
     void StartApp();
     void StopApp();
@@ -46,6 +46,12 @@ protected:
     std::unique_ptr<platform::ui::ModalResponderScope> responders =
         std::make_unique<platform::ui::ModalResponderScope>();
     std::unique_ptr<COrvaneApp> app;
+};
+
+class AppFixture : public ::testing::Test, protected AppRunner {
+protected:
+    using AppRunner::Run;  // not the test's own Run
+    void TearDown() override { StopApp(); }
 };
 
 struct RadicaleServer {
@@ -63,12 +69,10 @@ struct OpenRadicaleServer {
 
 // The application beside a server started for the suite.
 template <typename Server>
-class ServerAppFixtureOf : public ServerSuite<Server> {
+class ServerAppFixtureOf : public ServerSuite<Server>, protected AppRunner {
 protected:
-    void TearDown() override;
-    void StartApp();
-    CMainFrame* Frame() const;
-    bool Run(unsigned id);
+    using AppRunner::Run;  // not the test's own Run
+    void TearDown() override { StopApp(); }
     // A new collection (unique path) with one event per (uid, summary, extra lines); its path.
     std::string NewCalendar(const std::string& displayName);
     // A CalDAV account of the test user on the server, refreshed until it is idle again.
@@ -83,11 +87,6 @@ protected:
 
     int Port() const { return ServerSuite<Server>::Port(); }
     std::string Base() const { return ServerSuite<Server>::Base(); }
-
-    SeededStore seed;
-    std::unique_ptr<platform::ui::ModalResponderScope> responders =
-        std::make_unique<platform::ui::ModalResponderScope>();
-    std::unique_ptr<COrvaneApp> app;
 };
 using ServerAppFixture = ServerAppFixtureOf<RadicaleServer>;
 using OpenServerAppFixture = ServerAppFixtureOf<OpenRadicaleServer>;

@@ -268,6 +268,39 @@ TEST_F(MainView, DoubleClicksHandTheItemToTheEventDialogAndButtonsNavigate) {
     EXPECT_TRUE(view->OnCommand(COrvaneView::kNextCommand));
 }
 
+TEST_F(MainView, ReloadsAfterSavesRefreshesAndSyncStepsKeepTheMonthTheUserPagedTo) {
+    // An event in the month after this one, which this month's grid never reaches.
+    RDateTime later = *GetCurrentLocalDateTime();
+    later.day = 15;
+    if (++later.month > 12) {
+        later.month = 1;
+        ++later.year;
+    }
+    char start[32];
+    std::snprintf(start, sizeof start, "%04d%02d15T100000", later.year, later.month);
+    seed.AddAccount("acc", "Home");
+    seed.AddCalendar("acc", "c1", "Personal", 0, "#FF0000FF");
+    seed.Import("acc", "c1", Event("n", "Next month", std::string("DTSTART:") + start + "\r\n"), "n.ics");
+    Open();
+    ROrvaneMonthView* month = view->MonthView();
+    month->Button(ROrvaneMonthView::kNextButton)->click();
+    ASSERT_EQ(month->DisplayedDate().month, later.month);
+    ASSERT_EQ(MonthSummaries(), (Names{"Next month"}));
+    // What a saved edit, a refresh and a refresh worker's progress bring about.
+    const int queries = month->QueryCount();
+    for (auto message : {platform::messages::WM_APP_DATA_CHANGED, platform::messages::WM_APP_SYNC_PROGRESS}) {
+        EXPECT_TRUE(platform::messages::PostAppMessage(view->Target(), message, 0, 0));
+        Settle();
+    }
+    EXPECT_TRUE(view->OnCommand(COrvaneView::kRefreshCommand));
+    Settle();
+    EXPECT_GT(month->QueryCount(), queries);  // the month did reload
+    EXPECT_EQ(month->DisplayedDate().year, later.year);
+    EXPECT_EQ(month->DisplayedDate().month, later.month);
+    EXPECT_EQ(MonthSummaries(), (Names{"Next month"}));
+    SaveTestPicture(view->grab().toImage(), "main-view-kept-month");
+}
+
 TEST_F(MainView, RefreshAndStateIconsReachAccountsScrolledOutOfTheTree) {
     for (int i = 0; i < 14; ++i) {
         const std::string guid = "acc" + std::to_string(i);

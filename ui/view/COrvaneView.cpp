@@ -187,8 +187,10 @@ void COrvaneView::UpdateTreeIcons() {
 
 void COrvaneView::ReloadMonth() {
     if (!monthView_) return;
-    const RDateTime* today = GetCurrentLocalDateTime();
-    if (today != nullptr) (void)monthView_->Draw(*today, true);
+    // Data changed under the month the user is looking at: only start-up, Today and the
+    // navigation choose another one.
+    const RDateTime shown = monthView_->DisplayedDate();
+    (void)monthView_->Draw(shown, true);
     monthHost_->update();
 }
 

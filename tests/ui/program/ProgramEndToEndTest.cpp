@@ -1,7 +1,9 @@
 // The real program on a virtual X screen against a real Radicale: the event stored on the
 // server shows in the grid after the start-up refresh; a double-click opens the event dialog,
-// a new summary typed there reaches the server, and Delete removes the event there. Pictures of
-// the main window and of the event dialog are saved for a person to look at.
+// a new summary typed there reaches the server, and Delete removes the event there. Then the
+// user pages to next month, saves an edit of an event there and refreshes, and that month stays
+// on screen. Pictures of the main window and of the event dialog are saved for a person to look
+// at.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -33,6 +35,18 @@ QRect Area(const QImage& image, QRgb colour) {
         }
     }
     return area;
+}
+
+// The 15th of next month, which this month's grid never reaches, and the day after it.
+std::string NextMonth(int day) {
+    RDateTime date = *GetCurrentLocalDateTime();
+    if (++date.month > 12) {
+        date.month = 1;
+        ++date.year;
+    }
+    char text[16];
+    std::snprintf(text, sizeof text, "%04d%02d%02d", date.year, date.month, day);
+    return text;
 }
 
 std::string Today(int addDays = 0) {
@@ -68,6 +82,10 @@ TEST_F(ProgramEndToEnd, TheGridShowsTheServersEventAndTheDialogEditsAndDeletesIt
                              "DTSTAMP:20260101T000000Z\r\nDTSTART;VALUE=DATE:" + Today() +
                              "\r\nDTEND;VALUE=DATE:" + Today(1) + "\r\nSUMMARY:Planning day\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n";
     ASSERT_EQ(201, Put(path + "e2e.ics", body));
+    const std::string later = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Tests//EN\r\nBEGIN:VEVENT\r\nUID:later\r\n"
+                              "DTSTAMP:20260101T000000Z\r\nDTSTART;VALUE=DATE:" + NextMonth(15) +
+                              "\r\nDTEND;VALUE=DATE:" + NextMonth(16) + "\r\nSUMMARY:Review\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n";
+    ASSERT_EQ(201, Put(path + "later.ics", later));
 
     TempFolder root("orvane-e2e");
     const std::filesystem::path dataHome = root.Path() / "data";
@@ -156,4 +174,38 @@ TEST_F(ProgramEndToEnd, TheGridShowsTheServersEventAndTheDialogEditsAndDeletesIt
     std::this_thread::sleep_for(std::chrono::milliseconds(1000));
     SaveTestPicture(screen.Grab(), "orvane-end-to-end-after-delete");
     EXPECT_LT(Area(screen.Grab(), fill).width() * Area(screen.Grab(), fill).height(), 200);
+
+    // View > Next pages to next month, where the other event shows.
+    input.Click(bar.center().x(), bar.center().y());
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    input.Key("v", false, true);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    input.Key("Return");
+    QRect laterBar;
+    for (int i = 0; i < 30 && laterBar.width() * laterBar.height() < 200; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        laterBar = Area(screen.Grab(), fill);
+    }
+    ASSERT_GT(laterBar.width() * laterBar.height(), 200) << "View > Next did not show next month's event";
+    // An edit saved there and a refresh (Ctrl+R) leave that month on screen.
+    input.Click(laterBar.center().x(), laterBar.center().y(), 2);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    input.Key("a", true);
+    input.Type("review moved");
+    input.Key("Return");
+    bool saved = false;
+    for (int i = 0; i < 100 && !saved; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        saved = Fetch(path + "later.ics").find("SUMMARY:review moved") != std::string::npos;
+    }
+    EXPECT_TRUE(saved) << Fetch(path + "later.ics");
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    const QRect afterSave = Area(screen.Grab(), fill);
+    EXPECT_GT(afterSave.width() * afterSave.height(), 200) << "the grid left the month after the save";
+    input.Key("r", true);
+    std::this_thread::sleep_for(std::chrono::milliseconds(3000));
+    picture = screen.Grab();
+    SaveTestPicture(picture, "orvane-end-to-end-month-kept");
+    const QRect afterRefresh = Area(picture, fill);
+    EXPECT_GT(afterRefresh.width() * afterRefresh.height(), 200) << "the grid left the month after the refresh";
 }

@@ -137,6 +137,31 @@ TEST_F(MainFrame, RemovingAccountsRebuildsTheSubmenuThreeTwoOne) {
     EXPECT_EQ(FindMenuEntry(Frame()->FileMenu(), ID_NEW_EVENT_ACCOUNT_FIRST), nullptr);
 }
 
+TEST_F(MainFrame, RemovingTheLastSubscriptionInTheTreeRebuildsTheNewEventEntry) {
+    SeedAccounts(1);
+    seed.AddAccount(COrvaneView::kSubscriptionsGuid, "Subscriptions");
+    seed.AddCalendar(COrvaneView::kSubscriptionsGuid, "s1", "Moons", 0, "#00FFFFFF", true, "subscribed");
+    StartApp();
+    ASSERT_EQ(AccountEntries().size(), 2);
+    // The user selects the subscription in the tree, presses Delete and confirms.
+    CCustomTreeChildCtrl* tree = Frame()->View()->Tree()->Tree();
+    QStandardItem* moons = nullptr;
+    for (int row = 0; row < tree->Model()->rowCount(); ++row) {
+        QStandardItem* account = tree->Model()->item(row);
+        if (account->text() == "Subscriptions" && account->rowCount() == 1) moons = account->child(0);
+    }
+    ASSERT_NE(moons, nullptr);
+    tree->setCurrentIndex(moons->index());
+    responders->AddResult(IDOK);
+    QTest::keyClick(tree, Qt::Key_Delete);
+    Settle();
+    ASSERT_EQ(app->AccountManager()->GetAccountCount(), 1);
+    QAction* entry = Frame()->NewEventEntry();
+    EXPECT_EQ(entry->menu(), nullptr);
+    EXPECT_EQ(entry->data().toUInt(), ID_NEW_EVENT);
+    EXPECT_EQ(FindMenuEntry(Frame()->FileMenu(), ID_NEW_EVENT_ACCOUNT_FIRST + 1), nullptr);
+}
+
 TEST_F(MainFrame, CommandsWithoutAHandlerAreDisabledInTheMenus) {
     StartApp();
     QMenuBar* bar = Frame()->menuBar();

@@ -361,8 +361,9 @@ void COrvaneView::RemoveSubscription(int accountIndex, int calendarIndex) {
         } else {
             (void)store->DeleteAccount(account.guid);
         }
-        platform::messages::PostAppMessage(target, platform::messages::WM_APP_ACCOUNTS_CHANGED,
-                                           0, 0);
+        // The main window keeps the New Event entry that lists the accounts.
+        (void)platform::messages::PostAppMessage(app_->MainFrameTarget(), platform::messages::WM_APP_ACCOUNTS_CHANGED,
+                                                 0, 0);
     } else {
         RRef<ROrvaneAccount> owner = accounts != nullptr ? accounts->FindAccountByGuid(account.guid) : nullptr;
         if (owner) {

@@ -210,7 +210,8 @@ TEST_F(MainFrame, TimeZoneMenuStoresTheKeyAndTheMonthFollowsAtOnce) {
     QAction* system = zones->actions()[0];
     EXPECT_EQ(system->data().toUInt(), ID_ZONE_SYSTEM);
     EXPECT_TRUE(system->isChecked());
-    for (QAction* entry : zones->actions()) EXPECT_FALSE(entry->font().bold());
+    // The checked entry is the bold default one, as a chosen zone is.
+    for (QAction* entry : zones->actions()) EXPECT_EQ(entry->font().bold(), entry == system) << entry->text().toStdString();
 
     // The first zone whose Olson name differs from the month's current zone.
     CStringW key, olson, display;
@@ -229,11 +230,13 @@ TEST_F(MainFrame, TimeZoneMenuStoresTheKeyAndTheMonthFollowsAtOnce) {
     EXPECT_TRUE(chosen->isChecked());
     EXPECT_TRUE(chosen->font().bold());
     EXPECT_FALSE(system->isChecked());
+    EXPECT_FALSE(system->font().bold());
 
     system->trigger();
     EXPECT_TRUE(ReadTimeZoneSetting().IsEmpty());
     UpdateMenuStates(zones, Frame()->Router());
     EXPECT_TRUE(system->isChecked());
+    EXPECT_TRUE(system->font().bold());
     EXPECT_FALSE(chosen->isChecked());
     EXPECT_FALSE(chosen->font().bold());
 
@@ -247,6 +250,7 @@ TEST_F(MainFrame, TimeZoneMenuStoresTheKeyAndTheMonthFollowsAtOnce) {
     EXPECT_TRUE(chosen->isChecked());
     EXPECT_TRUE(chosen->font().bold());
     EXPECT_FALSE(zones->actions()[0]->isChecked());
+    EXPECT_FALSE(zones->actions()[0]->font().bold());
     ASSERT_EQ(WriteTimeZoneSetting(CStringW()), 0u);
 }
 

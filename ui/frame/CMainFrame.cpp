@@ -213,6 +213,11 @@ void CMainFrame::BuildTimeZoneMenu() {
     if (zones == nullptr) return;
     const CStringW setting = ReadTimeZoneSetting();
     checkedZone_ = setting.IsEmpty() ? ID_ZONE_SYSTEM : 0;
+    if (checkedZone_ == ID_ZONE_SYSTEM) {
+        for (QAction* entry : zones->actions()) {
+            if (!entry->isSeparator() && entry->data().toUInt() == ID_ZONE_SYSTEM) SetDefaultEntry(entry, true);
+        }
+    }
     if (ZoneCount() == 0) LoadTimeZones();
     const unsigned count = ZoneCount();
     CStringW key, display;
@@ -242,7 +247,7 @@ void CMainFrame::OnTimeZone(unsigned id) {
     }
     (void)WriteTimeZoneSetting(key);
     checkedZone_ = id;
-    if (chosen != nullptr && id != ID_ZONE_SYSTEM) SetDefaultEntry(chosen, true);
+    if (chosen != nullptr) SetDefaultEntry(chosen, true);
     UpdateMenuStates(zones, router_);
     // The month shows its items in the new zone at once.
     if (view_ != nullptr && view_->MonthView() != nullptr) {

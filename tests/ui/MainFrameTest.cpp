@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QLabel>
@@ -19,6 +20,7 @@
 #include "foundation/settings/RegistryHelpers.h"
 #include "ical/timezone/ZoneTable.h"
 #include "platform/messages/MessageTargets.h"
+#include "platform/ui/ContextMenus.h"
 #include "platform/ui/CommandIds.h"
 #include "platform/ui/FrameworkProfile.h"
 #include "platform/ui/MenuResources.h"
@@ -28,6 +30,7 @@
 #include "tests/ui/support/AppFixture.h"
 #include "ui/app/CAboutDlg.h"
 #include "ui/app/CSubscriptionDialog.h"
+#include "ui/app/OrvaneMain.h"
 #include "ui/frame/CMainFrame.h"
 #include "ui/view/COrvaneView.h"
 
@@ -199,6 +202,65 @@ TEST_F(MainFrame, CommandsWithoutAHandlerAreDisabledInTheMenus) {
     EXPECT_NE(month->DisplayedDate().month, shown.month);
     EXPECT_TRUE(Run(ID_VIEW_PREVIOUS));
     EXPECT_EQ(month->DisplayedDate().month, shown.month);
+}
+
+TEST_F(MainFrame, CommandsWithoutAHandlerLookDisabledInEveryLookAndInTheRightClickMenu) {
+    RegisterProgramMenus();
+    StartApp();
+    // The right-click menu of the month: the Edit entries with their keys, none available.
+    QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(300, 300), QPoint(320, 340));
+    QApplication::sendEvent(app->GetView(0)->MonthHost(), &click);
+    const ShownMenu& shown = LastContextMenu();
+    ASSERT_EQ(shown.entries.size(), 3u);
+    EXPECT_EQ(shown.entries[0].first, "Cu&t\tCtrl+X");
+    EXPECT_EQ(shown.entries[1].first, "&Copy\tCtrl+C");
+    EXPECT_EQ(shown.entries[2].first, "&Paste\tCtrl+V");
+    for (const auto& [text, enabled] : shown.entries) EXPECT_FALSE(enabled) << text.toStdString();
+
+    auto apart = [](QRgb a, QRgb b) {
+        return std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) + std::abs(qBlue(a) - qBlue(b));
+    };
+    // The colour farthest from an entry's background: what its text is drawn in.
+    auto ink = [&apart](QMenu* menu, QAction* action) {
+        menu->resize(menu->sizeHint());
+        const QImage image = menu->grab().toImage();
+        const QRect row = menu->actionGeometry(action);
+        const QRgb background = image.pixel(row.left() + 1, row.center().y());
+        QRgb farthest = background;
+        for (int y = row.top(); y <= row.bottom(); ++y) {
+            for (int x = row.left(); x <= row.right(); ++x) {
+                if (apart(image.pixel(x, y), background) > apart(farthest, background)) farthest = image.pixel(x, y);
+            }
+        }
+        return farthest;
+    };
+    std::vector<unsigned> looks;
+    for (unsigned id = ID_LOOK_FIRST; id <= ID_LOOK_LAST; ++id) {
+        if (FindMenuEntry(Frame()->ViewMenu(), id) != nullptr) looks.push_back(id);
+    }
+    ASSERT_EQ(looks.size(), 10u);
+    // Each look as the program starts in it.
+    for (unsigned look : looks) {
+        (void)WriteProfileInt("Orvane", "ApplicationLook", static_cast<int>(look));
+        StopApp();
+        StartApp();
+        ASSERT_EQ(app->Look(), static_cast<int>(look));
+        QMenu* file = Frame()->FileMenu();
+        UpdateMenuStates(file, Frame()->Router());
+        QAction* newEvent = FindMenuEntry(file, ID_NEW_EVENT);
+        QAction* exportEntry = FindMenuEntry(file, ID_FILE_SAVE);
+        ASSERT_TRUE(newEvent->isEnabled());
+        ASSERT_FALSE(exportEntry->isEnabled());
+        const QRgb enabledInk = ink(file, newEvent);
+        EXPECT_GT(apart(enabledInk, ink(file, exportEntry)), 60) << look;
+        std::unique_ptr<QMenu> edit = BuildContextMenu(ROrvaneMonthView::kEditMenu, [](unsigned) { return false; }, Frame());
+        ASSERT_TRUE(edit);
+        EXPECT_GT(apart(enabledInk, ink(edit.get(), edit->actions()[0])), 60) << look;
+        if (look == 205 || look == 210 || look == 216) {
+            SaveTestPicture(file->grab().toImage(), ("file-menu-look-" + std::to_string(look)).c_str());
+        }
+    }
+    (void)WriteProfileInt("Orvane", "ApplicationLook", CMainFrame::kDefaultLook);
 }
 
 TEST_F(MainFrame, TimeZoneMenuStoresTheKeyAndTheMonthFollowsAtOnce) {

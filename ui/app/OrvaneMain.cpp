@@ -5,13 +5,16 @@
 
 #include "platform/messages/UiThreadLoop.h"
 #include "platform/system/Version.h"
+#include "platform/ui/CommandIds.h"
 #include "platform/ui/ContextMenus.h"
 #include "ui/app/COrvaneApp.h"
 #include "ui/month/ROrvaneMonthView.h"
 
 void RegisterProgramMenus() {
     // The "Edit" popup; no command of this window handles its entries yet.
-    platform::ui::RegisterContextMenu(ROrvaneMonthView::kEditMenu, {{0xE123, "Cut"}, {0xE122, "Copy"}, {0xE125, "Paste"}});
+    platform::ui::RegisterContextMenu(ROrvaneMonthView::kEditMenu, {{platform::ui::ID_EDIT_CUT, "Cu&t\tCtrl+X"},
+                                                                     {platform::ui::ID_EDIT_COPY, "&Copy\tCtrl+C"},
+                                                                     {platform::ui::ID_EDIT_PASTE, "&Paste\tCtrl+V"}});
 }
 
 int RunOrvane(int argc, char** argv) {

@@ -48,6 +48,10 @@ void SetDefaultEntry(QAction* action, bool isDefault) {
     action->setFont(font);
 }
 
+QColor Halfway(QRgb from, QRgb to) {
+    return QColor((qRed(from) + qRed(to)) / 2, (qGreen(from) + qGreen(to)) / 2, (qBlue(from) + qBlue(to)) / 2);
+}
+
 QPalette LookPalette(int id) {
     struct Colours {
         int id;
@@ -67,9 +71,16 @@ QPalette LookPalette(int id) {
         if (look.id != id) continue;
         QPalette palette(QColor::fromRgb(look.button), QColor::fromRgb(look.window));
         palette.setColor(QPalette::Base, QColor::fromRgb(look.base));
-        palette.setColor(QPalette::WindowText, QColor::fromRgb(look.text));
-        palette.setColor(QPalette::Text, QColor::fromRgb(look.text));
-        palette.setColor(QPalette::ButtonText, QColor::fromRgb(look.text));
+        for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+            palette.setColor(group, QPalette::WindowText, QColor::fromRgb(look.text));
+            palette.setColor(group, QPalette::Text, QColor::fromRgb(look.text));
+            palette.setColor(group, QPalette::ButtonText, QColor::fromRgb(look.text));
+        }
+        // Disabled entries and controls show their text halfway to their background, so that
+        // commands nobody handles look unavailable in every look.
+        palette.setColor(QPalette::Disabled, QPalette::WindowText, Halfway(look.text, look.window));
+        palette.setColor(QPalette::Disabled, QPalette::Text, Halfway(look.text, look.base));
+        palette.setColor(QPalette::Disabled, QPalette::ButtonText, Halfway(look.text, look.button));
         palette.setColor(QPalette::Highlight, QColor::fromRgb(look.highlight));
         palette.setColor(QPalette::HighlightedText, QColor(Qt::white));
         return palette;

@@ -3,6 +3,7 @@
 // changes only, read-only calendars, Cancel in the scope question, and the rule texts it builds.
 #include <gtest/gtest.h>
 
+#include <QMessageBox>
 #include <QTest>
 
 #include "ical/recurrence/RIcsRecurrence.h"
@@ -209,35 +210,66 @@ TEST_F(EventDialog, CancelInTheScopeQuestionChangesNothing) {
     EXPECT_EQ(app->GetView(0)->MonthView()->QueryCount(), reloads);  // nothing was posted to the view
 }
 
-TEST_F(EventDialog, AZoneTypedOverTheListIsUsedAsTypedAndAChosenEntryByItsZone) {
+TEST_F(EventDialog, ATypedZoneIsFoundAsAReceivedOneAndTextNamingNoZoneIsRefused) {
     // Nothing is attached to a server here, so the upload fails (and is reported); the item keeps
     // what the dialog wrote into it.
+    auto type = [](QDialog& dialog, const char* list, const QString& text) {
+        QLineEdit* line = EventControl<QComboBox>(dialog, list)->lineEdit();
+        line->selectAll();
+        QTest::keyClick(line, Qt::Key_Backspace);
+        if (!text.isEmpty()) QTest::keyClicks(line, text);
+    };
+    RRef<ROrvaneCalendarItem> item = Item("one");
+    bool savedAfterRefusal = true, stayedOpen = false;
+    QString refusal;
+    responders->Add([&](QDialog& dialog) {
+        EventControl<QCheckBox>(dialog, REditEventDialog::kZoneBox)->click();
+        type(dialog, REditEventDialog::kStartZone, "Asia/Tokyo");
+        type(dialog, REditEventDialog::kEndZone, "Mars/Olympus");
+        ClickOk(dialog);
+        savedAfterRefusal = item->IsModified();
+        stayedOpen = dialog.isVisible();
+        // The end list emptied follows the start list.
+        type(dialog, REditEventDialog::kEndZone, "");
+        ClickOk(dialog);
+    });
+    responders->Add([&refusal](QDialog& dialog) {
+        if (auto* box = qobject_cast<QMessageBox*>(&dialog)) refusal = box->text();
+        dialog.done(IDOK);
+    });
+    responders->AddResult(IDOK);  // the report of the failed upload
+    app->EditDialog().EditItem(item.get());
+    EXPECT_TRUE(refusal.contains("Mars/Olympus")) << refusal.toStdString();
+    EXPECT_FALSE(savedAfterRefusal);
+    EXPECT_TRUE(stayedOpen);
+    EXPECT_EQ(std::string(item->GetDTStart()->tzid), "Tokyo Standard Time");
+    EXPECT_EQ(std::string(item->GetDTEnd()->tzid), "Tokyo Standard Time");
+
+    // A chosen entry gives its zone; a zone list key typed in other letters is the key itself.
     CStringW key, olson, display;
     int position = 0;
     for (;; ++position) {
         ASSERT_EQ(GetTimeZoneAt(position, &key, &olson, &display, nullptr), R_OK);
         if (!olson.IsEmpty()) break;
     }
-    RRef<ROrvaneCalendarItem> item = Item("one");
+    item = Item("one");
     responders->Add([&](QDialog& dialog) {
         EventControl<QCheckBox>(dialog, REditEventDialog::kZoneBox)->click();
         auto* list = EventControl<QComboBox>(dialog, REditEventDialog::kStartZone);
         const int entry = list->findText(ToQString(display));
         list->setCurrentIndex(entry);
         emit list->activated(entry);
-        // The end list follows the start list's choice; then the user types over it.
-        QLineEdit* endText = EventControl<QComboBox>(dialog, REditEventDialog::kEndZone)->lineEdit();
-        endText->selectAll();
-        QTest::keyClicks(endText, "Mars/Olympus");
+        type(dialog, REditEventDialog::kEndZone, "tokyo standard time");
         ClickOk(dialog);
     });
-    responders->AddResult(IDOK);  // the report of the failed upload
+    responders->AddResult(IDOK);
     app->EditDialog().EditItem(item.get());
-    EXPECT_EQ(std::string(item->GetDTEnd()->tzid), "Mars/Olympus");
     const std::string start = item->GetDTStart()->tzid;
     EXPECT_TRUE(start == std::string(olson.ToUtf8().GetString()) || start == std::string(key.ToUtf8().GetString()))
         << start;
+    EXPECT_EQ(std::string(item->GetDTEnd()->tzid), "Tokyo Standard Time");
     EXPECT_NE(app->ErrorDialog().Code(), 0);
+    EXPECT_EQ(responders->Unanswered(), 0);
 }
 
 TEST(EventRuleTexts, RepeatDescriptionsByFrequencyAndInterval) {

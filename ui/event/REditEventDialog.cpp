@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -18,6 +19,7 @@
 #include <vector>
 
 #include "ical/timezone/ZoneConversions.h"
+#include "ical/timezone/ZoneResolver.h"
 #include "ical/timezone/ZoneTable.h"
 #include "platform/messages/MessageTargets.h"
 #include "platform/ui/ModalRun.h"
@@ -58,6 +60,7 @@ struct REditEventDialog::Controls {
 namespace {
 
 constexpr const char* kEditedProperty = "orvaneTextEdited";
+constexpr const char* kLoadedProperty = "orvaneLoadedText";
 
 QDate ToQDate(const RDateTime& t) { return QDate(t.year, t.month, t.day); }
 QTime ToQTime(const RDateTime& t) { return QTime(t.hour, t.minute, t.second); }
@@ -111,6 +114,20 @@ void ShowUnselectedText(QComboBox* list, const QString& text) {
     list->setCurrentIndex(-1);
     list->setEditText(text);
     list->setProperty(kEditedProperty, false);
+    list->setProperty(kLoadedProperty, text);
+}
+
+// The zone list key that text typed into a zone list names, found as a received TZID is: a key
+// or display name of the list, a tz database name, an alias or an older form of one, without
+// regard to case. False when it names no zone of the list.
+bool ZoneKeyOfText(const CStringW& text, CStringW& zoneKey) {
+    if (text.IsEmpty()) return false;
+    CStringW display;
+    if (FindTimeZoneByKey(text, nullptr, &display, nullptr) == R_OK) return FindTimeZoneByDisplay(display, &zoneKey) == R_OK;
+    if (FindTimeZoneByDisplay(text, &zoneKey) == R_OK) return true;
+    const std::shared_ptr<const RZoneRules> rules = ResolveZoneRules(text);
+    return rules && !rules->OlsonName().empty() &&
+           MapTzidToWindowsZone(CStringW::FromUtf8(rules->OlsonName()), zoneKey) == R_OK;
 }
 
 QComboBox* MakeEditableCombo(QWidget* parent, const char* name) {
@@ -314,6 +331,7 @@ void REditEventDialog::BuildWindow(QDialog& dialog) {
     QObject::connect(c.untilBox, &QCheckBox::clicked, &dialog, [this] { OnUntilClicked(); });
     QObject::connect(c.deleteButton, &QPushButton::clicked, &dialog, [this] { OnDelete(); });
     QObject::connect(ok, &QPushButton::clicked, &dialog, [this, &dialog] {
+        if (!ZonesAreKnown()) return;  // the user was told; the dialog stays open
         (void)SaveControlsToItem();
         dialog.done(platform::ui::IDOK);
     });
@@ -478,29 +496,72 @@ RRef<RIcsDateTime> REditEventDialog::BuildDateTimeFromControls(QComboBox* zoneLi
         value->dateTime.second = 0;
     }
     CStringA tzid;
-    if (c.zoneBox->isChecked() && !value->dateOnly) {
-        const int selected = SelectedIndex(zoneList);
-        if (selected < 0) {
-            tzid = ToCStringA(zoneList->currentText());
-        } else {
-            const int position = zoneList->itemData(selected).toInt() - kZoneValueBase;
-            CStringW key, olson;
-            if (GetTimeZoneAt(position, &key, nullptr, nullptr, nullptr) == R_OK) {
-                TimeZoneRecord stored;
-                ROrvaneDataManager* store = item_ ? item_->GetDataManager() : nullptr;
-                if (MapZoneKeyToOlsonId(key, olson) == R_OK && store != nullptr &&
-                    store->FindTimeZoneByOlsonID(olson.ToUtf8(), &stored) == R_OK) {
-                    tzid = olson.ToUtf8();
-                } else {
-                    tzid = key.ToUtf8();
-                }
-            }
-        }
-    }
+    // Text that names no zone was refused before saving began; it never becomes a TZID.
+    if (c.zoneBox->isChecked() && !value->dateOnly && !ZoneListTzid(zoneList, &tzid)) tzid = CStringA();
     value->SetTzid(tzid);
     value->floating = tzid.IsEmpty();
     value->ClearTextCaches();
     return value;
+}
+
+bool REditEventDialog::ZoneListTzid(QComboBox* zoneList, CStringA* tzid) {
+    Controls& c = *controls_;
+    *tzid = CStringA();
+    const int selected = SelectedIndex(zoneList);
+    if (selected >= 0) {
+        CStringW key;
+        if (GetTimeZoneAt(zoneList->itemData(selected).toInt() - kZoneValueBase, &key, nullptr, nullptr, nullptr) == R_OK) {
+            *tzid = TzidForZoneKey(key);
+        }
+        return true;
+    }
+    auto asLoaded = [](QComboBox* list) {
+        return SelectedIndex(list) < 0 && list->currentText() == list->property(kLoadedProperty).toString();
+    };
+    const QString text = zoneList->currentText().trimmed();
+    if (text.isEmpty()) {
+        // An end left empty takes the start's zone, unless both lists still show what the item
+        // was opened with.
+        const bool asOpened = asLoaded(c.startZone) && asLoaded(c.endZone);
+        return zoneList == c.endZone && !asOpened ? ZoneListTzid(c.startZone, tzid) : true;
+    }
+    // The TZID the item was opened with stays as it was read.
+    if (asLoaded(zoneList)) {
+        *tzid = ToCStringA(zoneList->currentText());
+        return true;
+    }
+    CStringW key;
+    if (!ZoneKeyOfText(ToCStringW(text), key)) return false;
+    *tzid = TzidForZoneKey(key);
+    return true;
+}
+
+CStringA REditEventDialog::TzidForZoneKey(const CStringW& zoneKey) {
+    CStringW olson;
+    TimeZoneRecord stored;
+    ROrvaneDataManager* store = item_ ? item_->GetDataManager() : nullptr;
+    if (MapZoneKeyToOlsonId(zoneKey, olson) == R_OK && store != nullptr &&
+        store->FindTimeZoneByOlsonID(olson.ToUtf8(), &stored) == R_OK) {
+        return olson.ToUtf8();
+    }
+    return zoneKey.ToUtf8();
+}
+
+bool REditEventDialog::ZonesAreKnown() {
+    Controls& c = *controls_;
+    if (!c.zoneBox->isChecked() || c.allDay->isChecked()) return true;
+    for (QComboBox* list : {c.startZone, c.endZone}) {
+        CStringA tzid;
+        if (ZoneListTzid(list, &tzid)) continue;
+        QMessageBox refusal(QMessageBox::Warning, "Orvane - Edit Event",
+                            QString("\"%1\" is not a time zone. Choose a zone from the list.").arg(list->currentText().trimmed()),
+                            QMessageBox::Ok, c.dialog);
+        refusal.setTextFormat(Qt::PlainText);
+        (void)platform::ui::RunModal(refusal);
+        list->setFocus();
+        return false;
+    }
+    return true;
 }
 
 CStringA REditEventDialog::ReplaceRuleEnd(const CStringA& rule, const CStringA& until) {

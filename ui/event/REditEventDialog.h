@@ -108,6 +108,14 @@ private:
     CStringA BuildRRule();
     // A new value (count 1) from one side's controls.
     RRef<RIcsDateTime> BuildDateTimeFromControls(QComboBox* zoneList, QDateEdit* datePicker, QTimeEdit* timePicker);
+    // The TZID one zone list gives: its chosen entry's zone, the text it was loaded with, or the
+    // zone that typed text names (an empty end list follows the start list). False when the
+    // typed text names no zone.
+    bool ZoneListTzid(QComboBox* zoneList, CStringA* tzid);
+    // The TZID written for a zone of the zone list.
+    CStringA TzidForZoneKey(const CStringW& zoneKey);
+    // False, after telling the user, when a zone list holds text that names no zone.
+    bool ZonesAreKnown();
     // The value to store for one side: unchanged controls keep `stored`; for a whole series
     // edited from a later occurrence the change is applied relative to that occurrence.
     RRef<RIcsDateTime> SideToStore(const RRef<RIcsDateTime>& built, const RIcsDateTime* stored,

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QMessageBox>
+#include <functional>
 #include <QTest>
 
 #include "ical/recurrence/RIcsRecurrence.h"
@@ -270,6 +271,47 @@ TEST_F(EventDialog, ATypedZoneIsFoundAsAReceivedOneAndTextNamingNoZoneIsRefused)
     EXPECT_EQ(std::string(item->GetDTEnd()->tzid), "Tokyo Standard Time");
     EXPECT_NE(app->ErrorDialog().Code(), 0);
     EXPECT_EQ(responders->Unanswered(), 0);
+}
+
+TEST_F(EventDialog, AZonedSeriesEndShowsInItsZoneAndIsKeptOrChangedAsTheUserLeavesIt) {
+    // A weekly New York series that ends on 30 April, its UNTIL written as the dialog writes it.
+    seed.Import("acc", "cal",
+                Event("ny", "Call", "DTSTART;TZID=America/New_York:20150302T100000\r\n"
+                                    "DTEND;TZID=America/New_York:20150302T110000\r\n",
+                      "RRULE:FREQ=WEEKLY;UNTIL=20150501T035959Z\r\n"),
+                "ny.ics");
+    // Nothing is attached to a server here: an upload fails and is reported, and the item keeps
+    // the rule the dialog wrote into it.
+    auto edit = [this](const std::function<void(QDialog&)>& change, bool uploaded) {
+        RRef<ROrvaneCalendarItem> item = Item("ny");
+        responders->Add([&change](QDialog& dialog) {
+            change(dialog);
+            ClickOk(dialog);
+        });
+        responders->AddResult(RApplyChangesDialog::kAllInstances);
+        if (uploaded) responders->AddResult(IDOK);
+        app->EditDialog().EditItem(item.get());
+        EXPECT_EQ(responders->Unanswered(), 0);
+        return std::string(item->GetRRule().GetString());
+    };
+    QDate shown;
+    // The repeat list touched, the end left alone: the rule keeps the end it had, and so there
+    // is nothing to upload.
+    EXPECT_EQ(edit(
+                  [&shown](QDialog& dialog) {
+                      shown = EventControl<QDateEdit>(dialog, REditEventDialog::kUntilDate)->date();
+                      ChooseRepeat(dialog, REditEventDialog::kRepeatWeekly);
+                  },
+                  false),
+              "FREQ=WEEKLY;UNTIL=20150501T035959Z");
+    EXPECT_EQ(shown, QDate(2015, 4, 30));
+    // Only the until date changed: the series ends when that day ends in New York.
+    EXPECT_EQ(edit(
+                  [](QDialog& dialog) {
+                      EventControl<QDateEdit>(dialog, REditEventDialog::kUntilDate)->setDate(QDate(2015, 4, 20));
+                  },
+                  true),
+              "FREQ=WEEKLY;UNTIL=20150421T035959Z");
 }
 
 TEST(EventRuleTexts, RepeatDescriptionsByFrequencyAndInterval) {

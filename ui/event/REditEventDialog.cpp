@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QTimeEdit>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -128,6 +129,23 @@ bool ZoneKeyOfText(const CStringW& text, CStringW& zoneKey) {
     const std::shared_ptr<const RZoneRules> rules = ResolveZoneRules(text);
     return rules && !rules->OlsonName().empty() &&
            MapTzidToWindowsZone(CStringW::FromUtf8(rules->OlsonName()), zoneKey) == R_OK;
+}
+
+// The parts of a rule text between its semicolons.
+QStringList RuleParts(const CStringA& rule) { return QString::fromUtf8(rule.GetString()).split(';', Qt::SkipEmptyParts); }
+
+// The value of a rule's UNTIL part as written; empty without one.
+CStringA RuleUntilText(const CStringA& rule) {
+    for (const QString& part : RuleParts(rule)) {
+        if (part.section('=', 0, 0).trimmed().toUpper() == "UNTIL") return ToCStringA(part.section('=', 1).trimmed());
+    }
+    return CStringA();
+}
+
+// The zone whose days a zoned series ends in: its own, or the display zone for a UTC series.
+CStringW SeriesDayZone(const RIcsDateTime& seriesStart, const CStringW& displayZone) {
+    const CStringW zone = CStringW::FromUtf8(seriesStart.tzid);
+    return zone == CStringW(u"Z") ? displayZone : zone;
 }
 
 QComboBox* MakeEditableCombo(QWidget* parent, const char* name) {
@@ -329,6 +347,7 @@ void REditEventDialog::BuildWindow(QDialog& dialog) {
     QObject::connect(c.endZone, QOverload<int>::of(&QComboBox::activated), &dialog, [this] { OnEndZoneChanged(); });
     QObject::connect(c.repeat, QOverload<int>::of(&QComboBox::activated), &dialog, [this] { OnRepeatChanged(); });
     QObject::connect(c.untilBox, &QCheckBox::clicked, &dialog, [this] { OnUntilClicked(); });
+    QObject::connect(c.untilDate, &QDateEdit::dateChanged, &dialog, [this] { OnUntilDateChanged(); });
     QObject::connect(c.deleteButton, &QPushButton::clicked, &dialog, [this] { OnDelete(); });
     QObject::connect(ok, &QPushButton::clicked, &dialog, [this, &dialog] {
         if (!ZonesAreKnown()) return;  // the user was told; the dialog stays open
@@ -445,7 +464,8 @@ void REditEventDialog::LoadItemIntoControls() {
 
     ShowUnselectedText(c.repeat, QString());
     bool hasEnd = false;
-    RDateTime seriesEnd;
+    QDate seriesEnd;
+    readUntil_ = CStringA();
     if (item != nullptr && item->IsException()) {
         c.repeat->setEnabled(false);
         c.untilBox->setEnabled(false);
@@ -457,14 +477,18 @@ void REditEventDialog::LoadItemIntoControls() {
             RIcsDateTime* last = recurrence_->GetLastOccurrence(item->GetDTStart());
             if (last != nullptr) {
                 hasEnd = true;
-                seriesEnd = last->dateTime;
+                CStringW displayZone;
+                GetCurrentTimeZone(nullptr, &displayZone);
+                seriesEnd = UntilDay(*item->GetDTStart(), *last, displayZone);
                 if (ownsLast) last->Release();
             }
+            if (!ownsLast) readUntil_ = RuleUntilText(item->GetRRule());
         }
     }
     c.untilBox->setChecked(hasEnd);
     c.untilDate->setEnabled(hasEnd);
-    if (hasEnd) c.untilDate->setDate(ToQDate(seriesEnd));
+    if (hasEnd) c.untilDate->setDate(seriesEnd);
+    shownUntil_ = hasEnd ? seriesEnd : QDate();
     c.untilCover->setVisible(!hasEnd);
     c.untilDate->setVisible(hasEnd);
 
@@ -566,8 +590,7 @@ bool REditEventDialog::ZonesAreKnown() {
 
 CStringA REditEventDialog::ReplaceRuleEnd(const CStringA& rule, const CStringA& until) {
     CStringA result;
-    const QStringList parts = QString::fromUtf8(rule.GetString()).split(';', Qt::SkipEmptyParts);
-    for (const QString& part : parts) {
+    for (const QString& part : RuleParts(rule)) {
         const QString name = part.section('=', 0, 0).trimmed().toUpper();
         if (name == "UNTIL" || name == "COUNT") continue;
         if (!result.IsEmpty()) result += ";";
@@ -592,11 +615,21 @@ CStringA REditEventDialog::UntilValue(const RIcsDateTime& seriesStart, const QDa
     // A zoned series ends at the instant its last day ends there, written in UTC as a zoned
     // start requires.
     SYSTEMTIME st = ToSystemTime(end);
-    const CStringW from = zone == CStringW(u"Z") ? displayZone : zone;
+    const CStringW from = SeriesDayZone(seriesStart, displayZone);
     if (!from.IsEmpty() && from != CStringW(u"Z")) (void)ConvertSystemTimeBetweenZones(from, CStringW(u"Z"), &st);
     std::snprintf(text, sizeof text, "%04d%02d%02dT%02d%02d%02dZ", st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute,
                   st.wSecond);
     return CStringA(text);
+}
+
+QDate REditEventDialog::UntilDay(const RIcsDateTime& seriesStart, const RIcsDateTime& last, const CStringW& displayZone) {
+    const QDate written = ToQDate(last.dateTime);
+    if (seriesStart.dateOnly || last.dateOnly || std::strcmp(last.tzid, "Z") != 0) return written;
+    const CStringW zone = SeriesDayZone(seriesStart, displayZone);
+    if (zone.IsEmpty() || zone == CStringW(u"Z")) return written;
+    SYSTEMTIME st = ToSystemTime(last.dateTime);
+    if (ConvertSystemTimeBetweenZones(CStringW(u"Z"), zone, &st) != R_OK) return written;
+    return QDate(st.wYear, st.wMonth, st.wDay);
 }
 
 CStringA REditEventDialog::BuildRRule() {
@@ -605,9 +638,13 @@ CStringA REditEventDialog::BuildRRule() {
     const int choice = selected >= 0 ? c.repeat->itemData(selected).toInt() : 0;
     CStringA until;
     if (c.untilBox->isChecked() && item_ && item_->GetDTStart() != nullptr) {
-        CStringW displayZone;
-        GetCurrentTimeZone(nullptr, &displayZone);
-        until = UntilValue(*item_->GetDTStart(), c.untilDate->date(), displayZone);
+        if (!readUntil_.IsEmpty() && c.untilDate->date() == shownUntil_) {
+            until = readUntil_;  // the end the rule had, as it was written
+        } else {
+            CStringW displayZone;
+            GetCurrentTimeZone(nullptr, &displayZone);
+            until = UntilValue(*item_->GetDTStart(), c.untilDate->date(), displayZone);
+        }
     }
     const char* freq = nullptr;
     switch (choice) {
@@ -907,6 +944,13 @@ void REditEventDialog::OnUntilClicked() {
     c.untilDate->setVisible(checked);
     c.untilCover->setVisible(!checked);
     c.untilCover->setEnabled(false);
+    if (!recurrence_) recurrence_ = RRef<RIcsRecurrence>::Share(item_->GetRecurrence());
+    repeatChanged_ = true;
+    untilChanged_ = true;
+}
+
+void REditEventDialog::OnUntilDateChanged() {
+    if (!item_ || item_->IsException()) return;
     if (!recurrence_) recurrence_ = RRef<RIcsRecurrence>::Share(item_->GetRecurrence());
     repeatChanged_ = true;
     untilChanged_ = true;

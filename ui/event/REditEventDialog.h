@@ -93,6 +93,9 @@ public:
     // for a date-only series, 23:59:59 of that day for a floating one, and the UTC instant of
     // 23:59:59 local time ("...Z") for one with a zone (a UTC series: of `displayZone`).
     static CStringA UntilValue(const RIcsDateTime& seriesStart, const QDate& day, const CStringW& displayZone);
+    // The day a series ends on, in the zone its UNTIL is written for: a UTC instant is read in
+    // the series' zone (a UTC series: in `displayZone`); other values give their own date.
+    static QDate UntilDay(const RIcsDateTime& seriesStart, const RIcsDateTime& last, const CStringW& displayZone);
 
 private:
     struct Controls;
@@ -132,6 +135,7 @@ private:
     void OnEndZoneChanged();
     void OnRepeatChanged();
     void OnUntilClicked();
+    void OnUntilDateChanged();
     void OnDelete();
 
     RRef<ROrvaneCalendarItem> item_;
@@ -142,5 +146,9 @@ private:
     // What the pickers showed when the window opened (display zone applied), per side.
     RRef<RIcsDateTime> shownStart_;
     RRef<RIcsDateTime> shownEnd_;
+    // The series end as the until picker showed it when the window opened, and the rule's
+    // UNTIL text it came from: while the picker keeps that day, the rule keeps that text.
+    QDate shownUntil_;
+    CStringA readUntil_;
     Controls* controls_ = nullptr;  // valid during one modal run
 };

@@ -236,6 +236,7 @@ TEST_F(EventDialog, ATypedZoneIsFoundAsAReceivedOneAndTextNamingNoZoneIsRefused)
     });
     responders->Add([&refusal](QDialog& dialog) {
         if (auto* box = qobject_cast<QMessageBox*>(&dialog)) refusal = box->text();
+        SaveTestPicture(dialog.grab().toImage(), "event-dialog-unknown-zone");
         dialog.done(IDOK);
     });
     responders->AddResult(IDOK);  // the report of the failed upload

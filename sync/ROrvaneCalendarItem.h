@@ -150,12 +150,17 @@ private:
     // The rule's text with UNTIL at the last moment before `day`, in the form the series' start
     // needs (date, floating local time or UTC instant); empty when the item does not repeat.
     CStringA RuleEndingBefore(const RIcsDateTime& day);
+    // Makes the event a new revision for an upload: DTSTAMP (and LAST-MODIFIED when it has one)
+    // now, and a higher SEQUENCE after a change of its times or rule.
+    void StampRevision();
 
     bool isNew_ = false;
     RRef<ROrvaneDataManager> dataManager_;
     RRef<ROrvaneAccount> account_;
     RRef<ROrvaneCalendar> calendar_;
     bool modified_ = false;
+    // The start, end, rule or excluded dates changed since the last upload.
+    bool scheduleChanged_ = false;
     CalendarItemRecord record_;
     RRef<RIcsDateTime> start_;
     RRef<RIcsDateTime> end_;

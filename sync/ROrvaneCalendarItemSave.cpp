@@ -158,6 +158,22 @@ RResult ROrvaneCalendarItem::StoreIfModified() {
 
 // ---- the event ----
 
+void ROrvaneCalendarItem::StampRevision() {
+    const CStringA now = FormatUtcNow();
+    record_.dtStamp = now;
+    stamp_.reset();
+    if (!record_.dtLastModified.IsEmpty()) {
+        record_.dtLastModified = now;
+        lastModified_.reset();
+    }
+    // A new event starts at its own sequence; an existing one tells other clients and
+    // scheduling servers that its times changed.
+    if (scheduleChanged_ && !isNew_) {
+        ++record_.sequence;
+    }
+    scheduleChanged_ = false;
+}
+
 RIcsEvent* ROrvaneCalendarItem::BuildIcsEvent() {
     RIcsEvent* event = new (std::nothrow) RIcsEvent;
     if (event == nullptr) {
@@ -372,4 +388,5 @@ void ROrvaneCalendarItem::AddExDate(const RIcsDateTime* value) {
     record_.exDates += copy->GetIcsValue(true);
     record_.exDates += "\r\n";
     modified_ = true;
+    scheduleChanged_ = true;
 }

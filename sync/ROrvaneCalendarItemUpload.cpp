@@ -56,6 +56,7 @@ RResult ROrvaneCalendarItem::Save() {
     if (!calendar_ || !dataManager_) {
         return R_E_INVALID_ARGUMENT;
     }
+    StampRevision();
     RResult result = R_OK;
     CStringA fileName = record_.serverFileName;
     std::optional<std::string> baseText = baseText_;

@@ -3,8 +3,10 @@
 // properties survive), exceptions and splits of series.
 #include "tests/sync/ServerEndToEnd.h"
 
+#include <cstdio>
 #include <type_traits>
 
+#include "platform/core/WinTypes.h"
 #include "store/SeriesRows.h"
 #include "sync/IcsResourceText.h"
 #include "sync/ROrvaneCalendarItem.h"
@@ -197,6 +199,44 @@ TYPED_TEST(ItemSaveEndToEnd, EditsKeepWhatOtherClientsWroteAndCanBeRepeatedWitho
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_STREQ(rows[0].summary, "Daily standup");
     EXPECT_STREQ(rows[1].summary, "Late standup");
+}
+
+TYPED_TEST(ItemSaveEndToEnd, EverySaveIsANewRevisionAndChangedTimesRaiseTheSequence) {
+    this->Prepare("Revisions");
+    std::string text = kOtherClientSeries;
+    const std::string rule = "RRULE:FREQ=DAILY;COUNT=10\r\n";
+    text.replace(text.find(rule), rule.size(), rule + "SEQUENCE:3\r\nLAST-MODIFIED:20240102T000000Z\r\n");
+    ASSERT_TRUE(RSucceeded(this->Send("PUT", this->path + "series-1.ics", text)));
+    this->Refresh();
+    // The master is the first event written.
+    auto masterOnServer = [this] {
+        const std::string onServer = this->Fetch(this->path + "series-1.ics");
+        const std::size_t begin = onServer.find("BEGIN:VEVENT");
+        return onServer.substr(begin, onServer.find("END:VEVENT", begin) - begin);
+    };
+    SYSTEMTIME now{};
+    GetSystemTime(&now);
+    char today[32];
+    std::snprintf(today, sizeof today, "%04d%02d%02dT", now.wYear, now.wMonth, now.wDay);
+
+    auto master = this->Open("series-1");
+    ASSERT_TRUE(master);
+    master->SetSummary(CStringW(u"Daily standup"));
+    ASSERT_EQ(R_OK, this->SaveAndStore(*master));
+    std::string block = masterOnServer();
+    EXPECT_TRUE(Has(block, std::string("DTSTAMP:") + today)) << block;
+    EXPECT_TRUE(Has(block, std::string("LAST-MODIFIED:") + today)) << block;
+    EXPECT_TRUE(Has(block, "SEQUENCE:3\r\n")) << "a new summary is no change of times\n" << block;
+
+    master->SetDTStart(Value("2024-03-01 10:30").get());
+    ASSERT_EQ(R_OK, this->SaveAndStore(*master));
+    block = masterOnServer();
+    EXPECT_TRUE(Has(block, "SEQUENCE:4\r\n")) << block;
+    master->SetRRule("FREQ=DAILY;COUNT=5");
+    ASSERT_EQ(R_OK, this->SaveAndStore(*master));
+    block = masterOnServer();
+    EXPECT_TRUE(Has(block, "SEQUENCE:5\r\n")) << block;
+    EXPECT_TRUE(Has(block, std::string("DTSTAMP:") + today)) << block;
 }
 
 TYPED_TEST(ItemSaveEndToEnd, AnOccurrenceChangedAloneTravelsWithItsSeries) {

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "foundation/datetime/RDateTime.h"
@@ -104,6 +105,12 @@ public:
     // Ends the series before `day` (no occurrence on or after it).
     virtual void EndSeriesBefore(const RIcsDateTime& day);
     virtual void AddExDate(const RIcsDateTime* value);
+    // The occurrence a recurrence identifier of this series names, in the form of the series'
+    // start (date, floating, zoned or UTC); null when the item does not repeat.
+    RRef<RIcsDateTime> OccurrenceOf(const CStringA& recurrenceId);
+    // Removes one changed occurrence from the series: its exception goes and its occurrence is
+    // excluded, both with the next save (one upload) and store.
+    virtual void RemoveException(const CStringA& recurrenceId);
 
     virtual RIcsDateTime* GetDTStamp();
     virtual RIcsDateTime* GetDTCreated();
@@ -153,6 +160,8 @@ private:
     // Makes the event a new revision for an upload: DTSTAMP (and LAST-MODIFIED when it has one)
     // now, and a higher SEQUENCE after a change of its times or rule.
     void StampRevision();
+    // Whether a recurrence identifier names an exception removed by RemoveException.
+    bool IsRemovedException(std::string_view recurrenceId) const;
 
     bool isNew_ = false;
     RRef<ROrvaneDataManager> dataManager_;
@@ -181,6 +190,8 @@ private:
     // for a series split off another: the exception rows it took over (already re-keyed), and
     // the resource and UID whose text it continues, so that properties of other clients stay.
     std::vector<CalendarItemRecord> carriedExceptions_;
+    // the exceptions removed from the series (by recurrence identifier);
+    std::vector<CStringA> removedExceptions_;
     std::optional<std::string> baseText_;
     CStringA baseUid_;
 };

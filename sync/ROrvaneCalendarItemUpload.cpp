@@ -131,6 +131,9 @@ RResult ROrvaneCalendarItem::Save() {
             return !row.recurrenceID.IsEmpty() && OnOrAfterDay(row.recurrenceID.Str(), endDay);
         });
     }
+    std::erase_if(rows, [this](const CalendarItemRecord& row) {
+        return !row.recurrenceID.IsEmpty() && IsRemovedException(row.recurrenceID.Str());
+    });
     const CalendarItemRecord* master = nullptr;
     for (const CalendarItemRecord& row : rows) {
         if (row.recurrenceID.IsEmpty()) {
@@ -203,6 +206,9 @@ RResult ROrvaneCalendarItem::Save() {
                 continue;
             }
             if (!endDay.empty() && !event.recurrenceId.empty() && OnOrAfterDay(event.recurrenceId, endDay)) {
+                continue;
+            }
+            if (!event.recurrenceId.empty() && IsRemovedException(event.recurrenceId)) {
                 continue;
             }
             if (event.recurrenceId.empty() && master != nullptr) {

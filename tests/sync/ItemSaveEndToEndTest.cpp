@@ -11,6 +11,7 @@
 #include "sync/IcsResourceText.h"
 #include "sync/ROrvaneCalendarItem.h"
 #include "sync/SyncResults.h"
+#include "tests/sync/FeedServer.h"
 
 using namespace orvane::test;
 
@@ -74,6 +75,18 @@ protected:
     void Prepare(const std::string& name) {
         path = this->NewCalendar(name);
         account = this->NewAccount();
+        ASSERT_EQ(R_OK, RefreshAndWait(*account, 0));
+        calendar = CalendarAt(*account, path);
+        ASSERT_TRUE(calendar);
+    }
+    // The same with the account talking to the server through `peer`, which passes on what it
+    // has no answer of its own for.
+    void PrepareBehind(FeedServer& peer, const std::string& name) {
+        peer.PassOnTo(this->Port());
+        path = this->NewCalendar(name);
+        account = this->NewAccount();
+        ASSERT_TRUE(account);
+        account->SetAddress(peer.Url("http", "/").c_str());
         ASSERT_EQ(R_OK, RefreshAndWait(*account, 0));
         calendar = CalendarAt(*account, path);
         ASSERT_TRUE(calendar);
@@ -340,6 +353,41 @@ TYPED_TEST(ItemSaveEndToEnd, AMoveTakesTheWholeResourceToTheOtherCalendarOrChang
     ASSERT_EQ(R_OK, ReadSeriesRows(this->world.store.get(), "series-1", other->GetGuid(), this->account->GetGuid(), rows));
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_STREQ(rows[0].summary, "Moved standup");
+}
+
+TYPED_TEST(ItemSaveEndToEnd, AMoveWhoseUploadFailsChangesNothingAndIsReported) {
+    if (!TypeParam::kMoves) {
+        GTEST_SKIP() << "this server does not move resources";
+    }
+    FeedServer peer;
+    const std::string otherPath = this->NewCalendar("To");
+    this->PrepareBehind(peer, "From");
+    ASSERT_TRUE(RSucceeded(this->Send("PUT", this->path + "series-1.ics", kOtherClientSeries)));
+    this->Refresh();
+    RRef<ROrvaneCalendar> other = CalendarAt(*this->account, otherPath);
+    ASSERT_TRUE(other);
+    // The move itself goes through; the upload of the edit into the other calendar fails.
+    peer.Serve("PUT " + otherPath + "series-1.ics", {503, "busy"});
+    auto master = this->Open("series-1");
+    ASSERT_TRUE(master);
+    master->SetTargetCalendar(other->GetGuid());
+    master->SetSummary(CStringW(u"Moved standup"));
+    EXPECT_EQ(503, this->SaveAndStore(*master));
+
+    for (int pass = 0; pass < 2; ++pass) {
+        SCOPED_TRACE(pass == 0 ? "after the save" : "after a refresh");
+        const std::string stayed = this->Fetch(this->path + "series-1.ics");
+        EXPECT_TRUE(Has(stayed, "SUMMARY:Standup\r\n")) << stayed;
+        EXPECT_TRUE(this->Fetch(otherPath + "series-1.ics").empty());
+        const auto rows = this->Series("series-1");
+        ASSERT_EQ(rows.size(), 2u);
+        EXPECT_STREQ(rows[0].summary, "Standup");
+        std::vector<CalendarItemRecord> moved;
+        ASSERT_EQ(R_OK, ReadSeriesRows(this->world.store.get(), "series-1", other->GetGuid(), this->account->GetGuid(),
+                                       moved));
+        EXPECT_TRUE(moved.empty());
+        this->Refresh();
+    }
 }
 
 TYPED_TEST(ItemSaveEndToEnd, AnEditOfAnOutdatedCopyGivesWayToTheServersVersion) {

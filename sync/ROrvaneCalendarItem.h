@@ -102,6 +102,11 @@ public:
     // Ends this series before `from` and returns its continuation from `from` on as a new
     // series (count 1), or null when this item does not repeat.
     virtual ROrvaneCalendarItem* SplitSeries(const RIcsDateTime& from);
+    // Saves and stores this continuation made by `earlier`->SplitSeries together with the
+    // shortened `earlier`: this new resource is created first, then `earlier` is shortened;
+    // when that fails this one is removed again. So the server and the store hold every
+    // occurrence after any failed step. The first failure is returned.
+    virtual RResult SaveSplit(ROrvaneCalendarItem& earlier);
     // Ends the series before `day` (no occurrence on or after it).
     virtual void EndSeriesBefore(const RIcsDateTime& day);
     virtual void AddExDate(const RIcsDateTime* value);

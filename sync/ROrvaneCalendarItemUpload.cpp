@@ -275,3 +275,23 @@ RResult ROrvaneCalendarItem::Save() {
     }
     return result;
 }
+
+RResult ROrvaneCalendarItem::SaveSplit(ROrvaneCalendarItem& earlier) {
+    if (!calendar_) {
+        return R_E_INVALID_ARGUMENT;
+    }
+    RResult result = Save();
+    if (result != R_OK) {
+        return result;
+    }
+    result = earlier.Save();
+    if (result != R_OK) {
+        // The earlier series still holds the later occurrences: the copy of them goes again.
+        (void)calendar_->DeleteItemOnServer(record_.serverFileName);
+        return result;
+    }
+    // Stored in the same order: the new series before the earlier one gives up its exceptions.
+    result = StoreIfModified();
+    const RResult stored = earlier.StoreIfModified();
+    return result != R_OK ? result : stored;
+}

@@ -390,6 +390,43 @@ TYPED_TEST(ItemSaveEndToEnd, AMoveWhoseUploadFailsChangesNothingAndIsReported) {
     }
 }
 
+TYPED_TEST(ItemSaveEndToEnd, ThisAndFutureLosesNoOccurrenceWhicheverUploadFails) {
+    FeedServer peer;
+    this->PrepareBehind(peer, "Split failures");
+    ASSERT_TRUE(RSucceeded(this->Send("PUT", this->path + "series-1.ics", kOtherClientSeries)));
+    this->Refresh();
+    // First the new series cannot be made (an error answer), then the old one cannot be
+    // shortened (the connection drops).
+    for (int failing = 0; failing < 2; ++failing) {
+        SCOPED_TRACE(failing == 0 ? "the new series fails" : "the shortened series fails");
+        auto master = this->Open("series-1");
+        ASSERT_TRUE(master);
+        auto future = RRef<ROrvaneCalendarItem>::Adopt(master->SplitSeries(*Value("2024-03-04 10:00")));
+        ASSERT_TRUE(future);
+        future->SetSummary(CStringW(u"Standup, new room"));
+        const std::string newPath = this->path + future->GetServerFileName().GetString();
+        if (failing == 0) {
+            peer.Serve("PUT " + newPath, {500, "broken"});
+        } else {
+            peer.Serve("PUT " + this->path + "series-1.ics", {0, ""});
+        }
+        EXPECT_NE(R_OK, future->SaveSplit(*master));
+
+        for (int pass = 0; pass < 2; ++pass) {
+            SCOPED_TRACE(pass == 0 ? "after the save" : "after a refresh");
+            const std::string old = this->Fetch(this->path + "series-1.ics");
+            EXPECT_TRUE(Has(old, "RRULE:FREQ=DAILY;COUNT=10")) << old;
+            EXPECT_TRUE(Has(old, "RECURRENCE-ID:20240306T100000")) << old;
+            EXPECT_TRUE(this->Fetch(newPath).empty());
+            const auto rows = this->Series("series-1");
+            ASSERT_EQ(rows.size(), 2u);
+            EXPECT_STREQ(rows[0].rrule, "FREQ=DAILY;COUNT=10");
+            EXPECT_TRUE(this->Series(future->GetGuid()).empty());
+            this->Refresh();
+        }
+    }
+}
+
 TYPED_TEST(ItemSaveEndToEnd, AnEditOfAnOutdatedCopyGivesWayToTheServersVersion) {
     if (std::is_same_v<TypeParam, XandikosServer>) {
         GTEST_SKIP() << "this Xandikos accepts a PUT whose If-Match names an earlier ETag";

@@ -644,24 +644,18 @@ bool REditEventDialog::SaveControlsToItem() {
     if (end) item->SetDTEnd(end.get());
     if (repeatChanged_) item->SetRRule(BuildRRule());
 
-    const CStringA currentFile = item->GetServerFileName();
+    CStringA currentFile = item->GetServerFileName();
     CStringA earlierFile;
     RResult result = 0;
-    bool failed = false;
-    if (earlier) {
-        if (earlier->IsModified()) {
-            earlierFile = earlier->GetServerFileName();
-            result = earlier->Save();
-            if (result == 0) {
-                (void)earlier->StoreIfModified();
-            } else {
-                failed = true;
-                ReportFailure(result, earlier.get());
-            }
+    if (earlier && earlier->IsModified()) {
+        // A split: the new series and the shortened earlier one go together or not at all.
+        earlierFile = earlier->GetServerFileName();
+        result = item->SaveSplit(*earlier);
+        if (result != 0) {
+            currentFile = CStringA();  // taken back from the server again
+            ReportFailure(result, earlier.get());
         }
-        earlier = nullptr;
-    }
-    if (!failed && item->IsModified()) {
+    } else if (item->IsModified()) {
         result = item->Save();
         if (result != 0) {
             ReportFailure(result, item);

@@ -72,7 +72,7 @@ RResult ROrvaneCalendarItem::Save() {
     CStringA baseUid = baseUid_.IsEmpty() ? record_.guid : baseUid_;
     std::vector<CalendarItemRecord> movedRows;
     // While a moved resource waits for its upload in the target: the calendar it came from.
-    RRef<ROrvaneCalendar> source;
+    RRef<ROrvaneCalendar> movedFrom;
 
     // A pending move to another calendar of the account. The store follows only once the
     // server holds the edited resource in the target.
@@ -98,7 +98,7 @@ RResult ROrvaneCalendarItem::Save() {
                                                          ResourcePath(targetPath, record_.serverFileName),
                                                          target.get());
                 if (RSucceeded(result)) {
-                    source = calendar_;
+                    movedFrom = calendar_;
                     result = SetCalendar(target.get());
                 }
             }
@@ -109,12 +109,12 @@ RResult ROrvaneCalendarItem::Save() {
     }
     // A step that fails after the move takes the resource back, so that the server holds it
     // where the store still has it.
-    auto failed = [this, &source](RResult failure) {
-        if (source) {
+    auto failed = [this, &movedFrom](RResult failure) {
+        if (movedFrom) {
             (void)calendar_->MoveItemOnServer(record_.serverFileName,
-                                              ResourcePath(source->GetServerPath(), record_.serverFileName),
-                                              source.get());
-            (void)SetCalendar(source.get());
+                                              ResourcePath(movedFrom->GetServerPath(), record_.serverFileName),
+                                              movedFrom.get());
+            (void)SetCalendar(movedFrom.get());
         }
         return failure;
     };
@@ -124,7 +124,7 @@ RResult ROrvaneCalendarItem::Save() {
     const CStringA calendarGuid = calendar_->GetGuid();
     const CStringA accountGuid = record_.parentAccountGuid;
     std::vector<CalendarItemRecord> rows;
-    if (source) {
+    if (movedFrom) {
         rows = std::move(movedRows);
         for (CalendarItemRecord& row : rows) {
             row.parentCalendarGuid = calendarGuid;
@@ -238,7 +238,7 @@ RResult ROrvaneCalendarItem::Save() {
     result = R_OK;
     // The file keeps exactly what the server now holds, for the next edit to start from.
     (void)dataManager_->WriteCalendarItemFile(resource->GetText(), fileName, calendarGuid, accountGuid);
-    if (source) {
+    if (movedFrom) {
         // The moved resource's rows as uploaded go to the target, then leave the source.
         for (CalendarItemRecord& row : rows) {
             row.etag = newEtag;
@@ -248,7 +248,7 @@ RResult ROrvaneCalendarItem::Save() {
                 (void)dataManager_->UpdateCalendarItem(row.guid, row.recurrenceID, calendarGuid, accountGuid, row);
             }
         }
-        (void)dataManager_->DeleteCalendarItemByServerFileName(record_.serverFileName, source->GetGuid(),
+        (void)dataManager_->DeleteCalendarItemByServerFileName(record_.serverFileName, movedFrom->GetGuid(),
                                                                accountGuid);
     }
     // The server's new tags go to every stored row of the resource, so that the next edit's

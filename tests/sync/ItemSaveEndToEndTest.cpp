@@ -293,7 +293,7 @@ TYPED_TEST(ItemSaveEndToEnd, ThisAndFutureSplitsIntoANewResourceWithTheLaterExce
     auto future = RRef<ROrvaneCalendarItem>::Adopt(master->SplitSeries(*Value("2024-03-04 10:00")));
     ASSERT_TRUE(future);
     future->SetSummary(CStringW(u"Standup, new room"));
-    // As the event dialog: the earlier series first, then the new one.
+    // One after the other, the earlier series first (the event dialog saves both with SaveSplit).
     ASSERT_EQ(R_OK, this->SaveAndStore(*master));
     ASSERT_EQ(R_OK, this->SaveAndStore(*future));
 

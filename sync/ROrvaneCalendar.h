@@ -93,6 +93,8 @@ public:
     // Moves a resource to another collection path; on success the source rows and file go and
     // the target calendar (when given) is marked changed.
     virtual RResult MoveItemOnServer(const char* from, const char* to, ROrvaneCalendar* target = nullptr);
+    // The same move on the server alone: the store is left as it is.
+    virtual RResult MoveResourceOnServer(const char* from, const char* to, ROrvaneCalendar* target = nullptr);
     virtual RResult RefreshSubscription(bool serverSide);
     // The stored item with this UID (and recurrence id, empty for the master), or the master
     // stored under a server file name, as an item object for the caller. Store errors
@@ -146,6 +148,7 @@ private:
     RResult UploadLocked(RIcsCalendar* calendar, const char* fileName, const char* scheduleTag, const char* etag,
                          CStringA* uploadedName, CStringA* newEtag, CStringA* newScheduleTag);
     RResult FetchItemLocked(const char* fileName);
+    RResult MoveResourceLocked(const char* from, const char* to, ROrvaneCalendar* target);
     RResult StoreItemFromTextLocked(const char* serverFileName, const char* scheduleTag, const char* etag,
                                     const char* text, bool upload);
     // Writes the item file, then the rows.

@@ -215,6 +215,7 @@ RIcsDateTime* ROrvaneCalendarItem::GetDTLastModified() {
 void ROrvaneCalendarItem::SetStoredDate(RRef<RIcsDateTime>& cache, const RIcsDateTime& value, CStringA& dbText,
                                         CStringA& tzText, CStringA& olsonText) {
     modified_ = true;
+    scheduleChanged_ = true;
     cache->dateTime = value.dateTime;
     cache->dateOnly = value.dateOnly;
     cache->SetTzid(value.floating ? "" : value.tzid);
@@ -272,6 +273,7 @@ void ROrvaneCalendarItem::SetRRule(const char* rrule) {
     if (!(value == record_.rrule)) {
         // The parsed rule is what an upload writes: it follows the new text.
         recurrence_.reset();
+        scheduleChanged_ = true;
     }
     SetText(record_.rrule, value);
 }

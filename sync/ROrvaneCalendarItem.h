@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "foundation/datetime/RDateTime.h"
@@ -101,9 +102,20 @@ public:
     // Ends this series before `from` and returns its continuation from `from` on as a new
     // series (count 1), or null when this item does not repeat.
     virtual ROrvaneCalendarItem* SplitSeries(const RIcsDateTime& from);
+    // Saves and stores this continuation made by `earlier`->SplitSeries together with the
+    // shortened `earlier`: this new resource is created first, then `earlier` is shortened;
+    // when that fails this one is removed again. So the server and the store hold every
+    // occurrence after any failed step. The first failure is returned.
+    virtual RResult SaveSplit(ROrvaneCalendarItem& earlier);
     // Ends the series before `day` (no occurrence on or after it).
     virtual void EndSeriesBefore(const RIcsDateTime& day);
     virtual void AddExDate(const RIcsDateTime* value);
+    // The occurrence a recurrence identifier of this series names, in the form of the series'
+    // start (date, floating, zoned or UTC); null when the item does not repeat.
+    RRef<RIcsDateTime> OccurrenceOf(const CStringA& recurrenceId);
+    // Removes one changed occurrence from the series: its exception goes and its occurrence is
+    // excluded, both with the next save (one upload) and store.
+    virtual void RemoveException(const CStringA& recurrenceId);
 
     virtual RIcsDateTime* GetDTStamp();
     virtual RIcsDateTime* GetDTCreated();
@@ -150,12 +162,19 @@ private:
     // The rule's text with UNTIL at the last moment before `day`, in the form the series' start
     // needs (date, floating local time or UTC instant); empty when the item does not repeat.
     CStringA RuleEndingBefore(const RIcsDateTime& day);
+    // Makes the event a new revision for an upload: DTSTAMP (and LAST-MODIFIED when it has one)
+    // now, and a higher SEQUENCE after a change of its times or rule.
+    void StampRevision();
+    // Whether a recurrence identifier names an exception removed by RemoveException.
+    bool IsRemovedException(std::string_view recurrenceId) const;
 
     bool isNew_ = false;
     RRef<ROrvaneDataManager> dataManager_;
     RRef<ROrvaneAccount> account_;
     RRef<ROrvaneCalendar> calendar_;
     bool modified_ = false;
+    // The start, end, rule or excluded dates changed since the last upload.
+    bool scheduleChanged_ = false;
     CalendarItemRecord record_;
     RRef<RIcsDateTime> start_;
     RRef<RIcsDateTime> end_;
@@ -176,6 +195,8 @@ private:
     // for a series split off another: the exception rows it took over (already re-keyed), and
     // the resource and UID whose text it continues, so that properties of other clients stay.
     std::vector<CalendarItemRecord> carriedExceptions_;
+    // the exceptions removed from the series (by recurrence identifier);
+    std::vector<CStringA> removedExceptions_;
     std::optional<std::string> baseText_;
     CStringA baseUid_;
 };

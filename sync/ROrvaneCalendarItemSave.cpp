@@ -137,6 +137,20 @@ RResult ROrvaneCalendarItem::StoreIfModified() {
         }
     }
     carriedExceptions_.clear();
+    // Exceptions removed from the series go with it.
+    if (!removedExceptions_.empty()) {
+        std::vector<CalendarItemRecord> rows;
+        if (ReadSeriesRows(dataManager_.get(), record_.guid, record_.parentCalendarGuid, record_.parentAccountGuid,
+                           rows) == R_OK) {
+            for (const CalendarItemRecord& row : rows) {
+                if (!row.recurrenceID.IsEmpty() && IsRemovedException(row.recurrenceID.Str())) {
+                    (void)dataManager_->DeleteCalendarItem(row.guid, row.recurrenceID, row.parentCalendarGuid,
+                                                           row.parentAccountGuid);
+                }
+            }
+        }
+        removedExceptions_.clear();
+    }
     // A series that ended (or was split) drops the exceptions after its end.
     if (exceptionsEndBefore_) {
         std::vector<CalendarItemRecord> rows;
@@ -157,6 +171,22 @@ RResult ROrvaneCalendarItem::StoreIfModified() {
 }
 
 // ---- the event ----
+
+void ROrvaneCalendarItem::StampRevision() {
+    const CStringA now = FormatUtcNow();
+    record_.dtStamp = now;
+    stamp_.reset();
+    if (!record_.dtLastModified.IsEmpty()) {
+        record_.dtLastModified = now;
+        lastModified_.reset();
+    }
+    // A new event starts at its own sequence; an existing one tells other clients and
+    // scheduling servers that its times changed.
+    if (scheduleChanged_ && !isNew_) {
+        ++record_.sequence;
+    }
+    scheduleChanged_ = false;
+}
 
 RIcsEvent* ROrvaneCalendarItem::BuildIcsEvent() {
     RIcsEvent* event = new (std::nothrow) RIcsEvent;
@@ -372,4 +402,34 @@ void ROrvaneCalendarItem::AddExDate(const RIcsDateTime* value) {
     record_.exDates += copy->GetIcsValue(true);
     record_.exDates += "\r\n";
     modified_ = true;
+    scheduleChanged_ = true;
+}
+
+RRef<RIcsDateTime> ROrvaneCalendarItem::OccurrenceOf(const CStringA& recurrenceId) {
+    RIcsDateTime* start = GetDTStart();
+    const std::string digits = RecurrenceIdDigits(recurrenceId.Str());
+    if (!IsRecurring() || start == nullptr || digits.size() < 8) {
+        return nullptr;
+    }
+    auto value = MakeRef<RIcsDateTime>();
+    const bool utc = digits.back() == 'Z';
+    (void)value->SetFromIcs(utc ? "Z" : (start->floating ? "" : start->tzid), digits.c_str());
+    return value;
+}
+
+void ROrvaneCalendarItem::RemoveException(const CStringA& recurrenceId) {
+    RRef<RIcsDateTime> occurrence = OccurrenceOf(recurrenceId);
+    if (!occurrence) {
+        return;
+    }
+    AddExDate(occurrence.get());
+    recurrence_.reset();
+    removedExceptions_.push_back(recurrenceId);
+}
+
+bool ROrvaneCalendarItem::IsRemovedException(std::string_view recurrenceId) const {
+    const std::string digits = RecurrenceIdDigits(recurrenceId);
+    return std::any_of(removedExceptions_.begin(), removedExceptions_.end(), [&digits](const CStringA& removed) {
+        return RecurrenceIdDigits(removed.Str()) == digits;
+    });
 }

@@ -50,33 +50,41 @@ void ReplaceOrAdd(std::vector<CalendarItemRecord>& rows, const CalendarItemRecor
     rows.push_back(std::move(copy));
 }
 
+// The path of a resource named `name` in the collection at `collection`.
+CStringA ResourcePath(const CStringA& collection, const CStringA& name) {
+    CStringA path = collection;
+    if (path.IsEmpty() || path.Str().back() != '/') {
+        path += "/";
+    }
+    return path + name;
+}
+
 }  // namespace
 
 RResult ROrvaneCalendarItem::Save() {
     if (!calendar_ || !dataManager_) {
         return R_E_INVALID_ARGUMENT;
     }
+    StampRevision();
     RResult result = R_OK;
     CStringA fileName = record_.serverFileName;
     std::optional<std::string> baseText = baseText_;
     CStringA baseUid = baseUid_.IsEmpty() ? record_.guid : baseUid_;
     std::vector<CalendarItemRecord> movedRows;
+    // While a moved resource waits for its upload in the target: the calendar it came from.
+    RRef<ROrvaneCalendar> movedFrom;
 
-    // A pending move to another calendar of the account.
+    // A pending move to another calendar of the account. The store follows only once the
+    // server holds the edited resource in the target.
     if (!targetCalendarGuid_.IsEmpty() && std::strcmp(targetCalendarGuid_, record_.parentCalendarGuid) != 0 &&
         account_) {
         RRef<ROrvaneCalendar> target = account_->FindCalendarByGuid(targetCalendarGuid_);
         const CStringA targetPath = target ? target->GetServerPath() : CStringA();
         if (!record_.serverFileName.IsEmpty() && !targetPath.IsEmpty()) {
-            CStringA destination = targetPath;
-            if (destination.Str().back() != '/') {
-                destination += "/";
-            }
-            destination += record_.serverFileName;
             if (isNew_) {
                 result = SetCalendar(target.get());
             } else {
-                // The move removes the source rows and file: what the resource holds is read first.
+                // What the resource holds, read from the source calendar's store.
                 if (!baseText) {
                     std::string text;
                     if (ReadCalendarItemFile(dataManager_.get(), fileName, record_.parentCalendarGuid,
@@ -86,26 +94,12 @@ RResult ROrvaneCalendarItem::Save() {
                 }
                 (void)ReadSeriesRows(dataManager_.get(), record_.guid, record_.parentCalendarGuid,
                                      record_.parentAccountGuid, movedRows);
-                result = calendar_->MoveItemOnServer(record_.serverFileName, destination, target.get());
-                if (result == R_OK) {
+                result = calendar_->MoveResourceOnServer(record_.serverFileName,
+                                                         ResourcePath(targetPath, record_.serverFileName),
+                                                         target.get());
+                if (RSucceeded(result)) {
+                    movedFrom = calendar_;
                     result = SetCalendar(target.get());
-                }
-                if (result == R_OK) {
-                    result = StoreIfModified();
-                }
-                if (result == R_OK) {
-                    // The other events of the resource moved with it.
-                    for (CalendarItemRecord& row : movedRows) {
-                        if (SameRecurrence(row.recurrenceID, record_.recurrenceID)) {
-                            continue;
-                        }
-                        row.parentCalendarGuid = record_.parentCalendarGuid;
-                        if (dataManager_->AddCalendarItem(row.guid, row.recurrenceID, row.parentCalendarGuid,
-                                                          row.parentAccountGuid, row) == R_E_ALREADY_EXISTS) {
-                            (void)dataManager_->UpdateCalendarItem(row.guid, row.recurrenceID, row.parentCalendarGuid,
-                                                                   row.parentAccountGuid, row);
-                        }
-                    }
                 }
             }
         }
@@ -113,13 +107,31 @@ RResult ROrvaneCalendarItem::Save() {
     if (result != R_OK) {
         return result;
     }
+    // A step that fails after the move takes the resource back, so that the server holds it
+    // where the store still has it.
+    auto failed = [this, &movedFrom](RResult failure) {
+        if (movedFrom) {
+            (void)calendar_->MoveItemOnServer(record_.serverFileName,
+                                              ResourcePath(movedFrom->GetServerPath(), record_.serverFileName),
+                                              movedFrom.get());
+            (void)SetCalendar(movedFrom.get());
+        }
+        return failure;
+    };
 
     // Every event of the resource: the stored rows of the UID with this item's own record in
     // its place, and the changes of the series waiting for the store.
     const CStringA calendarGuid = calendar_->GetGuid();
     const CStringA accountGuid = record_.parentAccountGuid;
     std::vector<CalendarItemRecord> rows;
-    (void)ReadSeriesRows(dataManager_.get(), record_.guid, calendarGuid, accountGuid, rows);
+    if (movedFrom) {
+        rows = std::move(movedRows);
+        for (CalendarItemRecord& row : rows) {
+            row.parentCalendarGuid = calendarGuid;
+        }
+    } else {
+        (void)ReadSeriesRows(dataManager_.get(), record_.guid, calendarGuid, accountGuid, rows);
+    }
     ReplaceOrAdd(rows, record_);
     for (const CalendarItemRecord& exception : carriedExceptions_) {
         ReplaceOrAdd(rows, exception);
@@ -130,6 +142,9 @@ RResult ROrvaneCalendarItem::Save() {
             return !row.recurrenceID.IsEmpty() && OnOrAfterDay(row.recurrenceID.Str(), endDay);
         });
     }
+    std::erase_if(rows, [this](const CalendarItemRecord& row) {
+        return !row.recurrenceID.IsEmpty() && IsRemovedException(row.recurrenceID.Str());
+    });
     const CalendarItemRecord* master = nullptr;
     for (const CalendarItemRecord& row : rows) {
         if (row.recurrenceID.IsEmpty()) {
@@ -175,7 +190,7 @@ RResult ROrvaneCalendarItem::Save() {
         }
         RRef<RIcsEvent> event = RRef<RIcsEvent>::Adopt(source->BuildIcsEvent());
         if (!event) {
-            return R_E_OUT_OF_MEMORY;
+            return failed(R_E_OUT_OF_MEMORY);
         }
         const IcsRawEvent* replaces = base.FindEvent(baseUid.Str(), row.recurrenceID.Str());
         bool fromMaster = false;
@@ -191,7 +206,7 @@ RResult ROrvaneCalendarItem::Save() {
         const bool writeEnd = !row.dtEnd.IsEmpty();
         if (const RResult added = resource->AddMergedEvent(event.get(), replaces, writeEnd, fromMaster);
             added != R_OK) {
-            return added;
+            return failed(added);
         }
     }
     if (ownResource) {
@@ -202,6 +217,9 @@ RResult ROrvaneCalendarItem::Save() {
                 continue;
             }
             if (!endDay.empty() && !event.recurrenceId.empty() && OnOrAfterDay(event.recurrenceId, endDay)) {
+                continue;
+            }
+            if (!event.recurrenceId.empty() && IsRemovedException(event.recurrenceId)) {
                 continue;
             }
             if (event.recurrenceId.empty() && master != nullptr) {
@@ -215,11 +233,24 @@ RResult ROrvaneCalendarItem::Save() {
     CStringA newScheduleTag;
     result = calendar_->UploadItem(resource.get(), fileName, scheduleTag, etag, &newEtag, &newScheduleTag);
     if (!RSucceeded(result)) {
-        return result;
+        return failed(result);
     }
     result = R_OK;
     // The file keeps exactly what the server now holds, for the next edit to start from.
     (void)dataManager_->WriteCalendarItemFile(resource->GetText(), fileName, calendarGuid, accountGuid);
+    if (movedFrom) {
+        // The moved resource's rows as uploaded go to the target, then leave the source.
+        for (CalendarItemRecord& row : rows) {
+            row.etag = newEtag;
+            row.scheduleTag = newScheduleTag;
+            if (dataManager_->AddCalendarItem(row.guid, row.recurrenceID, calendarGuid, accountGuid, row) ==
+                R_E_ALREADY_EXISTS) {
+                (void)dataManager_->UpdateCalendarItem(row.guid, row.recurrenceID, calendarGuid, accountGuid, row);
+            }
+        }
+        (void)dataManager_->DeleteCalendarItemByServerFileName(record_.serverFileName, movedFrom->GetGuid(),
+                                                               accountGuid);
+    }
     // The server's new tags go to every stored row of the resource, so that the next edit's
     // precondition names the resource as it is now.
     if (!newEtag.IsEmpty() || !newScheduleTag.IsEmpty()) {
@@ -243,4 +274,24 @@ RResult ROrvaneCalendarItem::Save() {
         baseUid_ = "";
     }
     return result;
+}
+
+RResult ROrvaneCalendarItem::SaveSplit(ROrvaneCalendarItem& earlier) {
+    if (!calendar_) {
+        return R_E_INVALID_ARGUMENT;
+    }
+    RResult result = Save();
+    if (result != R_OK) {
+        return result;
+    }
+    result = earlier.Save();
+    if (result != R_OK) {
+        // The earlier series still holds the later occurrences: the copy of them goes again.
+        (void)calendar_->DeleteItemOnServer(record_.serverFileName);
+        return result;
+    }
+    // Stored in the same order: the new series before the earlier one gives up its exceptions.
+    result = StoreIfModified();
+    const RResult stored = earlier.StoreIfModified();
+    return result != R_OK ? result : stored;
 }

@@ -300,15 +300,26 @@ RResult ROrvaneCalendar::DeleteItemOnServer(const char* fileName) {
 RResult ROrvaneCalendar::MoveItemOnServer(const char* from, const char* to, ROrvaneCalendar* target) {
     CalendarOperation operation(*this);
     if (!operation.Held()) return R_E_CALENDAR_BUSY;
-    RRef<RCalDAVCalendar> server = AttachedServerCalendar();
     RRef<ROrvaneDataManager> store = GetDataManager();
-    if (!server || !store) return R_E_INVALID_ARGUMENT;
-    RResult result = server->MoveResource(from, to);
-    MarkServerChanged();
+    if (!store) return R_E_INVALID_ARGUMENT;
+    RResult result = MoveResourceLocked(from, to, target);
     if (!RSucceeded(result)) return result;
     const CalendarRecord record = GetRecord();
-    result = store->DeleteCalendarItemByServerFileName(from, record.guid, record.parentAccountGuid);
-    if (target != nullptr && target != this) target->MarkServerChanged();
+    return store->DeleteCalendarItemByServerFileName(from, record.guid, record.parentAccountGuid);
+}
+
+RResult ROrvaneCalendar::MoveResourceOnServer(const char* from, const char* to, ROrvaneCalendar* target) {
+    CalendarOperation operation(*this);
+    if (!operation.Held()) return R_E_CALENDAR_BUSY;
+    return MoveResourceLocked(from, to, target);
+}
+
+RResult ROrvaneCalendar::MoveResourceLocked(const char* from, const char* to, ROrvaneCalendar* target) {
+    RRef<RCalDAVCalendar> server = AttachedServerCalendar();
+    if (!server) return R_E_INVALID_ARGUMENT;
+    const RResult result = server->MoveResource(from, to);
+    MarkServerChanged();
+    if (RSucceeded(result) && target != nullptr && target != this) target->MarkServerChanged();
     return result;
 }
 

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -94,6 +95,7 @@ void FeedServer::Run() {
             depth = lower.substr(i, 1);
         }
         Answer answer{404, "not here"};
+        bool answered = false;
         {
             std::lock_guard<std::mutex> lock(mutex_);
             requests_.push_back(request);
@@ -101,9 +103,15 @@ void FeedServer::Run() {
                                            request.method + " " + request.target, request.target}) {
                 if (auto found = answers_.find(key); found != answers_.end()) {
                     answer = found->second;
+                    answered = true;
                     break;
                 }
             }
+        }
+        if (!answered && upstream_ != 0) {
+            Relay(client, head);
+            ::close(client);
+            continue;
         }
         if (answer.status == 0) {
             ::close(client);
@@ -116,6 +124,38 @@ void FeedServer::Run() {
         ::shutdown(client, SHUT_WR);
         ::close(client);
     }
+}
+
+void FeedServer::Relay(int client, const std::string& request) const {
+    const int upstream = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<std::uint16_t>(upstream_.load()));
+    if (upstream < 0 || ::connect(upstream, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        if (upstream >= 0) ::close(upstream);
+        return;
+    }
+    // One request per connection on both sides: the server closes after its answer.
+    std::string sent = request;
+    const std::size_t firstLine = sent.find("\r\n");
+    if (firstLine != std::string::npos) sent.insert(firstLine + 2, "Connection: close\r\n");
+    ::send(upstream, sent.data(), sent.size(), MSG_NOSIGNAL);
+    std::string answer;
+    char buffer[4096];
+    for (;;) {
+        pollfd readable{upstream, POLLIN, 0};
+        if (::poll(&readable, 1, 10000) <= 0) break;
+        const ssize_t got = ::recv(upstream, buffer, sizeof buffer, 0);
+        if (got <= 0) break;
+        answer.append(buffer, static_cast<std::size_t>(got));
+    }
+    ::close(upstream);
+    // The client is told so too, so that it never sends a second request on this connection.
+    const std::size_t statusLine = answer.find("\r\n");
+    if (statusLine != std::string::npos) answer.insert(statusLine + 2, "Connection: close\r\n");
+    ::send(client, answer.data(), answer.size(), MSG_NOSIGNAL);
+    ::shutdown(client, SHUT_WR);
 }
 
 }  // namespace orvane::test

@@ -5,6 +5,8 @@
 // An answer may also be given for "METHOD target" or "METHOD:depth target" (a WebDAV request
 // with that Depth header), which is preferred to the bare target; a request may close the
 // connection without any answer (status 0), as a server that dies would.
+// Passed on to a real server (PassOnTo), it stands in front of it: requests without an answer of
+// their own go to that server and its answer comes back, so that a test fails chosen steps only.
 #include <atomic>
 #include <map>
 #include <mutex>
@@ -35,14 +37,19 @@ public:
     int Port() const { return port_; }
     std::string Url(const std::string& scheme, const std::string& target) const;
     void Serve(const std::string& target, Answer answer);
+    // Requests without an answer go to the server on 127.0.0.1 at `port` from now on.
+    void PassOnTo(int port) { upstream_ = port; }
     std::vector<Request> Requests() const;
 
 private:
     void Run();
+    // Sends one whole request to the upstream server and its answer back to `client`.
+    void Relay(int client, const std::string& request) const;
 
     int listener_ = -1;
     int port_ = 0;
     std::atomic<bool> stopping_{false};
+    std::atomic<int> upstream_{0};
     mutable std::mutex mutex_;
     std::map<std::string, Answer> answers_;
     std::vector<Request> requests_;

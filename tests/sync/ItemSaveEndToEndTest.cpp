@@ -3,12 +3,15 @@
 // properties survive), exceptions and splits of series.
 #include "tests/sync/ServerEndToEnd.h"
 
+#include <cstdio>
 #include <type_traits>
 
+#include "platform/core/WinTypes.h"
 #include "store/SeriesRows.h"
 #include "sync/IcsResourceText.h"
 #include "sync/ROrvaneCalendarItem.h"
 #include "sync/SyncResults.h"
+#include "tests/sync/FeedServer.h"
 
 using namespace orvane::test;
 
@@ -72,6 +75,18 @@ protected:
     void Prepare(const std::string& name) {
         path = this->NewCalendar(name);
         account = this->NewAccount();
+        ASSERT_EQ(R_OK, RefreshAndWait(*account, 0));
+        calendar = CalendarAt(*account, path);
+        ASSERT_TRUE(calendar);
+    }
+    // The same with the account talking to the server through `peer`, which passes on what it
+    // has no answer of its own for.
+    void PrepareBehind(FeedServer& peer, const std::string& name) {
+        peer.PassOnTo(this->Port());
+        path = this->NewCalendar(name);
+        account = this->NewAccount();
+        ASSERT_TRUE(account);
+        account->SetAddress(peer.Url("http", "/").c_str());
         ASSERT_EQ(R_OK, RefreshAndWait(*account, 0));
         calendar = CalendarAt(*account, path);
         ASSERT_TRUE(calendar);
@@ -199,6 +214,44 @@ TYPED_TEST(ItemSaveEndToEnd, EditsKeepWhatOtherClientsWroteAndCanBeRepeatedWitho
     EXPECT_STREQ(rows[1].summary, "Late standup");
 }
 
+TYPED_TEST(ItemSaveEndToEnd, EverySaveIsANewRevisionAndChangedTimesRaiseTheSequence) {
+    this->Prepare("Revisions");
+    std::string text = kOtherClientSeries;
+    const std::string rule = "RRULE:FREQ=DAILY;COUNT=10\r\n";
+    text.replace(text.find(rule), rule.size(), rule + "SEQUENCE:3\r\nLAST-MODIFIED:20240102T000000Z\r\n");
+    ASSERT_TRUE(RSucceeded(this->Send("PUT", this->path + "series-1.ics", text)));
+    this->Refresh();
+    // The master is the first event written.
+    auto masterOnServer = [this] {
+        const std::string onServer = this->Fetch(this->path + "series-1.ics");
+        const std::size_t begin = onServer.find("BEGIN:VEVENT");
+        return onServer.substr(begin, onServer.find("END:VEVENT", begin) - begin);
+    };
+    SYSTEMTIME now{};
+    GetSystemTime(&now);
+    char today[32];
+    std::snprintf(today, sizeof today, "%04d%02d%02dT", now.wYear, now.wMonth, now.wDay);
+
+    auto master = this->Open("series-1");
+    ASSERT_TRUE(master);
+    master->SetSummary(CStringW(u"Daily standup"));
+    ASSERT_EQ(R_OK, this->SaveAndStore(*master));
+    std::string block = masterOnServer();
+    EXPECT_TRUE(Has(block, std::string("DTSTAMP:") + today)) << block;
+    EXPECT_TRUE(Has(block, std::string("LAST-MODIFIED:") + today)) << block;
+    EXPECT_TRUE(Has(block, "SEQUENCE:3\r\n")) << "a new summary is no change of times\n" << block;
+
+    master->SetDTStart(Value("2024-03-01 10:30").get());
+    ASSERT_EQ(R_OK, this->SaveAndStore(*master));
+    block = masterOnServer();
+    EXPECT_TRUE(Has(block, "SEQUENCE:4\r\n")) << block;
+    master->SetRRule("FREQ=DAILY;COUNT=5");
+    ASSERT_EQ(R_OK, this->SaveAndStore(*master));
+    block = masterOnServer();
+    EXPECT_TRUE(Has(block, "SEQUENCE:5\r\n")) << block;
+    EXPECT_TRUE(Has(block, std::string("DTSTAMP:") + today)) << block;
+}
+
 TYPED_TEST(ItemSaveEndToEnd, AnOccurrenceChangedAloneTravelsWithItsSeries) {
     this->Prepare("Exceptions");
     ASSERT_TRUE(RSucceeded(this->Send("PUT", this->path + "series-1.ics", kOtherClientSeries)));
@@ -240,7 +293,7 @@ TYPED_TEST(ItemSaveEndToEnd, ThisAndFutureSplitsIntoANewResourceWithTheLaterExce
     auto future = RRef<ROrvaneCalendarItem>::Adopt(master->SplitSeries(*Value("2024-03-04 10:00")));
     ASSERT_TRUE(future);
     future->SetSummary(CStringW(u"Standup, new room"));
-    // As the event dialog: the earlier series first, then the new one.
+    // One after the other, the earlier series first (the event dialog saves both with SaveSplit).
     ASSERT_EQ(R_OK, this->SaveAndStore(*master));
     ASSERT_EQ(R_OK, this->SaveAndStore(*future));
 
@@ -300,6 +353,78 @@ TYPED_TEST(ItemSaveEndToEnd, AMoveTakesTheWholeResourceToTheOtherCalendarOrChang
     ASSERT_EQ(R_OK, ReadSeriesRows(this->world.store.get(), "series-1", other->GetGuid(), this->account->GetGuid(), rows));
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_STREQ(rows[0].summary, "Moved standup");
+}
+
+TYPED_TEST(ItemSaveEndToEnd, AMoveWhoseUploadFailsChangesNothingAndIsReported) {
+    if (!TypeParam::kMoves) {
+        GTEST_SKIP() << "this server does not move resources";
+    }
+    FeedServer peer;
+    const std::string otherPath = this->NewCalendar("To");
+    this->PrepareBehind(peer, "From");
+    ASSERT_TRUE(RSucceeded(this->Send("PUT", this->path + "series-1.ics", kOtherClientSeries)));
+    this->Refresh();
+    RRef<ROrvaneCalendar> other = CalendarAt(*this->account, otherPath);
+    ASSERT_TRUE(other);
+    // The move itself goes through; the upload of the edit into the other calendar fails.
+    peer.Serve("PUT " + otherPath + "series-1.ics", {503, "busy"});
+    auto master = this->Open("series-1");
+    ASSERT_TRUE(master);
+    master->SetTargetCalendar(other->GetGuid());
+    master->SetSummary(CStringW(u"Moved standup"));
+    EXPECT_EQ(503, this->SaveAndStore(*master));
+
+    for (int pass = 0; pass < 2; ++pass) {
+        SCOPED_TRACE(pass == 0 ? "after the save" : "after a refresh");
+        const std::string stayed = this->Fetch(this->path + "series-1.ics");
+        EXPECT_TRUE(Has(stayed, "SUMMARY:Standup\r\n")) << stayed;
+        EXPECT_TRUE(this->Fetch(otherPath + "series-1.ics").empty());
+        const auto rows = this->Series("series-1");
+        ASSERT_EQ(rows.size(), 2u);
+        EXPECT_STREQ(rows[0].summary, "Standup");
+        std::vector<CalendarItemRecord> moved;
+        ASSERT_EQ(R_OK, ReadSeriesRows(this->world.store.get(), "series-1", other->GetGuid(), this->account->GetGuid(),
+                                       moved));
+        EXPECT_TRUE(moved.empty());
+        this->Refresh();
+    }
+}
+
+TYPED_TEST(ItemSaveEndToEnd, ThisAndFutureLosesNoOccurrenceWhicheverUploadFails) {
+    FeedServer peer;
+    this->PrepareBehind(peer, "Split failures");
+    ASSERT_TRUE(RSucceeded(this->Send("PUT", this->path + "series-1.ics", kOtherClientSeries)));
+    this->Refresh();
+    // First the new series cannot be made (an error answer), then the old one cannot be
+    // shortened (the connection drops).
+    for (int failing = 0; failing < 2; ++failing) {
+        SCOPED_TRACE(failing == 0 ? "the new series fails" : "the shortened series fails");
+        auto master = this->Open("series-1");
+        ASSERT_TRUE(master);
+        auto future = RRef<ROrvaneCalendarItem>::Adopt(master->SplitSeries(*Value("2024-03-04 10:00")));
+        ASSERT_TRUE(future);
+        future->SetSummary(CStringW(u"Standup, new room"));
+        const std::string newPath = this->path + future->GetServerFileName().GetString();
+        if (failing == 0) {
+            peer.Serve("PUT " + newPath, {500, "broken"});
+        } else {
+            peer.Serve("PUT " + this->path + "series-1.ics", {0, ""});
+        }
+        EXPECT_NE(R_OK, future->SaveSplit(*master));
+
+        for (int pass = 0; pass < 2; ++pass) {
+            SCOPED_TRACE(pass == 0 ? "after the save" : "after a refresh");
+            const std::string old = this->Fetch(this->path + "series-1.ics");
+            EXPECT_TRUE(Has(old, "RRULE:FREQ=DAILY;COUNT=10")) << old;
+            EXPECT_TRUE(Has(old, "RECURRENCE-ID:20240306T100000")) << old;
+            EXPECT_TRUE(this->Fetch(newPath).empty());
+            const auto rows = this->Series("series-1");
+            ASSERT_EQ(rows.size(), 2u);
+            EXPECT_STREQ(rows[0].rrule, "FREQ=DAILY;COUNT=10");
+            EXPECT_TRUE(this->Series(future->GetGuid()).empty());
+            this->Refresh();
+        }
+    }
 }
 
 TYPED_TEST(ItemSaveEndToEnd, AnEditOfAnOutdatedCopyGivesWayToTheServersVersion) {

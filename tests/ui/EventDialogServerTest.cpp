@@ -1,7 +1,8 @@
 // The event dialog against Radicale: a summary edit, the three scopes from a later occurrence
 // (an exception, a split, the whole series moved relative to the occurrence), the first
 // occurrence counting as the whole series, a 412 reported and the server's copy fetched again,
-// deletions of one occurrence and of a whole event, and a failed delete reported.
+// deletions of one occurrence (also a changed one) and of a whole event, and a failed delete
+// reported.
 #include <gtest/gtest.h>
 
 #include "platform/ui/CommandIds.h"
@@ -48,6 +49,15 @@ protected:
             item->SetOccurrenceStart(&start);
             item->SetOccurrenceEnd(&end);
         }
+        return item;
+    }
+    // The stored exception row of the series for one changed occurrence, as the month view opens it.
+    RRef<ROrvaneCalendarItem> Exception(const char* recurrenceId) {
+        CalendarItemRecord record;
+        EXPECT_EQ(R_OK, app->DataManager()->FindCalendarItem("series", recurrenceId, calendar->GetGuid(),
+                                                              account->GetGuid(), &record));
+        auto item = RRef<ROrvaneCalendarItem>::Adopt(new ROrvaneCalendarItem);
+        EXPECT_EQ(R_OK, item->InitFromRecord(app->DataManager(), account.get(), record));
         return item;
     }
     // Opens the dialog on the item; `change` edits the controls before OK; `scope` answers the
@@ -242,4 +252,33 @@ TEST_F(EventDialogServer, DeletesRemoveOneOccurrenceOrTheWholeEventAndFailuresAr
     });
     app->EditDialog().EditItem(series.get());
     EXPECT_EQ(reported, 404);
+}
+
+TEST_F(EventDialogServer, DeletingAChangedOccurrenceAsksAndRemovesOnlyItOrTheWholeSeries) {
+    Edit(Item("series", 16).get(), [](QDialog& dialog) { SetSummary(dialog, "Stand-up (late)"); },
+         RApplyChangesDialog::kThisInstance);
+    ASSERT_TRUE(Has(Fetch(path + "series.ics"), "RECURRENCE-ID:20260316T093000"));
+    ASSERT_EQ(ResourceCount(), 3);
+
+    // Only this: the exception goes and its occurrence is excluded from the series.
+    DeleteInDialog(Exception("20260316T093000").get(), RApplyChangesDialog::kThisInstance);
+    EXPECT_EQ(responders->Unanswered(), 0) << "the scope question was asked";
+    std::string stored = Fetch(path + "series.ics");
+    EXPECT_TRUE(Has(stored, "EXDATE:20260316T093000")) << stored;
+    EXPECT_FALSE(Has(stored, "RECURRENCE-ID")) << stored;
+    EXPECT_TRUE(Has(stored, "RRULE:FREQ=WEEKLY;COUNT=5")) << stored;
+    EXPECT_EQ(ResourceCount(), 2);
+    CalendarItemRecord master;
+    ASSERT_EQ(R_OK, app->DataManager()->FindCalendarItem("series", "", calendar->GetGuid(), account->GetGuid(), &master));
+    EXPECT_TRUE(Has(master.exDates.GetString(), "20260316T093000")) << master.exDates.GetString();
+
+    // All: the series goes.
+    Edit(Item("series", 23).get(), [](QDialog& dialog) { SetSummary(dialog, "Stand-up (short)"); },
+         RApplyChangesDialog::kThisInstance);
+    ASSERT_TRUE(Has(Fetch(path + "series.ics"), "RECURRENCE-ID:20260323T093000"));
+    DeleteInDialog(Exception("20260323T093000").get(), RApplyChangesDialog::kAllInstances);
+    EXPECT_EQ(responders->Unanswered(), 0);
+    EXPECT_EQ(Fetch(path + "series.ics"), "");
+    EXPECT_EQ(ResourceCount(), 1);
+    EXPECT_EQ(app->ErrorDialog().Code(), 0);
 }

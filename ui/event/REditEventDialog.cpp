@@ -742,24 +742,18 @@ bool REditEventDialog::SaveControlsToItem() {
     if (end) item->SetDTEnd(end.get());
     if (repeatChanged_) item->SetRRule(BuildRRule());
 
-    const CStringA currentFile = item->GetServerFileName();
+    CStringA currentFile = item->GetServerFileName();
     CStringA earlierFile;
     RResult result = 0;
-    bool failed = false;
-    if (earlier) {
-        if (earlier->IsModified()) {
-            earlierFile = earlier->GetServerFileName();
-            result = earlier->Save();
-            if (result == 0) {
-                (void)earlier->StoreIfModified();
-            } else {
-                failed = true;
-                ReportFailure(result, earlier.get());
-            }
+    if (earlier && earlier->IsModified()) {
+        // A split: the new series and the shortened earlier one go together or not at all.
+        earlierFile = earlier->GetServerFileName();
+        result = item->SaveSplit(*earlier);
+        if (result != 0) {
+            currentFile = CStringA();  // taken back from the server again
+            ReportFailure(result, earlier.get());
         }
-        earlier = nullptr;
-    }
-    if (!failed && item->IsModified()) {
+    } else if (item->IsModified()) {
         result = item->Save();
         if (result != 0) {
             ReportFailure(result, item);
@@ -784,29 +778,40 @@ void REditEventDialog::DeleteItem() {
     ROrvaneCalendar* calendar = item_->GetCalendar();
     if (calendar != nullptr && calendar->IsReadOnly()) return;
     int scope = RApplyChangesDialog::kAllInstances;
+    // A changed occurrence belongs to its series: the question and the change are the series',
+    // at the occurrence the exception stands for.
+    RRef<ROrvaneCalendarItem> series = item_;
     RRef<RIcsDateTime> occurrence;
-    if (item_->GetOccurrenceStart() != nullptr) {
+    if (item_->IsException()) {
+        RRef<ROrvaneCalendarItem> master = RRef<ROrvaneCalendarItem>::Adopt(item_->GetMasterItem());
+        if (master && master->IsRecurring()) {
+            occurrence = master->OccurrenceOf(item_->GetRecurrenceID());
+            series = master;
+        }
+    } else if (item_->GetOccurrenceStart() != nullptr) {
         occurrence = RRef<RIcsDateTime>::Adopt(RIcsDateTime::Clone(*item_->GetOccurrenceStart()));
     }
-    if (item_->IsRecurring()) {
+    if (series->IsRecurring()) {
         scope = RunApplyChangesDialog();
         if (scope != RApplyChangesDialog::kThisInstance && scope != RApplyChangesDialog::kAllFuture &&
             scope != RApplyChangesDialog::kAllInstances) {
             return;
         }
-        const bool first = occurrence && item_->GetDTStart() != nullptr &&
-                           RIcsDateTime::Compare(*occurrence, *item_->GetDTStart()) == 0;
+        const bool first = occurrence && series->GetDTStart() != nullptr &&
+                           RIcsDateTime::Compare(*occurrence, *series->GetDTStart()) == 0;
         if (first && scope == RApplyChangesDialog::kAllFuture) scope = RApplyChangesDialog::kAllInstances;
     }
     RResult result = 0;
-    if (item_->IsRecurring() && occurrence && scope != RApplyChangesDialog::kAllInstances) {
-        if (scope == RApplyChangesDialog::kThisInstance) {
-            item_->AddExDate(occurrence.get());
+    if (series->IsRecurring() && occurrence && scope != RApplyChangesDialog::kAllInstances) {
+        if (scope != RApplyChangesDialog::kThisInstance) {
+            series->EndSeriesBefore(*occurrence);
+        } else if (series != item_) {
+            series->RemoveException(item_->GetRecurrenceID());
         } else {
-            item_->EndSeriesBefore(*occurrence);
+            series->AddExDate(occurrence.get());
         }
-        if (item_->IsModified()) result = item_->Save();
-        if (result == 0 && item_->IsModified()) (void)item_->StoreIfModified();
+        if (series->IsModified()) result = series->Save();
+        if (result == 0 && series->IsModified()) (void)series->StoreIfModified();
     } else if (calendar != nullptr && !item_->GetServerFileName().IsEmpty()) {
         RRef<ROrvaneCalendar> hold = RRef<ROrvaneCalendar>::Share(calendar);
         result = hold->DeleteItemOnServer(item_->GetServerFileName());

@@ -3,6 +3,7 @@
 // and failures are reported.
 #include "sync/ROrvaneAccount.h"
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -143,7 +144,19 @@ RResult ROrvaneAccount::PerformRefresh(bool full) {
     if (IsDeleted()) return R_E_SYNC_CANCELLED;
     const CStringA accountGuid = GetGuid();
 
-    // The stored calendars; those whose collection this listing lacks are deleted.
+    // The stored calendars; those whose collection this listing lacks are deleted, but only
+    // after a listing of the home the server named, which showed the home itself (a listing
+    // lacking it is not the whole collection), and only those found in that home: a home that
+    // was guessed, or another home, says nothing about them.
+    CStringA homePath;
+    bool mayDelete = calDAV->GetNamedCalendarHome(&homePath);
+    if (mayDelete) {
+        mayDelete = std::any_of(listing.begin(), listing.end(), [&](const RRef<RCalDAVCalendar>& server) {
+            CStringA href;
+            server->GetHref(&href);
+            return SameServerPath(href, homePath);
+        });
+    }
     RResult result = 0;
     std::vector<CalendarRecord> stored;
     const int count = store->GetCalendarCount(accountGuid);
@@ -163,7 +176,7 @@ RResult ROrvaneAccount::PerformRefresh(bool full) {
         for (const CalendarRecord& row : stored) {
             bool present = false;
             for (const CStringA& path : listedPaths) present = present || SameServerPath(path, row.pathURI);
-            if (present) {
+            if (present || !mayDelete || !IsInCollection(row.pathURI, homePath)) {
                 kept.push_back(row);
                 continue;
             }
@@ -289,7 +302,9 @@ void ROrvaneAccount::OnRefreshFinished(RResult result) {
     }
     {
         platform::MutexLock lock(mutex_);
-        fullRefreshPending_ = false;
+        // A full refresh that did not succeed stays due: the next one discovers again and
+        // compares every item.
+        if (result == 0) fullRefreshPending_ = false;
         refreshing_ = false;
     }
     if (deleted) {

@@ -91,6 +91,10 @@ RResult ROrvaneCalendar::SyncLocked(bool force) {
 
     // The listing, copied out under the collection's lock.
     std::vector<EtagRecord> listing;
+    // A Depth 1 listing always names the collection itself (without tags); one that does not
+    // (an empty multistatus) is not the whole collection either.
+    bool namesCollection = false;
+    const CStringA ownPath = GetServerPath();
     {
         auto held = server->Lock();
         result = server->FetchEtags();
@@ -98,14 +102,20 @@ RResult ROrvaneCalendar::SyncLocked(bool force) {
         RXmlEtagResponse* response = nullptr;
         if (server->GetEtagResponse(&response) != 0 || response == nullptr) return R_E_BAD_FORMAT;
         listing = response->Records();
+        for (const CStringA& href : response->UntaggedHrefs()) {
+            if (SameServerPath(href, ownPath)) namesCollection = true;
+        }
     }
-    const CStringA ownPath = GetServerPath();
     std::vector<CStringA> queued;
     std::set<std::string> queuedNames;
     bool listingComplete = true;
     for (const EtagRecord& entry : listing) {
         if (entry.href.IsEmpty()) continue;
-        if (SameServerPath(entry.href, ownPath) || entry.contentType.Find("directory") >= 0) continue;
+        if (SameServerPath(entry.href, ownPath)) {
+            namesCollection = true;
+            continue;
+        }
+        if (entry.contentType.Find("directory") >= 0) continue;
         // A listing in which the server failed on a resource is not the whole truth: nothing is
         // deleted after it. (A 404 names a property the resource lacks, such as its schedule tag.)
         if (entry.status >= 500) listingComplete = false;
@@ -122,6 +132,7 @@ RResult ROrvaneCalendar::SyncLocked(bool force) {
         if (queuedNames.insert(name).second) queued.push_back(entry.href);
     }
     listing.clear();
+    if (!namesCollection) listingComplete = false;
     {
         platform::MutexLock lock(mutex_);
         pendingDeletes_.swap(pending);

@@ -9,6 +9,7 @@
 
 #include "dav/discovery/Discovery.h"
 #include "foundation/debug/DebugTrace.h"
+#include "foundation/text/GuidString.h"
 #include "sync/AppContext.h"
 #include "sync/HrefNames.h"
 #include "sync/ROrvaneAccountManager.h"
@@ -223,6 +224,12 @@ RResult ROrvaneAccount::PerformRefresh(bool full) {
                 }
             }
             if (old == nullptr) {
+                // Two collections whose paths end in the same name (/a/work/, /b/work/) would
+                // share one guid, and with it their rows and files: the later one gets its own.
+                const bool taken = std::any_of(stored.begin(), stored.end(), [&](const CalendarRecord& row) {
+                    return row.guid.CompareNoCase(r.guid) == 0;
+                });
+                if (taken && NewGuidStringA(r.guid) != 0) continue;  // listed again by the next refresh
                 r.ctag.Empty();
                 r.syncToken.Empty();
                 if (store->IsEventCalendar(r)) MakeCalendarOrderUnique(r.calendarOrder);

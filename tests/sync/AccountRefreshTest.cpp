@@ -3,8 +3,10 @@
 // whose listings hold more than calendars.
 #include "tests/sync/SyncTestSupport.h"
 
+#include <algorithm>
 #include <mutex>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -208,5 +210,31 @@ TEST_F(AccountRefresh, AFailedOrInconclusiveDiscoveryKeepsEveryCalendarAndTheFul
     });
     EXPECT_EQ(R_OK, RefreshAndWait(*account, 0));
     EXPECT_EQ(Stored(*account), synced);
+}
+
+TEST_F(AccountRefresh, CalendarsWhosePathsEndInTheSameNameKeepTheirRowsApart) {
+    server.Home({Response("/alice/work/", CalendarProps("Work")), Response("/shared/bob/work/", CalendarProps("Bob's work"))});
+    RRef<ROrvaneAccount> account = NewAccount();
+    ASSERT_EQ(R_OK, RefreshAndWait(*account, 0));
+    const auto guids = [&] {
+        std::map<std::string, std::string> byPath;
+        for (const RRef<ROrvaneCalendar>& calendar : account->Calendars()) {
+            const CalendarRecord row = calendar->GetRecord();
+            if (world.store->IsEventCalendar(row)) byPath[row.pathURI.Str()] = row.guid.Str();
+        }
+        return byPath;
+    };
+    const std::map<std::string, std::string> first = guids();
+    ASSERT_EQ(first.size(), 2u);
+    EXPECT_EQ(first.at("/alice/work/"), "work");
+    EXPECT_NE(first.at("/shared/bob/work/"), "work");
+    const std::vector<std::pair<std::string, std::size_t>> each{{"/alice/work/", 1}, {"/shared/bob/work/", 1}};
+    std::vector<std::pair<std::string, std::size_t>> stored = Stored(*account);
+    std::sort(stored.begin(), stored.end());
+    EXPECT_EQ(stored, each);
+
+    // Both keep their guids from one refresh to the next.
+    ASSERT_EQ(R_OK, RefreshAndWait(*account, 0));
+    EXPECT_EQ(guids(), first);
 }
 

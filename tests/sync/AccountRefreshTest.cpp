@@ -7,6 +7,7 @@
 #include <mutex>
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -238,3 +239,21 @@ TEST_F(AccountRefresh, CalendarsWhosePathsEndInTheSameNameKeepTheirRowsApart) {
     EXPECT_EQ(guids(), first);
 }
 
+TEST_F(AccountRefresh, OnlyCalDavCalendarsAreCalendarsAndEachIsOfferedWhateverItsOrder) {
+    // A server that keeps the calendar-proxy groups in the home; no collection has an order.
+    const auto proxy = [](const std::string& kind) {
+        return Response("/alice/calendar-proxy-" + kind + "/",
+                        "<D:resourcetype><D:collection/><CS:calendar-proxy-" + kind + "/></D:resourcetype>");
+    };
+    server.Home({Response("/alice/work/", CalendarProps("Work")), proxy("read"), proxy("write"),
+                 Response("/alice/home/", CalendarProps("Home"))});
+    RRef<ROrvaneAccount> account = NewAccount();
+    ASSERT_EQ(R_OK, RefreshAndWait(*account, 0));
+
+    std::set<std::string> offered;
+    for (const auto& [name, guid] : account->FillCalendarComboBox(false)) offered.insert(guid.Str());
+    EXPECT_EQ(offered, (std::set<std::string>{"home", "work"}));
+    RRef<ROrvaneCalendar> chosen = account->GetDefaultCalendar();
+    ASSERT_TRUE(chosen);
+    EXPECT_TRUE(offered.count(chosen->GetGuid().Str()) == 1) << chosen->GetGuid().Str();
+}

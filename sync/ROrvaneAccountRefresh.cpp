@@ -145,19 +145,7 @@ RResult ROrvaneAccount::PerformRefresh(bool full) {
     if (IsDeleted()) return R_E_SYNC_CANCELLED;
     const CStringA accountGuid = GetGuid();
 
-    // The stored calendars; those whose collection this listing lacks are deleted, but only
-    // after a listing of the home the server named, which showed the home itself (a listing
-    // lacking it is not the whole collection), and only those found in that home: a home that
-    // was guessed, or another home, says nothing about them.
-    CStringA homePath;
-    bool mayDelete = calDAV->GetNamedCalendarHome(&homePath);
-    if (mayDelete) {
-        mayDelete = std::any_of(listing.begin(), listing.end(), [&](const RRef<RCalDAVCalendar>& server) {
-            CStringA href;
-            server->GetHref(&href);
-            return SameServerPath(href, homePath);
-        });
-    }
+    // The stored calendars; those whose collection this listing lacks are deleted.
     RResult result = 0;
     std::vector<CalendarRecord> stored;
     const int count = store->GetCalendarCount(accountGuid);
@@ -172,6 +160,13 @@ RResult ROrvaneAccount::PerformRefresh(bool full) {
         server->GetHref(&href);
         listedPaths.push_back(href);
     }
+    // Only after a listing of the home the server named, which showed the home itself (a
+    // listing lacking it is not the whole collection), and only those found in that home: a
+    // home that was guessed, or another home, says nothing about them.
+    CStringA homePath;
+    const bool mayDelete = calDAV->GetNamedCalendarHome(&homePath) &&
+                           std::any_of(listedPaths.begin(), listedPaths.end(),
+                                       [&](const CStringA& path) { return SameServerPath(path, homePath); });
     if (result == 0) {
         std::vector<CalendarRecord> kept;
         for (const CalendarRecord& row : stored) {

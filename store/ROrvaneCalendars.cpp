@@ -14,6 +14,19 @@
 
 namespace {
 
+// Whether `list` (names joined by ", ") holds `name` as one of its names.
+bool HasListedName(const CStringA& list, const char* name) {
+    int start = 0;
+    while (start <= list.GetLength()) {
+        int end = list.Find(',', start);
+        if (end < 0) end = list.GetLength();
+        CStringA part = list.Mid(start, end - start);
+        if (part.Trim() == name) return true;
+        start = end + 1;
+    }
+    return false;
+}
+
 CStringA SelectCalendars(const char* accountGuid) {
     CStringA sql;
     sql.Format("select * from Calendars where parentAccountGuid=%s order by 1;", SqlQuote(accountGuid).GetString());
@@ -53,8 +66,9 @@ int ROrvaneDataManager::GetCalendarCount(const char* accountGuid) {
 bool ROrvaneDataManager::IsEventCalendar(const CalendarRecord& record) {
     const CStringA& type = record.resourceType;
     const CStringA& set = record.supportedCalendarComponentSet;
-    bool result = type.Find("calendar") >= 0;
-    if (type.Find("subscribed") >= 0 && set.Find("VEVENT") >= 0) {
+    // Whole names of the list: calendar-proxy-read and the like are no calendars.
+    bool result = HasListedName(type, "calendar");
+    if (HasListedName(type, "subscribed") && set.Find("VEVENT") >= 0) {
         result = true;
     }
     if (set.Find("VTODO") >= 0 && set.Find("VEVENT") < 0) {

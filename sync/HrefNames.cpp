@@ -55,6 +55,16 @@ bool SameServerPath(const char* a, const char* b) {
     return WithoutTrailingSlash(DecodePercent(HrefPath(a))) == WithoutTrailingSlash(DecodePercent(HrefPath(b)));
 }
 
+bool IsInCollection(const char* href, const char* collection) {
+    const CStringA path = WithoutTrailingSlash(DecodePercent(HrefPath(href)));
+    const CStringA home = WithoutTrailingSlash(DecodePercent(HrefPath(collection)));
+    if (path == home) return true;
+    const int slash = path.ReverseFind('/');
+    if (slash < 0) return false;
+    const CStringA parent = slash == 0 ? CStringA("/") : path.Left(slash);
+    return parent == home;
+}
+
 CStringA LastHrefComponent(const char* href) {
     CStringA last;
     GetLastPathComponentA(HrefPath(href), &last);

@@ -15,6 +15,10 @@ CStringA HrefPath(const char* href);
 // DecodePercent, ignoring one trailing '/'.
 bool SameServerPath(const char* a, const char* b);
 
+// Whether `href` names the collection `collection` itself or one of its members (a resource or
+// collection directly inside it), compared as SameServerPath does.
+bool IsInCollection(const char* href, const char* collection);
+
 // The last path component of an href (no query), as the server wrote it.
 CStringA LastHrefComponent(const char* href);
 

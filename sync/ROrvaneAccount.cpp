@@ -376,18 +376,17 @@ std::vector<std::pair<CStringA, CStringA>> ROrvaneAccount::FillCalendarComboBox(
     for (const RRef<ROrvaneCalendar>& calendar : Calendars()) {
         if (!calendar->IsUsableCalendar()) continue;
         if (!includeReadOnly && calendar->IsReadOnly()) continue;
-        const int order = calendar->GetCalendarOrder();
-        if (order == -1) continue;
-        entries.push_back({order, calendar->GetDisplayName(), calendar->GetGuid()});
+        entries.push_back({calendar->GetCalendarOrder(), calendar->GetDisplayName(), calendar->GetGuid()});
     }
-    // Ascending order; equal orders keep the list's order.
-    std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.order < b.order; });
+    // Ascending order, and every calendar without one (a negative order) after them: each is a
+    // place an item may go. Equal orders keep the list's order.
+    std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+        if ((a.order < 0) != (b.order < 0)) return b.order < 0;
+        return a.order >= 0 && a.order < b.order;
+    });
     std::vector<std::pair<CStringA, CStringA>> out;
-    for (const Entry& entry : entries) {
-        // Orders below -1 never pass the lower bound of -1 that the listing starts from.
-        if (entry.order < -1) continue;
-        out.emplace_back(entry.name, entry.guid);
-    }
+    out.reserve(entries.size());
+    for (const Entry& entry : entries) out.emplace_back(entry.name, entry.guid);
     return out;
 }
 

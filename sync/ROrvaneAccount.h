@@ -85,7 +85,7 @@ public:
     virtual bool MakeCalendarOrderUnique(int& order);
     virtual NotifyTarget GetNotifyTarget();
     // The calendars to offer in a choice of calendar, as (display name, calendar guid) pairs in
-    // ascending order; read-only ones only when asked for.
+    // ascending order, those without an order last; read-only ones only when asked for.
     virtual std::vector<std::pair<CStringA, CStringA>> FillCalendarComboBox(bool includeReadOnly);
 
     // The collection of the last listing whose path equals `path` (percent-decoded

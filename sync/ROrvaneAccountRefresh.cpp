@@ -3,11 +3,13 @@
 // and failures are reported.
 #include "sync/ROrvaneAccount.h"
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
 #include "dav/discovery/Discovery.h"
 #include "foundation/debug/DebugTrace.h"
+#include "foundation/text/GuidString.h"
 #include "sync/AppContext.h"
 #include "sync/HrefNames.h"
 #include "sync/ROrvaneAccountManager.h"
@@ -158,12 +160,19 @@ RResult ROrvaneAccount::PerformRefresh(bool full) {
         server->GetHref(&href);
         listedPaths.push_back(href);
     }
+    // Only after a listing of the home the server named, which showed the home itself (a
+    // listing lacking it is not the whole collection), and only those found in that home: a
+    // home that was guessed, or another home, says nothing about them.
+    CStringA homePath;
+    const bool mayDelete = calDAV->GetNamedCalendarHome(&homePath) &&
+                           std::any_of(listedPaths.begin(), listedPaths.end(),
+                                       [&](const CStringA& path) { return SameServerPath(path, homePath); });
     if (result == 0) {
         std::vector<CalendarRecord> kept;
         for (const CalendarRecord& row : stored) {
             bool present = false;
             for (const CStringA& path : listedPaths) present = present || SameServerPath(path, row.pathURI);
-            if (present) {
+            if (present || !mayDelete || !IsInCollection(row.pathURI, homePath)) {
                 kept.push_back(row);
                 continue;
             }
@@ -210,6 +219,12 @@ RResult ROrvaneAccount::PerformRefresh(bool full) {
                 }
             }
             if (old == nullptr) {
+                // Two collections whose paths end in the same name (/a/work/, /b/work/) would
+                // share one guid, and with it their rows and files: the later one gets its own.
+                const bool taken = std::any_of(stored.begin(), stored.end(), [&](const CalendarRecord& row) {
+                    return row.guid.CompareNoCase(r.guid) == 0;
+                });
+                if (taken && NewGuidStringA(r.guid) != 0) continue;  // listed again by the next refresh
                 r.ctag.Empty();
                 r.syncToken.Empty();
                 if (store->IsEventCalendar(r)) MakeCalendarOrderUnique(r.calendarOrder);
@@ -289,7 +304,9 @@ void ROrvaneAccount::OnRefreshFinished(RResult result) {
     }
     {
         platform::MutexLock lock(mutex_);
-        fullRefreshPending_ = false;
+        // A full refresh that did not succeed stays due: the next one discovers again and
+        // compares every item.
+        if (result == 0) fullRefreshPending_ = false;
         refreshing_ = false;
     }
     if (deleted) {

@@ -290,11 +290,15 @@ CollectionKinds KindsOf(RCalDAVCalendar& server, const CalendarRecord& record) {
 bool ROrvaneCalendar::IsUsableCalendar() {
     RRef<RCalDAVCalendar> server = AttachedServerCalendar();
     if (!server) return false;
+    RRef<ROrvaneDataManager> store = GetDataManager();
+    if (!store) return false;
     const CollectionKinds kinds = KindsOf(*server, GetRecord());
-    bool usable = Contains(kinds.types, "calendar");
-    if (Contains(kinds.types, "subscribed") && Contains(kinds.components, "VEVENT")) usable = true;
-    if (Contains(kinds.components, "VTODO") && !Contains(kinds.components, "VEVENT")) usable = false;
-    return usable;
+    // The store's rule for event calendars, applied to what the server says of the collection.
+    CalendarRecord described;
+    described.Clear();
+    described.resourceType = kinds.types;
+    described.supportedCalendarComponentSet = kinds.components;
+    return store->IsEventCalendar(described);
 }
 
 bool ROrvaneCalendar::IsSubscribed() {

@@ -161,9 +161,10 @@ private:
                                    const char* etag, const char* text, RIcsCalendar& parsed);
     // Stores one multiget round's records in one store transaction; on a failure the round is
     // rolled back and stored again record by record, so that one bad record costs no others.
-    // Sets `storeFailed` when any record could not be stored, `stopped` when the account was
-    // deleted meanwhile; adds each record's name to `received`. Returns the records handled.
-    int StoreRound(const std::vector<ResponseRecord>& records, std::set<std::string>& received, bool& storeFailed,
+    // Sets `storeError`, when it is 0, to the store's error for a record that could not be
+    // stored, `stopped` when the account was deleted meanwhile; adds each record's name to
+    // `received`. Returns the records handled.
+    int StoreRound(const std::vector<ResponseRecord>& records, std::set<std::string>& received, RResult& storeError,
                    bool& stopped);
     RResult ImportGroupsLocked(RIcsCalendar& parsed);
     RResult SyncLocked(bool force);

@@ -91,6 +91,10 @@ RResult ROrvaneCalendar::SyncLocked(bool force) {
 
     // The listing, copied out under the collection's lock.
     std::vector<EtagRecord> listing;
+    // A Depth 1 listing always names the collection itself (without tags); one that does not
+    // (an empty multistatus) is not the whole collection either.
+    bool namesCollection = false;
+    const CStringA ownPath = GetServerPath();
     {
         auto held = server->Lock();
         result = server->FetchEtags();
@@ -98,14 +102,20 @@ RResult ROrvaneCalendar::SyncLocked(bool force) {
         RXmlEtagResponse* response = nullptr;
         if (server->GetEtagResponse(&response) != 0 || response == nullptr) return R_E_BAD_FORMAT;
         listing = response->Records();
+        for (const CStringA& href : response->UntaggedHrefs()) {
+            if (SameServerPath(href, ownPath)) namesCollection = true;
+        }
     }
-    const CStringA ownPath = GetServerPath();
     std::vector<CStringA> queued;
     std::set<std::string> queuedNames;
     bool listingComplete = true;
     for (const EtagRecord& entry : listing) {
         if (entry.href.IsEmpty()) continue;
-        if (SameServerPath(entry.href, ownPath) || entry.contentType.Find("directory") >= 0) continue;
+        if (SameServerPath(entry.href, ownPath)) {
+            namesCollection = true;
+            continue;
+        }
+        if (entry.contentType.Find("directory") >= 0) continue;
         // A listing in which the server failed on a resource is not the whole truth: nothing is
         // deleted after it. (A 404 names a property the resource lacks, such as its schedule tag.)
         if (entry.status >= 500) listingComplete = false;
@@ -122,13 +132,15 @@ RResult ROrvaneCalendar::SyncLocked(bool force) {
         if (queuedNames.insert(name).second) queued.push_back(entry.href);
     }
     listing.clear();
+    if (!namesCollection) listingComplete = false;
     {
         platform::MutexLock lock(mutex_);
         pendingDeletes_.swap(pending);
     }
 
     // The changed resources, in rounds; every stored one takes its guids off the leftovers.
-    bool storeFailed = false;
+    // The first record or leftover the store could not take: reported once the sync is done.
+    RResult storeError = 0;
     bool stopped = false;
     int downloaded = 0;
     std::set<std::string> received;
@@ -150,7 +162,7 @@ RResult ROrvaneCalendar::SyncLocked(bool force) {
             }
         }
         const int before = downloaded;
-        downloaded += StoreRound(records, received, storeFailed, stopped);
+        downloaded += StoreRound(records, received, storeError, stopped);
         // Progress between rounds, when the round's write lock is no longer held.
         if (downloaded / kProgressEvery != before / kProgressEvery && account->GetNotifyTarget() != 0) {
             account->PostToNotifyTarget(platform::messages::WM_APP_SYNC_PROGRESS, GetNotifyId());
@@ -161,7 +173,7 @@ RResult ROrvaneCalendar::SyncLocked(bool force) {
     if (stopped || account->ShouldStop()) {
         platform::MutexLock lock(mutex_);
         pendingDeletes_.clear();
-        return account->ShouldStop() ? R_E_SYNC_CANCELLED : 0;
+        return account->ShouldStop() ? R_E_SYNC_CANCELLED : storeError;
     }
     bool missing = false;
     if (fetchError == 0) {
@@ -179,9 +191,8 @@ RResult ROrvaneCalendar::SyncLocked(bool force) {
     if (listingComplete) {
         for (const std::string& guid : leftovers) {
             if (account->IsDeleted()) return R_E_SYNC_CANCELLED;
-            if (store->DeleteCalendarItem(guid.c_str(), "", record.guid, record.parentAccountGuid) != 0) {
-                storeFailed = true;
-            }
+            const RResult deleted = store->DeleteCalendarItem(guid.c_str(), "", record.guid, record.parentAccountGuid);
+            if (deleted != 0 && storeError == 0) storeError = deleted;
         }
     }
     if (fetchError != 0) return fetchError;
@@ -189,19 +200,19 @@ RResult ROrvaneCalendar::SyncLocked(bool force) {
     // The new ctag only when everything arrived and nothing changed locally meanwhile: otherwise
     // the next sync lists the collection again.
     CStringA newCtag;
-    if (listingComplete && !storeFailed && !missing && LocalChangeCount() == changesAtStart &&
+    if (listingComplete && storeError == 0 && !missing && LocalChangeCount() == changesAtStart &&
         server->GetCtag(&newCtag) == 0 && !newCtag.IsEmpty()) {
         SetCTag(newCtag);
     }
-    return 0;
+    return storeError;
 }
 
 int ROrvaneCalendar::StoreRound(const std::vector<ResponseRecord>& records, std::set<std::string>& received,
-                                bool& storeFailed, bool& stopped) {
+                                RResult& storeError, bool& stopped) {
     RRef<ROrvaneAccount> account = GetAccount();
     RRef<ROrvaneDataManager> store = GetDataManager();
     if (!account || !store) {
-        storeFailed = true;
+        if (storeError == 0) storeError = R_E_INVALID_ARGUMENT;
         return 0;
     }
     const CalendarRecord record = GetRecord();
@@ -269,7 +280,7 @@ int ROrvaneCalendar::StoreRound(const std::vector<ResponseRecord>& records, std:
             if (result == 0) {
                 storedItems.push_back(&item);
             } else {
-                storeFailed = true;
+                if (storeError == 0) storeError = result;
                 DebugTrace("Error 0x%08x encountered on HREF %s\n\r", static_cast<unsigned>(result),
                            item.entry->href.GetString());
             }

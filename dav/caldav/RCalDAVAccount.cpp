@@ -8,9 +8,11 @@ RResult RCalDAVAccount::Refresh(bool full) {
             Authorize();
             discovered = DiscoverPrincipal();
         }
-        // The server could not be reached (or its certificate was refused): the next request
-        // would only fail the same way and ask the user once more.
-        if (IsTransportFailure(discovered)) return discovered;
+        // Only a server without the well-known service (a 3xx or 4xx answer) leaves the stored
+        // principal to be asked. A server error, a transport failure or an answer that is no
+        // usable multistatus ends the refresh: the principal and home guessed without discovery
+        // may name another collection, whose listing would not show the user's calendars.
+        if (!RSucceeded(discovered) && !(discovered >= 300 && discovered < 500)) return discovered;
     }
     RResult result = LoadProperties();
     if (result == 401) {

@@ -153,7 +153,10 @@ RResult RCalDAVCalendarHome::ParseResponseNode(const XmlNode& node, RCalDAVCalen
         return 0;
     }
     if (parentName == "resourcetype") {
-        if (current != nullptr) current->AddResourceType(std::string(name).c_str());
+        // "calendar" names the CalDAV calendar element only; one of another namespace is some
+        // other kind of collection.
+        const bool otherCalendar = name == "calendar" && node.NamespaceUri() != kCalDavNamespace;
+        if (current != nullptr && !otherCalendar) current->AddResourceType(std::string(name).c_str());
         return 0;
     }
     if (parentName == "supported-calendar-component-set") {

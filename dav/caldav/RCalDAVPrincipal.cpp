@@ -273,13 +273,20 @@ RResult RCalDAVPrincipal::DiscoverPrincipal() {
     // The registered name first, as written; then the forms servers also answer to.
     const char* const fallbacks[] = {nullptr, kWellKnownCalDavSlashedPath, "/.well-known/", "/"};
     RResult result = 0;
+    // A server error on one form does not rule out the next; it is the answer when no form
+    // names a principal, since the server could not say who the user is.
+    RResult serverError = 0;
     for (const char* path : fallbacks) {
         if (path != nullptr) wellKnown_->SetPath(path);
         result = wellKnown_->Propfind(kDepth0Headers, kDiscoveryBody);
-        if (MovesOn(result)) continue;
+        if (MovesOn(result)) {
+            if (result >= 500) serverError = result;
+            continue;
+        }
         if (!RSucceeded(result)) return result;
         RHeapBuffer* body = wellKnown_->ReadResponse();
-        if (body == nullptr) return result;
+        // A success without a body is no multistatus either.
+        if (body == nullptr) return R_E_BAD_FORMAT;
         CStringA url;
         const RResult parsed = ParseDiscoveryResponse(body->data, url);
         if (parsed != 0) return parsed;
@@ -294,6 +301,7 @@ RResult RCalDAVPrincipal::DiscoverPrincipal() {
         discovered_ = true;
         return 0;
     }
+    if (serverError != 0) return serverError;
     return RSucceeded(result) ? 0 : result;
 }
 
@@ -348,9 +356,11 @@ RResult RCalDAVPrincipal::ParseProperties(const char* body) {
 }
 
 RResult RCalDAVPrincipal::LoadCalendarHome(bool full) {
-    if (home_ == nullptr) {
+    // A home opened on a guess is opened again where the server now says the home is.
+    const bool named = !calendarHomeSet_.IsEmpty();
+    if (home_ == nullptr || (homeGuessed_ && named)) {
         if (principal_ == nullptr) return R_E_INVALID_ARGUMENT;
-        home_ = new (std::nothrow) RCalDAVCalendarHome();
+        if (home_ == nullptr) home_ = new (std::nothrow) RCalDAVCalendarHome();
         if (home_ == nullptr) return R_E_OUT_OF_MEMORY;
         // The home always lives on the principal's server: an absolute home URL gives its path.
         if (IsAbsoluteHttpUrl(calendarHomeSet_)) {
@@ -358,10 +368,23 @@ RResult RCalDAVPrincipal::LoadCalendarHome(bool full) {
             CrackUrl(calendarHomeSet_, &path, nullptr, nullptr, nullptr);
             calendarHomeSet_ = path;
         }
+        homeGuessed_ = !named;
         const RResult opened = OpenOnServerOf(*principal_, calendarHomeSet_, *home_);
         if (opened != 0) return opened;
     }
     return home_->LoadCalendars();
+}
+
+bool RCalDAVPrincipal::GetNamedCalendarHome(CStringA* path) {
+    if (path != nullptr) path->Empty();
+    if (home_ == nullptr || homeGuessed_) return false;
+    if (path != nullptr) {
+        RWebDAVConnection* connection = nullptr;
+        home_->GetConnection(&connection);
+        if (connection != nullptr) connection->GetServer(nullptr, nullptr, path, nullptr);
+        SafeRelease(connection);
+    }
+    return true;
 }
 
 bool RCalDAVPrincipal::GetCertificateProblem(platform::http::CertificateProblem* out) {

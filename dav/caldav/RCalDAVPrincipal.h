@@ -53,6 +53,9 @@ public:
     virtual RCalDAVCalendar* FindCalendar(const char* href);
     // The calendars of the calendar home's last listing (see RCalDAVCalendarHome::GetLastListing).
     bool GetLastListing(std::vector<RCalDAVCalendar*>* out);
+    // The path of the listed calendar home when the server named it (calendar-home-set). False
+    // for a home only guessed for want of one: its listing says nothing of the user's calendars.
+    bool GetNamedCalendarHome(CStringA* path);
 
     // The OAuth 2.0 sign-in: exchanges the stored grant (a refresh token) for an access token,
     // or, without one, asks the user's browser for a code and exchanges that; the access token
@@ -110,6 +113,7 @@ private:
     CStringA supportedReportSet_;
     CStringA userAgent_ = kDefaultCalDAVUserAgent;
     bool discovered_ = false;
+    bool homeGuessed_ = false;  // the home was opened without a calendar-home-set
     RWebDAVConnection* wellKnown_ = nullptr;
     RWebDAVConnection* principal_ = nullptr;
     RCalDAVCalendarHome* home_ = nullptr;

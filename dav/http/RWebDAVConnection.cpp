@@ -299,8 +299,11 @@ bool RWebDAVConnection::TakeRedirect(const Target& to, const char* verb, const c
         detour_.anonymous = current_.anonymous;
         return true;
     }
-    if (mayMoveServer_ && !current_.detour) {
-        // Discovery may move the account to another server, which becomes its origin.
+    // Discovery may move the account to another server, which becomes its origin and gets the
+    // credentials: to another host only from https to https, since anyone on the path can
+    // forge a plain-text redirect; over plain http only to another port of the same host.
+    const bool mayMoveThere = SameHost(to.host, host_) || (secure_ && to.secure);
+    if (mayMoveServer_ && !current_.detour && mayMoveThere) {
         FreeResponse();
         CloseConnection();
         host_ = to.host;

@@ -12,7 +12,9 @@
 // carries no credentials, and only for that request; other verbs end with the 3xx status and
 // change nothing. The one exception is a connection marked with SetMayMoveServer (the
 // well-known discovery request): there a redirect moves the connection, and with it the
-// account, to the new server. A redirect from https to http is never followed. Only 301 and
+// account, to the new server, when both ends are https or it stays on the same host (any
+// port); to another host over plain http it ends the request with the 3xx status. A redirect
+// from https to http is never followed. Only 301 and
 // 308 re-point a stored path; 302, 303 and 307 are followed for that request alone.
 #include "foundation/ResultCodes.h"
 

@@ -22,9 +22,11 @@
 //   static bool PropstatDone(const Record&): later propstats of the resource are skipped;
 //   static void NotePropstat(Record&, int status): a propstat's status (non-zero) is noted.
 // Records are appended to `out`; when the text turns out not to be well-formed, every record
-// this call appended is taken back.
+// this call appended is taken back. A response with neither tag (the collection itself, a
+// subcollection) makes no record; its href is appended to `untagged` when that is given.
 template <typename Record, typename Fields>
-RResult ParseResourceStream(const char* xml, size_t length, std::vector<Record>& out);
+RResult ParseResourceStream(const char* xml, size_t length, std::vector<Record>& out,
+                            std::vector<CStringA>* untagged = nullptr);
 
 // Every recognised property anywhere in the text, with the status of the innermost propstat
 // met (0 until its DAV:status has been read). Calls add(local, ns, status, value) for each

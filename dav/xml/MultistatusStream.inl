@@ -8,7 +8,7 @@
 #include "platform/xml/XmlStreamReader.h"
 
 template <typename Record, typename Fields>
-RResult ParseResourceStream(const char* xml, size_t length, std::vector<Record>& out) {
+RResult ParseResourceStream(const char* xml, size_t length, std::vector<Record>& out, std::vector<CStringA>* untagged) {
     using platform::xml::XmlStreamReader;
     using namespace multistatus_stream;
     enum class Frame { Other, Propstat, Response };
@@ -126,6 +126,8 @@ RResult ParseResourceStream(const char* xml, size_t length, std::vector<Record>&
                     } else if (frame == Frame::Response) {
                         if (!record->href.IsEmpty() && (!record->etag.IsEmpty() || !record->scheduleTag.IsEmpty())) {
                             out.push_back(std::move(*record));
+                        } else if (untagged != nullptr && !record->href.IsEmpty()) {
+                            untagged->push_back(record->href);
                         }
                         record.reset();
                     }

@@ -20,12 +20,14 @@ struct EtagFields {
 RResult RXmlEtagResponse::Parse(const char* xml) {
     const size_t length = xml != nullptr ? std::strlen(xml) : 0;
     std::vector<EtagRecord> fresh;
+    std::vector<CStringA> untagged;
     // Only null or empty text is "nothing"; a body of blanks is no multistatus.
     if (length > 0) {
-        const RResult result = ParseResourceStream<EtagRecord, EtagFields>(xml, length, fresh);
+        const RResult result = ParseResourceStream<EtagRecord, EtagFields>(xml, length, fresh, &untagged);
         if (result != 0) return result;
     }
     records_.swap(fresh);
+    untagged_.swap(untagged);
     return 0;
 }
 

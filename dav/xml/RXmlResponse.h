@@ -42,9 +42,12 @@ public:
     virtual RResult GetAt(int index, CStringA* href, CStringA* scheduleTag, CStringA* etag, CStringA* contentType, int* status);
     // Direct read access for callers that walk the whole listing.
     const std::vector<EtagRecord>& Records() const { return records_; }
+    // The hrefs of the responses that carried neither tag (the collection itself, subcollections).
+    const std::vector<CStringA>& UntaggedHrefs() const { return untagged_; }
 
 private:
     std::vector<EtagRecord> records_;
+    std::vector<CStringA> untagged_;
 };
 
 // One record per resource with its calendar data; each Parse appends, so one object collects

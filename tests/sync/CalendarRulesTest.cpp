@@ -121,17 +121,18 @@ TEST_F(CalendarRules, WithOnlyUnorderedCalendarsTheFirstWritableOneIsTheDefault)
     EXPECT_EQ(account->GetDefaultCalendar()->GetGuid(), "writable");
 }
 
-TEST_F(CalendarRules, TheCalendarChoiceListsNameAndGuidInOrderLeavingOutUnorderedAndReadOnly) {
+TEST_F(CalendarRules, TheCalendarChoiceListsNameAndGuidInOrderUnorderedLastLeavingOutReadOnly) {
     Calendar("second", 2, "calendar", "VEVENT");
     Calendar("first", 1, "calendar", "VEVENT");
     Calendar("unordered", -1, "calendar", "VEVENT");
     Calendar("locked", 0, "calendar", "VEVENT", 1);
     auto entries = account->FillCalendarComboBox(false);
-    ASSERT_EQ(entries.size(), 2u);
+    ASSERT_EQ(entries.size(), 3u);
     EXPECT_EQ(entries[0].second, "first");
     EXPECT_EQ(entries[1].second, "second");
+    EXPECT_EQ(entries[2].second, "unordered");
     entries = account->FillCalendarComboBox(true);
-    ASSERT_EQ(entries.size(), 3u);
+    ASSERT_EQ(entries.size(), 4u);
     EXPECT_EQ(entries[0].first, "locked");
 }
 

@@ -189,6 +189,30 @@ TEST(Discovery, TheWellKnownRedirectMovesTheAccountToTheNewServer) {
     EXPECT_TRUE(authorised);
 }
 
+TEST(Discovery, APlainTextWellKnownRedirectTakesCredentialsToNoOtherHost) {
+    // Whoever answers there gets what the client sends: it asks for credentials.
+    LoopbackPeer other([](const PeerRequest& r) {
+        return Guarded(r, HttpReply(207, "Multi-Status", Multistatus("/dav/", "<D:current-user-principal><D:href>/dav/u/</D:href></D:current-user-principal>")));
+    });
+    const int otherPort = other.Port();
+    LoopbackPeer first([otherPort](const PeerRequest& r) {
+        if (r.target == "/.well-known/caldav") {
+            return HttpReply(302, "Found", "", "Location: http://localhost:" + std::to_string(otherPort) + "/dav/\r\n");
+        }
+        return HttpReply(404, "Not Found");
+    });
+    auto account = MakeRef<RCalDAVAccount>();
+    ASSERT_EQ(account->Connect("127.0.0.1", "/principals/users/u/", first.Port(), false, "u", "p"), 0);
+    EXPECT_EQ(account->DiscoverPrincipal(), 302);
+    EXPECT_TRUE(other.Requests().empty());
+    EXPECT_FALSE(account->IsDiscovered());
+    CStringA host;
+    int port = 0;
+    account->GetWellKnownConnection()->GetServer(&host, &port, nullptr, nullptr);
+    EXPECT_EQ(host, "127.0.0.1");
+    EXPECT_EQ(port, first.Port());
+}
+
 TEST(Discovery, ATransportFailureEndsDiscoveryAndTheRefreshAtOnce) {
     int closedPort;
     { LoopbackPeer gone([](const PeerRequest&) { return PeerReply{}; }); closedPort = gone.Port(); }

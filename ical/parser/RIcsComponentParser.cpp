@@ -129,7 +129,7 @@ RResult RIcsComponent::ParseComponentBody(RIcsLexer& lexer) {
     std::string token;
     std::string childName;
     for (;;) {
-        RResult result = lexer.ReadToken(token, ics_limits::kName);
+        RResult result = lexer.ReadName(token, ics_limits::kName);
         if (result == R_E_END_OF_TEXT) {
             return R_E_BAD_FORMAT;  // the text ends inside the component: it may be cut short
         }
@@ -220,7 +220,7 @@ RResult RIcsComponent::SkipComponent(RIcsLexer& lexer, const std::string& name) 
     for (;;) {
         // No name limit here: a skipped component is dropped whole, and a long token refused
         // midway would leave the rest of the component to be read as the parent's properties.
-        RResult result = lexer.ReadToken(token, std::string::npos);
+        RResult result = lexer.ReadName(token, std::string::npos);
         if (result != R_OK) {
             return result;
         }

@@ -150,6 +150,17 @@ TEST(IcsParserStructure, TextEndingInsideAComponentIsAFormatError) {
     EXPECT_STREQ(other->GetEventAt(0)->GetSummary(), "kept");
 }
 
+TEST(IcsParserStructure, ALineWithoutAColonIsSkippedAndTheRestKept) {
+    Parsed parsed(
+        "BEGIN:VCALENDAR\nBEGIN:VEVENT\nUID:a\nX\nSUMMARY:kept\nno colon on this line\nBEGIN:VALARM\nX\n"
+        "END:VALARM\nDESCRIPTION:after the alarm\nEND:VEVENT\nBEGIN:VEVENT\nUID:b\nEND:VEVENT\nEND:VCALENDAR\n");
+    ASSERT_EQ(parsed.result, R_OK);
+    ASSERT_EQ(parsed->GetEventCount(), 2);
+    EXPECT_STREQ(parsed->GetEventAt(0)->GetSummary(), "kept");
+    EXPECT_STREQ(parsed->GetEventAt(0)->GetDescription(), "after the alarm");
+    EXPECT_STREQ(parsed->GetEventAt(1)->GetUid(), "b");
+}
+
 TEST(IcsParserStructure, TruncatedInsideALineFailsTheWholeParse) {
     EXPECT_EQ(Parsed("BEGIN:VCALENDAR\nBEGIN:VEVENT\nSUMM").result, R_E_END_OF_TEXT);
     EXPECT_EQ(Parsed("BEGIN:VCALENDAR\nBEGIN:VEVENT\nEND").result, R_E_END_OF_TEXT);

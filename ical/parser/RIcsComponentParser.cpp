@@ -131,7 +131,9 @@ RResult RIcsComponent::ParseComponentBody(RIcsLexer& lexer) {
     for (;;) {
         RResult result = lexer.ReadName(token, ics_limits::kName);
         if (result == R_E_END_OF_TEXT) {
-            return R_E_BAD_FORMAT;  // the text ends inside the component: it may be cut short
+            // A calendar whose END is missing or misspelt keeps the components that ended in it;
+            // a text that ends inside any other component may have been cut short.
+            return name_ == "VCALENDAR" ? R_OK : R_E_BAD_FORMAT;
         }
         if (result != R_OK) {
             return result;

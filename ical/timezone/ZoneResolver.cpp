@@ -130,6 +130,9 @@ std::shared_ptr<const RZoneRules> ResolveUncached(const CStringW& tzid) {
         // Rules that one yearly rule cannot hold: the first zone of the list with its offsets.
         if (MapTzidToWindowsZone(tzid, key) == R_OK) return ZoneRulesForKey(key);
     }
+    // A name written in another case (europe/berlin) than the tz database's own: its own
+    // spelling, which then resolves as above, and is never the name itself again.
+    if (MapZoneNameToOlsonIdIgnoringCase(tzid, olson) == R_OK && olson != tzid) return ResolveUncached(olson);
     return nullptr;
 }
 

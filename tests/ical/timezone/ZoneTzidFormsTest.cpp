@@ -43,6 +43,13 @@ TEST(ZoneTzidForms, TzNamesConvertByTheirOwnZone) {
     EXPECT_EQ(UtcOf("2026-01-15 10:00", "GMT Standard Time"), "2026-01-15 10:00");
 }
 
+TEST(ZoneTzidForms, TzNamesResolveWhateverTheirCase) {
+    EXPECT_EQ(UtcOf("2026-07-01 10:00", "europe/berlin"), "2026-07-01 08:00");
+    EXPECT_EQ(UtcOf("2026-01-15 10:00", "AMERICA/NEW_YORK"), "2026-01-15 15:00");
+    EXPECT_EQ(UtcOf("2026-07-01 10:00", "america/argentina/buenos_aires"), "2026-07-01 13:00");
+    EXPECT_EQ(UtcOf("2026-07-01 10:00", "us/pacific"), "2026-07-01 17:00");
+}
+
 TEST(ZoneTzidForms, SkippedLocalTimesUseTheOffsetBeforeTheGap) {
     // 02:30 on the night the clocks go forward does not exist; read with the offset before it.
     EXPECT_EQ(UtcOf("2026-03-08 02:30", "America/New_York"), "2026-03-08 07:30");

@@ -28,6 +28,15 @@ TEST(ZoneTzidForms, PrefixedAndDisplayNamesResolve) {
     EXPECT_EQ(UtcOf("2026-07-01 10:00", "(UTC-05:00) Nowhere in particular"), "failed");
 }
 
+TEST(ZoneTzidForms, OlderGmtDisplayNamesResolveAsTheNewerOnes) {
+    EXPECT_EQ(UtcOf("2026-07-01 10:00", "(GMT-08.00) Pacific Time (US & Canada); Tijuana"), "2026-07-01 17:00");
+    EXPECT_EQ(UtcOf("2026-01-15 10:00", "(GMT-05.00) Eastern Time (US & Canada)"), "2026-01-15 15:00");
+    EXPECT_EQ(UtcOf("2026-07-01 10:00", "(GMT) Greenwich Mean Time : Dublin, Edinburgh, Lisbon, London"),
+              "2026-07-01 09:00");
+    EXPECT_EQ(UtcOf("2026-07-01 10:00", "(GMT+01.00) Amsterdam, Berlin, Bern, Rome, Stockholm, Vienna"),
+              "2026-07-01 08:00");
+}
+
 TEST(ZoneTzidForms, TzNamesConvertByTheirOwnZone) {
     // Zones whose Windows key stands for another zone with other offsets.
     EXPECT_EQ(UtcOf("2026-07-01 10:00", "America/Mazatlan"), "2026-07-01 17:00");

@@ -8,6 +8,7 @@
 #include "ical/timezone/StoredZoneLookup.h"
 #include "ical/timezone/ZoneConversions.h"
 #include "ical/timezone/ZoneResolver.h"
+#include "ical/timezone/ZoneTable.h"
 #include "tests/ical/timezone/ItemTimeUtc.h"
 
 namespace {
@@ -57,6 +58,17 @@ TEST(ZoneTzidForms, TzNamesResolveWhateverTheirCase) {
     EXPECT_EQ(UtcOf("2026-01-15 10:00", "AMERICA/NEW_YORK"), "2026-01-15 15:00");
     EXPECT_EQ(UtcOf("2026-07-01 10:00", "america/argentina/buenos_aires"), "2026-07-01 13:00");
     EXPECT_EQ(UtcOf("2026-07-01 10:00", "us/pacific"), "2026-07-01 17:00");
+}
+
+TEST(ZoneTzidForms, AKeyKeepsTheOffsetOfThePlacesItStillNames) {
+    // Chihuahua left UTC-7 in 2022; La Paz and Mazatlan, named by the same key, did not.
+    EXPECT_EQ(UtcOf("2026-07-01 10:00", "Mountain Standard Time (Mexico)"), "2026-07-01 17:00");
+    EXPECT_EQ(UtcOf("2026-01-15 10:00", "Mountain Standard Time (Mexico)"), "2026-01-15 17:00");
+    EXPECT_EQ(UtcOf("2026-01-15 10:00", "(UTC-07:00) Chihuahua, La Paz, Mazatlan"), "2026-01-15 17:00");
+    EXPECT_EQ(UtcOf("2026-01-15 10:00", "Mountain Daylight Time (Mexico)"), "2026-01-15 17:00");
+    CStringW olson;
+    ASSERT_EQ(MapZoneKeyToOlsonId(u"Mountain Standard Time (Mexico)", olson), R_OK);
+    EXPECT_EQ(olson, CStringW(u"America/Mazatlan"));
 }
 
 TEST(ZoneTzidForms, SkippedLocalTimesUseTheOffsetBeforeTheGap) {

@@ -181,8 +181,9 @@ RIcsEvent* ROrvaneCalendarItem::BuildIcsEvent() {
         if (record_.exDates.GetLength() > 2) {
             event->SetExDatesFromLines(record_.exDates);
         }
-    } else if (IsException()) {
-        event->SetRecurrenceId(record_.recurrenceID);
+    }
+    if (IsException()) {
+        event->SetRecurrenceId(record_.recurrenceID);  // also one that repeats on its own
     }
     if (!record_.attendees.IsEmpty()) {
         event->SetAttendeesFromLines(record_.attendees);

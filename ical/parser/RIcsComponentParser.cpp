@@ -205,7 +205,7 @@ RResult RIcsComponent::ParseTimeZoneChild(RIcsLexer& lexer) {
 RResult RIcsComponent::ParseTimeZoneRuleChild(RIcsLexer& lexer, std::string_view ruleName) {
     auto* zone = static_cast<RIcsTimeZone*>(this);
     return ParseChild<RIcsTimeZoneComponent>(lexer, ruleName,
-                                             [zone](RIcsTimeZoneComponent* rule) { return zone->SetRule(rule); });
+                                             [zone](RIcsTimeZoneComponent* rule) { return zone->AddReadRule(rule); });
 }
 
 RResult RIcsComponent::ParseEventChild(RIcsLexer& lexer) {

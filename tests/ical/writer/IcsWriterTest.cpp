@@ -99,6 +99,21 @@ TEST(IcsWriter, ARuleKeepsItsCalendarScale) {
               "RRULE:FREQ=YEARLY;RSCALE=HEBREW;BYMONTHDAY=8;BYMONTH=9\r\nEND:VEVENT\r\n");
 }
 
+TEST(IcsWriter, AZoneWritesEveryRuleBlockItWasReadWith) {
+    std::string blocks;
+    for (const char* year : {"1999", "2010", "2059"}) {
+        blocks += std::string("BEGIN:STANDARD\r\nTZNAME:EET\r\nTZOFFSETFROM:+0300\r\nTZOFFSETTO:+0200\r\nDTSTART:") +
+                  year + "1030T010000\r\nEND:STANDARD\r\n";
+        blocks += std::string("BEGIN:DAYLIGHT\r\nTZNAME:EEST\r\nTZOFFSETFROM:+0200\r\nTZOFFSETTO:+0300\r\nDTSTART:") +
+                  year + "0327T000000\r\nEND:DAYLIGHT\r\n";
+    }
+    Parsed parsed("BEGIN:VCALENDAR\r\nBEGIN:VTIMEZONE\r\nTZID:Asia/Gaza\r\n" + blocks + "END:VTIMEZONE\r\nEND:VCALENDAR\r\n");
+    ASSERT_EQ(parsed.result, R_OK);
+    ASSERT_EQ(parsed->GetTimeZoneCount(), 1);
+    EXPECT_EQ(Str(parsed->GetTimeZoneAt(0)->GetText()),
+              "BEGIN:VTIMEZONE\r\nTZID:Asia/Gaza\r\n" + blocks + "END:VTIMEZONE\r\n");
+}
+
 TEST(IcsWriter, EventWithoutStartWritesNothing) {
     Parsed parsed("BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nUID:x\r\nEND:VEVENT\r\nBEGIN:VTODO\r\nUID:t\r\n"
                   "DTSTART:20200101\r\nEND:VTODO\r\nEND:VCALENDAR\r\n");

@@ -59,6 +59,7 @@ void RIcsEvent::BuildText() {
         AppendPropertyLine("ATTENDEE", out, static_cast<RIcsAttendee*>(node->payload)->GetText());
     }
     AppendToHeapString("END:VEVENT\r\n", out);
+    FoldLongLinesIn(out);
 }
 
 const char* RIcsToDo::GetText() {

@@ -47,4 +47,5 @@ void RIcsTimeZone::BuildText() {
         AppendRuleBlock("STANDARD", standard_, out);
     }
     AppendToHeapString("END:VTIMEZONE\r\n", out);
+    FoldLongLinesIn(out);
 }

@@ -114,6 +114,32 @@ TEST(IcsWriter, AZoneWritesEveryRuleBlockItWasReadWith) {
               "BEGIN:VTIMEZONE\r\nTZID:Asia/Gaza\r\n" + blocks + "END:VTIMEZONE\r\n");
 }
 
+TEST(IcsWriter, LongLinesAreFoldedAt75OctetsBetweenCharacters) {
+    std::string summary;
+    for (int i = 0; i < 40; ++i) summary += "\xC3\xBC\xE2\x82\xAC";  // ü and the euro sign: 2 and 3 octets
+    const std::string description = "D" + std::string(300, 'x');
+    Parsed parsed("BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nUID:u\r\nDTSTART:20200101T100000Z\r\nSUMMARY:" + summary +
+                  "\r\nDESCRIPTION:" + description + "\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n");
+    ASSERT_EQ(parsed.result, R_OK);
+    const std::string text = Str(parsed->GetText());
+    std::size_t lines = 0;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t end = text.find("\r\n", at);
+        ASSERT_NE(end, std::string::npos);
+        EXPECT_LE(end - at, 75u) << text.substr(at, end - at);
+        const std::size_t first = at < end && text[at] == ' ' ? at + 1 : at;
+        // No piece starts inside a UTF-8 sequence (nor, so, ends inside one).
+        EXPECT_NE(static_cast<unsigned char>(text[first]) & 0xC0, 0x80) << text.substr(at, end - at);
+        at = end + 2;
+        ++lines;
+    }
+    EXPECT_GT(lines, 12u);
+    Parsed back(text);
+    ASSERT_EQ(back.result, R_OK);
+    EXPECT_EQ(Str(back->GetEventAt(0)->GetSummary()), summary);
+    EXPECT_EQ(Str(back->GetEventAt(0)->GetDescription()), description);
+}
+
 TEST(IcsWriter, EventWithoutStartWritesNothing) {
     Parsed parsed("BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nUID:x\r\nEND:VEVENT\r\nBEGIN:VTODO\r\nUID:t\r\n"
                   "DTSTART:20200101\r\nEND:VTODO\r\nEND:VCALENDAR\r\n");

@@ -165,9 +165,9 @@ RIcsEvent* ROrvaneCalendarItem::BuildIcsEvent() {
     }
     event->SetUid(record_.guid);
     auto optional = [](const CStringA& text) { return text.IsEmpty() ? nullptr : text.GetString(); };
-    event->SetSummary(optional(record_.summary));
-    event->SetLocation(optional(record_.location));
-    event->SetDescription(optional(record_.description));
+    event->SetSummary(optional(StoredTextToIcs(record_.summary)));
+    event->SetLocation(optional(StoredTextToIcs(record_.location)));
+    event->SetDescription(optional(StoredTextToIcs(record_.description)));
     event->SetUrl(optional(record_.url));
     event->SetTransp(record_.transparency);
     event->SetDtStart(GetDTStart());

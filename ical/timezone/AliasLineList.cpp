@@ -20,13 +20,7 @@ std::unordered_map<std::u16string, std::u16string> g_aliasIndex ORVANE_GUARDED_B
 std::unordered_map<std::u16string, std::u16string> g_aliasIndexNoCase ORVANE_GUARDED_BY(g_aliasGuard);
 bool g_aliasIndexBuilt ORVANE_GUARDED_BY(g_aliasGuard) = false;
 
-std::u16string LowerAscii(std::u16string_view text) {
-    std::u16string lower(text);
-    for (char16_t& c : lower) {
-        if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
-    }
-    return lower;
-}
+std::u16string LowerAscii(std::u16string_view text) { return std::move(CStringW(text).MakeLower().Str()); }
 
 void LoadLocked() ORVANE_REQUIRES(g_aliasGuard) {
     g_aliasIndexBuilt = false;

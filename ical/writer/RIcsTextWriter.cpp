@@ -77,7 +77,7 @@ constexpr std::size_t kMaxLineOctets = 75;
 
 bool IsUtf8Continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
 
-// The end of each line (its CR LF or LF excluded) and where the next one starts.
+// The end of the line that starts at `start` (its CR LF or LF excluded) and where the next one starts.
 struct LineSpan {
     std::size_t end;
     std::size_t next;

@@ -2,6 +2,7 @@
 
 #include "platform/messages/ErrorReports.h"
 #include "platform/threads/Mutex.h"
+#include "store/StoredZoneOffsets.h"
 #include "sync/ROrvaneAccountManager.h"
 
 namespace {
@@ -20,6 +21,8 @@ Context& TheContext() {
 }  // namespace
 
 void InstallAppContext(RRef<ROrvaneDataManager> dataManager, RRef<ROrvaneAccountManager> accountManager) {
+    // Zones that only a received VTIMEZONE defines convert by the definitions this store keeps.
+    InstallStoredZoneOffsetsFinder(dataManager.get());
     Context& context = TheContext();
     platform::MutexLock lock(context.mutex);
     context.dataManager = std::move(dataManager);
@@ -35,6 +38,7 @@ void ClearAppContext() {
         dataManager = std::move(context.dataManager);
         accountManager = std::move(context.accountManager);
     }
+    RemoveStoredZoneOffsetsFinder();
     // Released outside the lock: their destructors may reach the context.
 }
 

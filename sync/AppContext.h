@@ -3,7 +3,8 @@
 // manager. Timer procedures and the end of a refresh reach them here, so sync/ never includes a
 // user-interface header; failures go to the error-report sink that the application installs in
 // platform/messages. Installed by the application at start-up and cleared before it releases
-// them. May be used from any thread.
+// them; while installed, the zone conversions also read the VTIMEZONE definitions kept in that
+// data manager. May be used from any thread.
 #include "foundation/ResultCodes.h"
 
 #include "foundation/memory/RRef.h"

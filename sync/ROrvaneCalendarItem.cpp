@@ -174,6 +174,30 @@ CStringW ROrvaneCalendarItem::IcsTextToWide(const CStringA& stored) {
     return CStringW::FromUtf8(out);
 }
 
+CStringA ROrvaneCalendarItem::StoredTextToIcs(const CStringA& stored) {
+    const std::string& in = stored.Str();
+    if (in.find("\\t") == std::string::npos) {
+        return stored;
+    }
+    std::string out;
+    out.reserve(in.size());
+    for (std::size_t i = 0; i < in.size(); ++i) {
+        if (in[i] == '\\' && i + 1 < in.size()) {
+            // A pair is taken whole, so the t of an escaped backslash (\\t) stays a t.
+            if (in[i + 1] == 't') {
+                out += '\t';
+            } else {
+                out += in[i];
+                out += in[i + 1];
+            }
+            ++i;
+            continue;
+        }
+        out += in[i];
+    }
+    return CStringA(out.c_str());
+}
+
 // ---- date-time caches ----
 
 RIcsDateTime* ROrvaneCalendarItem::CachedValue(RRef<RIcsDateTime>& cache, const CStringA& text, const char* tzid) {

@@ -145,6 +145,9 @@ public:
     // CR, lone LF, U+2028, U+2029) becomes \n and TAB becomes \t, so no text typed by a user can
     // end or break a property line.
     static CStringA WideToIcsText(const CStringW& text);
+    // The stored text as iCalendar TEXT carries it to a server or an item file: the stored \t
+    // becomes the TAB itself (TEXT has no \t escape); every other pair stays as it is.
+    static CStringA StoredTextToIcs(const CStringA& stored);
     // The current UTC time as a stored text (seconds left out when 0).
     static CStringA FormatUtcNow();
     // The start of the next hour of local time.

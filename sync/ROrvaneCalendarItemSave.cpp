@@ -195,9 +195,9 @@ RIcsEvent* ROrvaneCalendarItem::BuildIcsEvent() {
     }
     event->SetUid(record_.guid);
     auto optional = [](const CStringA& text) { return text.IsEmpty() ? nullptr : text.GetString(); };
-    event->SetSummary(optional(record_.summary));
-    event->SetLocation(optional(record_.location));
-    event->SetDescription(optional(record_.description));
+    event->SetSummary(optional(StoredTextToIcs(record_.summary)));
+    event->SetLocation(optional(StoredTextToIcs(record_.location)));
+    event->SetDescription(optional(StoredTextToIcs(record_.description)));
     event->SetUrl(optional(record_.url));
     event->SetTransp(record_.transparency);
     event->SetDtStart(GetDTStart());
@@ -211,8 +211,9 @@ RIcsEvent* ROrvaneCalendarItem::BuildIcsEvent() {
         if (record_.exDates.GetLength() > 2) {
             event->SetExDatesFromLines(record_.exDates);
         }
-    } else if (IsException()) {
-        event->SetRecurrenceId(record_.recurrenceID);
+    }
+    if (IsException()) {
+        event->SetRecurrenceId(record_.recurrenceID);  // also one that repeats on its own
     }
     if (!record_.attendees.IsEmpty()) {
         event->SetAttendeesFromLines(record_.attendees);

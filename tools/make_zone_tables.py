@@ -56,8 +56,12 @@ def parse_offset(text):
 
 
 def read_tzdata(path):
-    """Zones with their current standard offset, and links (name -> target)."""
-    zones, links = {}, {}
+    """Zones with the offset of their present line, links (name -> target), each zone's present
+    rule set ('-' for none), the rules still in force, and each zone's standard offset: its line's offset, less the winter
+    save of a rule set that moves the clocks back for the winter (Europe/Dublin's line is IST)."""
+    zones, links, rules = {}, {}, {}
+    negative_saves = {}
+    current_rules = []  # (rule set, whether the rule moves the clocks) of the rules still in force
     current = None
     with open(path, encoding="utf-8") as f:
         for raw in f:
@@ -68,15 +72,23 @@ def read_tzdata(path):
             if fields[0] == "Z":
                 current = fields[1]
                 zones[current] = parse_offset(fields[2])
+                rules[current] = fields[3]
             elif fields[0] == "L":
                 links[fields[2]] = fields[1]
                 current = None
             elif fields[0] == "R":
                 current = None
+                save = parse_offset(fields[8].rstrip("sdu"))
+                if fields[3] == "ma":
+                    current_rules.append((fields[1], save != 0))
+                    if save < 0:
+                        negative_saves[fields[1]] = min(save, negative_saves.get(fields[1], 0))
             elif current is not None:
                 # A continuation line: the last one of a zone holds its present offset.
                 zones[current] = parse_offset(fields[0])
-    return zones, links
+                rules[current] = fields[1]
+    standard = {zone: offset + negative_saves.get(rules[zone], 0) for zone, offset in zones.items()}
+    return zones, links, rules, current_rules, standard
 
 
 def resolve(name, zones, links):
@@ -110,6 +122,39 @@ def read_windows_zones(path):
     return result
 
 
+def display_parts(key, comment):
+    """'(UTC-07:00) La Paz, Mazatlan' -> (seconds east of UTC, 'La Paz, Mazatlan')."""
+    m = re.match(r"\(UTC(?:([+-])(\d\d):(\d\d))?\)\s*(.*)", comment)
+    if not m:
+        sys.exit(f"{key}: unexpected display comment {comment!r}")
+    if m.group(1) is None:
+        return 0, m.group(4)
+    sign = -1 if m.group(1) == "-" else 1
+    return sign * (int(m.group(2)) * 3600 + int(m.group(3)) * 60), m.group(4)
+
+
+def standing_zone(key, comment, groups, standard, links):
+    """The zone that stands for a key: the one listed for the world (territory 001), unless that
+    zone no longer keeps the key's offset while another zone listed for the key, whose city the
+    display name names, still does. A zone that changed its offset then leaves the key to the
+    others: America/Chihuahua moved to UTC-6, and "(UTC-07:00) Chihuahua, La Paz, Mazatlan"
+    stayed UTC-7 with America/Mazatlan. A key whose places all moved (Astana) follows them."""
+    offset, tail = display_parts(key, comment)
+    main_zone = next(z[0] for t, z in groups if t == "001")
+    canonical = resolve(main_zone, standard, links)
+    if canonical is None:
+        sys.exit(f"{key}: {main_zone} is not in the tz database")
+    if standard[canonical] == offset:
+        return main_zone
+    for _, names in sorted(groups, key=lambda g: g[0] != "001"):
+        for name in names:
+            z = resolve(name, standard, links)
+            city = name.rsplit("/", 1)[-1].replace("_", " ")
+            if z is not None and standard[z] == offset and city in tail:
+                return name
+    return main_zone
+
+
 def daylight_form(key):
     return key.replace("Standard Time", "Daylight Time", 1) if "Standard Time" in key else key
 
@@ -133,7 +178,7 @@ def westward(offset_seconds):
     return -offset_seconds if offset_seconds <= 0 else 48 * 3600 - offset_seconds
 
 
-def build_alias_lines(zones, links, windows):
+def build_alias_lines(zones, links, standard, windows):
     taken = set()
     for row in PINNED_ROWS.values():
         for name in row:
@@ -161,13 +206,13 @@ def build_alias_lines(zones, links, windows):
         if name not in taken:
             fields[owner_of(name)].append(name)
 
-    for key, _, groups in windows:
+    for key, comment, groups in windows:
         forms = [daylight_form(key), key] if daylight_form(key) != key else [key]
         if all(f in taken for f in forms):
             continue
         if any(f in taken for f in forms):
             sys.exit(f"{key}: only some of its forms are in the fixed rows")
-        main_zone = next(z[0] for t, z in groups if t == "001")
+        main_zone = standing_zone(key, comment, groups, standard, links)
         target = owner_of(main_zone)
         if target is None:
             sys.exit(f"{key}: its zone {main_zone} has no line of its own")
@@ -192,25 +237,42 @@ def build_alias_lines(zones, links, windows):
     return [slots[i] for i in range(FIRST_ALIAS_ID, last + 1)]
 
 
-def build_windows_rows(zones, links, windows):
+def build_windows_rows(zones, links, rules, current_rules, standard, windows):
     rows, name_to_key = [], {}
+    # Whether a zone's present rules still move its clocks for the summer.
+    summer = {z: any(r[0] == rules[z] and r[1] for r in current_rules) for z in zones}
+    standing = {}
+    left = []  # (zone, territory) of zones that no longer keep the offset of the key listing them
     for key, comment, groups in windows:
-        m = re.match(r"\(UTC(?:([+-])(\d\d):(\d\d))?\)\s*(.*)", comment)
-        if not m:
-            sys.exit(f"{key}: unexpected display comment {comment!r}")
-        main_zone = next(z[0] for t, z in groups if t == "001")
+        offset, tail = display_parts(key, comment)
+        main_zone = standing_zone(key, comment, groups, standard, links)
         canonical = resolve(main_zone, zones, links)
-        if canonical is None:
-            sys.exit(f"{key}: {main_zone} is not in the tz database")
+        standing[key] = canonical
         rows.append({
-            "key": key, "zone": main_zone, "tail": m.group(4), "plain_utc": m.group(1) is None,
+            "key": key, "zone": main_zone, "tail": tail, "plain_utc": comment.startswith("(UTC)"),
             "std": key, "dlt": daylight_form(key), "bias": -zones[canonical] // 60,
         })
         for territory, names in sorted(groups, key=lambda g: g[0] != "001"):
             for name in names:
                 z = resolve(name, zones, links)
-                if z is not None and z not in name_to_key:
-                    name_to_key[z] = key
+                if z is None or z in name_to_key:
+                    continue
+                if standard[z] not in (standard[canonical], offset):
+                    left.append((z, territory))
+                    continue
+                name_to_key[z] = key
+    # A zone that left its key joins the first key whose zone now keeps its offset, and like it
+    # has summer time or has none; one listed for the same territory first (America/Chihuahua:
+    # Central Standard Time (Mexico), America/Ojinaga: Central Standard Time).
+    territories = {key: {t for t, _ in groups} for key, _, groups in windows}
+    for z, territory in sorted(left, key=lambda entry: entry[1] == "001"):
+        if z in name_to_key:
+            continue
+        fits = [key for key, _, _ in windows
+                if standard[standing[key]] == standard[z] and summer[standing[key]] == summer[z]]
+        fits.sort(key=lambda k: territory not in territories[k])
+        if fits:
+            name_to_key[z] = fits[0]
     for key, _, _ in windows:
         if len(key) > 31 or len(daylight_form(key)) > 31:
             sys.exit(f"{key}: longer than a zone name may be")
@@ -263,10 +325,10 @@ def main():
 
     first = open(args.tzdata, encoding="utf-8").readline()
     tz_version = first.split()[-1] if first.startswith("# version") else "unknown"
-    zones, links = read_tzdata(args.tzdata)
+    zones, links, rules, current_rules, standard = read_tzdata(args.tzdata)
     windows = read_windows_zones(args.cldr)
-    lines = build_alias_lines(zones, links, windows)
-    rows, name_to_key = build_windows_rows(zones, links, windows)
+    lines = build_alias_lines(zones, links, standard, windows)
+    rows, name_to_key = build_windows_rows(zones, links, rules, current_rules, standard, windows)
     write_windows_data(os.path.join(args.root, "platform/timezone/WindowsZoneData.cpp"), rows, name_to_key, tz_version)
     write_alias_lines(os.path.join(args.root, "ical/timezone/ZoneAliasLines.cpp"), lines, tz_version)
     single = sum(1 for l in lines if len(l) == 1)

@@ -11,6 +11,9 @@ RIcsTimeZone::~RIcsTimeZone() {
     if (standard_ != nullptr) {
         standard_->Release();
     }
+    for (RIcsTimeZoneComponent* rule : readRules_) {
+        rule->Release();
+    }
 }
 
 void RIcsTimeZone::AssignTzid(std::string_view tzid) {
@@ -33,6 +36,11 @@ RResult RIcsTimeZone::ParseProperty(std::string_view name, RIcsComponent* target
 
 RResult RIcsTimeZone::Set(const char* tzid, RIcsTimeZoneComponent* daylight, RIcsTimeZoneComponent* standard) {
     AssignTzid(tzid != nullptr ? tzid : "");
+    // The rules given replace whatever blocks were read.
+    for (RIcsTimeZoneComponent* rule : readRules_) {
+        rule->Release();
+    }
+    readRules_.clear();
     RResult result = R_OK;
     if (daylight != nullptr) {
         result = SetRule(daylight);
@@ -61,5 +69,15 @@ RResult RIcsTimeZone::SetRule(RIcsTimeZoneComponent* rule) {
         (*slot)->Release();
     }
     *slot = rule;
+    return R_OK;
+}
+
+RResult RIcsTimeZone::AddReadRule(RIcsTimeZoneComponent* rule) {
+    const RResult result = SetRule(rule);
+    if (result != R_OK) {
+        return result;
+    }
+    readRules_.push_back(rule);
+    rule->AddRef();
     return R_OK;
 }

@@ -129,9 +129,11 @@ RResult RIcsComponent::ParseComponentBody(RIcsLexer& lexer) {
     std::string token;
     std::string childName;
     for (;;) {
-        RResult result = lexer.ReadToken(token, ics_limits::kName);
+        RResult result = lexer.ReadName(token, ics_limits::kName);
         if (result == R_E_END_OF_TEXT) {
-            return R_E_BAD_FORMAT;  // the text ends inside the component: it may be cut short
+            // A calendar whose END is missing or misspelt keeps the components that ended in it;
+            // a text that ends inside any other component may have been cut short.
+            return name_ == "VCALENDAR" ? R_OK : R_E_BAD_FORMAT;
         }
         if (result != R_OK) {
             return result;
@@ -203,7 +205,7 @@ RResult RIcsComponent::ParseTimeZoneChild(RIcsLexer& lexer) {
 RResult RIcsComponent::ParseTimeZoneRuleChild(RIcsLexer& lexer, std::string_view ruleName) {
     auto* zone = static_cast<RIcsTimeZone*>(this);
     return ParseChild<RIcsTimeZoneComponent>(lexer, ruleName,
-                                             [zone](RIcsTimeZoneComponent* rule) { return zone->SetRule(rule); });
+                                             [zone](RIcsTimeZoneComponent* rule) { return zone->AddReadRule(rule); });
 }
 
 RResult RIcsComponent::ParseEventChild(RIcsLexer& lexer) {
@@ -220,7 +222,7 @@ RResult RIcsComponent::SkipComponent(RIcsLexer& lexer, const std::string& name) 
     for (;;) {
         // No name limit here: a skipped component is dropped whole, and a long token refused
         // midway would leave the rest of the component to be read as the parent's properties.
-        RResult result = lexer.ReadToken(token, std::string::npos);
+        RResult result = lexer.ReadName(token, std::string::npos);
         if (result != R_OK) {
             return result;
         }

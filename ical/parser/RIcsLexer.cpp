@@ -97,6 +97,22 @@ RResult RIcsLexer::ReadToken(std::string& out, std::size_t maxChars) {
     return R_OK;
 }
 
+RResult RIcsLexer::ReadName(std::string& out, std::size_t maxChars) {
+    const RResult result = ReadToken(out, std::string::npos);
+    if (result != R_OK) {
+        return result;
+    }
+    const std::size_t lineBreak = out.find_last_of("\r\n");
+    if (lineBreak != std::string::npos) {
+        // The token ran over the end of a line that has no delimiter: the name is what follows.
+        out.erase(0, lineBreak + 1);
+        if (out.empty()) {
+            return R_E_END_OF_TEXT;  // only the end of the text follows
+        }
+    }
+    return out.size() > maxChars ? R_E_BUFFER_TOO_SMALL : R_OK;
+}
+
 bool RIcsLexer::ReadQuoted(std::string& out, std::size_t maxChars) {
     if (Current() != '"') {
         return false;

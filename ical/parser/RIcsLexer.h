@@ -21,6 +21,10 @@ public:
     // delimiter. R_E_END_OF_TEXT when nothing is left; R_E_BUFFER_TOO_SMALL when the token has
     // more than maxChars characters (the position has then moved past it).
     RResult ReadToken(std::string& out, std::size_t maxChars);
+    // ReadToken for the name that starts a content line. A line that ends before any delimiter
+    // names nothing and is passed over (one stray line must not swallow the next line's name);
+    // a token cut off by the end of the text is still returned.
+    RResult ReadName(std::string& out, std::size_t maxChars);
     // Reads the value after a name up to the end of its (unfolded) line into Value().
     // R_E_END_OF_TEXT when the position is at the end of the text.
     RResult ReadValue();

@@ -130,6 +130,8 @@ RResult RIcsRecurrence::SetPart(const char* name, const char* value) {
     DropText();
     if (std::strcmp(name, "FREQ") == 0) {
         freq.Assign(value, kPartTextMax);
+    } else if (std::strcmp(name, "RSCALE") == 0) {
+        rscale.Assign(value, kPartTextMax);
     } else if (std::strcmp(name, "COUNT") == 0) {
         ParseIntList(value, &count, 1);
     } else if (std::strcmp(name, "INTERVAL") == 0) {

@@ -82,6 +82,9 @@ public:
     RIcsDateTime* until = nullptr;
     // Upper case; a FREQ longer than kPartTextMax is cut.
     RIcsRuleText freq;
+    // The calendar scale of the rule (RSCALE=HEBREW), as read; empty for the Gregorian default.
+    // Kept and written back so that other clients step the rule in its own calendar.
+    RIcsRuleText rscale;
     // Sorted ascending and followed by 0; a list is present when its first entry is not 0.
     // Each holds only the entries its part lists.
     RIcsRuleList byYearDay;

@@ -1,4 +1,4 @@
-// The RRULE text of a rule: FREQ, INTERVAL, UNTIL or COUNT, then the BY-parts and WKST.
+// The RRULE text of a rule: FREQ, RSCALE, INTERVAL, UNTIL or COUNT, then the BY-parts and WKST.
 #include "ical/recurrence/RIcsRecurrence.h"
 
 #include <cstring>
@@ -60,6 +60,10 @@ RResult RIcsRecurrence::BuildText() {
     }
     std::string text = "FREQ=";
     text += freq;
+    if (rscale[0] != '\0') {
+        text += ";RSCALE=";
+        text += rscale;
+    }
     if (interval > 1) {
         text += ";INTERVAL=" + std::to_string(interval);
     }

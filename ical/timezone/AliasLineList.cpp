@@ -16,7 +16,11 @@ RList g_aliasLines ORVANE_GUARDED_BY(g_aliasGuard);
 // Every field of the lines -> the first field of the first line that names it. Empty and not
 // built until the first look-up after the lines changed.
 std::unordered_map<std::u16string, std::u16string> g_aliasIndex ORVANE_GUARDED_BY(g_aliasGuard);
+// The same with every field in ASCII lower case, for names written in another case.
+std::unordered_map<std::u16string, std::u16string> g_aliasIndexNoCase ORVANE_GUARDED_BY(g_aliasGuard);
 bool g_aliasIndexBuilt ORVANE_GUARDED_BY(g_aliasGuard) = false;
+
+std::u16string LowerAscii(std::u16string_view text) { return std::move(CStringW(text).MakeLower().Str()); }
 
 void LoadLocked() ORVANE_REQUIRES(g_aliasGuard) {
     g_aliasIndexBuilt = false;
@@ -37,11 +41,13 @@ void FreeLocked() ORVANE_REQUIRES(g_aliasGuard) {
     }
     g_aliasLines.RemoveAll();
     g_aliasIndex.clear();
+    g_aliasIndexNoCase.clear();
     g_aliasIndexBuilt = false;
 }
 
 void BuildIndexLocked() ORVANE_REQUIRES(g_aliasGuard) {
     g_aliasIndex.clear();
+    g_aliasIndexNoCase.clear();
     for (RListNode* node = g_aliasLines.head; node != nullptr; node = node->next) {
         const std::u16string_view text = static_cast<const CStringW*>(node->payload)->AsView();
         const std::u16string_view olson = text.substr(0, text.find(u'\t'));
@@ -50,7 +56,9 @@ void BuildIndexLocked() ORVANE_REQUIRES(g_aliasGuard) {
             std::size_t end = text.find(u'\t', start);
             if (end == std::u16string_view::npos) end = text.size();
             // The first line that names a field wins, as a scan in line order would find it.
-            g_aliasIndex.try_emplace(std::u16string(text.substr(start, end - start)), olson);
+            const std::u16string_view field = text.substr(start, end - start);
+            g_aliasIndex.try_emplace(std::u16string(field), olson);
+            g_aliasIndexNoCase.try_emplace(LowerAscii(field), olson);
             start = end + 1;
         }
     }
@@ -86,6 +94,16 @@ RResult MapZoneKeyToOlsonId(const CStringW& name, CStringW& olsonId) {
     if (!g_aliasIndexBuilt) BuildIndexLocked();
     const auto found = g_aliasIndex.find(std::u16string(name.AsView()));
     if (found == g_aliasIndex.end()) return STG_E_PATHNOTFOUND;
+    olsonId = CStringW(found->second);
+    return R_OK;
+}
+
+RResult MapZoneNameToOlsonIdIgnoringCase(const CStringW& name, CStringW& olsonId) {
+    platform::MutexLock lock(g_aliasGuard);
+    if (g_aliasLines.count == 0) LoadLocked();
+    if (!g_aliasIndexBuilt) BuildIndexLocked();
+    const auto found = g_aliasIndexNoCase.find(LowerAscii(name.AsView()));
+    if (found == g_aliasIndexNoCase.end()) return STG_E_PATHNOTFOUND;
     olsonId = CStringW(found->second);
     return R_OK;
 }

@@ -32,18 +32,35 @@ std::shared_ptr<const RZoneRules> PrefixedName(const std::string& name) {
     return nullptr;
 }
 
+std::u16string_view TrimmedSpaces(std::u16string_view text) {
+    while (!text.empty() && text.front() == u' ') text.remove_prefix(1);
+    while (!text.empty() && text.back() == u' ') text.remove_suffix(1);
+    return text;
+}
+
 // "(UTC-05:00) Eastern Time (US & Canada)", "(GMT+01:00) Amsterdam, Berlin, ...": the key whose
 // display name is this, or whose display name ends in the same cities whatever the prefix says.
+// Older names ("(GMT-08.00) Pacific Time (US & Canada); Tijuana", "(GMT) Greenwich Mean Time :
+// Dublin, ...") joined several such texts with ';' or ':'; each part is then tried in turn.
 bool DisplayNameKey(const CStringW& tzid, CStringW& zoneKey) {
     if (FindTimeZoneByDisplay(tzid, &zoneKey) == R_OK) return true;
     const std::u16string_view text = tzid.AsView();
     if (!(text.starts_with(u"(UTC") || text.starts_with(u"(GMT"))) return false;
     const std::size_t close = text.find(u')');
     if (close == std::u16string_view::npos) return false;
-    std::size_t start = close + 1;
-    while (start < text.size() && text[start] == u' ') ++start;
+    const std::u16string_view tail = TrimmedSpaces(text.substr(close + 1));
     std::u16string key;
-    if (!platform::ZoneKeyForDisplayTail(std::u16string(text.substr(start)), key)) return false;
+    bool found = platform::ZoneKeyForDisplayTail(std::u16string(tail), key);
+    for (std::size_t start = 0; !found && start < tail.size();) {
+        std::size_t end = tail.find_first_of(u";:", start);
+        if (end == std::u16string_view::npos) end = tail.size();
+        const std::u16string_view part = TrimmedSpaces(tail.substr(start, end - start));
+        if (!part.empty() && part.size() < tail.size()) {
+            found = platform::ZoneKeyForDisplayTail(std::u16string(part), key);
+        }
+        start = end + 1;
+    }
+    if (!found) return false;
     zoneKey = CStringW(key);
     return true;
 }
@@ -130,6 +147,9 @@ std::shared_ptr<const RZoneRules> ResolveUncached(const CStringW& tzid) {
         // Rules that one yearly rule cannot hold: the first zone of the list with its offsets.
         if (MapTzidToWindowsZone(tzid, key) == R_OK) return ZoneRulesForKey(key);
     }
+    // A name written in another case (europe/berlin) than the tz database's own: its own
+    // spelling, which then resolves as above, and is never the name itself again.
+    if (MapZoneNameToOlsonIdIgnoringCase(tzid, olson) == R_OK && olson != tzid) return ResolveUncached(olson);
     return nullptr;
 }
 

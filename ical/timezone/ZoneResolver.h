@@ -2,8 +2,9 @@
 // From a TZID as calendar files write it to the rules it converts by. In this order: a zone
 // list key (the tz zone that stands for it), a tz database name (its own zone), a name of the
 // alias lines, the trailing Area/City of a prefixed name (/mozilla.org/20050126_1/Europe/Berlin),
-// a Windows display name ("(UTC-05:00) Eastern Time (US & Canada)"), and the VTIMEZONE stored
-// under that TZID (its own STANDARD/DAYLIGHT rules, or else the first zone with its offsets).
+// a Windows display name ("(UTC-05:00) Eastern Time (US & Canada)"), the VTIMEZONE stored under
+// that TZID (its own STANDARD/DAYLIGHT rules, or else the first zone with its offsets), and last
+// a name of the alias lines written in another case (europe/berlin).
 // Answers are kept per TZID until the stored zones or the zone list change.
 // Safe to share: the kept answers are guarded inside; the rules handed out are shareable.
 #include <memory>

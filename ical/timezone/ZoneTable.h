@@ -28,6 +28,8 @@ RResult FindWindowsZoneByOlsonId(const CStringW& olsonId, CStringW* zoneKey, CSt
 // The first field of the first alias line that has `name` as one of its fields (exact match);
 // "Z" gives "Z". STG_E_PATHNOTFOUND (olsonId untouched) when no line names it.
 RResult MapZoneKeyToOlsonId(const CStringW& name, CStringW& olsonId);
+// The same, with the fields compared ignoring ASCII case (europe/berlin gives Europe/Berlin).
+RResult MapZoneNameToOlsonIdIgnoringCase(const CStringW& name, CStringW& olsonId);
 
 // Deletes the zone list's entries and nodes and installs the ordering callback (may be null).
 void FreeZoneList(RListCompare compare);

@@ -38,9 +38,9 @@ void RIcsEvent::BuildText() {
         if (const char* lines = GetExDateLines(); lines != nullptr) {
             AppendToHeapString(lines, out);
         }
-    } else {
-        AppendRawValueLine("RECURRENCE-ID", out, GetRecurrenceId());
     }
+    // Also with a rule: an exception that repeats on its own stays an exception of its series.
+    AppendRawValueLine("RECURRENCE-ID", out, GetRecurrenceId());
     AppendTextLine("LOCATION", out, GetLocation());
     AppendTextLine("URL", out, GetUrl());
     AppendStampLine("DTSTAMP", GetDtStamp(), out);
@@ -59,6 +59,7 @@ void RIcsEvent::BuildText() {
         AppendPropertyLine("ATTENDEE", out, static_cast<RIcsAttendee*>(node->payload)->GetText());
     }
     AppendToHeapString("END:VEVENT\r\n", out);
+    FoldLongLinesIn(out);
 }
 
 const char* RIcsToDo::GetText() {

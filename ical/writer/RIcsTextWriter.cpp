@@ -73,6 +73,79 @@ std::string WithoutLineBreaks(std::string_view text) {
 
 namespace {
 
+constexpr std::size_t kMaxLineOctets = 75;
+
+bool IsUtf8Continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+
+// The end of the line that starts at `start` (its CR LF or LF excluded) and where the next one starts.
+struct LineSpan {
+    std::size_t end;
+    std::size_t next;
+};
+
+LineSpan LineAt(std::string_view text, std::size_t start) {
+    const std::size_t newline = text.find('\n', start);
+    if (newline == std::string_view::npos) {
+        return {text.size(), text.size()};
+    }
+    const std::size_t end = newline > start && text[newline - 1] == '\r' ? newline - 1 : newline;
+    return {end, newline + 1};
+}
+
+}  // namespace
+
+std::string FoldLongLines(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + text.size() / 32);
+    for (std::size_t start = 0; start < text.size();) {
+        const LineSpan line = LineAt(text, start);
+        std::size_t at = start;
+        std::size_t room = kMaxLineOctets;
+        while (line.end - at > room) {
+            std::size_t cut = at + room;
+            while (cut > at && IsUtf8Continuation(text[cut])) {
+                --cut;
+            }
+            if (cut == at) {
+                cut = at + room;  // no character starts within reach: not UTF-8, cut by octets
+            }
+            out.append(text.substr(at, cut - at));
+            out += "\r\n ";
+            at = cut;
+            room = kMaxLineOctets - 1;  // the space that starts a continuation counts
+        }
+        out.append(text.substr(at, line.next - at));
+        start = line.next;
+    }
+    return out;
+}
+
+void FoldLongLinesIn(RHeapBuffer** buffer) {
+    if (buffer == nullptr || *buffer == nullptr || (*buffer)->size < 1) {
+        return;
+    }
+    const std::string_view text((*buffer)->data, strnlen((*buffer)->data, static_cast<std::size_t>((*buffer)->size)));
+    bool anyLong = false;
+    for (std::size_t start = 0; start < text.size() && !anyLong;) {
+        const LineSpan line = LineAt(text, start);
+        anyLong = line.end - start > kMaxLineOctets;
+        start = line.next;
+    }
+    if (!anyLong) {
+        return;
+    }
+    const std::string folded = FoldLongLines(text);
+    RHeapBuffer* replaced = RHeapBuffer::Create(static_cast<int>(folded.size()) + 1);
+    if (replaced == nullptr) {
+        return;
+    }
+    std::memcpy(replaced->data, folded.c_str(), folded.size() + 1);
+    RHeapBuffer::Free(*buffer);
+    *buffer = replaced;
+}
+
+namespace {
+
 void AppendValueAndEnd(const char* value, RHeapBuffer** buffer) {
     if (std::strpbrk(value, "\r\n") != nullptr) {
         AppendToHeapString(WithoutLineBreaks(value).c_str(), buffer);

@@ -1,8 +1,8 @@
 #pragma once
 // The line writers of the iCalendar writer. Text is appended to a heap buffer that holds one
 // NUL-terminated text (created on the first append). Values are written as stored (no TEXT
-// escaping, no line folding), except that a raw line break becomes \n. A buffer that cannot
-// grow is left as it was.
+// escaping), except that a raw line break becomes \n; the texts of components are folded once
+// built (FoldLongLines). A buffer that cannot grow is left as it was.
 // Safe to share: plain functions on the buffer they are given.
 #include <cstddef>
 #include <cstdint>
@@ -27,6 +27,12 @@ void AppendPropertyLine(const char* name, RHeapBuffer** buffer, const char* valu
 void AppendRawValueLine(const char* name, RHeapBuffer** buffer, const char* value);
 // name ":" value CR LF for a text value, whatever it starts with; line breaks as \n.
 void AppendTextLine(const char* name, RHeapBuffer** buffer, const char* value);
+// Lines longer than 75 octets are folded: each further piece goes on a line of its own behind
+// CR LF and a space, and no piece ends inside a UTF-8 sequence. Lines end in CR LF or LF.
+std::string FoldLongLines(std::string_view text);
+// Folds the text of a buffer in place; a buffer whose lines are all short enough, or that
+// cannot be replaced, stays as it is.
+void FoldLongLinesIn(RHeapBuffer** buffer);
 // True when the text starts with a parameter: a name of letters, digits and '-' followed by '='.
 bool StartsWithParameter(const char* text);
 // The text with each raw CR LF, CR or LF written as the two characters \n.

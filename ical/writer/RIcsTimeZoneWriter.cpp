@@ -37,7 +37,15 @@ void RIcsTimeZone::BuildText() {
     RHeapBuffer** out = text_.Buffer();
     AppendToHeapString("BEGIN:VTIMEZONE\r\n", out);
     AppendTextLine("TZID", out, GetTzid());
-    AppendRuleBlock("DAYLIGHT", daylight_, out);
-    AppendRuleBlock("STANDARD", standard_, out);
+    if (!readRules_.empty()) {
+        // A zone read from text: every block, in the order read.
+        for (RIcsTimeZoneComponent* rule : readRules_) {
+            AppendRuleBlock(rule->GetName(), rule, out);
+        }
+    } else {
+        AppendRuleBlock("DAYLIGHT", daylight_, out);
+        AppendRuleBlock("STANDARD", standard_, out);
+    }
     AppendToHeapString("END:VTIMEZONE\r\n", out);
+    FoldLongLinesIn(out);
 }

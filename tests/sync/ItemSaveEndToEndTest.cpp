@@ -186,6 +186,31 @@ TYPED_TEST(ItemSaveEndToEnd, NewEventsFloatingAllDayAndZonedReadBackEqual) {
     EXPECT_STREQ(this->Series(guids[2]).at(0).etag, before.at(0).etag);
 }
 
+TYPED_TEST(ItemSaveEndToEnd, ATabTravelsAsATabAndReadsBackAsOne) {
+    this->Prepare("Tabs");
+    auto item = MakeRef<ROrvaneCalendarItem>();
+    ASSERT_EQ(R_OK, item->CreateNew(this->world.store.get(), this->account.get(), this->calendar.get()));
+    item->SetSummary(CStringW(u"Plan\tReview"));
+    item->SetDescription(CStringW(u"Path C:\\tmp\tand a tab"));
+    item->SetDTEnd(Value("2024-06-03 11:00").get());
+    item->SetDTStart(Value("2024-06-03 10:00").get());
+    ASSERT_EQ(R_OK, this->SaveAndStore(*item));
+    // RFC 5545 TEXT has no \t: other clients must get the TAB itself.
+    const std::string onServer = this->Fetch(this->path + item->GetServerFileName().GetString());
+    EXPECT_TRUE(Has(onServer, "SUMMARY:Plan\tReview\r\n")) << onServer;
+    EXPECT_TRUE(Has(onServer, "DESCRIPTION:Path C:\\\\tmp\tand a tab\r\n")) << onServer;
+    std::string file;
+    ASSERT_EQ(R_OK, ReadCalendarItemFile(this->world.store.get(), item->GetServerFileName(), this->calendar->GetGuid(),
+                                         this->account->GetGuid(), file));
+    EXPECT_TRUE(Has(file, "SUMMARY:Plan\tReview\r\n")) << file;
+    const CStringA guid = item->GetGuid();
+    this->Refresh();
+    auto again = this->Open(guid);
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->GetSummary().Str(), std::u16string(u"Plan\tReview"));
+    EXPECT_EQ(again->GetDescription().Str(), std::u16string(u"Path C:\\tmp\tand a tab"));
+}
+
 TYPED_TEST(ItemSaveEndToEnd, EditsKeepWhatOtherClientsWroteAndCanBeRepeatedWithoutARefresh) {
     this->Prepare("Edits");
     ASSERT_TRUE(RSucceeded(this->Send("PUT", this->path + "series-1.ics", kOtherClientSeries)));

@@ -60,6 +60,17 @@ TEST_F(ItemModelFixture, ANewRuleReplacesTheOneAlreadyReadForTheUpload) {
     EXPECT_EQ(series->GetRecurrence()->interval, 2);
 }
 
+TEST_F(ItemModelFixture, AnExceptionThatRepeatsOnItsOwnIsUploadedAsAnExceptionOfItsSeries) {
+    CalendarItemRecord row = Row("g1", "2024-03-05 14:00", "2024-03-05 15:00", "", "FREQ=DAILY;COUNT=3");
+    row.recurrenceID = "20240305T100000";
+    auto exception = Item(row);
+    RRef<RIcsEvent> event = RRef<RIcsEvent>::Adopt(exception->BuildIcsEvent());
+    ASSERT_TRUE(event);
+    const std::string text = event->GetText();
+    EXPECT_NE(text.find("RRULE:FREQ=DAILY;COUNT=3\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("RECURRENCE-ID:20240305T100000\r\n"), std::string::npos) << text;
+}
+
 TEST_F(ItemModelFixture, SplittingAFloatingSeriesShowsTheSplitDayOnceAndKeepsTheCount) {
     const CalendarItemRecord row = Row("g1", "2024-03-01 10:00", "2024-03-01 11:00", "", "FREQ=DAILY;COUNT=10");
     Store(row);

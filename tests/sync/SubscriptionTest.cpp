@@ -3,6 +3,7 @@
 #include "tests/sync/FeedServer.h"
 #include "tests/sync/SyncTestSupport.h"
 
+#include "ical/timezone/ZoneConversions.h"
 #include "platform/messages/Timers.h"
 #include "sync/SyncClock.h"
 
@@ -125,4 +126,32 @@ TEST_F(Subscriptions, AFeedOverSixtyFourMebibytesIsRefusedAndStoresNothing) {
     EXPECT_NE(R_OK, calendar->RefreshSubscription(false));
     EXPECT_EQ(0u, world.Items(*calendar).size());
     EXPECT_EQ(calendar->GetRecord().subscriptionLastRefreshed, "");
+}
+
+TEST_F(Subscriptions, AnEventInAZoneThatOnlyItsFeedDefinesConvertsByThatDefinition) {
+    // No alias, tz name or display name stands for this TZID: only the VTIMEZONE sent with it.
+    const std::string feed =
+        "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Feeds//EN\r\n"
+        "BEGIN:VTIMEZONE\r\nTZID:custom_America/New_York\r\n"
+        "BEGIN:STANDARD\r\nDTSTART:19701101T020000\r\nRRULE:FREQ=YEARLY;BYMONTH=11;BYDAY=1SU\r\n"
+        "TZOFFSETFROM:-0400\r\nTZOFFSETTO:-0500\r\nTZNAME:EST\r\nEND:STANDARD\r\n"
+        "BEGIN:DAYLIGHT\r\nDTSTART:19700308T020000\r\nRRULE:FREQ=YEARLY;BYMONTH=3;BYDAY=2SU\r\n"
+        "TZOFFSETFROM:-0500\r\nTZOFFSETTO:-0400\r\nTZNAME:EDT\r\nEND:DAYLIGHT\r\nEND:VTIMEZONE\r\n"
+        "BEGIN:VEVENT\r\nUID:custom\r\nDTSTAMP:20240101T000000Z\r\n"
+        "DTSTART;TZID=custom_America/New_York:20240705T100000\r\n"
+        "DTEND;TZID=custom_America/New_York:20240705T110000\r\nSUMMARY:Own zone\r\n"
+        "END:VEVENT\r\nEND:VCALENDAR\r\n";
+    server.Serve("/feeds/custom.ics", {200, feed});
+    RRef<ROrvaneCalendar> calendar =
+        account->AddSubscribedCalendar(server.Url("http", "/feeds/custom.ics").c_str(), "Custom");
+    ASSERT_TRUE(calendar);
+    ASSERT_EQ(R_OK, calendar->RefreshSubscription(false));
+    const auto rows = world.Items(*calendar);
+    ASSERT_EQ(1u, rows.size());
+    auto start = MakeRef<RIcsDateTime>();
+    start->SetFromDbText(rows[0].dtStart, rows[0].dtStartTZ);
+    SYSTEMTIME utc{};
+    ASSERT_EQ(R_OK, ItemTimeToUtc(&utc, start.get())) << rows[0].dtStartTZ.GetString();
+    EXPECT_EQ(utc.wDay, 5);
+    EXPECT_EQ(utc.wHour, 14) << "10:00 in summer time, four hours behind UTC";
 }

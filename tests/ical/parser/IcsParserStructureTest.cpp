@@ -136,7 +136,8 @@ TEST(IcsParserStructure, NestedComponentsBelongToTheirParent) {
 TEST(IcsParserStructure, TextEndingInsideAComponentIsAFormatError) {
     // A text cut short gives no item that may have lost its later lines.
     EXPECT_EQ(Parsed("BEGIN:VCALENDAR\nBEGIN:VEVENT\nUID:a\nSUMMARY:open\n").result, R_E_BAD_FORMAT);
-    EXPECT_EQ(Parsed("BEGIN:VCALENDAR\nBEGIN:VEVENT\nUID:a\nEND:VEVENT\n").result, R_E_BAD_FORMAT);
+    // Only the calendar may lack its END: the events it holds all ended.
+    EXPECT_EQ(Parsed("BEGIN:VCALENDAR\nBEGIN:VEVENT\nUID:a\nEND:VEVENT\n").result, R_OK);
     EXPECT_EQ(Parsed("BEGIN:VEVENT\nUID:a\n").result, R_E_BAD_FORMAT);
     EXPECT_EQ(Parsed("BEGIN:VCALENDAR\nBEGIN:VEVENT\nUID:a\nBEGIN:VALARM\nACTION:AUDIO\n").result, R_E_BAD_FORMAT);
     // The same text with its END lines parses.
@@ -148,6 +149,27 @@ TEST(IcsParserStructure, TextEndingInsideAComponentIsAFormatError) {
     Parsed other("BEGIN:VCALENDAR\nBEGIN:VEVENT\nUID:a\nEND:VTODO\nSUMMARY:kept\nEND:VEVENT\nEND:VCALENDAR\n");
     ASSERT_EQ(other->GetEventCount(), 1);
     EXPECT_STREQ(other->GetEventAt(0)->GetSummary(), "kept");
+}
+
+TEST(IcsParserStructure, ALineWithoutAColonIsSkippedAndTheRestKept) {
+    Parsed parsed(
+        "BEGIN:VCALENDAR\nBEGIN:VEVENT\nUID:a\nX\nSUMMARY:kept\nno colon on this line\nBEGIN:VALARM\nX\n"
+        "END:VALARM\nDESCRIPTION:after the alarm\nEND:VEVENT\nBEGIN:VEVENT\nUID:b\nEND:VEVENT\nEND:VCALENDAR\n");
+    ASSERT_EQ(parsed.result, R_OK);
+    ASSERT_EQ(parsed->GetEventCount(), 2);
+    EXPECT_STREQ(parsed->GetEventAt(0)->GetSummary(), "kept");
+    EXPECT_STREQ(parsed->GetEventAt(0)->GetDescription(), "after the alarm");
+    EXPECT_STREQ(parsed->GetEventAt(1)->GetUid(), "b");
+}
+
+TEST(IcsParserStructure, ACalendarWithoutItsEndKeepsTheComponentsItHolds) {
+    const std::string events = "BEGIN:VCALENDAR\nBEGIN:VEVENT\nUID:a\nEND:VEVENT\nBEGIN:VEVENT\nUID:b\nEND:VEVENT\n";
+    for (const std::string& end : {std::string(), std::string("END:VCALENDER\n"), std::string("END:VCAL")}) {
+        Parsed parsed(events + end);
+        ASSERT_EQ(parsed.result, R_OK) << end;
+        ASSERT_EQ(parsed->GetEventCount(), 2) << end;
+        EXPECT_STREQ(parsed->GetEventAt(1)->GetUid(), "b") << end;
+    }
 }
 
 TEST(IcsParserStructure, TruncatedInsideALineFailsTheWholeParse) {

@@ -8,6 +8,7 @@
 #include "ical/timezone/StoredZoneLookup.h"
 #include "ical/timezone/ZoneConversions.h"
 #include "ical/timezone/ZoneResolver.h"
+#include "ical/timezone/ZoneTable.h"
 #include "tests/ical/timezone/ItemTimeUtc.h"
 
 namespace {
@@ -28,6 +29,15 @@ TEST(ZoneTzidForms, PrefixedAndDisplayNamesResolve) {
     EXPECT_EQ(UtcOf("2026-07-01 10:00", "(UTC-05:00) Nowhere in particular"), "failed");
 }
 
+TEST(ZoneTzidForms, OlderGmtDisplayNamesResolveAsTheNewerOnes) {
+    EXPECT_EQ(UtcOf("2026-07-01 10:00", "(GMT-08.00) Pacific Time (US & Canada); Tijuana"), "2026-07-01 17:00");
+    EXPECT_EQ(UtcOf("2026-01-15 10:00", "(GMT-05.00) Eastern Time (US & Canada)"), "2026-01-15 15:00");
+    EXPECT_EQ(UtcOf("2026-07-01 10:00", "(GMT) Greenwich Mean Time : Dublin, Edinburgh, Lisbon, London"),
+              "2026-07-01 09:00");
+    EXPECT_EQ(UtcOf("2026-07-01 10:00", "(GMT+01.00) Amsterdam, Berlin, Bern, Rome, Stockholm, Vienna"),
+              "2026-07-01 08:00");
+}
+
 TEST(ZoneTzidForms, TzNamesConvertByTheirOwnZone) {
     // Zones whose Windows key stands for another zone with other offsets.
     EXPECT_EQ(UtcOf("2026-07-01 10:00", "America/Mazatlan"), "2026-07-01 17:00");
@@ -41,6 +51,24 @@ TEST(ZoneTzidForms, TzNamesConvertByTheirOwnZone) {
     // A key keeps its own zone's summer time.
     EXPECT_EQ(UtcOf("2026-07-01 10:00", "GMT Standard Time"), "2026-07-01 09:00");
     EXPECT_EQ(UtcOf("2026-01-15 10:00", "GMT Standard Time"), "2026-01-15 10:00");
+}
+
+TEST(ZoneTzidForms, TzNamesResolveWhateverTheirCase) {
+    EXPECT_EQ(UtcOf("2026-07-01 10:00", "europe/berlin"), "2026-07-01 08:00");
+    EXPECT_EQ(UtcOf("2026-01-15 10:00", "AMERICA/NEW_YORK"), "2026-01-15 15:00");
+    EXPECT_EQ(UtcOf("2026-07-01 10:00", "america/argentina/buenos_aires"), "2026-07-01 13:00");
+    EXPECT_EQ(UtcOf("2026-07-01 10:00", "us/pacific"), "2026-07-01 17:00");
+}
+
+TEST(ZoneTzidForms, AKeyKeepsTheOffsetOfThePlacesItStillNames) {
+    // Chihuahua left UTC-7 in 2022; La Paz and Mazatlan, named by the same key, did not.
+    EXPECT_EQ(UtcOf("2026-07-01 10:00", "Mountain Standard Time (Mexico)"), "2026-07-01 17:00");
+    EXPECT_EQ(UtcOf("2026-01-15 10:00", "Mountain Standard Time (Mexico)"), "2026-01-15 17:00");
+    EXPECT_EQ(UtcOf("2026-01-15 10:00", "(UTC-07:00) Chihuahua, La Paz, Mazatlan"), "2026-01-15 17:00");
+    EXPECT_EQ(UtcOf("2026-01-15 10:00", "Mountain Daylight Time (Mexico)"), "2026-01-15 17:00");
+    CStringW olson;
+    ASSERT_EQ(MapZoneKeyToOlsonId(u"Mountain Standard Time (Mexico)", olson), R_OK);
+    EXPECT_EQ(olson, CStringW(u"America/Mazatlan"));
 }
 
 TEST(ZoneTzidForms, SkippedLocalTimesUseTheOffsetBeforeTheGap) {

@@ -27,10 +27,14 @@ std::string ReadDataFile(const char* name) {
     return text.str();
 }
 
-// The lines of a text that start with a prefix, joined by "|".
+// The (unfolded) lines of a text that start with a prefix, joined by "|".
 std::string LinesStartingWith(const std::string& text, const std::string& prefix) {
     std::string found;
-    std::istringstream lines(text);
+    std::string unfolded = text;
+    for (std::size_t fold = unfolded.find("\r\n "); fold != std::string::npos; fold = unfolded.find("\r\n ", fold)) {
+        unfolded.erase(fold, 3);
+    }
+    std::istringstream lines(unfolded);
     for (std::string line; std::getline(lines, line);) {
         if (line.rfind(prefix, 0) == 0) {
             found += (found.empty() ? "" : "|") + line.substr(0, line.find('\r'));

@@ -80,15 +80,64 @@ TEST(IcsWriter, AllDayEventGetsItsEndOnTheNextDay) {
     EXPECT_EQ(EventText("DTSTART:20201231T100000\r\n"), "BEGIN:VEVENT\r\nDTSTART:20201231T100000\r\nEND:VEVENT\r\n");
 }
 
-TEST(IcsWriter, RecurrenceIdOnlyWithoutARule) {
+TEST(IcsWriter, RecurrenceIdWithOrWithoutARule) {
     EXPECT_EQ(EventText("DTSTART:20201231T100000Z\r\nRECURRENCE-ID;TZID=Europe/Berlin:20201231T101530\r\n"
                         "EXDATE:20201231T100000Z\r\n"),
               "BEGIN:VEVENT\r\nDTSTART:20201231T100000Z\r\n"
               "RECURRENCE-ID;TZID=Europe/Berlin:20201231T101530\r\nEND:VEVENT\r\n");
+    // An exception that repeats on its own keeps its RECURRENCE-ID: without it, it would be a second series.
     EXPECT_EQ(EventText("DTSTART:20201231T100000Z\r\nRECURRENCE-ID:20201231T101530Z\r\nRRULE:FREQ=DAILY\r\n"),
-              "BEGIN:VEVENT\r\nDTSTART:20201231T100000Z\r\nRRULE:FREQ=DAILY\r\nEND:VEVENT\r\n");
+              "BEGIN:VEVENT\r\nDTSTART:20201231T100000Z\r\nRRULE:FREQ=DAILY\r\n"
+              "RECURRENCE-ID:20201231T101530Z\r\nEND:VEVENT\r\n");
     EXPECT_EQ(EventText("DTSTART:20201231T100000Z\r\nRECURRENCE-ID:20201231T101530Z\r\n"),
               "BEGIN:VEVENT\r\nDTSTART:20201231T100000Z\r\nRECURRENCE-ID:20201231T101530Z\r\nEND:VEVENT\r\n");
+}
+
+TEST(IcsWriter, ARuleKeepsItsCalendarScale) {
+    EXPECT_EQ(EventText("DTSTART;VALUE=DATE:20240525\r\nRRULE:RSCALE=HEBREW;FREQ=YEARLY;BYMONTH=9;BYMONTHDAY=8\r\n"),
+              "BEGIN:VEVENT\r\nDTSTART;VALUE=DATE:20240525\r\nDTEND;VALUE=DATE:20240526\r\n"
+              "RRULE:FREQ=YEARLY;RSCALE=HEBREW;BYMONTHDAY=8;BYMONTH=9\r\nEND:VEVENT\r\n");
+}
+
+TEST(IcsWriter, AZoneWritesEveryRuleBlockItWasReadWith) {
+    std::string blocks;
+    for (const char* year : {"1999", "2010", "2059"}) {
+        blocks += std::string("BEGIN:STANDARD\r\nTZNAME:EET\r\nTZOFFSETFROM:+0300\r\nTZOFFSETTO:+0200\r\nDTSTART:") +
+                  year + "1030T010000\r\nEND:STANDARD\r\n";
+        blocks += std::string("BEGIN:DAYLIGHT\r\nTZNAME:EEST\r\nTZOFFSETFROM:+0200\r\nTZOFFSETTO:+0300\r\nDTSTART:") +
+                  year + "0327T000000\r\nEND:DAYLIGHT\r\n";
+    }
+    Parsed parsed("BEGIN:VCALENDAR\r\nBEGIN:VTIMEZONE\r\nTZID:Asia/Gaza\r\n" + blocks + "END:VTIMEZONE\r\nEND:VCALENDAR\r\n");
+    ASSERT_EQ(parsed.result, R_OK);
+    ASSERT_EQ(parsed->GetTimeZoneCount(), 1);
+    EXPECT_EQ(Str(parsed->GetTimeZoneAt(0)->GetText()),
+              "BEGIN:VTIMEZONE\r\nTZID:Asia/Gaza\r\n" + blocks + "END:VTIMEZONE\r\n");
+}
+
+TEST(IcsWriter, LongLinesAreFoldedAt75OctetsBetweenCharacters) {
+    std::string summary;
+    for (int i = 0; i < 40; ++i) summary += "\xC3\xBC\xE2\x82\xAC";  // ü and the euro sign: 2 and 3 octets
+    const std::string description = "D" + std::string(300, 'x');
+    Parsed parsed("BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nUID:u\r\nDTSTART:20200101T100000Z\r\nSUMMARY:" + summary +
+                  "\r\nDESCRIPTION:" + description + "\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n");
+    ASSERT_EQ(parsed.result, R_OK);
+    const std::string text = Str(parsed->GetText());
+    std::size_t lines = 0;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t end = text.find("\r\n", at);
+        ASSERT_NE(end, std::string::npos);
+        EXPECT_LE(end - at, 75u) << text.substr(at, end - at);
+        const std::size_t first = at < end && text[at] == ' ' ? at + 1 : at;
+        // No piece starts inside a UTF-8 sequence (nor, so, ends inside one).
+        EXPECT_NE(static_cast<unsigned char>(text[first]) & 0xC0, 0x80) << text.substr(at, end - at);
+        at = end + 2;
+        ++lines;
+    }
+    EXPECT_GT(lines, 12u);
+    Parsed back(text);
+    ASSERT_EQ(back.result, R_OK);
+    EXPECT_EQ(Str(back->GetEventAt(0)->GetSummary()), summary);
+    EXPECT_EQ(Str(back->GetEventAt(0)->GetDescription()), description);
 }
 
 TEST(IcsWriter, EventWithoutStartWritesNothing) {

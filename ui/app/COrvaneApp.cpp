@@ -59,6 +59,8 @@ COrvaneApp* COrvaneApp::Instance() { return g_app; }
 
 bool COrvaneApp::InitInstance(const CStringW& dataFolder) {
     if (ReadDebugLogFlag(kOrvaneSettingsKey) != 0) {
+        // Whoever asked for the log wants the trace too.
+        SetDebugTraceOn(true);
         g_debugLog.Open(nullptr);
         VS_FIXEDFILEINFO version{};
         if (GetModuleFileVersion(&version) == 0) {

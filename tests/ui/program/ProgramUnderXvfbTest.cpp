@@ -1,11 +1,18 @@
 // The real program on a virtual X screen over a seeded store: its window shows the calendar
 // tree and this month's grid with the seeded items, a second copy says in a window why it ends,
-// and pictures of the screen are saved for a person to look at.
+// and pictures of the screen are saved for a person to look at. A terminal shows no trace of the
+// program's work unless the trace is asked for.
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <regex>
+#include <string>
 #include <sys/wait.h>
 #include <thread>
+#include <utility>
 
 #include "platform/ui/GdiShapes.h"
 #include "tests/support/GuiApp.h"
@@ -144,4 +151,38 @@ TEST(ProgramUnderXvfb, ShowsTheTreeAndThisMonthsGridOverTheUsersStore) {
     EXPECT_EQ(Count(picture, fill("#F9A825FF")), 0);
     // Today's label is blue.
     EXPECT_GT(Count(picture, qRgb(0, 0, 255)) + Count(picture, qRgb(0, 0, 254)), 0);
+}
+
+TEST(ProgramUnderXvfb, ATerminalShowsNoTraceUnlessItIsAskedFor) {
+    TempFolder root("orvane-quiet");
+    XvfbScreen screen(root.Path() / "screen", 1280, 800);
+    ASSERT_TRUE(screen.Ok()) << "Xvfb did not start";
+    const QRgb background = platform::ui::ToQColor(ROrvaneMonthView::kBackgroundColour).rgb();
+    auto read = [](const std::filesystem::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    };
+    // Starts the program over an empty data folder, lets it draw its month, and ends it; what it
+    // wrote to its standard output and error.
+    auto run = [&](const std::string& name, std::map<std::string, std::string> environment) {
+        environment["XDG_DATA_HOME"] = (root.Path() / "data").string();
+        const std::filesystem::path out = root.Path() / (name + ".out"), err = root.Path() / (name + ".err");
+        const pid_t program = screen.Launch(ORVANE_PROGRAM, environment, out, err);
+        EXPECT_GT(program, 0);
+        for (int i = 0; i < 200 && Count(screen.Grab(), background) < 300000; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(700));
+        XvfbScreen::Stop(program);
+        return std::make_pair(read(out), read(err));
+    };
+    const std::regex traceLine(R"((^|\n)\d{4}-\d\d-\d\d \d\d:\d\d:\d\d:\d{3} )");
+
+    const auto [out, err] = run("quiet", {});
+    EXPECT_EQ(out, "");
+    EXPECT_FALSE(std::regex_search(err, traceLine)) << err.substr(0, 400);
+
+    const auto [tracedOut, tracedErr] = run("traced", {{"ORVANE_TRACE", "1"}});
+    EXPECT_EQ(tracedOut, "");
+    EXPECT_TRUE(std::regex_search(tracedErr, traceLine)) << tracedErr.substr(0, 400);
 }

@@ -1,19 +1,21 @@
 #!/usr/bin/env bash
 # Sets up a fresh Debian 12 machine, builds Orvane and runs it or its tests.
-#   bash build.sh run    install packages, build, start the program
-#   bash build.sh test   install packages, build, run every test (plain, sanitizer, thread-safety,
-#                        fuzz and ThreadSanitizer runs, the layer check and clang-tidy)
+#   bash build.sh run    install the packages the program needs, build the program alone, start it
+#   bash build.sh test   install the packages of the program and of its tests, build everything, run
+#                        every test (plain, sanitizer, thread-safety, fuzz and ThreadSanitizer runs,
+#                        the layer check and clang-tidy)
 set -euo pipefail
 cd "$(dirname "$0")"
 
-PACKAGES=(build-essential cmake pkg-config git libgtest-dev libgmock-dev libbenchmark-dev
-          libsqlite3-dev nettle-dev tzdata clang libclang-rt-14-dev
-          libcurl4-openssl-dev libxml2-dev python3 radicale xandikos
-          qt6-base-dev locales xvfb xauth openssl libssl-dev fonts-liberation2 libxtst-dev)
+# What building and running the program needs; the tests need the second list as well.
+RUN_PACKAGES=(build-essential cmake pkg-config libsqlite3-dev nettle-dev tzdata libcurl4-openssl-dev
+              libxml2-dev libssl-dev qt6-base-dev fonts-liberation2)
+TEST_PACKAGES=(git libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev clang-tidy python3
+               radicale xandikos locales xvfb xauth openssl libxtst-dev)
 
-install_packages() {
+install_packages() {  # install_packages <package>...: installs those not installed yet
     local missing=()
-    for p in "${PACKAGES[@]}"; do
+    for p in "$@"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
     done
     if ((${#missing[@]})); then
@@ -28,6 +30,14 @@ build() {  # build <folder> [cmake options...]
     local dir=$1; shift
     cmake -S . -B "$dir" "$@"
     cmake --build "$dir" -j "$(nproc)"
+}
+
+# The program alone: no test, benchmark or test-only library is configured or built. It shares the
+# folder "build" with the test command (each states its options, so neither keeps the other's),
+# and a later test build reuses the library objects.
+build_program() {
+    cmake -S . -B build -DORVANE_BUILD_TESTS=OFF -DORVANE_BUILD_BENCH=OFF
+    cmake --build build -j "$(nproc)" --target orvane
 }
 
 # libFuzzer targets under tests/fuzz, each with its seeds in tests/fuzz/corpus/<folder>: "target:folder".
@@ -106,15 +116,15 @@ run_tests() {  # run_tests <folder>
 
 case "${1:-}" in
     run)
-        install_packages
-        build build
+        install_packages "${RUN_PACKAGES[@]}"
+        build_program
         ./build/ui/orvane
         ;;
     test)
-        install_packages
+        install_packages "${RUN_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
         decimal_comma_locale
         python3 .ci/check-layers
-        build build
+        build build -DORVANE_BUILD_TESTS=ON -DORVANE_BUILD_BENCH=ON
         run_tests build
         tidy_check build
         build build-sanitize -DORVANE_SANITIZE=ON -DORVANE_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug

@@ -63,9 +63,10 @@ RResult ROrvaneAccount::Create(ROrvaneAccountManager* manager, ROrvaneDataManage
         AccountRecord stored;
         if (const RResult found = dataManager->FindAccount(guid, &stored); found != 0) return found;
         auto calDAV = MakeRef<RCalDAVAccount>();
-        calDAV->DiscoverBySrv(record.username, record.password);
+        const RResult discovered = calDAV->DiscoverBySrv(record.username, record.password);
         calDAV->SetUserAgent(BuildUserAgent().ToUtf8());
         platform::MutexLock lock(mutex_);
+        discoveryResult_ = discovered;
         manager_ = RRef<ROrvaneAccountManager>::Share(manager);
         dataManager_ = RRef<ROrvaneDataManager>::Share(dataManager);
         record_ = record;
@@ -112,11 +113,13 @@ RResult ROrvaneAccount::LoadFromStore(int index) {
     auto calDAV = RRef<RCalDAVAccount>::Adopt(new (std::nothrow) RCalDAVAccount());
     if (!calDAV) return 0;
     RResult result = calDAV->DiscoverBySrv(record.username, record.password);
+    const RResult discovered = result;
     if (record.address.GetLength() > 7) result = calDAV->ConnectByUrl(record.username, record.password, record.address);
     calDAV->SetUserAgent(BuildUserAgent().ToUtf8());
     {
         platform::MutexLock lock(mutex_);
         calDAVAccount_ = calDAV;
+        discoveryResult_ = discovered;
     }
     // The stored calendars are the account's whether or not its server can be set up now: the
     // user still sees, hides and shows them, and the next refresh attaches them to the server.
@@ -136,6 +139,11 @@ AccountRecord ROrvaneAccount::GetRecord() {
 RRef<ROrvaneDataManager> ROrvaneAccount::GetDataManager() {
     platform::MutexLock lock(mutex_);
     return dataManager_;
+}
+
+RResult ROrvaneAccount::GetDiscoveryResult() {
+    platform::MutexLock lock(mutex_);
+    return discoveryResult_;
 }
 
 RRef<RCalDAVAccount> ROrvaneAccount::GetCalDAVAccount() {

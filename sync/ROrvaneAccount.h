@@ -77,6 +77,9 @@ public:
     // The end of a refresh, on the user-interface thread (posted there by the worker).
     virtual void OnRefreshFinished(RResult result);
     virtual RResult GetLastResult();
+    // What finding the server from the user name gave when the account was made or loaded: 0,
+    // or the lookup's code (9003 when the name does not exist, as for a user name without a domain).
+    RResult GetDiscoveryResult();
     virtual bool IsRefreshing();
     virtual bool IsFullRefreshPending();
     // Reconciles the calendar list with the server's and syncs every calendar (worker side).
@@ -143,6 +146,7 @@ private:
     bool refreshing_ = false;
     NotifyTarget notifyTarget_ = 0;
     RResult lastResult_ = 0;
+    RResult discoveryResult_ = 0;
     std::atomic<bool> stopRequested_{false};
     std::atomic<bool> deleted_{false};
     const std::uint64_t notifyId_;

@@ -1,13 +1,33 @@
 #include "foundation/debug/DebugTrace.h"
 
+#include <atomic>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "platform/core/WinTypes.h"
 #include "platform/string/CString.h"
 
+namespace {
+
+std::atomic<bool>& TraceOn() {
+    static std::atomic<bool> on = [] {
+        const char* asked = std::getenv("ORVANE_TRACE");
+        return asked != nullptr && *asked != '\0' && std::strcmp(asked, "0") != 0;
+    }();
+    return on;
+}
+
+}  // namespace
+
+void SetDebugTraceOn(bool on) { TraceOn().store(on, std::memory_order_relaxed); }
+
+bool IsDebugTraceOn() { return TraceOn().load(std::memory_order_relaxed); }
+
 void DebugTrace(const char* format, ...) {
+    if (!IsDebugTraceOn()) return;
     SYSTEMTIME now{};
     GetLocalTime(&now);
     // The line grows with the message, so no message is cut or overruns a fixed buffer.

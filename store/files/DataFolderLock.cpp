@@ -57,18 +57,18 @@ CStringW DefaultDataFolder() {
     return folder;
 }
 
-bool ClaimDataFolderForThisRun() {
+bool ClaimDataFolderForThisRun(std::string* why) {
     // Held until the process ends.
     static DataFolderLock claim;
     const RResult result = claim.Acquire(DefaultDataFolder());
     if (result == R_OK) {
         return true;
     }
-    if (result == R_E_DATA_FOLDER_IN_USE) {
-        std::fprintf(stderr, "%s\n", DataFolderLock::InUseMessage());
-    } else {
-        std::fprintf(stderr, "The calendar data folder cannot be used (error 0x%08X).\n",
-                     static_cast<unsigned>(result));
-    }
+    const std::string message =
+        result == R_E_DATA_FOLDER_IN_USE
+            ? std::string(DataFolderLock::InUseMessage())
+            : platform::Format("The calendar data folder cannot be used (error 0x%08X).", static_cast<unsigned>(result));
+    std::fprintf(stderr, "%s\n", message.c_str());
+    if (why != nullptr) *why = message;
     return false;
 }

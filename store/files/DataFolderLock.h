@@ -8,6 +8,8 @@
 // included, so a claim never outlives its program.
 //
 // Belongs to one thread (the program's start-up); the claim itself covers the whole process.
+#include <string>
+
 #include "foundation/ResultCodes.h"
 #include "platform/string/CString.h"
 
@@ -39,5 +41,6 @@ CStringW DefaultDataFolder();
 
 // For the program's entry: claims the default data folder for the whole run and returns true,
 // or writes why it cannot (another copy runs, or the folder cannot be used) to the standard
-// error stream and returns false, after which the program ends.
-[[nodiscard]] bool ClaimDataFolderForThisRun();
+// error stream, hands the same text to `why` when given, and returns false, after which the
+// program tells the user and ends.
+[[nodiscard]] bool ClaimDataFolderForThisRun(std::string* why = nullptr);

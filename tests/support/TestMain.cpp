@@ -30,6 +30,8 @@ int main(int argc, char** argv) {
     setenv("XDG_DOCUMENTS_DIR", (root / "documents").c_str(), 1);
     setenv("XDG_CACHE_HOME", (root / "cache").c_str(), 1);
     setenv("TZ", "UTC", 0);
+    // Tests read the debugger trace, which the program writes only when asked for.
+    setenv("ORVANE_TRACE", "1", 1);
 
     ::testing::InitGoogleTest(&argc, argv);
     int result = RUN_ALL_TESTS();

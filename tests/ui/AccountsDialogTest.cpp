@@ -186,6 +186,34 @@ TEST_F(AccountsDialog, EmptyFieldsCommitNothingAndASelectionEndsAnAddition) {
     EXPECT_EQ(std::string(alpha->GetPassword().GetString()), "secretx");
 }
 
+TEST_F(AccountsDialog, AnAddedAccountWhoseServerCannotBeFoundIsReportedWhenTheDialogCloses) {
+    responders->Add([&](QDialog& dialog) {
+        Activate(dialog);
+        Control<QPushButton>(dialog, CAccountsDialog::kAdd)->click();
+        TypeInto(dialog, CAccountsDialog::kDescription, "Work");
+        TypeInto(dialog, CAccountsDialog::kUserName, "worker");  // no domain to look the server up in
+        TypeInto(dialog, CAccountsDialog::kPassword, "secret");
+        Control<QLineEdit>(dialog, CAccountsDialog::kDescription)->setFocus();  // creates the account
+        dialog.done(IDOK);
+    });
+    RResult code = 0;
+    QString message;
+    responders->Add([&](QDialog& dialog) {
+        code = app->ErrorDialog().Code();
+        message = app->ErrorDialog().MessageText();
+        dialog.done(IDOK);
+    });
+    EXPECT_TRUE(Run(ID_TOOLS_ACCOUNTS));
+    EXPECT_EQ(responders->Pending(), 0) << "no report";
+    RRef<ROrvaneAccount> made = app->AccountManager()->GetAccountAt(2);
+    ASSERT_TRUE(made);
+    EXPECT_EQ(std::string(made->GetDescription().GetString()), "Work");
+    EXPECT_NE(made->GetDiscoveryResult(), 0);
+    EXPECT_EQ(code, made->GetDiscoveryResult());
+    EXPECT_TRUE(message.startsWith("Account: Work\n")) << message.toStdString();
+    EXPECT_FALSE(made->IsRefreshing());
+}
+
 class AccountsDialogServer : public ServerAppFixture {};
 
 TEST_F(AccountsDialogServer, AddingAnAccountReachesTheServerAndListsItsCalendars) {

@@ -188,6 +188,20 @@ TEST_F(EventDialog, AReadOnlyCalendarOpensDisabledAndOkSavesNothing) {
     EXPECT_EQ(responders->Runs(), 1);  // no scope question, no error report
 }
 
+TEST_F(EventDialog, AnEventOfAReadOnlyCalendarOffersNoDelete) {
+    auto deleteOffered = [this](ROrvaneCalendarItem& item) {
+        bool offered = false;
+        responders->Add([&offered](QDialog& dialog) {
+            offered = EventControl<QPushButton>(dialog, REditEventDialog::kDelete)->isVisibleTo(&dialog);
+            dialog.done(IDCANCEL);
+        });
+        app->EditDialog().EditItem(&item);
+        return offered;
+    };
+    EXPECT_FALSE(deleteOffered(*Item("holiday", "ro")));
+    EXPECT_TRUE(deleteOffered(*Item("one")));
+}
+
 TEST_F(EventDialog, CancelInTheScopeQuestionChangesNothing) {
     RRef<ROrvaneCalendarItem> item = Item("series");
     RDateTime third{2026, 3, 16, 9, 30, 0, 0};

@@ -118,6 +118,30 @@ TEST_F(MainFrame, TwelveAccountsAllWorkFromTheSubmenu) {
     EXPECT_FALSE(Frame()->Router().Update(ID_NEW_EVENT_ACCOUNT_FIRST + 12).enabled);
 }
 
+TEST_F(MainFrame, NewEventIsOfferedOnlyForAccountsWithACalendarToWriteInto) {
+    SeedAccounts(1);
+    const char* subscriptions = "__Subscriptions_GUID__";
+    seed.AddAccount(subscriptions, "Subscriptions");
+    seed.AddCalendar(subscriptions, "feed", "Team feed", 0, "#2E7D32FF", true, "subscribed");
+    seed.SetSubscription(subscriptions, "feed", "http://127.0.0.1:9/feed.ics", "2026-01-01 08:00");
+    StartApp();
+    ASSERT_EQ(AccountEntries(), QStringList({"Account 0", "Subscriptions"}));
+    QAction* own = FindMenuEntry(Frame()->FileMenu(), ID_NEW_EVENT_ACCOUNT_FIRST);
+    QAction* feeds = FindMenuEntry(Frame()->FileMenu(), ID_NEW_EVENT_ACCOUNT_FIRST + 1);
+    ASSERT_NE(own, nullptr);
+    ASSERT_NE(feeds, nullptr);
+    UpdateMenuStates(Frame()->NewEventEntry()->menu(), Frame()->Router());
+    EXPECT_TRUE(own->isEnabled());
+    EXPECT_FALSE(feeds->isEnabled());
+
+    // With the subscriptions alone, the plain entry offers nothing either.
+    (void)app->AccountManager()->DeleteAccount("acc00");
+    (void)platform::messages::PostAppMessage(app->MainFrameTarget(), platform::messages::WM_APP_ACCOUNTS_CHANGED, 0, 0);
+    Settle();
+    ASSERT_EQ(Frame()->NewEventEntry()->menu(), nullptr);
+    EXPECT_FALSE(Frame()->Router().Update(ID_NEW_EVENT).enabled);
+}
+
 TEST_F(MainFrame, RemovingAccountsRebuildsTheSubmenuThreeTwoOne) {
     SeedAccounts(3);
     StartApp();

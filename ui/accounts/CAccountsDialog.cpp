@@ -11,6 +11,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <algorithm>
 #include <functional>
 
 #include "dav/discovery/Discovery.h"
@@ -115,9 +116,11 @@ int CAccountsDialog::DoModal(QWidget* parent) {
             entry->setData(kGuidRole, ToQString(account->GetGuid()));
         }
     }
+    unfound_.clear();
     const int result = platform::ui::RunModal(dialog);
     dialog.beforeClose = nullptr;
     controls_ = nullptr;
+    ReportUnfoundServers(parent);
     return result;
 }
 
@@ -254,6 +257,7 @@ void CAccountsDialog::ApplyChanges() {
 
     RRef<ROrvaneAccount> account;
     bool changed = false;
+    const bool adding = additionPending_;
     if (additionPending_) {
         additionPending_ = false;
         account = accounts->CreateAccount(ToCStringA(description), ToCStringA(userName), ToCStringA(password));
@@ -287,7 +291,17 @@ void CAccountsDialog::ApplyChanges() {
             changed = true;
         }
     }
-    if (changed && account && (IsValidMailAddress(ToCStringA(userName)) || !url.isEmpty())) {
+    if (!changed || !account) return;
+    const CStringA guid = account->GetGuid();
+    if (!url.isEmpty()) {
+        unfound_.erase(std::remove(unfound_.begin(), unfound_.end(), guid), unfound_.end());
+    } else if (adding && account->GetDiscoveryResult() != 0) {
+        // Nothing to refresh against: the user learns why when the dialog closes, unless an
+        // address is given under Advanced Settings first.
+        unfound_.push_back(guid);
+        return;
+    }
+    if (IsValidMailAddress(ToCStringA(userName)) || !url.isEmpty()) {
         COrvaneView* view = app_->GetView(0);
         (void)account->StartRefresh(view != nullptr ? view->Target() : platform::messages::kNoTarget);
     }
@@ -339,6 +353,20 @@ void CAccountsDialog::OnRemove() {
     additionPending_ = false;
     PostAccountsChanged();
     ClearFields();
+}
+
+void CAccountsDialog::ReportUnfoundServers(QWidget* parent) {
+    const std::vector<CStringA> unfound = std::move(unfound_);
+    unfound_.clear();
+    ROrvaneAccountManager* accounts = app_ != nullptr ? app_->AccountManager() : nullptr;
+    if (accounts == nullptr) return;
+    for (const CStringA& guid : unfound) {
+        RRef<ROrvaneAccount> account = accounts->FindAccountByGuid(guid);
+        if (!account || !account->GetAddress().IsEmpty()) continue;  // removed, or given an address
+        app_->ErrorDialog().SetError(CStringW::FromUtf8(account->GetDescription().AsView()),
+                                     account->GetDiscoveryResult(), CStringW(), CStringW());
+        (void)app_->ErrorDialog().DoModal(parent);
+    }
 }
 
 void CAccountsDialog::PostAccountsChanged() {

@@ -3,10 +3,13 @@
 // for one account by its guid. Changes are committed when a field loses the keyboard focus (and
 // for the focused field when the dialog closes), not by OK; a commit that changes how the account
 // signs in starts its refresh. Adding or removing an account tells the main view and the main
-// window to rebuild what depends on the account list.
+// window to rebuild what depends on the account list. An account added without an address whose
+// server cannot be found from its user name gets no refresh; the error report says so when the
+// dialog closes, unless an address was given by then.
 //
 // UI thread only.
 #include <QString>
+#include <vector>
 
 #include "foundation/memory/RRef.h"
 #include "platform/string/CString.h"
@@ -61,8 +64,13 @@ private:
     // The account of the selected entry (by its guid), or null.
     RRef<ROrvaneAccount> SelectedAccount();
     void PostAccountsChanged();
+    // Reports each account added in this run whose server could not be found and that still has
+    // no address: its discovery's code, over `parent`.
+    void ReportUnfoundServers(QWidget* parent);
 
     COrvaneApp* app_;
     bool additionPending_ = false;
+    // Guids of the accounts added in this run whose server could not be found from the user name.
+    std::vector<CStringA> unfound_;
     Controls* controls_ = nullptr;  // valid during one modal run
 };

@@ -59,6 +59,8 @@ COrvaneApp* COrvaneApp::Instance() { return g_app; }
 
 bool COrvaneApp::InitInstance(const CStringW& dataFolder) {
     if (ReadDebugLogFlag(kOrvaneSettingsKey) != 0) {
+        // Whoever asked for the log wants the trace too.
+        SetDebugTraceOn(true);
         g_debugLog.Open(nullptr);
         VS_FIXEDFILEINFO version{};
         if (GetModuleFileVersion(&version) == 0) {
@@ -178,7 +180,12 @@ void COrvaneApp::ShowErrorAndRefresh() {
     if (errorDialog_.DoModal(DialogParent()) == IDOK) OnRefresh();
 }
 
-bool COrvaneApp::OnUpdateCommand(unsigned id, CommandState&) {
+bool COrvaneApp::OnUpdateCommand(unsigned id, CommandState& state) {
+    if (id == ID_NEW_EVENT && accountManager_ && accountManager_->GetAccountCount() > 0) {
+        // The new event goes into the first account.
+        state.enabled = TakesNewEvents(accountManager_->GetAccountAt(0).get());
+        return true;
+    }
     switch (id) {
         case ID_APP_ABOUT:
         case ID_APP_EXIT:
@@ -258,6 +265,14 @@ void COrvaneApp::NewEventInAccount(ROrvaneAccount* given) {
         return;
     }
     PostDataChanged();
+}
+
+bool COrvaneApp::TakesNewEvents(ROrvaneAccount* account) {
+    if (account == nullptr) return false;
+    for (const RRef<ROrvaneCalendar>& calendar : account->Calendars()) {
+        if (!calendar->IsReadOnly()) return true;
+    }
+    return false;
 }
 
 void COrvaneApp::AddSubscription(const QString& name, const QString& url) {

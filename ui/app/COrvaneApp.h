@@ -98,6 +98,9 @@ public:
     void OnAccounts();
     // A new event in the account's default calendar (the first account when null).
     void NewEventInAccount(ROrvaneAccount* account);
+    // Whether new events can go into the account: it has a calendar that is not read-only (the
+    // subscriptions account has none). New Event for an account that cannot is shown disabled.
+    static bool TakesNewEvents(ROrvaneAccount* account);
     // Subscribes to a calendar file on the web (a read-only calendar of the subscriptions
     // account) and downloads it.
     void AddSubscription(const QString& name, const QString& url);

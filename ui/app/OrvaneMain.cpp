@@ -1,12 +1,14 @@
 #include "ui/app/OrvaneMain.h"
 
 #include <QApplication>
+#include <QMessageBox>
 #include <cstdlib>
 
 #include "platform/messages/UiThreadLoop.h"
 #include "platform/system/Version.h"
 #include "platform/ui/CommandIds.h"
 #include "platform/ui/ContextMenus.h"
+#include "platform/ui/ModalRun.h"
 #include "ui/app/COrvaneApp.h"
 #include "ui/month/ROrvaneMonthView.h"
 
@@ -35,4 +37,12 @@ int RunOrvane(int argc, char** argv) {
         }
     }
     return result;
+}
+
+int ShowStartFailure(int argc, char** argv, const std::string& message) {
+    QApplication application(argc, argv);
+    QApplication::setApplicationName("Orvane");
+    QMessageBox box(QMessageBox::Warning, "Orvane", QString::fromStdString(message), QMessageBox::Ok);
+    (void)platform::ui::RunModal(box);
+    return 1;
 }

@@ -504,8 +504,10 @@ void REditEventDialog::LoadItemIntoControls() {
 
     if (calendar != nullptr && calendar->IsReadOnly()) {
         for (QWidget* input : inputs) input->setEnabled(false);
-        // Nothing of a read-only calendar can be deleted either.
+        // Nothing of a read-only calendar can be deleted either: the button is left out, so no
+        // press of it does nothing without a word (a disabled button looks pressable in some looks).
         c.deleteButton->setEnabled(false);
+        c.deleteButton->hide();
     }
 }
 

@@ -303,7 +303,13 @@ bool CMainFrame::OnUpdateCommand(unsigned id, CommandState& state) {
     }
     if (id >= ID_NEW_EVENT_ACCOUNT_FIRST && id < ID_NEW_EVENT_ACCOUNT_FIRST + kMaxAccountEntries) {
         ROrvaneAccountManager* accounts = app_ != nullptr ? app_->AccountManager() : nullptr;
-        return accounts != nullptr && static_cast<int>(id - ID_NEW_EVENT_ACCOUNT_FIRST) < accounts->GetAccountCount();
+        if (accounts == nullptr || static_cast<int>(id - ID_NEW_EVENT_ACCOUNT_FIRST) >= accounts->GetAccountCount()) {
+            return false;
+        }
+        // An account without a calendar to write into (the subscriptions) offers no new event.
+        RRef<ROrvaneAccount> account = accounts->GetAccountAt(static_cast<int>(id - ID_NEW_EVENT_ACCOUNT_FIRST));
+        state.enabled = COrvaneApp::TakesNewEvents(account.get());
+        return true;
     }
     return id == ID_NEXT_PANE || id == ID_PREV_PANE;
 }

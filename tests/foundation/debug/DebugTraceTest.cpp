@@ -8,11 +8,14 @@
 namespace {
 
 TEST(DebugTrace, OneTimeStampedLinePerCallAndLongMessagesWhole) {
+    const bool wasOn = IsDebugTraceOn();
+    SetDebugTraceOn(true);
     testing::internal::CaptureStderr();
     DebugTrace("Error %d :: %s", 19, "constraint failed");
     const std::string big(100000, 'z');  // past the 81920-byte line of the original
     DebugTrace("%s", big.c_str());
     const std::string out = testing::internal::GetCapturedStderr();
+    SetDebugTraceOn(wasOn);
 
     std::smatch parts;
     ASSERT_TRUE(std::regex_search(out, parts,

@@ -1,15 +1,23 @@
 // The real program on a virtual X screen over a seeded store: its window shows the calendar
-// tree and this month's grid with the seeded items, and a picture of the screen is saved for a
-// person to look at.
+// tree and this month's grid with the seeded items, a second copy says in a window why it ends,
+// and pictures of the screen are saved for a person to look at. A terminal shows no trace of the
+// program's work unless the trace is asked for.
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <regex>
+#include <string>
 #include <sys/wait.h>
 #include <thread>
+#include <utility>
 
 #include "platform/ui/GdiShapes.h"
 #include "tests/support/GuiApp.h"
 #include "tests/support/TempFolder.h"
+#include "tests/ui/program/XInput.h"
 #include "tests/ui/program/XvfbScreen.h"
 #include "tests/ui/support/SeededStore.h"
 #include "ui/month/ROrvaneMonthView.h"
@@ -25,6 +33,20 @@ int Count(const QImage& image, QRgb colour) {
         for (int x = 0; x < image.width(); ++x) count += (line[x] & 0xFFFFFF) == (colour & 0xFFFFFF);
     }
     return count;
+}
+
+// The smallest rectangle holding every pixel that differs between two pictures of the screen.
+QRect Changed(const QImage& before, const QImage& after) {
+    QRect area;
+    if (before.isNull() || after.isNull() || before.size() != after.size()) return area;
+    for (int y = 0; y < after.height(); ++y) {
+        const auto* was = reinterpret_cast<const QRgb*>(before.constScanLine(y));
+        const auto* now = reinterpret_cast<const QRgb*>(after.constScanLine(y));
+        for (int x = 0; x < after.width(); ++x) {
+            if ((was[x] & 0xFFFFFF) != (now[x] & 0xFFFFFF)) area |= QRect(x, y, 1, 1);
+        }
+    }
+    return area;
 }
 
 std::string Stamp(const RDateTime& day, const char* time) {
@@ -88,15 +110,36 @@ TEST(ProgramUnderXvfb, ShowsTheTreeAndThisMonthsGridOverTheUsersStore) {
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(700));  // the tree and the labels finish painting
     picture = screen.Grab();
-    // A second copy over the same data folder finds it taken and ends at once, opening no window.
+    // A second copy over the same data folder finds it taken: it says so in a window of its own
+    // (a desktop user sees no terminal) and ends once that is closed.
     const pid_t second = screen.Launch(ORVANE_PROGRAM, {{"XDG_DATA_HOME", dataHome.string()}});
+    QRect message;
     int status = -1;
-    for (int i = 0; i < 100 && waitpid(second, &status, WNOHANG) != second; ++i) {
+    bool ended = false;
+    for (int i = 0; i < 100 && message.width() * message.height() < 5000 && !ended; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        ended = waitpid(second, &status, WNOHANG) == second;
+        message = Changed(picture, screen.Grab());
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));  // the text finishes painting
+    const QImage secondCopy = screen.Grab();
+    EXPECT_FALSE(ended) << "the second copy ended without a word: " << status;
+    EXPECT_GT(message.width() * message.height(), 5000);
+    if (!ended) {
+        XInput input(screen.Display());
+        EXPECT_TRUE(input.Ok());
+        input.Click(message.center().x(), message.center().y());
+        input.Key("Return");
+        for (int i = 0; i < 100 && !ended; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            ended = waitpid(second, &status, WNOHANG) == second;
+        }
+        EXPECT_TRUE(ended) << "the second copy's message did not close";
     }
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
-    if (!WIFEXITED(status)) XvfbScreen::Stop(second);
+    if (!ended) XvfbScreen::Stop(second);
     XvfbScreen::Stop(program);
+    if (!secondCopy.isNull()) SaveTestPicture(secondCopy, "orvane-second-copy");
     ASSERT_FALSE(picture.isNull());
     SaveTestPicture(picture, "orvane-under-xvfb");
     EXPECT_GT(Count(picture, background), 300000);
@@ -108,4 +151,38 @@ TEST(ProgramUnderXvfb, ShowsTheTreeAndThisMonthsGridOverTheUsersStore) {
     EXPECT_EQ(Count(picture, fill("#F9A825FF")), 0);
     // Today's label is blue.
     EXPECT_GT(Count(picture, qRgb(0, 0, 255)) + Count(picture, qRgb(0, 0, 254)), 0);
+}
+
+TEST(ProgramUnderXvfb, ATerminalShowsNoTraceUnlessItIsAskedFor) {
+    TempFolder root("orvane-quiet");
+    XvfbScreen screen(root.Path() / "screen", 1280, 800);
+    ASSERT_TRUE(screen.Ok()) << "Xvfb did not start";
+    const QRgb background = platform::ui::ToQColor(ROrvaneMonthView::kBackgroundColour).rgb();
+    auto read = [](const std::filesystem::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    };
+    // Starts the program over an empty data folder, lets it draw its month, and ends it; what it
+    // wrote to its standard output and error.
+    auto run = [&](const std::string& name, std::map<std::string, std::string> environment) {
+        environment["XDG_DATA_HOME"] = (root.Path() / "data").string();
+        const std::filesystem::path out = root.Path() / (name + ".out"), err = root.Path() / (name + ".err");
+        const pid_t program = screen.Launch(ORVANE_PROGRAM, environment, out, err);
+        EXPECT_GT(program, 0);
+        for (int i = 0; i < 200 && Count(screen.Grab(), background) < 300000; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(700));
+        XvfbScreen::Stop(program);
+        return std::make_pair(read(out), read(err));
+    };
+    const std::regex traceLine(R"((^|\n)\d{4}-\d\d-\d\d \d\d:\d\d:\d\d:\d{3} )");
+
+    const auto [out, err] = run("quiet", {{"ORVANE_TRACE", ""}});  // as for a user who sets nothing
+    EXPECT_EQ(out, "");
+    EXPECT_FALSE(std::regex_search(err, traceLine)) << err.substr(0, 400);
+
+    const auto [tracedOut, tracedErr] = run("traced", {{"ORVANE_TRACE", "1"}});
+    EXPECT_EQ(tracedOut, "");
+    EXPECT_TRUE(std::regex_search(tracedErr, traceLine)) << tracedErr.substr(0, 400);
 }

@@ -103,7 +103,8 @@ QImage XvfbScreen::Grab() const {
     return image;
 }
 
-pid_t XvfbScreen::Launch(const std::string& program, const std::map<std::string, std::string>& environment) const {
+pid_t XvfbScreen::Launch(const std::string& program, const std::map<std::string, std::string>& environment,
+                        const std::filesystem::path& standardOutput, const std::filesystem::path& standardError) const {
     std::map<std::string, std::string> merged;
     for (char** entry = environ; *entry != nullptr; ++entry) {
         const std::string text(*entry);
@@ -119,11 +120,19 @@ pid_t XvfbScreen::Launch(const std::string& program, const std::map<std::string,
     std::vector<char*> envp;
     for (std::string& text : texts) envp.push_back(text.data());
     envp.push_back(nullptr);
+    auto openOutput = [](const std::filesystem::path& path) {
+        return path.empty() ? -1 : open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    };
+    const int out = openOutput(standardOutput), err = openOutput(standardError);
     const pid_t pid = fork();
     if (pid == 0) {
+        if (out >= 0) dup2(out, STDOUT_FILENO);
+        if (err >= 0) dup2(err, STDERR_FILENO);
         execle(program.c_str(), program.c_str(), static_cast<char*>(nullptr), envp.data());
         _exit(127);
     }
+    if (out >= 0) close(out);
+    if (err >= 0) close(err);
     return pid;
 }
 

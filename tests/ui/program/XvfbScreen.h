@@ -23,8 +23,10 @@ public:
     // The screen as it stands now (null when the framebuffer cannot be read).
     QImage Grab() const;
 
-    // Starts a program on this screen with the given environment changes; its process id.
-    pid_t Launch(const std::string& program, const std::map<std::string, std::string>& environment) const;
+    // Starts a program on this screen with the given environment changes; its process id. Its
+    // standard output and error go to the files named, when named (else where the test's go).
+    pid_t Launch(const std::string& program, const std::map<std::string, std::string>& environment,
+                 const std::filesystem::path& standardOutput = {}, const std::filesystem::path& standardError = {}) const;
     // Ends a process started by Launch (TERM, then KILL after a grace period) and reaps it.
     static void Stop(pid_t pid);
 

@@ -8,10 +8,12 @@
 #include <map>
 #include <string>
 #include <sys/stat.h>
+#include <utility>
 
 #include "foundation/files/FileNames.h"
 #include "foundation/text/GuidString.h"
 #include "foundation/text/PathComponents.h"
+#include "foundation/text/Utf8Conversion.h"
 #include "ical/model/RIcsCalendar.h"
 #include "ical/model/RIcsEvent.h"
 #include "ical/model/RIcsTimeZone.h"
@@ -327,6 +329,9 @@ RResult ROrvaneCalendar::ImportIcsFile(const CStringW& path) {
     text.resize(static_cast<std::size_t>(file.gcount()));
     // iCalendar text holds no zero byte; one would cut the text short, and an item with it.
     if (text.find('\0') != std::string::npos) return R_E_BAD_FORMAT;
+    // Decoded once: the rows, the item files and the uploads are all made from this one text, so
+    // a file that is not UTF-8 cannot leave the store and the server holding different bytes.
+    text = FileBytesToUtf8(std::move(text));
 
     CalendarOperation operation(*this);
     if (!operation.Held()) return R_E_CALENDAR_BUSY;

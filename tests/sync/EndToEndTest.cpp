@@ -3,6 +3,7 @@
 #include "tests/sync/ServerEndToEnd.h"
 
 #include <filesystem>
+#include <iterator>
 
 #include "ical/model/RIcsCalendar.h"
 #include "platform/messages/AppMessages.h"
@@ -262,6 +263,32 @@ TYPED_TEST(SyncEndToEnd, AnImportedFileWithSeveralEventsPutsEveryEventOnTheServe
     ASSERT_EQ(R_OK, calendar->SyncWithServer(true));
     EXPECT_EQ(0, log.Count("REPORT"));
     EXPECT_EQ(3u, this->world.Items(*calendar).size());
+}
+
+TYPED_TEST(SyncEndToEnd, AFileThatIsNotUtf8IsStoredAndSentAsTheSameText) {
+    const std::string path = this->NewCalendar("Imports");
+    RRef<ROrvaneAccount> account = this->NewAccount();
+    ASSERT_EQ(R_OK, RefreshAndWait(*account, 0));
+    RRef<ROrvaneCalendar> calendar = CalendarAt(*account, path);
+    ASSERT_TRUE(calendar);
+    // Latin-1 / Windows-1252 bytes: e-acute, u-umlaut and the euro sign (0x80).
+    const std::string file = this->world.folder.Str() + "/latin1.ics";
+    std::ofstream(file, std::ios::binary) << "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Exporter//EN\r\n"
+                                             "BEGIN:VEVENT\r\nUID:latin1\r\nDTSTAMP:20240101T000000Z\r\n"
+                                             "DTSTART:20240501T080000Z\r\nDTEND:20240501T090000Z\r\n"
+                                             "SUMMARY:Caf\xe9 M\xfcller \x80 5\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n";
+    ASSERT_EQ(R_OK, calendar->ImportIcsFile(CStringW::FromUtf8(file)));
+    const std::string summary = "Caf\xc3\xa9 M\xc3\xbcller \xe2\x82\xac 5";
+    const auto rows = this->world.Items(*calendar);
+    const CalendarItemRecord* row = Row(rows, "latin1");
+    ASSERT_NE(nullptr, row);
+    EXPECT_EQ(summary, row->summary.Str());
+    std::ifstream stored(std::filesystem::path(this->world.DataFolder()) / "Accounts" / account->GetGuid().GetString() /
+                             calendar->GetGuid().GetString() / row->localFileName.GetString(),
+                         std::ios::binary);
+    const std::string storedText((std::istreambuf_iterator<char>(stored)), std::istreambuf_iterator<char>());
+    EXPECT_NE(std::string::npos, storedText.find("SUMMARY:" + summary)) << storedText;
+    EXPECT_NE(std::string::npos, this->Fetch(path + "latin1.ics").find("SUMMARY:" + summary));
 }
 
 TYPED_TEST(SyncEndToEnd, AnAccountDeletedDuringItsRefreshLeavesNothingBehind) {

@@ -162,7 +162,9 @@ private:
     // deleted meanwhile; adds each record's name to `received`. Returns the records handled.
     int StoreRound(const std::vector<ResponseRecord>& records, std::set<std::string>& received, bool& storeFailed,
                    bool& stopped);
-    RResult ImportGroupsLocked(RIcsCalendar& parsed);
+    // Uploads and stores the parsed file one resource per UID; `toDoTexts` are the file's to-dos
+    // as read, in the order of the parsed to-dos.
+    RResult ImportGroupsLocked(RIcsCalendar& parsed, const std::vector<std::string>& toDoTexts);
     RResult SyncLocked(bool force);
     RResult RefreshSubscriptionLocked(bool serverSide);
     // Stores the record (the record mutex held).

@@ -2,13 +2,16 @@
 // the import of a file from disk.
 #include "sync/ROrvaneCalendar.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
 #include <map>
 #include <string>
+#include <strings.h>
 #include <sys/stat.h>
 #include <utility>
+#include <vector>
 
 #include "foundation/files/FileNames.h"
 #include "foundation/text/GuidString.h"
@@ -71,6 +74,81 @@ RResult EnsureUids(RIcsCalendar& calendar) {
 bool HoldsItems(const char* text) {
     return text != nullptr && (std::strstr(text, "BEGIN:VEVENT") != nullptr || std::strstr(text, "BEGIN:VTODO") != nullptr);
 }
+
+// The to-do components of calendar text as they were read, in text order, with CR LF line ends:
+// the writer renders no to-do, so an imported to-do is sent as its file gave it. Only those that
+// are children of a VCALENDAR, as the parser lists them.
+std::vector<std::string> ToDoBlocks(const std::string& text) {
+    std::vector<std::string> blocks;
+    std::vector<std::string> open;  // the components being read, outermost first
+    bool inToDo = false;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        std::size_t end = text.find('\n', at);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(at, end - at);
+        at = end + 1;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        std::string upper = line;
+        for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        if (upper.rfind("BEGIN:", 0) == 0) {
+            const std::string name = upper.substr(6);
+            if (!inToDo && name == "VTODO" && !open.empty() && open.back() == "VCALENDAR") {
+                inToDo = true;
+                blocks.emplace_back();
+            }
+            open.push_back(name);
+        }
+        if (inToDo) blocks.back().append(line).append("\r\n");
+        if (upper.rfind("END:", 0) == 0 && !open.empty() && open.back() == upper.substr(4)) {
+            open.pop_back();
+            if (inToDo && upper == "END:VTODO" && (open.empty() || open.back() == "VCALENDAR")) inToDo = false;
+        }
+    }
+    if (inToDo) blocks.pop_back();  // cut short: the parser refuses such text anyway
+    return blocks;
+}
+
+// Whether a to-do's text names its UID itself.
+bool HasUidLine(const std::string& block) {
+    for (std::size_t at = 0; at + 4 < block.size();) {
+        if (::strncasecmp(block.c_str() + at, "UID", 3) == 0 && (block[at + 3] == ':' || block[at + 3] == ';')) {
+            return true;
+        }
+        const std::size_t end = block.find('\n', at);
+        if (end == std::string::npos) break;
+        at = end + 1;
+    }
+    return false;
+}
+
+// One resource of an import: its events and zones as the writer renders them, followed by its
+// to-dos as they were read.
+class ImportedResource : public RIcsCalendar {
+public:
+    void AddToDoText(const std::string& block, const char* uid) {
+        if (HasUidLine(block)) {
+            toDoText_ += block;
+            return;
+        }
+        // The to-do was given a UID of its own for the import: its text carries it too.
+        const std::size_t firstLineEnd = block.find('\n') + 1;
+        toDoText_ += block.substr(0, firstLineEnd) + "UID:" + Text(uid) + "\r\n" + block.substr(firstLineEnd);
+    }
+    const char* GetText() override {
+        const char* written = RIcsCalendar::GetText();
+        if (toDoText_.empty() || written == nullptr) return written;
+        static constexpr char kEnd[] = "END:VCALENDAR\r\n";
+        text_ = written;
+        const std::size_t end = text_.rfind(kEnd);
+        text_.insert(end == std::string::npos ? text_.size() : end, toDoText_);
+        return text_.c_str();
+    }
+
+private:
+    std::string toDoText_;
+    std::string text_;
+};
 
 // A file error in the Windows numbers that the error texts know.
 RResult FileErrorOf(int error) {
@@ -338,26 +416,30 @@ RResult ROrvaneCalendar::ImportIcsFile(const CStringW& path) {
     auto parsed = MakeRef<RIcsCalendar>();
     if (const RResult result = parsed->Parse(text.c_str()); result != 0) return result;
     if (const RResult filled = EnsureUids(*parsed); filled != 0) return filled;
-    return ImportGroupsLocked(*parsed);
+    return ImportGroupsLocked(*parsed, ToDoBlocks(text));
 }
 
-RResult ROrvaneCalendar::ImportGroupsLocked(RIcsCalendar& parsed) {
+RResult ROrvaneCalendar::ImportGroupsLocked(RIcsCalendar& parsed, const std::vector<std::string>& toDoTexts) {
     // One resource per UID: a server keeps the components of one resource under one UID.
     std::vector<std::string> order;
-    std::map<std::string, RRef<RIcsCalendar>> groups;
-    auto groupOf = [&](RIcsComponent* item) -> RIcsCalendar& {
+    std::map<std::string, RRef<ImportedResource>> groups;
+    auto groupOf = [&](RIcsComponent* item) -> ImportedResource& {
         const std::string uid = Text(item->GetUid());
         auto found = groups.find(uid);
         if (found == groups.end()) {
             order.push_back(uid);
-            found = groups.emplace(uid, MakeRef<RIcsCalendar>()).first;
+            found = groups.emplace(uid, MakeRef<ImportedResource>()).first;
         }
         return *found->second;
     };
     for (int i = 0; i < parsed.GetEventCount(); ++i) groupOf(parsed.GetEventAt(i)).AddEvent(parsed.GetEventAt(i));
+    // The texts belong to the to-dos in order; should the two ever disagree, no to-do takes one.
+    const bool toDoTextsFit = static_cast<int>(toDoTexts.size()) == parsed.GetToDoCount();
     for (int i = 0; i < parsed.GetToDoCount(); ++i) {
         RIcsComponent* todo = parsed.GetToDoAt(i);
-        RIcsComponent::AddToDoChild(static_cast<RIcsToDo*>(todo), &groupOf(todo));
+        ImportedResource& group = groupOf(todo);
+        RIcsComponent::AddToDoChild(static_cast<RIcsToDo*>(todo), &group);
+        if (toDoTextsFit) group.AddToDoText(toDoTexts[static_cast<std::size_t>(i)], todo->GetUid());
     }
     if (order.empty()) return R_E_BAD_FORMAT;
 

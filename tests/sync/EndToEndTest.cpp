@@ -291,6 +291,45 @@ TYPED_TEST(SyncEndToEnd, AFileThatIsNotUtf8IsStoredAndSentAsTheSameText) {
     EXPECT_NE(std::string::npos, this->Fetch(path + "latin1.ics").find("SUMMARY:" + summary));
 }
 
+TYPED_TEST(SyncEndToEnd, AnImportedToDoGoesToTheServerBesideTheEvents) {
+    const std::string path = this->NewCalendar("Imports");
+    RRef<ROrvaneAccount> account = this->NewAccount();
+    ASSERT_EQ(R_OK, RefreshAndWait(*account, 0));
+    RRef<ROrvaneCalendar> calendar = CalendarAt(*account, path);
+    ASSERT_TRUE(calendar);
+    std::string text = "BEGIN:VCALENDAR\nVERSION:2.0\nPRODID:-//Exporter//EN\n";
+    for (int i = 1; i <= 7; ++i) {
+        text += "BEGIN:VEVENT\nUID:ev" + std::to_string(i) + "\nDTSTAMP:20240101T000000Z\nDTSTART:2024050" +
+                std::to_string(i) + "T080000Z\nDTEND:2024050" + std::to_string(i) + "T090000Z\nSUMMARY:Event " +
+                std::to_string(i) + "\nEND:VEVENT\n";
+    }
+    // Line ends as some exporters write them (LF alone), a reminder inside, no UID of its own.
+    text += "BEGIN:VTODO\nDTSTAMP:20240101T000000Z\nDTSTART:20240510T080000Z\nDUE:20240512T170000Z\n"
+            "SUMMARY:File the report\nPRIORITY:1\nBEGIN:VALARM\nACTION:DISPLAY\nTRIGGER:-PT15M\n"
+            "DESCRIPTION:Report\nEND:VALARM\nEND:VTODO\nEND:VCALENDAR\n";
+    const std::string file = this->world.folder.Str() + "/mixed.ics";
+    std::ofstream(file, std::ios::binary) << text;
+    ASSERT_EQ(R_OK, calendar->ImportIcsFile(CStringW::FromUtf8(file)));
+
+    const auto rows = this->world.Items(*calendar);
+    ASSERT_EQ(8u, rows.size());
+    for (int i = 1; i <= 7; ++i) {
+        const std::string uid = "ev" + std::to_string(i);
+        EXPECT_NE(std::string::npos, this->Fetch(path + uid + ".ics").find("UID:" + uid)) << uid;
+    }
+    const CalendarItemRecord* todo = nullptr;
+    for (const CalendarItemRecord& row : rows) {
+        if (row.type == "VTODO") todo = &row;
+    }
+    ASSERT_NE(nullptr, todo);
+    // The to-do is its own resource, named by the UID it was given, and keeps what the file said.
+    const std::string onServer = this->Fetch(path + todo->serverFileName.GetString());
+    EXPECT_NE(std::string::npos, onServer.find("BEGIN:VTODO")) << onServer;
+    EXPECT_NE(std::string::npos, onServer.find("UID:" + todo->guid.Str())) << onServer;
+    EXPECT_NE(std::string::npos, onServer.find("DUE:20240512T170000Z")) << onServer;
+    EXPECT_NE(std::string::npos, onServer.find("PRIORITY:1")) << onServer;
+}
+
 TYPED_TEST(SyncEndToEnd, AnAccountDeletedDuringItsRefreshLeavesNothingBehind) {
     const std::string path = this->NewCalendar("Doomed");
     for (int i = 0; i < 30; ++i) {

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <string>
 #include <strings.h>
 #include <sys/stat.h>
@@ -139,15 +140,15 @@ public:
         const char* written = RIcsCalendar::GetText();
         if (toDoText_.empty() || written == nullptr) return written;
         static constexpr char kEnd[] = "END:VCALENDAR\r\n";
-        text_ = written;
-        const std::size_t end = text_.rfind(kEnd);
-        text_.insert(end == std::string::npos ? text_.size() : end, toDoText_);
-        return text_.c_str();
+        withToDos_ = written;
+        const std::size_t end = withToDos_.rfind(kEnd);
+        withToDos_.insert(end == std::string::npos ? withToDos_.size() : end, toDoText_);
+        return withToDos_.c_str();
     }
 
 private:
     std::string toDoText_;
-    std::string text_;
+    std::string withToDos_;
 };
 
 // A file error in the Windows numbers that the error texts know.
@@ -393,33 +394,38 @@ RResult ROrvaneCalendar::MoveItemOnServer(const char* from, const char* to, ROrv
 }
 
 RResult ROrvaneCalendar::ImportIcsFile(const CStringW& path) {
+    return ImportIcsFileWithProgress(path, ImportControl{}).result;
+}
+
+ImportOutcome ROrvaneCalendar::ImportIcsFileWithProgress(const CStringW& path, const ImportControl& control) {
+    ImportOutcome outcome;
     const CStringA narrowPath = path.ToUtf8();
     struct stat info {};
-    if (::stat(narrowPath, &info) != 0) return FileErrorOf(errno);
-    if (!S_ISREG(info.st_mode)) return kErrorGenFailure;
-    if (static_cast<long long>(info.st_size) > kMaxImportBytes) return R_E_FILE_TOO_LARGE;
+    if (::stat(narrowPath, &info) != 0) return outcome.Failed(FileErrorOf(errno));
+    if (!S_ISREG(info.st_mode)) return outcome.Failed(kErrorGenFailure);
+    if (static_cast<long long>(info.st_size) > kMaxImportBytes) return outcome.Failed(R_E_FILE_TOO_LARGE);
     std::ifstream file(narrowPath.GetString(), std::ios::binary);
-    if (!file) return FileErrorOf(errno);
+    if (!file) return outcome.Failed(FileErrorOf(errno));
     std::string text;
     text.resize(static_cast<std::size_t>(info.st_size));
     file.read(text.data(), static_cast<std::streamsize>(text.size()));
-    if (file.bad()) return kErrorGenFailure;
+    if (file.bad()) return outcome.Failed(kErrorGenFailure);
     text.resize(static_cast<std::size_t>(file.gcount()));
     // iCalendar text holds no zero byte; one would cut the text short, and an item with it.
-    if (text.find('\0') != std::string::npos) return R_E_BAD_FORMAT;
+    if (text.find('\0') != std::string::npos) return outcome.Failed(R_E_BAD_FORMAT);
     // Decoded once: the rows, the item files and the uploads are all made from this one text, so
     // a file that is not UTF-8 cannot leave the store and the server holding different bytes.
     text = FileBytesToUtf8(std::move(text));
 
-    CalendarOperation operation(*this);
-    if (!operation.Held()) return R_E_CALENDAR_BUSY;
     auto parsed = MakeRef<RIcsCalendar>();
-    if (const RResult result = parsed->Parse(text.c_str()); result != 0) return result;
-    if (const RResult filled = EnsureUids(*parsed); filled != 0) return filled;
-    return ImportGroupsLocked(*parsed, ToDoBlocks(text));
+    if (const RResult result = parsed->Parse(text.c_str()); result != 0) return outcome.Failed(result);
+    if (const RResult filled = EnsureUids(*parsed); filled != 0) return outcome.Failed(filled);
+    ImportGroups(*parsed, ToDoBlocks(text), control, outcome);
+    return outcome;
 }
 
-RResult ROrvaneCalendar::ImportGroupsLocked(RIcsCalendar& parsed, const std::vector<std::string>& toDoTexts) {
+void ROrvaneCalendar::ImportGroups(RIcsCalendar& parsed, const std::vector<std::string>& toDoTexts,
+                                   const ImportControl& control, ImportOutcome& outcome) {
     // One resource per UID: a server keeps the components of one resource under one UID.
     std::vector<std::string> order;
     std::map<std::string, RRef<ImportedResource>> groups;
@@ -441,11 +447,33 @@ RResult ROrvaneCalendar::ImportGroupsLocked(RIcsCalendar& parsed, const std::vec
         RIcsComponent::AddToDoChild(static_cast<RIcsToDo*>(todo), &group);
         if (toDoTextsFit) group.AddToDoText(toDoTexts[static_cast<std::size_t>(i)], todo->GetUid());
     }
-    if (order.empty()) return R_E_BAD_FORMAT;
+    if (order.empty()) {
+        outcome.result = R_E_BAD_FORMAT;
+        return;
+    }
 
-    RResult firstError = 0;
+    outcome.all = static_cast<int>(order.size());
+    const auto stopWanted = [&] { return control.stop != nullptr && control.stop->load(std::memory_order_acquire); };
+    int done = 0;
     for (const std::string& uid : order) {
-        RIcsCalendar& group = *groups[uid];
+        if (stopWanted() || StopRequested()) {
+            outcome.stopped = true;
+            break;
+        }
+        // The operation lock is taken for one item at a time, so a long import lets the
+        // refreshes and the user's own changes of this calendar in between its items. An import
+        // that can be stopped waits for the lock as long as it takes.
+        std::optional<CalendarOperation> operation;
+        do {
+            operation.emplace(*this);
+        } while (!operation->Held() && control.stop != nullptr && !stopWanted() && !StopRequested());
+        if (!operation->Held()) {
+            // Stopped while waiting; or, for an import that cannot be stopped, the calendar busy.
+            outcome.stopped = control.stop != nullptr;
+            if (!outcome.stopped && outcome.result == 0) outcome.result = R_E_CALENDAR_BUSY;
+            break;
+        }
+        ImportedResource& group = *groups[uid];
         // The file's own zone definitions for the zones this group refers to.
         for (int z = 0; z < parsed.GetTimeZoneCount(); ++z) {
             RIcsTimeZone* zone = parsed.GetTimeZoneAt(z);
@@ -454,7 +482,13 @@ RResult ROrvaneCalendar::ImportGroupsLocked(RIcsCalendar& parsed, const std::vec
         CStringA name, etag, scheduleTag;
         RResult result = UploadLocked(&group, nullptr, nullptr, nullptr, &name, &etag, &scheduleTag);
         if (result == 0) result = StoreParsed(name, scheduleTag, etag, group.GetText(), group);
-        if (result != 0 && firstError == 0) firstError = result;
+        operation.reset();
+        ++done;
+        if (result == 0) {
+            ++outcome.arrived;
+        } else if (outcome.result == 0) {
+            outcome.result = result;
+        }
+        if (control.progress) control.progress(done, outcome.all);
     }
-    return firstError;
 }

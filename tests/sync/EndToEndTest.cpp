@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <iterator>
+#include <type_traits>
 
 #include "ical/model/RIcsCalendar.h"
 #include "platform/messages/AppMessages.h"
@@ -291,7 +292,7 @@ TYPED_TEST(SyncEndToEnd, AFileThatIsNotUtf8IsStoredAndSentAsTheSameText) {
     EXPECT_NE(std::string::npos, this->Fetch(path + "latin1.ics").find("SUMMARY:" + summary));
 }
 
-TYPED_TEST(SyncEndToEnd, AnImportedToDoGoesToTheServerBesideTheEvents) {
+TYPED_TEST(SyncEndToEnd, AnImportedToDoArrivesAndARefusedItemIsReportedWithTheServersStatus) {
     const std::string path = this->NewCalendar("Imports");
     RRef<ROrvaneAccount> account = this->NewAccount();
     ASSERT_EQ(R_OK, RefreshAndWait(*account, 0));
@@ -328,6 +329,22 @@ TYPED_TEST(SyncEndToEnd, AnImportedToDoGoesToTheServerBesideTheEvents) {
     EXPECT_NE(std::string::npos, onServer.find("UID:" + todo->guid.Str())) << onServer;
     EXPECT_NE(std::string::npos, onServer.find("DUE:20240512T170000Z")) << onServer;
     EXPECT_NE(std::string::npos, onServer.find("PRIORITY:1")) << onServer;
+
+    // A resource the server refuses (Radicale: an event and a to-do under one UID) is reported
+    // with the server's status; the event beside it arrives and counts as arrived.
+    if constexpr (!std::is_same_v<TypeParam, RadicaleServer>) return;
+    const std::string clash = this->world.folder.Str() + "/clash.ics";
+    std::ofstream(clash, std::ios::binary)
+        << "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Exporter//EN\r\n"
+           "BEGIN:VEVENT\r\nUID:both\r\nDTSTAMP:20240101T000000Z\r\nDTSTART:20240601T080000Z\r\nSUMMARY:Event\r\nEND:VEVENT\r\n"
+           "BEGIN:VEVENT\r\nUID:beside\r\nDTSTAMP:20240101T000000Z\r\nDTSTART:20240602T080000Z\r\nSUMMARY:Beside\r\nEND:VEVENT\r\n"
+           "BEGIN:VTODO\r\nUID:both\r\nDTSTAMP:20240101T000000Z\r\nSUMMARY:To-do\r\nEND:VTODO\r\nEND:VCALENDAR\r\n";
+    const ImportOutcome outcome = calendar->ImportIcsFileWithProgress(CStringW::FromUtf8(clash), ImportControl{});
+    EXPECT_EQ(400, outcome.result);
+    EXPECT_EQ(2, outcome.all);
+    EXPECT_EQ(1, outcome.arrived);
+    EXPECT_NE(std::string::npos, this->Fetch(path + "beside.ics").find("UID:beside"));
+    EXPECT_TRUE(this->Fetch(path + "both.ics").empty());
 }
 
 TYPED_TEST(SyncEndToEnd, AnAccountDeletedDuringItsRefreshLeavesNothingBehind) {

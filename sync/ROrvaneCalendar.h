@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <set>
 #include <string>
@@ -29,6 +30,28 @@
 class ROrvaneAccount;
 class ROrvaneCalendarItem;
 class RIcsCalendar;
+
+// How an import of a file went. Its items are the file's resources: its events and to-dos, one
+// resource per UID.
+struct ImportOutcome {
+    // 0; the file's own failure (unreadable, not a calendar: then nothing was tried); else the
+    // first failed item's code, for an item the server refused its HTTP status.
+    RResult result = 0;
+    int all = 0;      // items in the file
+    int arrived = 0;  // items on the server and in the store
+    bool stopped = false;  // ended on request before every item was tried
+    ImportOutcome& Failed(RResult code) {
+        result = code;
+        return *this;
+    }
+};
+
+// How a caller follows an import: `progress` (items done, all items) after each item, and a flag
+// that, once set, ends the import before its next item.
+struct ImportControl {
+    std::function<void(int done, int all)> progress;
+    const std::atomic<bool>* stop = nullptr;
+};
 
 class ROrvaneCalendar : public RRefCounted {
 public:
@@ -103,8 +126,12 @@ public:
     virtual RResult OpenItemByServerFileName(const char* name, RRef<ROrvaneCalendarItem>* item);
     virtual RResult StoreItemFromText(const char* serverFileName, const char* scheduleTag, const char* etag,
                                       const char* text, bool upload);
-    // Imports a file from disk (wide path) into this calendar and the server.
+    // Imports a file from disk (wide path) into this calendar and the server: the result of
+    // ImportIcsFileWithProgress.
     virtual RResult ImportIcsFile(const CStringW& path);
+    // The same, one item at a time, followed and stopped through `control` (called on the
+    // importing thread); each item takes the operation lock for itself only.
+    [[nodiscard]] ImportOutcome ImportIcsFileWithProgress(const CStringW& path, const ImportControl& control);
 
     // A copy of the whole record.
     CalendarRecord GetRecord();
@@ -166,7 +193,10 @@ private:
     // `received`. Returns the records handled.
     int StoreRound(const std::vector<ResponseRecord>& records, std::set<std::string>& received, RResult& storeError,
                    bool& stopped);
-    RResult ImportGroupsLocked(RIcsCalendar& parsed);
+    // Uploads and stores the parsed file one resource per UID; `toDoTexts` are the file's to-dos
+    // as read, in the order of the parsed to-dos.
+    void ImportGroups(RIcsCalendar& parsed, const std::vector<std::string>& toDoTexts, const ImportControl& control,
+                      ImportOutcome& outcome);
     RResult SyncLocked(bool force);
     RResult RefreshSubscriptionLocked(bool serverSide);
     // Stores the record (the record mutex held).

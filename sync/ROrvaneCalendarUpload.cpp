@@ -2,16 +2,22 @@
 // the import of a file from disk.
 #include "sync/ROrvaneCalendar.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <string>
+#include <strings.h>
 #include <sys/stat.h>
+#include <utility>
+#include <vector>
 
 #include "foundation/files/FileNames.h"
 #include "foundation/text/GuidString.h"
 #include "foundation/text/PathComponents.h"
+#include "foundation/text/Utf8Conversion.h"
 #include "ical/model/RIcsCalendar.h"
 #include "ical/model/RIcsEvent.h"
 #include "ical/model/RIcsTimeZone.h"
@@ -69,6 +75,81 @@ RResult EnsureUids(RIcsCalendar& calendar) {
 bool HoldsItems(const char* text) {
     return text != nullptr && (std::strstr(text, "BEGIN:VEVENT") != nullptr || std::strstr(text, "BEGIN:VTODO") != nullptr);
 }
+
+// The to-do components of calendar text as they were read, in text order, with CR LF line ends:
+// the writer renders no to-do, so an imported to-do is sent as its file gave it. Only those that
+// are children of a VCALENDAR, as the parser lists them.
+std::vector<std::string> ToDoBlocks(const std::string& text) {
+    std::vector<std::string> blocks;
+    std::vector<std::string> open;  // the components being read, outermost first
+    bool inToDo = false;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        std::size_t end = text.find('\n', at);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(at, end - at);
+        at = end + 1;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        std::string upper = line;
+        for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        if (upper.rfind("BEGIN:", 0) == 0) {
+            const std::string name = upper.substr(6);
+            if (!inToDo && name == "VTODO" && !open.empty() && open.back() == "VCALENDAR") {
+                inToDo = true;
+                blocks.emplace_back();
+            }
+            open.push_back(name);
+        }
+        if (inToDo) blocks.back().append(line).append("\r\n");
+        if (upper.rfind("END:", 0) == 0 && !open.empty() && open.back() == upper.substr(4)) {
+            open.pop_back();
+            if (inToDo && upper == "END:VTODO" && (open.empty() || open.back() == "VCALENDAR")) inToDo = false;
+        }
+    }
+    if (inToDo) blocks.pop_back();  // cut short: the parser refuses such text anyway
+    return blocks;
+}
+
+// Whether a to-do's text names its UID itself.
+bool HasUidLine(const std::string& block) {
+    for (std::size_t at = 0; at + 4 < block.size();) {
+        if (::strncasecmp(block.c_str() + at, "UID", 3) == 0 && (block[at + 3] == ':' || block[at + 3] == ';')) {
+            return true;
+        }
+        const std::size_t end = block.find('\n', at);
+        if (end == std::string::npos) break;
+        at = end + 1;
+    }
+    return false;
+}
+
+// One resource of an import: its events and zones as the writer renders them, followed by its
+// to-dos as they were read.
+class ImportedResource : public RIcsCalendar {
+public:
+    void AddToDoText(const std::string& block, const char* uid) {
+        if (HasUidLine(block)) {
+            toDoText_ += block;
+            return;
+        }
+        // The to-do was given a UID of its own for the import: its text carries it too.
+        const std::size_t firstLineEnd = block.find('\n') + 1;
+        toDoText_ += block.substr(0, firstLineEnd) + "UID:" + Text(uid) + "\r\n" + block.substr(firstLineEnd);
+    }
+    const char* GetText() override {
+        const char* written = RIcsCalendar::GetText();
+        if (toDoText_.empty() || written == nullptr) return written;
+        static constexpr char kEnd[] = "END:VCALENDAR\r\n";
+        withToDos_ = written;
+        const std::size_t end = withToDos_.rfind(kEnd);
+        withToDos_.insert(end == std::string::npos ? withToDos_.size() : end, toDoText_);
+        return withToDos_.c_str();
+    }
+
+private:
+    std::string toDoText_;
+    std::string withToDos_;
+};
 
 // A file error in the Windows numbers that the error texts know.
 RResult FileErrorOf(int error) {
@@ -324,52 +405,86 @@ RResult ROrvaneCalendar::MoveResourceLocked(const char* from, const char* to, RO
 }
 
 RResult ROrvaneCalendar::ImportIcsFile(const CStringW& path) {
+    return ImportIcsFileWithProgress(path, ImportControl{}).result;
+}
+
+ImportOutcome ROrvaneCalendar::ImportIcsFileWithProgress(const CStringW& path, const ImportControl& control) {
+    ImportOutcome outcome;
     const CStringA narrowPath = path.ToUtf8();
     struct stat info {};
-    if (::stat(narrowPath, &info) != 0) return FileErrorOf(errno);
-    if (!S_ISREG(info.st_mode)) return kErrorGenFailure;
-    if (static_cast<long long>(info.st_size) > kMaxImportBytes) return R_E_FILE_TOO_LARGE;
+    if (::stat(narrowPath, &info) != 0) return outcome.Failed(FileErrorOf(errno));
+    if (!S_ISREG(info.st_mode)) return outcome.Failed(kErrorGenFailure);
+    if (static_cast<long long>(info.st_size) > kMaxImportBytes) return outcome.Failed(R_E_FILE_TOO_LARGE);
     std::ifstream file(narrowPath.GetString(), std::ios::binary);
-    if (!file) return FileErrorOf(errno);
+    if (!file) return outcome.Failed(FileErrorOf(errno));
     std::string text;
     text.resize(static_cast<std::size_t>(info.st_size));
     file.read(text.data(), static_cast<std::streamsize>(text.size()));
-    if (file.bad()) return kErrorGenFailure;
+    if (file.bad()) return outcome.Failed(kErrorGenFailure);
     text.resize(static_cast<std::size_t>(file.gcount()));
     // iCalendar text holds no zero byte; one would cut the text short, and an item with it.
-    if (text.find('\0') != std::string::npos) return R_E_BAD_FORMAT;
+    if (text.find('\0') != std::string::npos) return outcome.Failed(R_E_BAD_FORMAT);
+    // Decoded once: the rows, the item files and the uploads are all made from this one text, so
+    // a file that is not UTF-8 cannot leave the store and the server holding different bytes.
+    text = FileBytesToUtf8(std::move(text));
 
-    CalendarOperation operation(*this);
-    if (!operation.Held()) return R_E_CALENDAR_BUSY;
     auto parsed = MakeRef<RIcsCalendar>();
-    if (const RResult result = parsed->Parse(text.c_str()); result != 0) return result;
-    if (const RResult filled = EnsureUids(*parsed); filled != 0) return filled;
-    return ImportGroupsLocked(*parsed);
+    if (const RResult result = parsed->Parse(text.c_str()); result != 0) return outcome.Failed(result);
+    if (const RResult filled = EnsureUids(*parsed); filled != 0) return outcome.Failed(filled);
+    ImportGroups(*parsed, ToDoBlocks(text), control, outcome);
+    return outcome;
 }
 
-RResult ROrvaneCalendar::ImportGroupsLocked(RIcsCalendar& parsed) {
+void ROrvaneCalendar::ImportGroups(RIcsCalendar& parsed, const std::vector<std::string>& toDoTexts,
+                                   const ImportControl& control, ImportOutcome& outcome) {
     // One resource per UID: a server keeps the components of one resource under one UID.
     std::vector<std::string> order;
-    std::map<std::string, RRef<RIcsCalendar>> groups;
-    auto groupOf = [&](RIcsComponent* item) -> RIcsCalendar& {
+    std::map<std::string, RRef<ImportedResource>> groups;
+    auto groupOf = [&](RIcsComponent* item) -> ImportedResource& {
         const std::string uid = Text(item->GetUid());
         auto found = groups.find(uid);
         if (found == groups.end()) {
             order.push_back(uid);
-            found = groups.emplace(uid, MakeRef<RIcsCalendar>()).first;
+            found = groups.emplace(uid, MakeRef<ImportedResource>()).first;
         }
         return *found->second;
     };
     for (int i = 0; i < parsed.GetEventCount(); ++i) groupOf(parsed.GetEventAt(i)).AddEvent(parsed.GetEventAt(i));
+    // The texts belong to the to-dos in order; should the two ever disagree, no to-do takes one.
+    const bool toDoTextsFit = static_cast<int>(toDoTexts.size()) == parsed.GetToDoCount();
     for (int i = 0; i < parsed.GetToDoCount(); ++i) {
         RIcsComponent* todo = parsed.GetToDoAt(i);
-        RIcsComponent::AddToDoChild(static_cast<RIcsToDo*>(todo), &groupOf(todo));
+        ImportedResource& group = groupOf(todo);
+        RIcsComponent::AddToDoChild(static_cast<RIcsToDo*>(todo), &group);
+        if (toDoTextsFit) group.AddToDoText(toDoTexts[static_cast<std::size_t>(i)], todo->GetUid());
     }
-    if (order.empty()) return R_E_BAD_FORMAT;
+    if (order.empty()) {
+        outcome.result = R_E_BAD_FORMAT;
+        return;
+    }
 
-    RResult firstError = 0;
+    outcome.all = static_cast<int>(order.size());
+    const auto stopWanted = [&] { return control.stop != nullptr && control.stop->load(std::memory_order_acquire); };
+    int done = 0;
     for (const std::string& uid : order) {
-        RIcsCalendar& group = *groups[uid];
+        if (stopWanted() || StopRequested()) {
+            outcome.stopped = true;
+            break;
+        }
+        // The operation lock is taken for one item at a time, so a long import lets the
+        // refreshes and the user's own changes of this calendar in between its items. An import
+        // that can be stopped waits for the lock as long as it takes.
+        std::optional<CalendarOperation> operation;
+        do {
+            operation.emplace(*this);
+        } while (!operation->Held() && control.stop != nullptr && !stopWanted() && !StopRequested());
+        if (!operation->Held()) {
+            // Stopped while waiting; or, for an import that cannot be stopped, the calendar busy.
+            outcome.stopped = control.stop != nullptr;
+            if (!outcome.stopped && outcome.result == 0) outcome.result = R_E_CALENDAR_BUSY;
+            break;
+        }
+        ImportedResource& group = *groups[uid];
         // The file's own zone definitions for the zones this group refers to.
         for (int z = 0; z < parsed.GetTimeZoneCount(); ++z) {
             RIcsTimeZone* zone = parsed.GetTimeZoneAt(z);
@@ -378,7 +493,13 @@ RResult ROrvaneCalendar::ImportGroupsLocked(RIcsCalendar& parsed) {
         CStringA name, etag, scheduleTag;
         RResult result = UploadLocked(&group, nullptr, nullptr, nullptr, &name, &etag, &scheduleTag);
         if (result == 0) result = StoreParsed(name, scheduleTag, etag, group.GetText(), group);
-        if (result != 0 && firstError == 0) firstError = result;
+        operation.reset();
+        ++done;
+        if (result == 0) {
+            ++outcome.arrived;
+        } else if (outcome.result == 0) {
+            outcome.result = result;
+        }
+        if (control.progress) control.progress(done, outcome.all);
     }
-    return firstError;
 }

@@ -3,6 +3,8 @@
 #include "tests/sync/ServerEndToEnd.h"
 
 #include <filesystem>
+#include <iterator>
+#include <type_traits>
 
 #include "ical/model/RIcsCalendar.h"
 #include "platform/messages/AppMessages.h"
@@ -262,6 +264,87 @@ TYPED_TEST(SyncEndToEnd, AnImportedFileWithSeveralEventsPutsEveryEventOnTheServe
     ASSERT_EQ(R_OK, calendar->SyncWithServer(true));
     EXPECT_EQ(0, log.Count("REPORT"));
     EXPECT_EQ(3u, this->world.Items(*calendar).size());
+}
+
+TYPED_TEST(SyncEndToEnd, AFileThatIsNotUtf8IsStoredAndSentAsTheSameText) {
+    const std::string path = this->NewCalendar("Imports");
+    RRef<ROrvaneAccount> account = this->NewAccount();
+    ASSERT_EQ(R_OK, RefreshAndWait(*account, 0));
+    RRef<ROrvaneCalendar> calendar = CalendarAt(*account, path);
+    ASSERT_TRUE(calendar);
+    // Latin-1 / Windows-1252 bytes: e-acute, u-umlaut and the euro sign (0x80).
+    const std::string file = this->world.folder.Str() + "/latin1.ics";
+    std::ofstream(file, std::ios::binary) << "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Exporter//EN\r\n"
+                                             "BEGIN:VEVENT\r\nUID:latin1\r\nDTSTAMP:20240101T000000Z\r\n"
+                                             "DTSTART:20240501T080000Z\r\nDTEND:20240501T090000Z\r\n"
+                                             "SUMMARY:Caf\xe9 M\xfcller \x80 5\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n";
+    ASSERT_EQ(R_OK, calendar->ImportIcsFile(CStringW::FromUtf8(file)));
+    const std::string summary = "Caf\xc3\xa9 M\xc3\xbcller \xe2\x82\xac 5";
+    const auto rows = this->world.Items(*calendar);
+    const CalendarItemRecord* row = Row(rows, "latin1");
+    ASSERT_NE(nullptr, row);
+    EXPECT_EQ(summary, row->summary.Str());
+    std::ifstream stored(std::filesystem::path(this->world.DataFolder()) / "Accounts" / account->GetGuid().GetString() /
+                             calendar->GetGuid().GetString() / row->localFileName.GetString(),
+                         std::ios::binary);
+    const std::string storedText((std::istreambuf_iterator<char>(stored)), std::istreambuf_iterator<char>());
+    EXPECT_NE(std::string::npos, storedText.find("SUMMARY:" + summary)) << storedText;
+    EXPECT_NE(std::string::npos, this->Fetch(path + "latin1.ics").find("SUMMARY:" + summary));
+}
+
+TYPED_TEST(SyncEndToEnd, AnImportedToDoArrivesAndARefusedItemIsReportedWithTheServersStatus) {
+    const std::string path = this->NewCalendar("Imports");
+    RRef<ROrvaneAccount> account = this->NewAccount();
+    ASSERT_EQ(R_OK, RefreshAndWait(*account, 0));
+    RRef<ROrvaneCalendar> calendar = CalendarAt(*account, path);
+    ASSERT_TRUE(calendar);
+    std::string text = "BEGIN:VCALENDAR\nVERSION:2.0\nPRODID:-//Exporter//EN\n";
+    for (int i = 1; i <= 7; ++i) {
+        text += "BEGIN:VEVENT\nUID:ev" + std::to_string(i) + "\nDTSTAMP:20240101T000000Z\nDTSTART:2024050" +
+                std::to_string(i) + "T080000Z\nDTEND:2024050" + std::to_string(i) + "T090000Z\nSUMMARY:Event " +
+                std::to_string(i) + "\nEND:VEVENT\n";
+    }
+    // Line ends as some exporters write them (LF alone), a reminder inside, no UID of its own.
+    text += "BEGIN:VTODO\nDTSTAMP:20240101T000000Z\nDTSTART:20240510T080000Z\nDUE:20240512T170000Z\n"
+            "SUMMARY:File the report\nPRIORITY:1\nBEGIN:VALARM\nACTION:DISPLAY\nTRIGGER:-PT15M\n"
+            "DESCRIPTION:Report\nEND:VALARM\nEND:VTODO\nEND:VCALENDAR\n";
+    const std::string file = this->world.folder.Str() + "/mixed.ics";
+    std::ofstream(file, std::ios::binary) << text;
+    ASSERT_EQ(R_OK, calendar->ImportIcsFile(CStringW::FromUtf8(file)));
+
+    const auto rows = this->world.Items(*calendar);
+    ASSERT_EQ(8u, rows.size());
+    for (int i = 1; i <= 7; ++i) {
+        const std::string uid = "ev" + std::to_string(i);
+        EXPECT_NE(std::string::npos, this->Fetch(path + uid + ".ics").find("UID:" + uid)) << uid;
+    }
+    const CalendarItemRecord* todo = nullptr;
+    for (const CalendarItemRecord& row : rows) {
+        if (row.type == "VTODO") todo = &row;
+    }
+    ASSERT_NE(nullptr, todo);
+    // The to-do is its own resource, named by the UID it was given, and keeps what the file said.
+    const std::string onServer = this->Fetch(path + todo->serverFileName.GetString());
+    EXPECT_NE(std::string::npos, onServer.find("BEGIN:VTODO")) << onServer;
+    EXPECT_NE(std::string::npos, onServer.find("UID:" + todo->guid.Str())) << onServer;
+    EXPECT_NE(std::string::npos, onServer.find("DUE:20240512T170000Z")) << onServer;
+    EXPECT_NE(std::string::npos, onServer.find("PRIORITY:1")) << onServer;
+
+    // A resource the server refuses (Radicale: an event and a to-do under one UID) is reported
+    // with the server's status; the event beside it arrives and counts as arrived.
+    if constexpr (!std::is_same_v<TypeParam, RadicaleServer>) return;
+    const std::string clash = this->world.folder.Str() + "/clash.ics";
+    std::ofstream(clash, std::ios::binary)
+        << "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Exporter//EN\r\n"
+           "BEGIN:VEVENT\r\nUID:both\r\nDTSTAMP:20240101T000000Z\r\nDTSTART:20240601T080000Z\r\nSUMMARY:Event\r\nEND:VEVENT\r\n"
+           "BEGIN:VEVENT\r\nUID:beside\r\nDTSTAMP:20240101T000000Z\r\nDTSTART:20240602T080000Z\r\nSUMMARY:Beside\r\nEND:VEVENT\r\n"
+           "BEGIN:VTODO\r\nUID:both\r\nDTSTAMP:20240101T000000Z\r\nSUMMARY:To-do\r\nEND:VTODO\r\nEND:VCALENDAR\r\n";
+    const ImportOutcome outcome = calendar->ImportIcsFileWithProgress(CStringW::FromUtf8(clash), ImportControl{});
+    EXPECT_EQ(400, outcome.result);
+    EXPECT_EQ(2, outcome.all);
+    EXPECT_EQ(1, outcome.arrived);
+    EXPECT_NE(std::string::npos, this->Fetch(path + "beside.ics").find("UID:beside"));
+    EXPECT_TRUE(this->Fetch(path + "both.ics").empty());
 }
 
 TYPED_TEST(SyncEndToEnd, AnAccountDeletedDuringItsRefreshLeavesNothingBehind) {

@@ -1,12 +1,18 @@
 // The user-interface thread and refresh workers on the same accounts and calendars: uploads while
-// a refresh runs, one UID saved from two threads, a worker that does not give way, and the exit
-// in the middle of a refresh. Run under ThreadSanitizer in CI.
+// a refresh runs, one UID saved from two threads, a worker that does not give way, the exit
+// in the middle of a refresh, and an import on its own worker. Run under ThreadSanitizer in CI.
 #include "tests/sync/ServerEndToEnd.h"
 
 #include <chrono>
+#include <fstream>
+#include <memory>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "ical/model/RIcsCalendar.h"
+#include "platform/messages/MessageTargets.h"
+#include "sync/ImportWorker.h"
 #include "sync/SyncResults.h"
 
 using namespace orvane::test;
@@ -149,4 +155,55 @@ TEST_F(Threads, ExitInTheMiddleOfARefreshJoinsTheWorkerWithinFiveSeconds) {
     // No new refresh starts once the manager stops.
     account->StartRefresh(0);
     EXPECT_FALSE(account->IsRefreshing());
+}
+
+TEST_F(Threads, AnImportOnItsWorkerReportsEachItemAndStopsAfterTheOneInHand) {
+    RRef<ROrvaneAccount> account;
+    std::string path;
+    RRef<ROrvaneCalendar> calendar = Prepared(0, account, path);
+    ASSERT_TRUE(calendar);
+    constexpr int kEvents = 60;
+    std::string text = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Threads//EN\r\n";
+    for (int i = 0; i < kEvents; ++i) {
+        text += "BEGIN:VEVENT\r\nUID:imp" + std::to_string(i) +
+                "\r\nDTSTAMP:20240101T000000Z\r\nDTSTART:20240102T100000Z\r\nDTEND:20240102T110000Z\r\nSUMMARY:Imported"
+                "\r\nEND:VEVENT\r\n";
+    }
+    const std::string file = world.folder.Str() + "/long.ics";
+    std::ofstream(file) << text << "END:VCALENDAR\r\n";
+
+    // The messages reach this thread, which stays free while the worker uploads; the stop is
+    // asked for on the third item's report.
+    std::vector<std::pair<std::uint64_t, std::int64_t>> reports;
+    bool finished = false;
+    std::unique_ptr<ImportWorker> worker;
+    const platform::messages::TargetId target = platform::messages::RegisterTarget(
+        [&](platform::messages::AppMessage message, std::uint64_t wParam, std::int64_t lParam) {
+            if (message == platform::messages::WM_APP_IMPORT_PROGRESS) {
+                reports.emplace_back(wParam, lParam);
+                if (wParam == 3) worker->RequestStop();
+            } else if (message == platform::messages::WM_APP_IMPORT_FINISHED) {
+                finished = true;
+            }
+        });
+    worker = std::make_unique<ImportWorker>(calendar, CStringW::FromUtf8(file), target);
+    EXPECT_FALSE(worker->Finished());
+    ASSERT_TRUE(ProcessEventsUntil([&] { return finished; }, std::chrono::seconds(60)));
+    platform::messages::UnregisterTarget(target);
+
+    const ImportOutcome outcome = worker->Outcome();
+    EXPECT_EQ(R_OK, outcome.result);
+    EXPECT_TRUE(outcome.stopped);
+    EXPECT_EQ(kEvents, outcome.all);
+    EXPECT_GE(outcome.arrived, 3);
+    EXPECT_LT(outcome.arrived, kEvents);
+    ASSERT_EQ(static_cast<std::size_t>(outcome.arrived), reports.size());
+    for (std::size_t i = 0; i < reports.size(); ++i) {
+        EXPECT_EQ(i + 1, reports[i].first);
+        EXPECT_EQ(kEvents, reports[i].second);
+    }
+    // What was reported done is on the server and in the store, and nothing after it.
+    EXPECT_EQ(static_cast<std::size_t>(outcome.arrived), world.Items(*calendar).size());
+    EXPECT_FALSE(Fetch(path + "imp" + std::to_string(outcome.arrived - 1) + ".ics").empty());
+    EXPECT_TRUE(Fetch(path + "imp" + std::to_string(outcome.arrived) + ".ics").empty());
 }

@@ -1,5 +1,5 @@
 // The application's commands against real servers: Import of a good and of a bad file through
-// the file dialog, subscriptions to a Radicale collection's address (the subscriptions account
+// the file dialog, a long import followed and stopped in the status bar, subscriptions to a Radicale collection's address (the subscriptions account
 // listed last, a read-only calendar, the same address reused, another letter case a new
 // calendar), and a clean exit while a refresh is still running.
 #include <gtest/gtest.h>
@@ -7,7 +7,9 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QDialogButtonBox>
+#include <QLabel>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <fstream>
 
 #include "platform/ui/CommandIds.h"
@@ -15,6 +17,7 @@
 #include "sync/ROrvaneAccountManager.h"
 #include "sync/ROrvaneCalendar.h"
 #include "tests/ui/support/AppFixture.h"
+#include "ui/app/CImportRun.h"
 #include "ui/app/CSubscriptionDialog.h"
 #include "ui/frame/CMainFrame.h"
 
@@ -58,6 +61,7 @@ TEST_F(ImportCommand, AGoodFileGoesIntoTheFirstAccountsDefaultCalendarAndABadOne
     std::ofstream(good) << CalendarText("imported-1", "Imported & kept", "20260320T080000", "20260320T090000");
     ChooseFile(good);
     EXPECT_TRUE(Run(ID_FILE_OPEN));
+    EXPECT_TRUE(WaitUntil([&] { return !app->Importing(); }));
     EXPECT_EQ(app->ErrorDialog().Code(), 0);
     EXPECT_TRUE(ItemsWithUid(*target, "imported-1"));
 
@@ -73,6 +77,7 @@ TEST_F(ImportCommand, AGoodFileGoesIntoTheFirstAccountsDefaultCalendarAndABadOne
         dialog.done(IDCANCEL);
     });
     EXPECT_TRUE(Run(ID_FILE_OPEN));
+    EXPECT_TRUE(WaitUntil([&] { return !app->Importing() && responders->Unanswered() == 0; }));
     EXPECT_NE(code, 0);
     EXPECT_FALSE(message.isEmpty());
     EXPECT_EQ(app->DataManager()->GetCalendarItemCount(target->GetGuid(), account->GetGuid()), before);
@@ -82,6 +87,55 @@ TEST_F(ImportCommand, AGoodFileGoesIntoTheFirstAccountsDefaultCalendarAndABadOne
     responders->AddResult(IDCANCEL);
     EXPECT_TRUE(Run(ID_FILE_OPEN));
     EXPECT_EQ(responders->Unanswered(), 0);
+}
+
+TEST_F(ImportCommand, ALongImportLeavesTheWindowFreeShowsItsProgressAndStopsWhenAsked) {
+    (void)NewCalendar("Imports");
+    StartApp();
+    RRef<ROrvaneAccount> account = AddServerAccount();
+    ASSERT_TRUE(account);
+    RRef<ROrvaneCalendar> target = account->GetDefaultCalendar();
+    ASSERT_TRUE(target);
+    TempFolder files("orvane-import");
+    const std::string path = (files.Path() / "Season.ics").string();
+    {
+        std::ofstream file(path);
+        file << "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Exporter//EN\r\n";
+        for (int i = 0; i < 80; ++i) {
+            file << "BEGIN:VEVENT\r\nUID:season-" << i << "\r\nDTSTAMP:20260101T000000Z\r\n"
+                 << "DTSTART:20260320T080000Z\r\nDTEND:20260320T090000Z\r\nSUMMARY:Match " << i << "\r\nEND:VEVENT\r\n";
+        }
+        file << "END:VCALENDAR\r\n";
+    }
+    // The suite's server is shared: the default calendar may hold an earlier test's items.
+    const int before = app->DataManager()->GetCalendarItemCount(target->GetGuid(), account->GetGuid());
+    ChooseFile(path);
+    // The command returns while the events go up: the window handles its events meanwhile.
+    EXPECT_TRUE(Run(ID_FILE_OPEN));
+    ASSERT_TRUE(app->Importing());
+    EXPECT_FALSE(Frame()->Router().Update(ID_FILE_OPEN).enabled);  // one import at a time
+    QLabel* pane = Frame()->MessagePane();
+    auto* stop = Frame()->findChild<QPushButton*>(CImportRun::kStopButton);
+    ASSERT_NE(stop, nullptr);
+    EXPECT_FALSE(stop->isHidden());
+    // Several reports may arrive between two looks at the pane.
+    const QRegularExpression progress("^Importing Season\\.ics: (\\d+) of 80 events");
+    ASSERT_TRUE(WaitUntil([&] {
+        const QRegularExpressionMatch shown = progress.match(pane->text());
+        return shown.hasMatch() && shown.captured(1).toInt() >= 3;
+    })) << pane->text().toStdString();
+    SaveTestPicture(Frame()->grab().toImage(), "import-progress");
+    stop->click();
+    ASSERT_TRUE(WaitUntil([&] { return !app->Importing(); }, std::chrono::seconds(60)));
+
+    const int stored = app->DataManager()->GetCalendarItemCount(target->GetGuid(), account->GetGuid()) - before;
+    EXPECT_GE(stored, 3);
+    EXPECT_LT(stored, 80);
+    EXPECT_EQ(pane->text(), QString("Import of Season.ics stopped: %1 of 80 events imported.").arg(stored));
+    EXPECT_EQ(Frame()->findChild<QPushButton*>(CImportRun::kStopButton), nullptr);
+    EXPECT_TRUE(Frame()->Router().Update(ID_FILE_OPEN).enabled);
+    EXPECT_EQ(responders->Unanswered(), 0);  // a stop is no failure: no error report
+    EXPECT_EQ(app->ErrorDialog().Code(), 0);
 }
 
 class SubscriptionCommand : public OpenServerAppFixture {

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <algorithm>
 #include <chrono>
+#include <utility>
 
 #include "foundation/debug/DebugTrace.h"
 #include "foundation/debug/RDebugLog.h"
@@ -23,6 +24,7 @@
 #include "sync/ROrvaneAccount.h"
 #include "sync/ROrvaneAccountManager.h"
 #include "sync/ROrvaneCalendar.h"
+#include "sync/SyncResults.h"
 #include "ui/accounts/CAccountsDialog.h"
 #include "ui/app/CAboutDlg.h"
 #include "ui/app/CSubscriptionDialog.h"
@@ -134,7 +136,18 @@ RResult COrvaneApp::OpenStore(const CStringW& dataFolder) {
 
 bool COrvaneApp::Shutdown() {
     bool stopped = true;
+    // An import ends after its item; the accounts' stop below aborts that item's transfer.
+    if (importRun_) importRun_->Stop();
     if (accountManager_) stopped = accountManager_->StopAll(std::chrono::seconds(5));
+    if (importRun_) {
+        if (importRun_->StopAndWait(std::chrono::seconds(5))) {
+            importRun_.reset();
+        } else {
+            // Its worker still runs and holds the managers' objects: all are left for the process's end.
+            (void)importRun_.release();
+            stopped = false;
+        }
+    }
     platform::messages::InstallErrorReportSink(nullptr);
     (void)platform::browser::InstallBrowserLauncher(nullptr);
     ClearAppContext();
@@ -191,10 +204,13 @@ bool COrvaneApp::OnUpdateCommand(unsigned id, CommandState& state) {
         case ID_APP_EXIT:
         case ID_FILE_NEW:
         case ID_NEW_SUBSCRIPTION:
-        case ID_FILE_OPEN:
         case ID_NEW_EVENT:
         case ID_TOOLS_REFRESH:
         case ID_TOOLS_ACCOUNTS: return true;
+        case ID_FILE_OPEN:
+            // One import at a time.
+            state.enabled = !importRun_;
+            return true;
         default: return false;  // Export, Undo, Cut, Copy, Paste, Find and Options have no handler
     }
 }
@@ -323,17 +339,26 @@ void COrvaneApp::OnImport() {
 }
 
 void COrvaneApp::ImportFile(const QString& path) {
-    if (!accountManager_ || accountManager_->GetAccountCount() == 0) return;
+    if (importRun_ || !accountManager_ || accountManager_->GetAccountCount() == 0) return;
     RRef<ROrvaneAccount> account = accountManager_->GetAccountAt(0);
     if (!account) return;
     RRef<ROrvaneCalendar> calendar = account->GetDefaultCalendar();
     if (!calendar) return;
-    const RResult result = calendar->ImportIcsFile(ToCStringW(path));
-    if (result == 0) {
-        PostDataChanged();
-        return;
-    }
-    errorDialog_.SetError(Wide(account->GetDescription()), result, Wide(calendar->GetDisplayName()),
-                          LastPathComponent(path));
+    const CStringW accountName = Wide(account->GetDescription());
+    const CStringW calendarName = Wide(calendar->GetDisplayName());
+    const CStringW fileName = LastPathComponent(path);
+    importRun_ = std::make_unique<CImportRun>(
+        std::move(calendar), path, MainFrame(), [this, accountName, calendarName, fileName](const ImportOutcome& outcome) {
+            OnImportFinished(outcome, accountName, calendarName, fileName);
+        });
+}
+
+void COrvaneApp::OnImportFinished(const ImportOutcome& outcome, const CStringW& accountName,
+                                  const CStringW& calendarName, const CStringW& fileName) {
+    importRun_.reset();
+    // The items that arrived are shown whatever became of the others.
+    if (outcome.arrived > 0 || outcome.result == 0) PostDataChanged();
+    if (outcome.result == 0 || outcome.result == R_E_SYNC_CANCELLED) return;
+    errorDialog_.SetError(accountName, outcome.result, calendarName, fileName);
     ShowErrorAndRefresh();
 }

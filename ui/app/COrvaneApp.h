@@ -21,6 +21,7 @@
 #include "store/ROrvaneDataManager.h"
 #include "ui/dialogs/RConfirmationDialog.h"
 #include "ui/dialogs/RErrorDialog.h"
+#include "ui/app/CImportRun.h"
 #include "ui/event/REditEventDialog.h"
 
 class CMainFrame;
@@ -104,8 +105,11 @@ public:
     // Subscribes to a calendar file on the web (a read-only calendar of the subscriptions
     // account) and downloads it.
     void AddSubscription(const QString& name, const QString& url);
-    // Imports an iCalendar file into the first account's default calendar.
+    // Imports an iCalendar file into the first account's default calendar, on a worker: the
+    // window stays usable, shows the progress and can stop it; the result is reported at the end.
     void ImportFile(const QString& path);
+    // Whether an import runs (File > Import is disabled meanwhile).
+    bool Importing() const { return importRun_ != nullptr; }
 
 private:
     // The window dialogs open over: the main window, else the first view.
@@ -113,6 +117,9 @@ private:
     void PostDataChanged();
     // Shows the current error report; OK refreshes the shown accounts.
     void ShowErrorAndRefresh();
+    // The end of an import: what arrived is shown, a failure reported.
+    void OnImportFinished(const ImportOutcome& outcome, const CStringW& accountName, const CStringW& calendarName,
+                          const CStringW& fileName);
 
     RRef<ROrvaneDataManager> dataManager_;
     RRef<ROrvaneAccountManager> accountManager_;
@@ -122,6 +129,7 @@ private:
     std::vector<COrvaneView*> views_;
     CStringW dataFolder_;
     std::unique_ptr<platform::ui::DocumentTemplate> template_;
+    std::unique_ptr<CImportRun> importRun_;
     platform::messages::TargetId mainFrameTarget_ = platform::messages::kNoTarget;
     int look_ = 210;
 };

@@ -263,3 +263,27 @@ TEST_F(SyncAnswers, EveryItemOfAResourceHoldingSeveralUidsStaysWhileTheResourceD
     ASSERT_EQ(R_OK, calendar->SyncWithServer(true));
     EXPECT_EQ(Summaries(), (std::vector<std::string>{"X", "Y"}));
 }
+
+TEST_F(SyncAnswers, AnUploadKeepsTheTagsOfThePutsAnswerAndAsksForThemOnlyWhenItHasNone) {
+    // Another client changes the resource right after our PUT: a read afterwards sees theirs.
+    feeds.Serve("PUT /cal/up.ics", {201, "", "ETag: \"put-1\"\r\nSchedule-Tag: \"st-1\"\r\n"});
+    feeds.Serve("REPORT /cal/", {207, MultigetAnswer({{"/cal/up.ics", "\"theirs-2\"", "up", "Theirs"}})});
+    ASSERT_EQ(R_OK, calendar->StoreItemFromText("", "", "", Event("up", "Ours").c_str(), true));
+    auto rows = world.Items(*calendar);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].summary, "Ours");
+    EXPECT_EQ(rows[0].etag, "\"put-1\"");
+    EXPECT_EQ(rows[0].scheduleTag, "\"st-1\"");
+    EXPECT_EQ(Reports(), 0);
+
+    // A PUT answered without tags: they are asked for.
+    feeds.Serve("PUT /cal/bare.ics", {201, ""});
+    feeds.Serve("REPORT /cal/", {207, MultigetAnswer({{"/cal/bare.ics", "\"b-1\"", "bare", "Bare"}})});
+    ASSERT_EQ(R_OK, calendar->StoreItemFromText("", "", "", Event("bare", "Bare").c_str(), true));
+    EXPECT_EQ(Reports(), 1);
+    for (const CalendarItemRecord& row : world.Items(*calendar)) {
+        if (row.guid == "bare") {
+            EXPECT_EQ(row.etag, "\"b-1\"");
+        }
+    }
+}

@@ -238,7 +238,8 @@ RResult ROrvaneCalendar::FetchItemLocked(const char* fileName) {
         records = response->Records();
     }
     for (const ResponseRecord& record : records) {
-        if (record.href.IsEmpty()) continue;
+        // A calendar without any item is no text for the rows stored from this resource.
+        if (record.href.IsEmpty() || !HoldsItems(record.data)) continue;
         const RResult stored = StoreItemFromTextLocked(record.href, record.scheduleTag, record.etag, record.data, false);
         if (stored != 0) return stored;
     }

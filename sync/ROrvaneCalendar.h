@@ -188,7 +188,7 @@ private:
         CStringA etag;
         CStringA scheduleTag;
     };
-    std::map<std::string, ResourceTags> rowlessResources_;
+    std::map<std::string, ResourceTags> rowlessResources_ ORVANE_GUARDED_BY(mutex_);
     CalendarOperationLock operationLock_;
     std::atomic<std::uint64_t> localChanges_{0};
     const std::uint64_t notifyId_;

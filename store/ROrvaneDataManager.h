@@ -95,7 +95,9 @@ public:
     [[nodiscard]] virtual RResult DeleteCalendar(const char* accountGuid, CalendarRecord& record);
     [[nodiscard]] virtual RResult DeleteCalendarByGuid(const char* accountGuid, const char* calendarGuid);
 
-    // Conversion of parsed components into rows.
+    // Conversion of parsed components into rows. An event or to-do without DTSTART makes no row
+    // (StoresComponent is false for it): it is logged and skipped.
+    static bool StoresComponent(const RIcsComponent* component);
     [[nodiscard]] virtual RResult ConvertIcsEvent(const char* accountGuid, const char* calendarGuid, const char* serverFileName,
                                     const char* scheduleTag, const char* etag, RIcsComponent* component,
                                     CalendarItemRecord* out);

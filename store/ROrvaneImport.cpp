@@ -130,6 +130,10 @@ void ConvertTimeZoneRule(RIcsTimeZoneComponent* part, CStringA& name, double& fr
 
 }  // namespace
 
+bool ROrvaneDataManager::StoresComponent(const RIcsComponent* component) {
+    return component != nullptr && component->GetDtStart() != nullptr;
+}
+
 RResult ROrvaneDataManager::ConvertIcsEvent(const char* accountGuid, const char* calendarGuid,
                                             const char* serverFileName, const char* scheduleTag, const char* etag,
                                             RIcsComponent* component, CalendarItemRecord* out) {
@@ -137,7 +141,7 @@ RResult ROrvaneDataManager::ConvertIcsEvent(const char* accountGuid, const char*
         return R_E_INVALID_ARGUMENT;
     }
     RIcsDateTime* start = component->GetDtStart();
-    if (start == nullptr) {
+    if (!StoresComponent(component)) {
         g_debugLog.Printf("*** Invalid ICS Object *** No DTSTART specified UID:%s Subject:%s\n\r",
                           Text(component->GetUid()), Text(component->GetSummary()));
         DebugTrace("*** Invalid ICS Object *** No DTSTART specified UID:%s Subject:%s\n\r",

@@ -4,8 +4,8 @@
 // write the row through at once. It syncs with the server, uploads, moves and deletes items,
 // downloads subscriptions and imports files.
 //
-// Shared between threads: the record, the server attachment and the pending deletes are kept
-// under the calendar's own mutex (getters return copies), and every server operation runs under
+// Shared between threads: the record, the server attachment, the pending deletes and the tags
+// of resources without rows are kept under the calendar's own mutex (getters return copies), and every server operation runs under
 // the calendar's operation lock (see OperationLock.h). Lock order: operation -> account ->
 // calendar record -> protocol objects -> store.
 #include "foundation/ResultCodes.h"
@@ -13,6 +13,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <set>
 #include <string>
@@ -215,6 +216,13 @@ private:
     CalendarRecord record_;
     RRef<RCalDAVCalendar> server_;
     std::set<std::string> pendingDeletes_;  // by guid: each stored item takes its own off at once
+    // The tags of resources the store keeps no row of (their only items lack a start), by
+    // resource name: while they stay the same, the resource is not downloaded again.
+    struct ResourceTags {
+        CStringA etag;
+        CStringA scheduleTag;
+    };
+    std::map<std::string, ResourceTags> rowlessResources_ ORVANE_GUARDED_BY(mutex_);
     CalendarOperationLock operationLock_;
     std::atomic<std::uint64_t> localChanges_{0};
     const std::uint64_t notifyId_;

@@ -3,6 +3,7 @@
 // resources fetched in calendar-multiget batches, and the leftovers deleted.
 #include "sync/ROrvaneCalendar.h"
 
+#include <map>
 #include <set>
 #include <string>
 #include <unordered_map>
@@ -41,6 +42,17 @@ std::vector<CStringA> UidsOf(RIcsCalendar& calendar) {
         if (const char* uid = calendar.GetToDoAt(i)->GetUid()) uids.emplace_back(uid);
     }
     return uids;
+}
+
+// Whether the store keeps a row of any event or to-do of a parsed calendar.
+bool StoresAnyItem(RIcsCalendar& calendar) {
+    for (int i = 0; i < calendar.GetEventCount(); ++i) {
+        if (ROrvaneDataManager::StoresComponent(calendar.GetEventAt(i))) return true;
+    }
+    for (int i = 0; i < calendar.GetToDoCount(); ++i) {
+        if (ROrvaneDataManager::StoresComponent(calendar.GetToDoAt(i))) return true;
+    }
+    return false;
 }
 
 }  // namespace
@@ -106,6 +118,13 @@ RResult ROrvaneCalendar::SyncLocked(bool force) {
             if (SameServerPath(href, ownPath)) namesCollection = true;
         }
     }
+    // Of the resources without rows, those the listing shows unchanged are remembered still.
+    std::map<std::string, ResourceTags> rowless;
+    std::map<std::string, ResourceTags> rowlessUnchanged;
+    {
+        platform::MutexLock lock(mutex_);
+        rowless.swap(rowlessResources_);
+    }
     std::vector<CStringA> queued;
     std::set<std::string> queuedNames;
     bool listingComplete = true;
@@ -129,6 +148,11 @@ RResult ROrvaneCalendar::SyncLocked(bool force) {
                 continue;
             }
         }
+        if (const auto seen = rowless.find(name); seen != rowless.end() && seen->second.etag == entry.etag &&
+                                                  seen->second.scheduleTag == entry.scheduleTag) {
+            rowlessUnchanged.insert(*seen);
+            continue;
+        }
         if (queuedNames.insert(name).second) queued.push_back(entry.href);
     }
     listing.clear();
@@ -136,6 +160,7 @@ RResult ROrvaneCalendar::SyncLocked(bool force) {
     {
         platform::MutexLock lock(mutex_);
         pendingDeletes_.swap(pending);
+        rowlessResources_.swap(rowlessUnchanged);
     }
 
     // The changed resources, in rounds; every stored one takes its guids off the leftovers.
@@ -225,10 +250,25 @@ int ROrvaneCalendar::StoreRound(const std::vector<ResponseRecord>& records, std:
     parsed.reserve(records.size());
     for (const ResponseRecord& entry : records) {
         if (entry.href.IsEmpty()) continue;
-        received.insert(ResourceKey(entry.href).Str());
+        const std::string name = ResourceKey(entry.href).Str();
         auto calendar = MakeRef<RIcsCalendar>();
         if (const RResult result = calendar->Parse(entry.data); result != 0) {
+            received.insert(name);
             DebugTrace("Error 0x%08x encountered on HREF %s\n\r", static_cast<unsigned>(result), entry.href.GetString());
+            continue;
+        }
+        if (calendar->GetEventCount() == 0 && calendar->GetToDoCount() == 0) {
+            // A calendar without any item is no text for the rows stored from this resource:
+            // like a resource the answer left out, nothing is written and it is asked for again.
+            DebugTrace("No event or to-do in HREF %s\n\r", entry.href.GetString());
+            continue;
+        }
+        received.insert(name);
+        if (!StoresAnyItem(*calendar)) {
+            // The store would keep nothing of it: its tags are, so that it is not downloaded
+            // again while it stays the same.
+            platform::MutexLock lock(mutex_);
+            rowlessResources_[name] = ResourceTags{entry.etag, entry.scheduleTag};
             continue;
         }
         parsed.push_back(Parsed{&entry, std::move(calendar)});

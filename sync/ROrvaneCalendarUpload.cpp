@@ -267,7 +267,8 @@ RResult ROrvaneCalendar::UploadLocked(RIcsCalendar* calendar, const char* fileNa
     if (!server) return R_E_INVALID_ARGUMENT;
     if (uploadedName != nullptr) *uploadedName = name;
 
-    const RResult result = server->PutResource(text, name, scheduleTag, etag);
+    CStringA putEtag, putScheduleTag;
+    const RResult result = server->PutResource(text, name, scheduleTag, etag, &putEtag, &putScheduleTag);
     MarkServerChanged();
     if (result == 412) {
         FetchItemLocked(name);
@@ -275,15 +276,21 @@ RResult ROrvaneCalendar::UploadLocked(RIcsCalendar* calendar, const char* fileNa
     }
     if (!RSucceeded(result)) return result;
     // The server's new tags: the next conditional upload must name them, else it fails with 412.
+    // Those of the PUT's answer belong to our text; they are asked for only when it gave no ETag
+    // (a server that changed the text as it stored it gives none), and a read may then already
+    // see another client's change.
     if (newEtag != nullptr || newScheduleTag != nullptr) {
-        CStringA etagRead, scheduleRead;
-        auto held = server->Lock();
-        if (server->AddMultigetHref(ResourceHref(GetServerPath(), name)) == 0 && server->FetchMultiget() == 0) {
-            RXmlMultigetResponse* response = nullptr;
-            if (server->GetMultigetResponse(&response) == 0 && response != nullptr && response->GetCount() > 0) {
-                response->GetAt(0, nullptr, &scheduleRead, &etagRead, nullptr);
+        CStringA etagRead = putEtag, scheduleRead;
+        if (putEtag.IsEmpty()) {
+            auto held = server->Lock();
+            if (server->AddMultigetHref(ResourceHref(GetServerPath(), name)) == 0 && server->FetchMultiget() == 0) {
+                RXmlMultigetResponse* response = nullptr;
+                if (server->GetMultigetResponse(&response) == 0 && response != nullptr && response->GetCount() > 0) {
+                    response->GetAt(0, nullptr, &scheduleRead, &etagRead, nullptr);
+                }
             }
         }
+        if (!putScheduleTag.IsEmpty()) scheduleRead = putScheduleTag;
         if (newEtag != nullptr) *newEtag = etagRead;
         if (newScheduleTag != nullptr) *newScheduleTag = scheduleRead;
     }
@@ -312,7 +319,8 @@ RResult ROrvaneCalendar::FetchItemLocked(const char* fileName) {
         records = response->Records();
     }
     for (const ResponseRecord& record : records) {
-        if (record.href.IsEmpty()) continue;
+        // A calendar without any item is no text for the rows stored from this resource.
+        if (record.href.IsEmpty() || !HoldsItems(record.data)) continue;
         const RResult stored = StoreItemFromTextLocked(record.href, record.scheduleTag, record.etag, record.data, false);
         if (stored != 0) return stored;
     }

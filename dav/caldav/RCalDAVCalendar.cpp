@@ -176,8 +176,11 @@ RResult RCalDAVCalendar::GetMultigetResponse(RXmlMultigetResponse** out) {
     return 0;
 }
 
-RResult RCalDAVCalendar::PutResource(const char* body, const char* href, const char* scheduleTag, const char* etag) {
+RResult RCalDAVCalendar::PutResource(const char* body, const char* href, const char* scheduleTag, const char* etag,
+                                     CStringA* newEtag, CStringA* newScheduleTag) {
     Guard guard(mutex_);
+    if (newEtag != nullptr) newEtag->Empty();
+    if (newScheduleTag != nullptr) newScheduleTag->Empty();
     // Without an href the request would name the collection itself.
     if (connection_ == nullptr || !HasText(href)) return R_E_INVALID_ARGUMENT;
     CStringA headers = "Content-Type: text/calendar\n";
@@ -193,6 +196,8 @@ RResult RCalDAVCalendar::PutResource(const char* body, const char* href, const c
     } else {
         headers += "If-None-Match: *";
     }
+    // The answer's headers are read before another request can replace it.
+    platform::RecursiveMutexLock held(connection_->Mutex());
     RResult result = connection_->Put(headers, body, href);
     // Only a create may clear the way by deleting: under a tag precondition the server's copy
     // is newer than ours, and deleting it would lose it.
@@ -208,7 +213,13 @@ RResult RCalDAVCalendar::PutResource(const char* body, const char* href, const c
         RHeapBuffer* answer = connection_->ReadResponse();
         return StatusOfMultistatusPut(answer != nullptr ? answer->data : nullptr);
     }
-    return FoldSuccess(result);
+    result = FoldSuccess(result);
+    if (result == 0) {
+        // The tags of exactly the text we sent: a later read may already see another client's.
+        if (newEtag != nullptr) connection_->GetResponseHeader("ETag", newEtag);
+        if (newScheduleTag != nullptr) connection_->GetResponseHeader("Schedule-Tag", newScheduleTag);
+    }
+    return result;
 }
 
 RResult RCalDAVCalendar::MoveResource(const char* href, const char* destination) {

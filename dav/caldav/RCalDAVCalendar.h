@@ -49,7 +49,10 @@ public:
     // Uploads a resource under exactly one precondition: the schedule tag, else the entity tag,
     // else "create only". 0 on success, else the HTTP status or error. The resource operations
     // refuse a null or empty href (R_E_INVALID_ARGUMENT): the request would name the collection.
-    virtual RResult PutResource(const char* body, const char* href, const char* scheduleTag, const char* etag);
+    // On success `newEtag` and `newScheduleTag`, when given, get the ETag and Schedule-Tag headers
+    // of the answer (empty when it had none).
+    virtual RResult PutResource(const char* body, const char* href, const char* scheduleTag, const char* etag,
+                                CStringA* newEtag = nullptr, CStringA* newScheduleTag = nullptr);
     // Moves a resource, overwriting; a destination path is sent as an absolute URL on this server.
     virtual RResult MoveResource(const char* href, const char* destination);
     virtual RResult DeleteResource(const char* href);

@@ -198,7 +198,10 @@ RResult RCalDAVPrincipal::SignIn(bool mayOpenBrowser) {
     }
     if (!code.IsEmpty() && result != 0) {
         platform::MutexLock lock(authMutex_);
-        authCode_.Empty();
+        // A stored grant goes only when the provider refused it: a provider that is down or out
+        // of reach would otherwise send the user back through the browser. A code from the
+        // browser is good for one exchange only.
+        if (fromBrowser || result == 401) authCode_.Empty();
         accessToken_.Empty();
     } else {
         CStringA token = client->GetAccessToken();

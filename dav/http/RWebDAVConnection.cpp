@@ -540,6 +540,14 @@ RHeapBuffer* RWebDAVConnection::ReadResponse() {
     return response_;
 }
 
+bool RWebDAVConnection::GetResponseHeader(const char* name, CStringA* out) {
+    platform::RecursiveMutexLock guard(mutex_);
+    std::string value;
+    if (!request_ || name == nullptr || !request_->QueryHeader(name, value)) return false;
+    if (out != nullptr) *out = CStringA(value);
+    return true;
+}
+
 RResult RWebDAVConnection::FollowRedirect() {
     platform::RecursiveMutexLock guard(mutex_);
     std::string fallback;

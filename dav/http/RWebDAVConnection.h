@@ -77,6 +77,9 @@ public:
     // The body of the last answer, NUL-terminated, or null when it had none. Owned by the
     // connection until its next request or re-targeting.
     virtual RHeapBuffer* ReadResponse();
+    // A header of the last answer (the last one of that name, case ignored); false when it has
+    // none or no request was answered. A caller holds Mutex() across the request and this.
+    virtual bool GetResponseHeader(const char* name, CStringA* out);
     // Re-targets the connection from the body of a redirect answer that named no Location.
     virtual RResult FollowRedirect();
 

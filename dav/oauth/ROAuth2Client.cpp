@@ -152,7 +152,14 @@ void ROAuth2Client::DropPendingSignIn() {
 RResult ROAuth2Client::ExchangeToken(const char* code, const char* grantType) {
     const CStringA form = BuildTokenForm(code, grantType);
     const RResult result = PostTokenRequest(kTokenRequestHeaders, form);
-    if (result != 0 && !RSucceeded(result)) return 401;
+    if (result != 0 && !RSucceeded(result)) {
+        // Only the provider's refusal of the grant is 401, which makes the caller drop it; a
+        // provider that is down or out of reach keeps its own number, and the grant stays.
+        CStringA error;
+        const bool refused = result == 400 || result == 401 ||
+                             (ExtractTokenValue(response_, "error", &error) == 0 && error == "invalid_grant");
+        return refused ? 401 : result;
+    }
     const RResult extracted = ExtractAccessToken(response_, &accessToken_);
     CStringA refresh;
     if (extracted == 0 && ExtractTokenValue(response_, "refresh_token", &refresh) == 0) refreshToken_ = refresh;

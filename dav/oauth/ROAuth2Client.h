@@ -59,7 +59,9 @@ public:
     // Stops listening for the browser whether or not a code came.
     void DropPendingSignIn();
 
-    // 0 when an access token was read, -1 when the answer held none, 401 when the request failed.
+    // 0 when an access token was read, -1 when the answer held none, 401 when the provider
+    // refused the grant (400 or 401, or invalid_grant); any other failure of the token request
+    // gives its own HTTP status or Internet or system error number.
     RResult ExchangeToken(const char* code, const char* grantType);
     // The HTTP status, or an Internet or system error number.
     RResult PostTokenRequest(const char* headers, const char* body);

@@ -21,9 +21,8 @@ namespace {
 
 thread_local const std::atomic<bool>* t_abortFlag = nullptr;
 
-int AbortRequested(void* flag, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-    const auto* abort = static_cast<const std::atomic<bool>*>(flag);
-    return abort != nullptr && abort->load(std::memory_order_acquire) ? 1 : 0;
+int OnProgress(void* request, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    return static_cast<HttpRequest*>(request)->StopRequested() ? 1 : 0;
 }
 
 }  // namespace
@@ -32,8 +31,6 @@ void SetThreadAbortFlag(const std::atomic<bool>* flag) { t_abortFlag = flag; }
 namespace {
 
 constexpr long kConnectTimeoutSeconds = 30;
-constexpr long kLowSpeedBytes = 1;
-constexpr long kLowSpeedSeconds = 60;
 constexpr DWORD kReadChunk = 8192;
 
 void InitCurlOnce() {
@@ -105,12 +102,13 @@ std::unique_ptr<HttpClient> HttpClient::Open(const char* userAgent, DWORD* error
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl, CURLOPT_COOKIEFILE, "");
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, kLowSpeedBytes);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, kLowSpeedSeconds);
     curl_easy_setopt(curl, CURLOPT_MAXCONNECTS, 1L);
     curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);
     curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &HttpRequest::OnHeader);
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &HttpRequest::OnBody);
+    // Called about once a second even while nothing arrives: it watches the pace and the abort flag.
+    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &OnProgress);
+    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
     const std::string caFile = TrustedCaFile();
     if (!caFile.empty()) {
         curl_easy_setopt(curl, CURLOPT_CAINFO, caFile.c_str());
@@ -185,6 +183,7 @@ size_t HttpRequest::OnHeader(char* data, size_t size, size_t count, void* self) 
         request->responseHeaders_.clear();
         request->statusText_.clear();
         request->announcedLength_ = 0;
+        request->pace_.AnswerStarted(TransferPace::Clock::now());
         const size_t first = line.find(' ');
         if (first != std::string_view::npos) {
             const size_t second = line.find(' ', first + 1);
@@ -229,7 +228,14 @@ size_t HttpRequest::OnBody(char* data, size_t size, size_t count, void* self) {
     }
     std::memcpy(request->body_ + request->bodySize_, data, bytes);
     request->bodySize_ += bytes;
+    request->pace_.Received(bytes, TransferPace::Clock::now());
     return bytes;
+}
+
+bool HttpRequest::StopRequested() {
+    if (abortFlag_ != nullptr && abortFlag_->load(std::memory_order_acquire)) return true;
+    if (pace_.TooSlow(TransferPace::Clock::now())) timedOut_ = true;
+    return timedOut_;
 }
 
 DWORD HttpRequest::Send(const char* body, size_t length) {
@@ -257,9 +263,10 @@ DWORD HttpRequest::Send(const char* body, size_t length) {
     curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, pin.empty() ? 2L : 0L);
     curl_easy_setopt(curl, CURLOPT_FRESH_CONNECT, connection_.used_ ? 0L : 1L);
     // A thread that was given an abort flag has its transfers stopped as soon as the flag is set.
-    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &AbortRequested);
-    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, const_cast<std::atomic<bool>*>(t_abortFlag));
-    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, t_abortFlag != nullptr ? 0L : 1L);
+    abortFlag_ = t_abortFlag;
+    timedOut_ = false;
+    pace_.Start(CurrentTransferLimits(), TransferPace::Clock::now());
+    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, this);
     const bool credentials = !connection_.user_.empty() || !connection_.password_.empty();
     bool ownAuthorization = false;
     for (const auto& line : headers_) {
@@ -332,6 +339,7 @@ DWORD HttpRequest::Send(const char* body, size_t length) {
         status_ = status;
         answered_ = status != 0;
         if (tooLarge_) return ERROR_RESPONSE_TOO_LARGE;
+        if (timedOut_) return ERROR_INTERNET_TIMEOUT;
         if (secure_ && (code == CURLE_PEER_FAILED_VERIFICATION || code == CURLE_SSL_PINNEDPUBKEYNOTMATCH || code == CURLE_SSL_ISSUER_ERROR)) {
             DescribeCertificateFailure(curl);
             if (hasCertificateProblem_) return certificateProblem_.error;

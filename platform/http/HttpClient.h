@@ -17,6 +17,7 @@
 
 #include "platform/core/WinTypes.h"
 #include "platform/http/Certificates.h"
+#include "platform/http/TransferPace.h"
 
 namespace platform::http {
 
@@ -82,7 +83,8 @@ public:
     void AddHeaders(std::string_view block);
 
     // Sends the request with `length` bytes of body and reads the whole answer.
-    // 0, or the Internet error number of a failed transfer (a body cut short included). Over
+    // 0, or the Internet error number of a failed transfer (a body cut short included; a server
+    // too slow for the TransferLimits gives ERROR_INTERNET_TIMEOUT). Over
     // https a certificate accepted for the server (AcceptCertificate) is pinned in place of
     // verification. A certificate that fails gives its problem's number (see Certificates.h),
     // and Certificate() describes it.
@@ -114,6 +116,9 @@ public:
     // libcurl's header and body callbacks; `self` is the request.
     static size_t OnHeader(char* data, size_t size, size_t count, void* self);
     static size_t OnBody(char* data, size_t size, size_t count, void* self);
+    // Asked by libcurl's progress callback: true stops the transfer (an abort asked for, or a
+    // server too slow for the limits).
+    bool StopRequested();
 
 private:
     void DescribeCertificateFailure(void* curl);
@@ -138,6 +143,9 @@ private:
     CertificateProblem certificateProblem_;
     size_t readOffset_ = 0;
     bool ended_ = false;
+    const std::atomic<bool>* abortFlag_ = nullptr;
+    TransferPace pace_;
+    bool timedOut_ = false;
 };
 
 }  // namespace platform::http

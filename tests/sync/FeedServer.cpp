@@ -117,7 +117,7 @@ void FeedServer::Run() {
             ::close(client);
             continue;
         }
-        const std::string reply = "HTTP/1.1 " + std::to_string(answer.status) + " X\r\nContent-Type: text/calendar\r\n" +
+        const std::string reply = "HTTP/1.1 " + std::to_string(answer.status) + " X\r\nContent-Type: text/calendar\r\n" + answer.headers +
                                   "Content-Length: " + std::to_string(answer.body.size()) +
                                   "\r\nConnection: close\r\n\r\n" + answer.body;
         ::send(client, reply.data(), reply.size(), MSG_NOSIGNAL);

@@ -12,6 +12,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace orvane::test {
@@ -19,8 +20,12 @@ namespace orvane::test {
 class FeedServer {
 public:
     struct Answer {
+        Answer() = default;
+        Answer(int code, std::string text, std::string headerLines = {})
+            : status(code), body(std::move(text)), headers(std::move(headerLines)) {}
         int status = 200;
         std::string body;
+        std::string headers;  // further header lines, each ending in CR LF
     };
     struct Request {
         std::string method;

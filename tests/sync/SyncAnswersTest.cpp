@@ -11,6 +11,7 @@
 #include <set>
 #include <utility>
 
+#include "ical/model/RIcsCalendar.h"
 #include "sync/ROrvaneAccount.h"
 #include "sync/ROrvaneCalendarItem.h"
 
@@ -275,4 +276,81 @@ TEST_F(SyncAnswers, EveryItemOfAResourceHoldingSeveralUidsStaysWhileTheResourceD
     serve("c3");
     ASSERT_EQ(R_OK, calendar->SyncWithServer(true));
     EXPECT_EQ(Summaries(), (std::vector<std::string>{"X", "Y"}));
+}
+
+TEST_F(SyncAnswers, AnUploadKeepsTheTagsOfThePutsAnswerAndAsksForThemOnlyWhenItHasNone) {
+    // Another client changes the resource right after our PUT: a read afterwards sees theirs.
+    feeds.Serve("PUT /cal/up.ics", {201, "", "ETag: \"put-1\"\r\nSchedule-Tag: \"st-1\"\r\n"});
+    feeds.Serve("REPORT /cal/", {207, MultigetAnswer({{"/cal/up.ics", "\"theirs-2\"", "up", "Theirs"}})});
+    ASSERT_EQ(R_OK, calendar->StoreItemFromText("", "", "", Event("up", "Ours").c_str(), true));
+    auto rows = world.Items(*calendar);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].summary, "Ours");
+    EXPECT_EQ(rows[0].etag, "\"put-1\"");
+    EXPECT_EQ(rows[0].scheduleTag, "\"st-1\"");
+    EXPECT_EQ(Reports(), 0);
+
+    // A PUT answered without tags: they are asked for.
+    feeds.Serve("PUT /cal/bare.ics", {201, ""});
+    feeds.Serve("REPORT /cal/", {207, MultigetAnswer({{"/cal/bare.ics", "\"b-1\"", "bare", "Bare"}})});
+    ASSERT_EQ(R_OK, calendar->StoreItemFromText("", "", "", Event("bare", "Bare").c_str(), true));
+    EXPECT_EQ(Reports(), 1);
+    for (const CalendarItemRecord& row : world.Items(*calendar)) {
+        if (row.guid == "bare") {
+            EXPECT_EQ(row.etag, "\"b-1\"");
+        }
+    }
+}
+
+TEST_F(SyncAnswers, ABareCalendarWritesNothingAndAResourceTheStoreSkipsIsNotFetchedAgain) {
+    Holds("c1", {{"/cal/a.ics", "\"1\"", "a", "A"}});
+    ASSERT_EQ(R_OK, calendar->SyncWithServer(false));
+    const std::filesystem::path folder = calendar->GetRecord().localDirPath.Str();
+    const auto fileText = [&](const std::string& name) {
+        std::ifstream in(folder / name, std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(in)), {});
+    };
+    const auto serve = [&](const std::string& ctag, const std::vector<std::pair<std::string, std::string>>& resources) {
+        feeds.Serve("PROPFIND:0 /cal/", {207, CtagAnswer(ctag)});
+        std::vector<std::pair<std::string, std::string>> tags;
+        std::string multiget;
+        for (const auto& [name, data] : resources) {
+            tags.emplace_back("/cal/" + name, "\"" + ctag + "\"");
+            multiget += "<D:response><D:href>/cal/" + name + "</D:href><D:propstat><D:prop><D:getetag>\"" + ctag +
+                        "\"</D:getetag><C:calendar-data>" + data +
+                        "</C:calendar-data></D:prop><D:status>HTTP/1.1 200 OK</D:status></D:propstat></D:response>";
+        }
+        feeds.Serve("PROPFIND:1 /cal/", {207, EtagAnswer(tags)});
+        feeds.Serve("REPORT /cal/", {207, Multistatus(multiget)});
+    };
+    // a comes back as a calendar without any item; t is a to-do without a start, which the
+    // store does not keep.
+    const std::string bare = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Other//EN\r\nEND:VCALENDAR\r\n";
+    const std::string todo = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nBEGIN:VTODO\r\nUID:t\r\nDTSTAMP:20240101T000000Z\r\n"
+                             "SUMMARY:Some day\r\nEND:VTODO\r\nEND:VCALENDAR\r\n";
+    serve("c2", {{"a.ics", bare}, {"t.ics", todo}});
+    ASSERT_EQ(R_OK, calendar->SyncWithServer(false));
+    EXPECT_EQ(Summaries(), (std::vector<std::string>{"A"}));
+    EXPECT_NE(fileText("a.ics").find("SUMMARY:A\n"), std::string::npos) << fileText("a.ics");
+    EXPECT_EQ(calendar->GetCTag(), "c1");  // not stored: a is asked for again
+    // Nor does the server's copy fetched after a refused upload replace the file.
+    feeds.Serve("PUT /cal/a.ics", {412, ""});
+    auto edited = MakeRef<RIcsCalendar>();
+    ASSERT_EQ(R_OK, edited->Parse(Event("a", "A edited").c_str()));
+    EXPECT_EQ(412, calendar->UploadItem(edited.get(), "a.ics", nullptr, "\"1\"", nullptr, nullptr));
+    EXPECT_EQ(Summaries(), (std::vector<std::string>{"A"}));
+    EXPECT_NE(fileText("a.ics").find("SUMMARY:A\n"), std::string::npos) << fileText("a.ics");
+
+    // t no longer changes: it is not downloaded again, whatever else changes.
+    feeds.Serve("PROPFIND:0 /cal/", {207, CtagAnswer("c3")});
+    feeds.Serve("PROPFIND:1 /cal/", {207, EtagAnswer({{"/cal/a.ics", "\"3\""}, {"/cal/t.ics", "\"c2\""}})});
+    feeds.Serve("REPORT /cal/", {207, MultigetAnswer({{"/cal/a.ics", "\"3\"", "a", "A3"}})});
+    ASSERT_EQ(R_OK, calendar->SyncWithServer(false));
+    EXPECT_EQ(Summaries(), (std::vector<std::string>{"A3"}));
+    EXPECT_EQ(calendar->GetCTag(), "c3");
+    const int reports = Reports();
+    feeds.Serve("PROPFIND:0 /cal/", {207, CtagAnswer("c4")});
+    ASSERT_EQ(R_OK, calendar->SyncWithServer(false));
+    EXPECT_EQ(Reports(), reports);
+    EXPECT_EQ(calendar->GetCTag(), "c4");
 }

@@ -26,6 +26,7 @@
 #include "platform/settings/SettingsHive.h"
 #include "tests/dav/integration/ServerProcess.h"
 #include "tests/dav/integration/ServerSuite.h"
+#include "tests/platform/http/LoopbackPeer.h"
 #include "tests/support/TempFolder.h"
 
 namespace {
@@ -276,6 +277,41 @@ TEST_F(SignIn, AFailingExchangeEmptiesGrantAndTokenAndTheNext401SignsInAgain) {
     EXPECT_EQ(account->GetCalendarCount(), 1);
 }
 
+TEST_F(SignIn, ATokenEndpointThatFailsOrCannotBeReachedKeepsTheGrantAndTheRefreshEndsWithThatFailure) {
+    const CStringA grant = SignInOnce();
+    ASSERT_FALSE(grant.IsEmpty());
+    auto account = MakeRef<RCalDAVAccount>();
+    Connect(account.get());
+    const auto kept = [&] {
+        CStringA now;
+        account->GetAuthCode(&now);
+        return now;
+    };
+
+    Control("mode?set=unavailable");
+    account->SetAuthCode(grant);
+    EXPECT_EQ(kept(), grant);
+    EXPECT_EQ(account->Refresh(true), 503);
+    EXPECT_EQ(kept(), grant);
+
+    int closedPort = 0;
+    {
+        orvane::test::LoopbackPeer gone([](const orvane::test::PeerRequest&) { return orvane::test::PeerReply{}; });
+        closedPort = gone.Port();
+    }
+    SetSetting(kOAuth2TokenUrlValue, "http://127.0.0.1:" + std::to_string(closedPort) + "/o/oauth2/token");
+    EXPECT_EQ(account->Refresh(true), static_cast<RResult>(platform::http::ERROR_INTERNET_CANNOT_CONNECT));
+    EXPECT_EQ(kept(), grant);
+
+    // The provider is back: the kept grant signs in, and the browser was never needed again.
+    SetSetting(kOAuth2TokenUrlValue, Base() + "/o/oauth2/token");
+    Control("mode?set=token");
+    EXPECT_EQ(account->Refresh(true), 0);
+    EXPECT_EQ(account->GetCalendarCount(), 1);
+    EXPECT_EQ(kept(), grant);
+    EXPECT_EQ(browser_->Opens(), 1);  // only SignInOnce's
+}
+
 TEST_F(SignIn, WithoutAClientIdNothingIsOpenedOrSent) {
     SetSetting(kOAuth2ClientIdValue, "");
     auto account = MakeRef<RCalDAVAccount>();
@@ -337,7 +373,8 @@ TEST_F(SignIn, AnUnreadableTokenAnswerIsSentAtMostThreeTimes) {
         [](DWORD, const std::string&) { return platform::http::ERROR_INTERNET_FORCE_RETRY; });
     auto client = MakeRef<ROAuth2Client>();
     client->UseSettings(ReadOAuth2Settings());
-    EXPECT_EQ(client->ExchangeToken("1//x", kRefreshTokenGrant), 401);
+    EXPECT_EQ(client->ExchangeToken("1//x", kRefreshTokenGrant),
+              static_cast<RResult>(platform::http::ERROR_HTTP_INVALID_SERVER_RESPONSE));
     platform::http::SetConnectionErrorHandler(previous);
     EXPECT_EQ(Lines(Control("token-log")).size(), 3u);
 }

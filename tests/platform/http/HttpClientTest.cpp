@@ -2,6 +2,10 @@
 // failures and authentication are read back.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 #include "platform/http/ConnectionErrorHook.h"
 #include "platform/http/HttpClient.h"
 #include "platform/http/InternetErrors.h"
@@ -153,6 +157,59 @@ TEST(HttpClient, TransportFailuresGiveInternetErrorNumbers) {
     HttpConnection connection(*client, "127.0.0.1", closedPort, "", "");
     HttpRequest request(connection, "GET", "/", false, "text/*");
     EXPECT_EQ(request.Send(nullptr, 0), ERROR_INTERNET_CANNOT_CONNECT);
+}
+
+TEST(HttpClient, ALateAnswerIsWaitedForButATricklingBodyOrEndlessSilenceTimesOut) {
+    using namespace std::chrono_literals;
+    const TransferLimits production = CurrentTransferLimits();
+    EXPECT_GE(production.firstByte, 10min);
+    // The same rules on a shorter clock.
+    struct Restore {
+        TransferLimits limits;
+        ~Restore() { SetTransferLimits(limits); }
+    } restore{production};
+    TransferLimits limits;
+    limits.firstByte = 3s;
+    limits.floorBytesPerSecond = 1024;
+    limits.window = 1s;
+    SetTransferLimits(limits);
+
+    std::atomic<bool> done{false};
+    const auto pause = [&done](std::chrono::milliseconds most) {
+        for (auto waited = 0ms; waited < most && !done; waited += 20ms) std::this_thread::sleep_for(20ms);
+    };
+    LoopbackPeer peer([&](const PeerRequest& r) {
+        if (r.target == "/late") {
+            pause(1500ms);  // longer than the window: a first byte is not held to the floor
+            return HttpReply(207, "Multi-Status", std::string(5000, 'x'));
+        }
+        if (r.target == "/silent") {
+            pause(10000ms);
+            return HttpReply(207, "Multi-Status", "<x/>");
+        }
+        // The answer starts at once, then runs at 10 bytes a second for 6 seconds.
+        PeerReply reply{"HTTP/1.1 207 Multi-Status\r\nContent-Length: 64\r\n\r\n<d:m", false};
+        reply.trickle = std::string(60, 'x');
+        reply.trickleGap = 100ms;
+        return reply;
+    });
+    auto client = HttpClient::Open("ua", nullptr);
+    ASSERT_TRUE(client);
+    std::chrono::steady_clock::duration took{};
+    const auto send = [&](const char* path) {
+        HttpConnection connection(*client, "127.0.0.1", peer.Port(), "", "");
+        HttpRequest request(connection, "REPORT", path, false, "text/*");
+        const auto start = std::chrono::steady_clock::now();
+        const DWORD result = request.Send("<x/>", 4);
+        took = std::chrono::steady_clock::now() - start;
+        return result;
+    };
+    EXPECT_EQ(send("/late"), 0u);
+    EXPECT_EQ(send("/trickle"), ERROR_INTERNET_TIMEOUT);
+    EXPECT_LT(took, 4500ms);
+    EXPECT_EQ(send("/silent"), ERROR_INTERNET_TIMEOUT);
+    EXPECT_LT(took, 6s);
+    done = true;
 }
 
 TEST(ConnectionErrorHook, WithoutAHandlerTheFailureIsFinal) {

@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <cctype>
+#include <chrono>
 #include <cstdlib>
 #include <functional>
 #include <mutex>
@@ -51,8 +52,13 @@ struct PeerRequest {
 };
 
 struct PeerReply {
+    PeerReply() = default;
+    PeerReply(std::string sent, bool closeAfter) : bytes(std::move(sent)), close(closeAfter) {}
+
     std::string bytes;   // sent as they are; empty: close without answering
     bool close = false;  // close the connection after sending
+    std::string trickle;  // then sent one byte at a time, `trickleGap` apart (a slow link)
+    std::chrono::milliseconds trickleGap{0};
 };
 
 // An answer with a Content-Length that matches the body.
@@ -189,7 +195,12 @@ private:
                 if (n <= 0) break;
                 sent += static_cast<size_t>(n);
             }
-            if (reply.close) break;
+            bool gone = false;
+            for (size_t i = 0; i < reply.trickle.size() && !stop_ && !gone; ++i) {
+                std::this_thread::sleep_for(reply.trickleGap);
+                gone = ::send(fd, reply.trickle.data() + i, 1, MSG_NOSIGNAL) != 1;
+            }
+            if (reply.close || gone) break;
         }
         ::close(fd);
     }

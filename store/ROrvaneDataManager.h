@@ -4,7 +4,8 @@
 // which account passwords are enciphered. Every statement runs through ExecuteSql.
 //
 // Data folder layout: OrvaneDB.sqlite; Accounts/<account guid>/<calendar guid>/<item file>,
-// every name made safe for a file name and kept below its parent folder.
+// every name made safe for a file name and kept below its parent folder; an item file whose
+// server name is too long for a file name has a shortened local name (LocalItemFileName).
 //
 // The virtual operations are in the store's fixed slot order, after the destructor, AddRef
 // and Release of RRefCounted.

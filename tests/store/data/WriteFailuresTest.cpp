@@ -102,9 +102,10 @@ TEST_F(WriteFailuresTest, NamesTheFileSystemRefusesAreReportedAndStoreNothing) {
     EXPECT_EQ(R_E_NAME_TOO_LONG, store->AddAccount(&account));
     EXPECT_EQ(0, Scalar("select count(*) from Accounts where guid = '" + longAccount + "'"));
 
-    // An item file whose name is too long is refused; the item's earlier file stays.
+    // An item file whose name is too long once its temporary file's suffix is added is refused;
+    // the item's earlier file stays.
     ASSERT_EQ(R_OK, store->WriteCalendarItemFile("first", "item.ics", "cal", "acc"));
-    EXPECT_EQ(R_E_NAME_TOO_LONG, store->WriteCalendarItemFile("second", std::string(300, 'i').c_str(), "cal", "acc"));
+    EXPECT_EQ(R_E_NAME_TOO_LONG, store->WriteCalendarItemFile("second", std::string(250, 'i').c_str(), "cal", "acc"));
     EXPECT_EQ("first", ReadBytes(dataDir / "Accounts" / "acc" / "cal" / "item.ics"));
 }
 

@@ -98,13 +98,20 @@ int CountOf(const char* sql, ROrvaneDataManager* store) {
 
 }  // namespace
 
-ROrvaneDataManager::ROrvaneDataManager() : seriesCache(std::make_unique<SeriesRowCache>()) {}
+ROrvaneDataManager::ROrvaneDataManager(int busyTimeoutMs)
+    : busyTimeoutMs(busyTimeoutMs), db(busyTimeoutMs), seriesCache(std::make_unique<SeriesRowCache>()) {}
 
 // The connection member closes itself; a failure to close is swallowed there, since
 // a destructor that throws would end the program.
 ROrvaneDataManager::~ROrvaneDataManager() = default;
 
 RResult ROrvaneDataManager::Open(const CStringW& dataFolder) {
+    // Several write transactions run below; against a held lock each would wait the whole timeout.
+    LimitWaitsToOneTimeout(true);
+    struct WaitsRestored {
+        ROrvaneDataManager& store;
+        ~WaitsRestored() { store.LimitWaitsToOneTimeout(false); }
+    } waitsRestored{*this};
     try {
         dataDir = dataFolder;
         CreateFolder(dataDir);
@@ -173,6 +180,16 @@ void ROrvaneDataManager::CloseConnection() {
     } catch (...) {
         // SQLite refused to close (a statement still open); the connection object closes it
         // when the store goes, and nothing more is read through it meanwhile.
+    }
+}
+
+void ROrvaneDataManager::LimitWaitsToOneTimeout(bool limited) {
+    platform::MutexLock lock(sqlMutex);
+    if (limited) {
+        waitDeadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(busyTimeoutMs);
+    } else {
+        waitDeadline.reset();
+        db.setBusyTimeout(busyTimeoutMs);
     }
 }
 

@@ -17,9 +17,11 @@
 //
 // May be shared between threads: statements are serialised by the store's statement lock and
 // writes by its write lock; Open runs before the store is shared.
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <mutex>
 #include <vector>
 
@@ -48,7 +50,8 @@ struct SeriesRowCache;
 
 class ROrvaneDataManager : public RRefCounted {
 public:
-    ROrvaneDataManager();
+    // `busyTimeoutMs`: how long a statement waits for another connection's lock before it fails.
+    explicit ROrvaneDataManager(int busyTimeoutMs = 60000);
     ~ROrvaneDataManager() override;
 
     // Store, schema and upgrade.
@@ -58,6 +61,8 @@ public:
     // it was, the connection is closed and no Accounts folder is made.
     // On success, leftovers of interrupted work are cleared: temporary files of writers that no
     // longer run, and the folders of accounts that have no row.
+    // Open's statements together wait at most one busy timeout for another connection's lock;
+    // a write of Open that could not get it is left for the next open (the store works on).
     [[nodiscard]] virtual RResult Open(const CStringW& dataFolder);
     [[nodiscard]] virtual RResult CreateDatabase();
     [[nodiscard]] virtual RResult UpgradeDatabase();
@@ -237,6 +242,9 @@ private:
     // The connection's open, close (failures swallowed) and read-only test, each under sqlMutex.
     void OpenConnection(const char* path);
     void CloseConnection();
+    // While Open runs, every statement waits only for what is left of one busy timeout counted
+    // from Open's start; afterwards each statement waits the whole timeout again.
+    void LimitWaitsToOneTimeout(bool limited);
     bool ConnectionIsReadOnly();
     // Steps through a select's rows under sqlMutex, handing each to `visit` (which must run no
     // statement of its own). A failed select is traced and raises the access layer's exception
@@ -286,7 +294,9 @@ private:
     // A platform::Mutex cannot be abandoned: a thread that dies holding it is a program fault,
     // not a state to recover from, so R_E_WAIT_ABANDONED is never produced here.
     platform::Mutex sqlMutex;
-    CppSQLite3DB db ORVANE_GUARDED_BY(sqlMutex){60000};
+    const int busyTimeoutMs;
+    CppSQLite3DB db ORVANE_GUARDED_BY(sqlMutex);
+    std::optional<std::chrono::steady_clock::time_point> waitDeadline ORVANE_GUARDED_BY(sqlMutex);
     // Rows changed by the store's own writes.
     long long ownChanges ORVANE_GUARDED_BY(sqlMutex) = 0;
     CStringW dataDir;

@@ -2,6 +2,8 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <chrono>
 #include <mutex>
 
 #include "foundation/debug/DebugTrace.h"
@@ -37,6 +39,11 @@ RResult ROrvaneDataManager::RunStatement(const char* sql, std::uint32_t mode, Cp
     try {
         // Held for the whole statement; the guard releases it on every way out.
         platform::MutexLock lock(sqlMutex);
+        if (waitDeadline) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                *waitDeadline - std::chrono::steady_clock::now());
+            db.setBusyTimeout(static_cast<int>(std::max<std::chrono::milliseconds::rep>(0, left.count())));
+        }
         switch (mode) {
             case SQL_MODE_EXEC: {
                 const long long before = db.totalChanges();

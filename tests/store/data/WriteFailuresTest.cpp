@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <functional>
 #include <string>
 
@@ -84,6 +85,28 @@ TEST_F(WriteFailuresTest, BusyDatabaseIsWaitedForThenReported) {
     // Once the other connection lets go, the same writes succeed whole.
     EXPECT_EQ(R_OK, ImportText(store, EventsText("late", 5)));
     EXPECT_EQ(5, Scalar("select count(*) from CalendarItems"));
+}
+
+TEST_F(WriteFailuresTest, OpeningWaitsAtMostOneBusyTimeoutForAnotherConnectionsLock) {
+    sqlite3* other = nullptr;
+    ASSERT_EQ(SQLITE_OK, sqlite3_open((dataDir / "OrvaneDB.sqlite").c_str(), &other));
+    ASSERT_EQ(SQLITE_OK, sqlite3_exec(other, "begin immediate;", nullptr, nullptr, nullptr));
+    constexpr auto kTimeout = std::chrono::milliseconds(1500);
+    ROrvaneDataManager* second = new ROrvaneDataManager(static_cast<int>(kTimeout.count()));
+    testing::internal::CaptureStderr();
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(R_OK, second->Open(CStringW::FromUtf8(dataDir.string())));
+    const auto opening = std::chrono::steady_clock::now() - start;
+    EXPECT_LT(opening, kTimeout * 2);
+    // Once open, a write waits the whole timeout again.
+    start = std::chrono::steady_clock::now();
+    EXPECT_EQ(R_E_DATABASE_BUSY, ImportText(second, EventsText("late", 1)));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, kTimeout * 9 / 10);
+    testing::internal::GetCapturedStderr();
+    ASSERT_EQ(SQLITE_OK, sqlite3_exec(other, "commit;", nullptr, nullptr, nullptr));
+    sqlite3_close(other);
+    EXPECT_EQ(R_OK, ImportText(second, EventsText("late", 1)));
+    second->Release();
 }
 
 TEST_F(WriteFailuresTest, NamesTheFileSystemRefusesAreReportedAndStoreNothing) {

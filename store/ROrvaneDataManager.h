@@ -57,8 +57,11 @@ public:
     // Store, schema and upgrade.
     // 0; R_E_EXCEPTION when the database cannot be opened; R_E_BAD_FORMAT when the file is not
     // an SQLite database, or holds tables but is not this program's store (no DatabaseInfo
-    // row of ours); R_E_ACCESS_DENIED when it can only be read. On failure the file is left as
-    // it was, the connection is closed and no Accounts folder is made.
+    // row of ours); R_E_ACCESS_DENIED when it can only be read; R_E_DATABASE_BUSY when another
+    // connection kept it from being read; R_E_DATABASE_CORRUPT when a statement run while
+    // opening found the store's file damaged (every statement after that is refused the same way,
+    // see ExecuteSql). On failure the file is left as it was, the connection is closed and no
+    // Accounts folder is made.
     // On success, leftovers of interrupted work are cleared: temporary files of writers that no
     // longer run, and the folders of accounts that have no row.
     // Open's statements together wait at most one busy timeout for another connection's lock;
@@ -240,8 +243,11 @@ private:
     friend class StoreTransaction;
 
     // The connection's open, close (failures swallowed) and read-only test, each under sqlMutex.
+    // Opening forgets that an earlier file was found damaged.
     void OpenConnection(const char* path);
     void CloseConnection();
+    // Whether a statement has found the file damaged since it was opened.
+    bool FoundDamaged();
     // While Open runs, every statement waits only for what is left of one busy timeout counted
     // from Open's start; afterwards each statement waits the whole timeout again.
     void LimitWaitsToOneTimeout(bool limited);
@@ -297,6 +303,7 @@ private:
     const int busyTimeoutMs;
     CppSQLite3DB db ORVANE_GUARDED_BY(sqlMutex);
     std::optional<std::chrono::steady_clock::time_point> waitDeadline ORVANE_GUARDED_BY(sqlMutex);
+    bool damaged ORVANE_GUARDED_BY(sqlMutex) = false;
     // Rows changed by the store's own writes.
     long long ownChanges ORVANE_GUARDED_BY(sqlMutex) = 0;
     CStringW dataDir;

@@ -268,6 +268,10 @@ RResult ROrvaneDataManager::ImportIcsCalendars(const char* accountGuid, const ch
 
 RResult ROrvaneDataManager::ImportResource(StoreTransaction& transaction, const char* accountGuid,
                                            const char* calendarGuid, const IcsResource& resource, ImportState& state) {
+    // A transaction that could not begin (a busy or damaged database) reads and converts nothing.
+    if (const RResult failed = transaction.Failure(); failed != R_OK) {
+        return failed;
+    }
     RIcsCalendar* calendar = resource.calendar;
     // Each list is walked once from its head; reading child i by position would walk the list
     // from its head for every child.

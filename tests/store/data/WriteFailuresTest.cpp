@@ -109,6 +109,34 @@ TEST_F(WriteFailuresTest, OpeningWaitsAtMostOneBusyTimeoutForAnotherConnectionsL
     second->Release();
 }
 
+TEST_F(WriteFailuresTest, ADamagedPageIsReportedAtOpenAndNothingMoreIsWrittenIntoTheFile) {
+    // Enough rows for the item table to span many pages.
+    ASSERT_EQ(R_OK, ImportText(store, EventsText("item", 2000, std::string(300, 's'))));
+    store->Release();
+    store = nullptr;
+    // A page of the item table's rows in the middle of the file, overwritten as a failing disk might.
+    const long long page = Scalar(
+        "select pageno from dbstat where name = 'CalendarItems' and pagetype = 'leaf' order by pageno limit 1 offset "
+        "(select count(*) / 2 from dbstat where name = 'CalendarItems' and pagetype = 'leaf')");
+    const long long pageSize = Scalar("PRAGMA page_size");
+    ASSERT_GT(page, 1);
+    const std::filesystem::path file = dataDir / "OrvaneDB.sqlite";
+    {
+        std::fstream out(file, std::ios::in | std::ios::out | std::ios::binary);
+        out.seekp((page - 1) * pageSize);
+        out << std::string(static_cast<std::size_t>(pageSize), 'Z');
+    }
+    const std::string damaged = ReadBytes(file);
+
+    store = new ROrvaneDataManager();
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(R_E_DATABASE_CORRUPT, store->Open(CStringW::FromUtf8(dataDir.string())));
+    // The program goes on with the store it could not open; an import into it is refused.
+    EXPECT_EQ(R_E_DATABASE_CORRUPT, ImportText(store, EventsText("late", 1)));
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(damaged, ReadBytes(file));
+}
+
 TEST_F(WriteFailuresTest, NamesTheFileSystemRefusesAreReportedAndStoreNothing) {
     const std::string longName(300, 'c');
     CalendarRecord calendar;

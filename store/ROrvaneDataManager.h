@@ -63,7 +63,7 @@ public:
     // see ExecuteSql). On failure the file is left as it was, the connection is closed and no
     // Accounts folder is made.
     // On success, leftovers of interrupted work are cleared: temporary files of writers that no
-    // longer run, and the folders of accounts that have no row.
+    // longer run, and the folders, stored passwords and grants of accounts that have no row.
     // Open's statements together wait at most one busy timeout for another connection's lock;
     // a write of Open that could not get it is left for the next open (the store works on).
     [[nodiscard]] virtual RResult Open(const CStringW& dataFolder);
@@ -236,6 +236,8 @@ private:
     // column is emptied); otherwise the record gets the stored grant, empty when there is none.
     RResult LoadAccountGrant(AccountRecord& record);
     RResult DeleteAccountGrant(const CStringA& guid);
+    // The name of the hive value that holds the account's grant.
+    static CStringW GrantValueName(const CStringA& guid);
 
     friend RResult ExecuteSql(const char* sql, std::uint32_t mode, ROrvaneDataManager* store, CppSQLite3Table* table);
     friend RResult ExecuteStoreWrite(const char* sql, ROrvaneDataManager* store);
@@ -268,9 +270,12 @@ private:
                          const std::vector<SqlValue>* values = nullptr);
     // Runs statements as one transaction: all of them or, when one fails, none.
     RResult ExecuteInTransaction(const char* const* statements, int count);
-    // Clears what interrupted work left: stale temporary item files and account folders without
-    // a row (see ROrvaneLeftovers.cpp).
+    // Clears what interrupted work left: stale temporary item files, and the folders, passwords
+    // and grants of accounts without a row (see ROrvaneLeftovers.cpp).
     void RemoveLeftovers();
+    // Removes the values of the hive's Keys that belong to no account of `accountGuids` (every
+    // account row's guid): the passwords and grants a delete cut short left behind.
+    void RemoveSecretsOfOtherAccounts(const std::vector<CStringA>& accountGuids);
     // Adds the indexes that the store's selects need to a database made before they existed.
     RResult EnsureIndexes();
     // The text of a select over the calendar's item rows.

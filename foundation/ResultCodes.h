@@ -38,6 +38,8 @@ constexpr RResult R_E_DATABASE_BUSY = static_cast<RResult>(0x800800AAu);
 constexpr RResult R_E_NAME_TOO_LONG = static_cast<RResult>(0x800800CEu);
 // The data folder is in use by another copy of the program (Win32 ERROR_SHARING_VIOLATION).
 constexpr RResult R_E_DATA_FOLDER_IN_USE = static_cast<RResult>(0x80080020u);
+// The store's database file is damaged (Win32 ERROR_FILE_CORRUPT); nothing more is written into it.
+constexpr RResult R_E_DATABASE_CORRUPT = static_cast<RResult>(0x80080570u);
 // A file or folder operation failed for another reason (Win32 ERROR_WRITE_FAULT).
 constexpr RResult R_E_WRITE_FAULT = static_cast<RResult>(0x8008001Du);
 

@@ -13,9 +13,11 @@ namespace {
 // A refresh token's image is far smaller; larger values are not read.
 constexpr DWORD kMaxGrantBytes = 16 * 1024;
 
-CStringW GrantValueName(const CStringA& guid) { return CStringW::FromUtf8((guid + ".OAuthGrant").AsView()); }
-
 }  // namespace
+
+CStringW ROrvaneDataManager::GrantValueName(const CStringA& guid) {
+    return CStringW::FromUtf8((guid + ".OAuthGrant").AsView());
+}
 
 RResult ROrvaneDataManager::SaveAccountGrant(const AccountRecord& record) {
     if (record.guid.IsEmpty()) {

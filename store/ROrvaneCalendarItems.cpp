@@ -34,7 +34,7 @@ CStringA ROrvaneDataManager::CalendarItemsSelect(const char* accountGuid, const 
 bool ROrvaneDataManager::ItemFilePath(const CalendarRecord& calendar, const CStringA& localFileName,
                                       CStringA& path) const {
     return IsStrictlyBelow(calendar.localDirPath, accountsDir.ToUtf8()) &&
-           BuildChildPath(calendar.localDirPath, localFileName, path) == R_OK;
+           BuildChildPath(calendar.localDirPath, LocalItemFileName(localFileName), path) == R_OK;
 }
 
 int ROrvaneDataManager::GetCalendarItemCount(const char* calendarGuid, const char* accountGuid) {

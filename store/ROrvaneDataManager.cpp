@@ -86,10 +86,15 @@ void CreateFolder(const CStringW& path) {
     std::filesystem::create_directories(std::filesystem::path(path.ToUtf8().Str()), ignored);
 }
 
-// Reads one count from a select whose single column is named n; -1 when the select fails.
-int CountOf(const char* sql, ROrvaneDataManager* store) {
+// Reads one count from a select whose single column is named n; -1 when the select fails, with
+// its failure in `failure` when that is given.
+int CountOf(const char* sql, ROrvaneDataManager* store, RResult* failure = nullptr) {
     CppSQLite3Table table;
-    if (ExecuteSql(sql, SQL_MODE_GTBL, store, &table) != R_OK || table.numRows() < 1) {
+    const RResult result = ExecuteSql(sql, SQL_MODE_GTBL, store, &table);
+    if (result != R_OK || table.numRows() < 1) {
+        if (failure != nullptr) {
+            *failure = result != R_OK ? result : R_E_BAD_FORMAT;
+        }
         return -1;
     }
     table.setRow(0);
@@ -98,13 +103,20 @@ int CountOf(const char* sql, ROrvaneDataManager* store) {
 
 }  // namespace
 
-ROrvaneDataManager::ROrvaneDataManager() : seriesCache(std::make_unique<SeriesRowCache>()) {}
+ROrvaneDataManager::ROrvaneDataManager(int busyTimeoutMs)
+    : busyTimeoutMs(busyTimeoutMs), db(busyTimeoutMs), seriesCache(std::make_unique<SeriesRowCache>()) {}
 
 // The connection member closes itself; a failure to close is swallowed there, since
 // a destructor that throws would end the program.
 ROrvaneDataManager::~ROrvaneDataManager() = default;
 
 RResult ROrvaneDataManager::Open(const CStringW& dataFolder) {
+    // Several write transactions run below; against a held lock each would wait the whole timeout.
+    LimitWaitsToOneTimeout(true);
+    struct WaitsRestored {
+        ROrvaneDataManager& store;
+        ~WaitsRestored() { store.LimitWaitsToOneTimeout(false); }
+    } waitsRestored{*this};
     try {
         dataDir = dataFolder;
         CreateFolder(dataDir);
@@ -122,10 +134,11 @@ RResult ROrvaneDataManager::Open(const CStringW& dataFolder) {
         OpenConnection(dbPathUtf8.GetString());
         // SQLite reads a file only when it first needs to; a file that is not a database, or
         // one that may not be written, is refused here before anything is run against it.
-        const int tables = CountOf("select count(*) as n from sqlite_master where type = 'table';", this);
+        RResult unread = R_OK;
+        const int tables = CountOf("select count(*) as n from sqlite_master where type = 'table';", this, &unread);
         if (tables < 0) {
             CloseConnection();
-            return R_E_BAD_FORMAT;
+            return unread == R_E_DATABASE_BUSY ? R_E_DATABASE_BUSY : R_E_BAD_FORMAT;
         }
         if (ConnectionIsReadOnly()) {
             CloseConnection();
@@ -137,13 +150,18 @@ RResult ROrvaneDataManager::Open(const CStringW& dataFolder) {
         if (existed && tables > 0) {
             CStringA sql;
             sql.Format("select count(*) as n from DatabaseInfo where description = '%s';", kDatabaseDescription);
-            if (CountOf(sql, this) < 1) {
+            if (CountOf(sql, this, &unread) < 1) {
                 CloseConnection();
-                return R_E_BAD_FORMAT;
+                return unread == R_E_DATABASE_BUSY || unread == R_E_DATABASE_CORRUPT ? unread : R_E_BAD_FORMAT;
             }
+            // The probes read every row of the item table, so they meet most damage there.
             static_cast<void>(UpgradeDatabase());  // a failed migration is traced; the store works on
         } else {
             static_cast<void>(CreateDatabase());  // a failure is traced; the selects then report it
+        }
+        if (FoundDamaged()) {
+            CloseConnection();
+            return R_E_DATABASE_CORRUPT;
         }
         static_cast<void>(EnsureIndexes());  // without an index a select is slower, never wrong
 
@@ -163,7 +181,13 @@ RResult ROrvaneDataManager::Open(const CStringW& dataFolder) {
 
 void ROrvaneDataManager::OpenConnection(const char* path) {
     platform::MutexLock lock(sqlMutex);
+    damaged = false;
     db.open(path);
+}
+
+bool ROrvaneDataManager::FoundDamaged() {
+    platform::MutexLock lock(sqlMutex);
+    return damaged;
 }
 
 void ROrvaneDataManager::CloseConnection() {
@@ -173,6 +197,16 @@ void ROrvaneDataManager::CloseConnection() {
     } catch (...) {
         // SQLite refused to close (a statement still open); the connection object closes it
         // when the store goes, and nothing more is read through it meanwhile.
+    }
+}
+
+void ROrvaneDataManager::LimitWaitsToOneTimeout(bool limited) {
+    platform::MutexLock lock(sqlMutex);
+    if (limited) {
+        waitDeadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(busyTimeoutMs);
+    } else {
+        waitDeadline.reset();
+        db.setBusyTimeout(busyTimeoutMs);
     }
 }
 

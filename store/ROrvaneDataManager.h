@@ -4,7 +4,8 @@
 // which account passwords are enciphered. Every statement runs through ExecuteSql.
 //
 // Data folder layout: OrvaneDB.sqlite; Accounts/<account guid>/<calendar guid>/<item file>,
-// every name made safe for a file name and kept below its parent folder.
+// every name made safe for a file name and kept below its parent folder; an item file whose
+// server name is too long for a file name has a shortened local name (LocalItemFileName).
 //
 // The virtual operations are in the store's fixed slot order, after the destructor, AddRef
 // and Release of RRefCounted.
@@ -16,9 +17,11 @@
 //
 // May be shared between threads: statements are serialised by the store's statement lock and
 // writes by its write lock; Open runs before the store is shared.
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <mutex>
 #include <vector>
 
@@ -47,16 +50,22 @@ struct SeriesRowCache;
 
 class ROrvaneDataManager : public RRefCounted {
 public:
-    ROrvaneDataManager();
+    // `busyTimeoutMs`: how long a statement waits for another connection's lock before it fails.
+    explicit ROrvaneDataManager(int busyTimeoutMs = 60000);
     ~ROrvaneDataManager() override;
 
     // Store, schema and upgrade.
     // 0; R_E_EXCEPTION when the database cannot be opened; R_E_BAD_FORMAT when the file is not
     // an SQLite database, or holds tables but is not this program's store (no DatabaseInfo
-    // row of ours); R_E_ACCESS_DENIED when it can only be read. On failure the file is left as
-    // it was, the connection is closed and no Accounts folder is made.
+    // row of ours); R_E_ACCESS_DENIED when it can only be read; R_E_DATABASE_BUSY when another
+    // connection kept it from being read; R_E_DATABASE_CORRUPT when a statement run while
+    // opening found the store's file damaged (every statement after that is refused the same way,
+    // see ExecuteSql). On failure the file is left as it was, the connection is closed and no
+    // Accounts folder is made.
     // On success, leftovers of interrupted work are cleared: temporary files of writers that no
-    // longer run, and the folders of accounts that have no row.
+    // longer run, and the folders, stored passwords and grants of accounts that have no row.
+    // Open's statements together wait at most one busy timeout for another connection's lock;
+    // a write of Open that could not get it is left for the next open (the store works on).
     [[nodiscard]] virtual RResult Open(const CStringW& dataFolder);
     [[nodiscard]] virtual RResult CreateDatabase();
     [[nodiscard]] virtual RResult UpgradeDatabase();
@@ -229,6 +238,8 @@ private:
     // column is emptied); otherwise the record gets the stored grant, empty when there is none.
     RResult LoadAccountGrant(AccountRecord& record);
     RResult DeleteAccountGrant(const CStringA& guid);
+    // The name of the hive value that holds the account's grant.
+    static CStringW GrantValueName(const CStringA& guid);
 
     friend RResult ExecuteSql(const char* sql, std::uint32_t mode, ROrvaneDataManager* store, CppSQLite3Table* table);
     friend RResult ExecuteStoreWrite(const char* sql, ROrvaneDataManager* store);
@@ -236,8 +247,14 @@ private:
     friend class StoreTransaction;
 
     // The connection's open, close (failures swallowed) and read-only test, each under sqlMutex.
+    // Opening forgets that an earlier file was found damaged.
     void OpenConnection(const char* path);
     void CloseConnection();
+    // Whether a statement has found the file damaged since it was opened.
+    bool FoundDamaged();
+    // While Open runs, every statement waits only for what is left of one busy timeout counted
+    // from Open's start; afterwards each statement waits the whole timeout again.
+    void LimitWaitsToOneTimeout(bool limited);
     bool ConnectionIsReadOnly();
     // Steps through a select's rows under sqlMutex, handing each to `visit` (which must run no
     // statement of its own). A failed select is traced and raises the access layer's exception
@@ -255,9 +272,12 @@ private:
                          const std::vector<SqlValue>* values = nullptr);
     // Runs statements as one transaction: all of them or, when one fails, none.
     RResult ExecuteInTransaction(const char* const* statements, int count);
-    // Clears what interrupted work left: stale temporary item files and account folders without
-    // a row (see ROrvaneLeftovers.cpp).
+    // Clears what interrupted work left: stale temporary item files, and the folders, passwords
+    // and grants of accounts without a row (see ROrvaneLeftovers.cpp).
     void RemoveLeftovers();
+    // Removes the values of the hive's Keys that belong to no account of `accountGuids` (every
+    // account row's guid): the passwords and grants a delete cut short left behind.
+    void RemoveSecretsOfOtherAccounts(const std::vector<CStringA>& accountGuids);
     // Adds the indexes that the store's selects need to a database made before they existed.
     RResult EnsureIndexes();
     // The text of a select over the calendar's item rows.
@@ -287,7 +307,10 @@ private:
     // A platform::Mutex cannot be abandoned: a thread that dies holding it is a program fault,
     // not a state to recover from, so R_E_WAIT_ABANDONED is never produced here.
     platform::Mutex sqlMutex;
-    CppSQLite3DB db ORVANE_GUARDED_BY(sqlMutex){60000};
+    const int busyTimeoutMs;
+    CppSQLite3DB db ORVANE_GUARDED_BY(sqlMutex);
+    std::optional<std::chrono::steady_clock::time_point> waitDeadline ORVANE_GUARDED_BY(sqlMutex);
+    bool damaged ORVANE_GUARDED_BY(sqlMutex) = false;
     // Rows changed by the store's own writes.
     long long ownChanges ORVANE_GUARDED_BY(sqlMutex) = 0;
     CStringW dataDir;

@@ -10,7 +10,6 @@
 #include "foundation/debug/DebugTrace.h"
 #include "foundation/debug/RDebugLog.h"
 #include "foundation/memory/RRef.h"
-#include "foundation/files/FileNames.h"
 #include "foundation/text/GuidString.h"
 #include "foundation/text/PathComponents.h"
 #include "ical/model/RIcsAttendee.h"
@@ -22,6 +21,7 @@
 #include "ical/recurrence/RIcsRecurrence.h"
 #include "ical/timezone/ZoneTable.h"
 #include "ical/value/RIcsDateTime.h"
+#include "store/files/DataFolderPaths.h"
 #include "store/sqlite/CppSQLite3Table.h"
 #include "store/sqlite/SelectRows.h"
 #include "store/sqlite/SqlTextBuilders.h"
@@ -162,7 +162,7 @@ RResult ROrvaneDataManager::ConvertIcsEvent(const char* accountGuid, const char*
     out->etag = Text(etag);
     out->type = component->GetName();
     GetLastPathComponentA(CStringA(Text(serverFileName)), &out->serverFileName);
-    SanitizeFileNameA(out->serverFileName, &out->localFileName);
+    out->localFileName = LocalItemFileName(out->serverFileName);
     out->summary = Text(component->GetSummary());
     out->location = Text(component->GetLocation());
     out->description = Text(component->GetDescription());
@@ -272,6 +272,10 @@ RResult ROrvaneDataManager::ImportIcsCalendars(const char* accountGuid, const ch
 
 RResult ROrvaneDataManager::ImportResource(StoreTransaction& transaction, const char* accountGuid,
                                            const char* calendarGuid, const IcsResource& resource, ImportState& state) {
+    // A transaction that could not begin (a busy or damaged database) reads and converts nothing.
+    if (const RResult failed = transaction.Failure(); failed != R_OK) {
+        return failed;
+    }
     RIcsCalendar* calendar = resource.calendar;
     // Each list is walked once from its head; reading child i by position would walk the list
     // from its head for every child.

@@ -1,15 +1,20 @@
 // Leftovers of work that a crash cut short, cleared when the store opens: temporary files of item
-// writes whose writer no longer runs, and the folders of accounts whose rows are gone (a delete
-// removes the rows first and the folder after them).
+// writes whose writer no longer runs, and the folders, passwords and grants of accounts whose rows
+// are gone (a delete removes the rows first and the rest after them).
 #include "store/ROrvaneDataManager.h"
 
 #include <filesystem>
 #include <set>
 #include <string>
 #include <system_error>
+#include <utility>
+#include <vector>
 
 #include "foundation/files/DirectoryTree.h"
 #include "foundation/files/FileNames.h"
+#include "foundation/settings/SettingsKeys.h"
+#include "platform/settings/HiveTree.h"
+#include "platform/settings/SettingsHive.h"
 #include "platform/files/StaleTempFiles.h"
 #include "store/files/DataFolderPaths.h"
 #include "store/sqlite/CppSQLite3Table.h"
@@ -53,8 +58,10 @@ void ROrvaneDataManager::RemoveLeftovers() {
         return;  // without the rows nothing can be told to be an orphan
     }
     std::set<std::string> kept;
+    std::vector<CStringA> guids;
     for (int row = 0; row < rows.numRows(); ++row) {
         rows.setRow(row);
+        guids.emplace_back(rows.getStringField("guid"));
         const CStringA folder = rows.getStringField("localDirPath");
         if (IsStrictlyBelow(folder, accountsDir.ToUtf8())) {
             kept.insert(fs::path(folder.Str()).lexically_normal().filename().string());
@@ -69,5 +76,37 @@ void ROrvaneDataManager::RemoveLeftovers() {
             static_cast<void>(DeleteDirectoryTree(CStringW::FromUtf8((accounts / folder).string()).GetString()));
         }
     }
+    RemoveSecretsOfOtherAccounts(guids);
     static_cast<void>(transaction.Commit());  // it changed no row
+}
+
+void ROrvaneDataManager::RemoveSecretsOfOtherAccounts(const std::vector<CStringA>& accountGuids) {
+    // Compared as the hive compares names, without regard to ASCII letter case.
+    std::set<std::u16string> owned;
+    for (const CStringA& guid : accountGuids) {
+        owned.insert(platform::hive::FoldName(CStringW::FromUtf8(guid.AsView()).GetString()));  // the password
+        owned.insert(platform::hive::FoldName(GrantValueName(guid).GetString()));
+    }
+    HKEY keys = nullptr;
+    if (platform::RegOpenKey(HKEY_CURRENT_USER, kAccountKeysKey, &keys) != ERROR_SUCCESS) {
+        return;  // no secret is stored at all
+    }
+    // Listed first, removed after: a removal moves the values that follow it.
+    std::vector<std::u16string> orphans;
+    std::vector<char16_t> name(platform::kMaxValueNameChars + 1);
+    for (DWORD index = 0;; ++index) {
+        DWORD chars = static_cast<DWORD>(name.size());
+        if (platform::RegEnumValue(keys, index, name.data(), &chars) != ERROR_SUCCESS) {
+            break;
+        }
+        std::u16string value(name.data(), chars);
+        if (owned.count(platform::hive::FoldName(value)) == 0) {
+            orphans.push_back(std::move(value));
+        }
+    }
+    for (const std::u16string& orphan : orphans) {
+        // One that cannot be removed now is tried again at the next open.
+        static_cast<void>(platform::RegDeleteValue(keys, orphan.c_str()));
+    }
+    static_cast<void>(platform::RegCloseKey(keys));  // closing a handle cannot fail in a way that matters
 }

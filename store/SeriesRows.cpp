@@ -59,7 +59,7 @@ RResult ReadCalendarItemFile(ROrvaneDataManager* store, const char* fileName, co
     }
     CStringA path;
     if (!IsStrictlyBelow(calendar.localDirPath, store->AccountsDir().ToUtf8()) ||
-        BuildChildPath(calendar.localDirPath, CStringA(Text(fileName)), path) != R_OK) {
+        BuildChildPath(calendar.localDirPath, LocalItemFileName(CStringA(Text(fileName))), path) != R_OK) {
         return STG_E_PATHNOTFOUND;
     }
     std::error_code error;

@@ -90,13 +90,12 @@ RResult ROrvaneCalendar::AttachServerCalendar(int) {
 RResult ROrvaneCalendar::Reload() {
     RRef<ROrvaneDataManager> store = GetDataManager();
     if (!store) return R_E_INVALID_ARGUMENT;
-    const CalendarRecord current = GetRecord();
+    // Read and taken over under one hold of the lock: a setter that ran in between would
+    // otherwise be undone in memory here, and then written back by the next row write.
+    platform::MutexLock lock(mutex_);
     CalendarRecord loaded;
-    const RResult result = store->FindCalendar(current.parentAccountGuid, current.guid, &loaded);
-    if (result == 0) {
-        platform::MutexLock lock(mutex_);
-        record_ = loaded;
-    }
+    const RResult result = store->FindCalendar(record_.parentAccountGuid, record_.guid, &loaded);
+    if (result == 0) record_ = loaded;
     return result;
 }
 

@@ -273,4 +273,21 @@ DWORD RegEnumKey(HKEY key, DWORD index, char16_t* name, DWORD* nameChars) {
     });
 }
 
+DWORD RegEnumValue(HKEY key, DWORD index, char16_t* name, DWORD* nameChars) {
+    if (key == nullptr) {
+        return ERROR_INVALID_HANDLE;
+    }
+    if (key->machine) {
+        return ERROR_INVALID_PARAMETER;  // the program lists no machine key's values
+    }
+    return ReadHive([&](const HiveKey& root) {
+        const HiveKey* found = Resolve(root, key);
+        if (found == nullptr) {
+            return ERROR_KEY_DELETED;
+        }
+        const std::vector<hive::HiveValue>& values = found->Values();
+        return index < values.size() ? hive::CopyNameOut(values[index].name, name, nameChars) : ERROR_NO_MORE_ITEMS;
+    });
+}
+
 }  // namespace platform

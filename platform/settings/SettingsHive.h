@@ -70,6 +70,11 @@ DWORD RegQuerySubkeyCount(HKEY key, DWORD* count);
 // ERROR_NO_MORE_ITEMS when index is past the last subkey.
 DWORD RegEnumKey(HKEY key, DWORD index, char16_t* name, DWORD* nameChars);
 
+// Name of the value at index (values are in the order they were first written), with the buffer
+// rules of RegEnumKey; room for kMaxValueNameChars + 1 characters always suffices. Current-user
+// keys only: a machine key gives ERROR_INVALID_PARAMETER.
+DWORD RegEnumValue(HKEY key, DWORD index, char16_t* name, DWORD* nameChars);
+
 }  // namespace platform
 
 using platform::HKEY;

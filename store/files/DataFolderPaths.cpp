@@ -5,6 +5,7 @@
 
 #include "foundation/files/FileNames.h"
 #include "foundation/text/PathComponents.h"
+#include "platform/crypto/Sha256.h"
 
 namespace {
 
@@ -23,7 +24,38 @@ std::filesystem::path Normal(const CStringA& text) {
     return normal;
 }
 
+// The longest name a file may have, and the length a longer item file name is cut to: room is
+// left for the suffix of its temporary file, ".tmp-<pid>-<n>", at most 36 bytes.
+constexpr int kLongestFileName = 255;
+constexpr int kShortenedItemFileName = 200;
+// An extension longer than this is no extension but part of the name.
+constexpr int kLongestExtension = 16;
+
 }  // namespace
+
+CStringA LocalItemFileName(const CStringA& serverFileName) {
+    CStringA safe;
+    SanitizeFileNameA(serverFileName, &safe);
+    if (safe.GetLength() <= kLongestFileName) {
+        return safe;
+    }
+    const platform::Sha256Digest digest = platform::Sha256Of(safe.GetString(), static_cast<std::size_t>(safe.GetLength()));
+    CStringA mark("~");
+    for (int i = 0; i < 8; ++i) {
+        CStringA pair;
+        pair.Format("%02x", static_cast<unsigned>(digest[static_cast<std::size_t>(i)]));
+        mark += pair;
+    }
+    const int dot = safe.ReverseFind('.');
+    const CStringA extension =
+        dot > 0 && safe.GetLength() - dot <= kLongestExtension ? safe.Mid(dot) : CStringA();
+    int keep = kShortenedItemFileName - mark.GetLength() - extension.GetLength();
+    // Cut between characters, never inside one of UTF-8's multi-byte sequences.
+    while (keep > 0 && (static_cast<unsigned char>(safe[keep]) & 0xC0) == 0x80) {
+        --keep;
+    }
+    return safe.Left(keep) + mark + extension;
+}
 
 RResult BuildChildPath(const CStringA& parent, const CStringA& name, CStringA& out) {
     if (parent.IsEmpty()) {

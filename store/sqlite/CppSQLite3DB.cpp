@@ -58,6 +58,12 @@ void CppSQLite3DB::close() {
     handle = nullptr;
 }
 
+void CppSQLite3DB::setBusyTimeout(int milliseconds) {
+    if (handle != nullptr) {
+        sqlite3_busy_timeout(handle, milliseconds);
+    }
+}
+
 bool CppSQLite3DB::isReadOnly() const {
     return handle != nullptr && sqlite3_db_readonly(handle, "main") == 1;
 }

@@ -32,6 +32,9 @@ public:
     // Raises 1000 "Unable to close database" when SQLite refuses to close.
     void close();
     bool isOpen() const { return handle != nullptr; }
+    // How long the open connection waits for another connection's lock from now on (not kept
+    // for a later open, which sets the timeout it was constructed with).
+    void setBusyTimeout(int milliseconds);
     // True when the open database may only be read (file permissions, read-only medium).
     bool isReadOnly() const;
     // Rows changed by this connection's statements since it opened (rolled-back ones included).

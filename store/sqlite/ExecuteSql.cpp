@@ -2,6 +2,9 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cstring>
 #include <mutex>
 
 #include "foundation/debug/DebugTrace.h"
@@ -25,6 +28,9 @@ RResult ResultOfFailure(int sqliteCode) {
             return R_E_ACCESS_DENIED;
         case SQLITE_IOERR:
             return R_E_WRITE_FAULT;
+        case SQLITE_CORRUPT:
+        case SQLITE_NOTADB:
+            return R_E_DATABASE_CORRUPT;
         default:
             return R_E_BAD_FORMAT;
     }
@@ -34,9 +40,19 @@ RResult ResultOfFailure(int sqliteCode) {
 
 RResult ROrvaneDataManager::RunStatement(const char* sql, std::uint32_t mode, CppSQLite3Table* table, bool ownWrite,
                                          const std::vector<SqlValue>* values) {
+    // Held for the whole statement; the guard releases it on every way out.
+    platform::MutexLock lock(sqlMutex);
+    // A write into a damaged file could spread the damage; undoing the open transaction cannot.
+    // A damaged file that Open refused has no connection left: everything gets the same answer.
+    if (damaged && (!db.isOpen() || (mode == SQL_MODE_EXEC && std::strcmp(sql, "rollback;") != 0))) {
+        return R_E_DATABASE_CORRUPT;
+    }
     try {
-        // Held for the whole statement; the guard releases it on every way out.
-        platform::MutexLock lock(sqlMutex);
+        if (waitDeadline) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                *waitDeadline - std::chrono::steady_clock::now());
+            db.setBusyTimeout(static_cast<int>(std::max<std::chrono::milliseconds::rep>(0, left.count())));
+        }
         switch (mode) {
             case SQL_MODE_EXEC: {
                 const long long before = db.totalChanges();
@@ -60,7 +76,9 @@ RResult ROrvaneDataManager::RunStatement(const char* sql, std::uint32_t mode, Cp
         return R_OK;
     } catch (const CppSQLite3Exception& error) {
         DebugTrace("Error %d :: %s", error.errorCode(), error.errorMessage());
-        return ResultOfFailure(error.errorCode());
+        const RResult result = ResultOfFailure(error.errorCode());
+        damaged = damaged || result == R_E_DATABASE_CORRUPT;
+        return result;
     } catch (...) {
         return R_E_BAD_FORMAT;
     }
@@ -72,6 +90,7 @@ void ROrvaneDataManager::VisitRows(const char* sql, const std::function<void(con
         db.forEachRow(sql, visit);
     } catch (const CppSQLite3Exception& error) {
         DebugTrace("Error %d :: %s", error.errorCode(), error.errorMessage());
+        damaged = damaged || ResultOfFailure(error.errorCode()) == R_E_DATABASE_CORRUPT;
         throw CppSQLite3Exception(CPPSQLITE_ERROR, "Null Results pointer");
     }
 }

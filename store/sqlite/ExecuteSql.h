@@ -17,7 +17,11 @@ constexpr std::uint32_t SQL_MODE_GTBL = 0x6774626C;  // "gtbl": fetch the whole 
 // Returns 0 or, when the statement failed (traced as "Error %d :: %s"; the caller's table is
 // then left as it was): R_E_DISK_FULL when there was no room to write, R_E_DATABASE_BUSY when
 // another connection held the database past the busy timeout, R_E_ACCESS_DENIED when the
-// database may not be written, R_E_WRITE_FAULT for an input/output error, else R_E_BAD_FORMAT.
+// database may not be written, R_E_WRITE_FAULT for an input/output error,
+// R_E_DATABASE_CORRUPT when SQLite found the file damaged, else R_E_BAD_FORMAT.
+// Once any statement found the file damaged, every later exec statement but a rollback (and,
+// when Open closed the connection for it, every statement) is refused with R_E_DATABASE_CORRUPT
+// without being run, so nothing more is written into it.
 // R_E_INVALID_ARGUMENT for a null text, store, or gtbl table. Any other mode runs nothing and
 // returns 0. Never throws.
 [[nodiscard]] RResult ExecuteSql(const char* sql, std::uint32_t mode, ROrvaneDataManager* store,

@@ -29,6 +29,9 @@ constexpr ErrorText kTexts[] = {
             u"was unexpectedly hit."},
     {30056, u"Invalid Password.  The server has responded with an invalid password.  Please verify your username "
             u"and password."},
+    {31392, u"The calendar database (OrvaneDB.sqlite in the data folder) is damaged.  Orvane leaves it as it is and "
+            u"shows no stored calendars.  Restore the file from a backup, or move it out of the data folder so that "
+            u"Orvane starts a new one and the accounts download their calendars again."},
     {599, u"There is no additional information about this error."},
 };
 
@@ -49,6 +52,7 @@ const char16_t* ErrorTextForCode(RResult code) {
         case 38: return FindErrorText(30026);
         case 86: return FindErrorText(30056);
         case 11: return FindErrorText(30011);
+        case 1392: return FindErrorText(31392);
         default: return FindErrorText(599);
     }
 }

@@ -1,3 +1,5 @@
+#include "store/SeriesRows.h"
+#include "tests/store/data/CalendarText.h"
 #include "tests/store/data/OpenStoreFixture.h"
 
 namespace orvane::test {
@@ -150,6 +152,46 @@ TEST_F(CalendarItemsTest, FailedWriteIsReportedAndKeepsTheOldFile) {
     std::filesystem::remove_all(calendar.localDirPath.Str());
     EXPECT_NE(R_OK, store->WriteCalendarItemFile("new", "item.ics", "cal", "acc"));
     EXPECT_EQ(R_E_INVALID_ARGUMENT, store->WriteCalendarItemFile(nullptr, "item.ics", "cal", "acc"));
+}
+
+TEST_F(CalendarItemsTest, ServerNamesLongerThanAFileNameAreStoredUnderShortLocalNames) {
+    // Two resource names a file system refuses, alike but for their ends, stored as a sync stores
+    // them: the file under the server's name, then the rows.
+    const std::string first = std::string(300, 'n') + "-1.ics";
+    const std::string second = std::string(300, 'n') + "-2.ics";
+    for (const std::string* name : {&first, &second}) {
+        const std::string uid = name == &first ? "long-1" : "long-2";
+        const std::string text = CalendarOf("BEGIN:VEVENT\r\nUID:" + uid +
+                                            "\r\nDTSTART:20201201T090000\r\nEND:VEVENT\r\n");
+        ASSERT_EQ(R_OK, store->WriteCalendarItemFile(text.c_str(), name->c_str(), "cal", "acc"));
+        RIcsCalendar* parsed = new RIcsCalendar();
+        ASSERT_EQ(R_OK, parsed->Parse(text.c_str()));
+        EXPECT_EQ(R_OK, store->ImportIcsCalendar("acc", "cal", name->c_str(), "", "\"e1\"", parsed));
+        parsed->Release();
+    }
+    CalendarItemRecord row;
+    ASSERT_EQ(R_OK, store->FindCalendarItemByServerFileName(first.c_str(), "cal", "acc", &row));
+    EXPECT_EQ(first, row.serverFileName.Str());
+    const std::string local = row.localFileName.Str();
+    EXPECT_LE(local.size(), 255u);
+    EXPECT_EQ(".ics", local.substr(local.size() - 4));
+    EXPECT_NE(std::string::npos, ReadBytes(FileOf(local.c_str())).find("UID:long-1"));
+    // The same name reaches the same file, from the row's name as from the server's.
+    std::string text;
+    ASSERT_EQ(R_OK, ReadCalendarItemFile(store, first.c_str(), "cal", "acc", text));
+    EXPECT_NE(std::string::npos, text.find("UID:long-1"));
+    ASSERT_EQ(R_OK, ReadCalendarItemFile(store, row.localFileName, "cal", "acc", text));
+    EXPECT_NE(std::string::npos, text.find("UID:long-1"));
+    CalendarItemRecord other;
+    ASSERT_EQ(R_OK, store->FindCalendarItemByServerFileName(second.c_str(), "cal", "acc", &other));
+    EXPECT_NE(row.localFileName, other.localFileName);
+
+    // Deleting the row takes its file and leaves the other item whole.
+    ASSERT_EQ(R_OK, store->DeleteCalendarItemByServerFileName(("/dav/cal/" + first).c_str(), "cal", "acc"));
+    EXPECT_FALSE(std::filesystem::exists(FileOf(local.c_str())));
+    EXPECT_NE(R_OK, store->FindCalendarItemByServerFileName(first.c_str(), "cal", "acc", &row));
+    ASSERT_EQ(R_OK, ReadCalendarItemFile(store, second.c_str(), "cal", "acc", text));
+    EXPECT_NE(std::string::npos, text.find("UID:long-2"));
 }
 
 }  // namespace

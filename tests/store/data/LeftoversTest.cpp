@@ -1,11 +1,14 @@
 // What a crash leaves is cleared when the store next opens: temporary files of item writes
-// whose writer is gone, and the folders of accounts whose rows a delete had already removed.
+// whose writer is gone, and the folders, passwords and grants of accounts whose rows a delete had
+// already removed.
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <fstream>
 #include <string>
 
+#include "foundation/settings/RegistryHelpers.h"
+#include "foundation/settings/SettingsKeys.h"
 #include "tests/store/data/OpenStoreFixture.h"
 
 namespace orvane::test {
@@ -82,6 +85,33 @@ TEST_F(LeftoversTest, FoldersOfAccountsWithoutARowGoOnlyWhenTheRowsCouldBeRead) 
     EXPECT_FALSE(std::filesystem::exists(accounts / "deleted"));
     EXPECT_TRUE(std::filesystem::exists(accounts / "kept" / "cal"));
     EXPECT_TRUE(std::filesystem::exists(accounts / "stray-file.txt")) << "only folders are account folders";
+}
+
+TEST_F(LeftoversTest, PasswordsAndGrantsOfAccountsWithoutARowGo) {
+    for (const char* guid : {"Kept", "deleted"}) {
+        AccountRecord account;
+        account.Clear();
+        account.guid = guid;
+        account.username = "me";
+        account.password = (std::string(guid) + "-secret").c_str();
+        account.OAuthAuthenticationGrant = (std::string(guid) + "-grant").c_str();
+        ASSERT_EQ(R_OK, store->AddAccount(&account));
+    }
+    // A delete cut short after its rows were gone left the account's secrets in the settings.
+    ASSERT_EQ(R_OK, ExecuteSql("delete from Accounts where guid = 'deleted';", SQL_MODE_EXEC, store, nullptr));
+    ASSERT_EQ(R_OK, Reopen());
+    AccountRecord deleted;
+    deleted.Clear();
+    deleted.guid = "deleted";
+    EXPECT_NE(R_OK, store->LoadAccountPassword(&deleted));
+    EXPECT_STREQ("", deleted.password);
+    CByteArray image;
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, ReadRegistryBinary(kAccountKeysKey, u"deleted.OAuthGrant", image, 65536));
+    AccountRecord kept;
+    kept.Clear();
+    ASSERT_EQ(R_OK, store->FindAccount("Kept", &kept));
+    EXPECT_STREQ("Kept-secret", kept.password);
+    EXPECT_STREQ("Kept-grant", kept.OAuthAuthenticationGrant);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <functional>
 #include <string>
 
@@ -86,6 +87,56 @@ TEST_F(WriteFailuresTest, BusyDatabaseIsWaitedForThenReported) {
     EXPECT_EQ(5, Scalar("select count(*) from CalendarItems"));
 }
 
+TEST_F(WriteFailuresTest, OpeningWaitsAtMostOneBusyTimeoutForAnotherConnectionsLock) {
+    sqlite3* other = nullptr;
+    ASSERT_EQ(SQLITE_OK, sqlite3_open((dataDir / "OrvaneDB.sqlite").c_str(), &other));
+    ASSERT_EQ(SQLITE_OK, sqlite3_exec(other, "begin immediate;", nullptr, nullptr, nullptr));
+    constexpr auto kTimeout = std::chrono::milliseconds(1500);
+    ROrvaneDataManager* second = new ROrvaneDataManager(static_cast<int>(kTimeout.count()));
+    testing::internal::CaptureStderr();
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(R_OK, second->Open(CStringW::FromUtf8(dataDir.string())));
+    const auto opening = std::chrono::steady_clock::now() - start;
+    EXPECT_LT(opening, kTimeout * 2);
+    // Once open, a write waits the whole timeout again.
+    start = std::chrono::steady_clock::now();
+    EXPECT_EQ(R_E_DATABASE_BUSY, ImportText(second, EventsText("late", 1)));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, kTimeout * 9 / 10);
+    testing::internal::GetCapturedStderr();
+    ASSERT_EQ(SQLITE_OK, sqlite3_exec(other, "commit;", nullptr, nullptr, nullptr));
+    sqlite3_close(other);
+    EXPECT_EQ(R_OK, ImportText(second, EventsText("late", 1)));
+    second->Release();
+}
+
+TEST_F(WriteFailuresTest, ADamagedPageIsReportedAtOpenAndNothingMoreIsWrittenIntoTheFile) {
+    // Enough rows for the item table to span many pages.
+    ASSERT_EQ(R_OK, ImportText(store, EventsText("item", 2000, std::string(300, 's'))));
+    store->Release();
+    store = nullptr;
+    // A page of the item table's rows in the middle of the file, overwritten as a failing disk might.
+    const long long page = Scalar(
+        "select pageno from dbstat where name = 'CalendarItems' and pagetype = 'leaf' order by pageno limit 1 offset "
+        "(select count(*) / 2 from dbstat where name = 'CalendarItems' and pagetype = 'leaf')");
+    const long long pageSize = Scalar("PRAGMA page_size");
+    ASSERT_GT(page, 1);
+    const std::filesystem::path file = dataDir / "OrvaneDB.sqlite";
+    {
+        std::fstream out(file, std::ios::in | std::ios::out | std::ios::binary);
+        out.seekp((page - 1) * pageSize);
+        out << std::string(static_cast<std::size_t>(pageSize), 'Z');
+    }
+    const std::string damaged = ReadBytes(file);
+
+    store = new ROrvaneDataManager();
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(R_E_DATABASE_CORRUPT, store->Open(CStringW::FromUtf8(dataDir.string())));
+    // The program goes on with the store it could not open; an import into it is refused.
+    EXPECT_EQ(R_E_DATABASE_CORRUPT, ImportText(store, EventsText("late", 1)));
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(damaged, ReadBytes(file));
+}
+
 TEST_F(WriteFailuresTest, NamesTheFileSystemRefusesAreReportedAndStoreNothing) {
     const std::string longName(300, 'c');
     CalendarRecord calendar;
@@ -102,9 +153,10 @@ TEST_F(WriteFailuresTest, NamesTheFileSystemRefusesAreReportedAndStoreNothing) {
     EXPECT_EQ(R_E_NAME_TOO_LONG, store->AddAccount(&account));
     EXPECT_EQ(0, Scalar("select count(*) from Accounts where guid = '" + longAccount + "'"));
 
-    // An item file whose name is too long is refused; the item's earlier file stays.
+    // An item file whose name is too long once its temporary file's suffix is added is refused;
+    // the item's earlier file stays.
     ASSERT_EQ(R_OK, store->WriteCalendarItemFile("first", "item.ics", "cal", "acc"));
-    EXPECT_EQ(R_E_NAME_TOO_LONG, store->WriteCalendarItemFile("second", std::string(300, 'i').c_str(), "cal", "acc"));
+    EXPECT_EQ(R_E_NAME_TOO_LONG, store->WriteCalendarItemFile("second", std::string(250, 'i').c_str(), "cal", "acc"));
     EXPECT_EQ("first", ReadBytes(dataDir / "Accounts" / "acc" / "cal" / "item.ics"));
 }
 

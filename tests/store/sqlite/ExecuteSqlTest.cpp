@@ -80,8 +80,8 @@ TEST_F(ExecuteSqlTest, FileThatIsNotSqliteIsLeftAlone) {
     store->Connection().open(dbPath.c_str());
     CppSQLite3Table table;
     testing::internal::CaptureStderr();
-    EXPECT_EQ(R_E_BAD_FORMAT, ExecuteSql("create table T (a TEXT);", SQL_MODE_EXEC, store, nullptr));
-    EXPECT_EQ(R_E_BAD_FORMAT, ExecuteSql("select * from sqlite_master;", SQL_MODE_GTBL, store, &table));
+    EXPECT_EQ(R_E_DATABASE_CORRUPT, ExecuteSql("create table T (a TEXT);", SQL_MODE_EXEC, store, nullptr));
+    EXPECT_EQ(R_E_DATABASE_CORRUPT, ExecuteSql("select * from sqlite_master;", SQL_MODE_GTBL, store, &table));
     const std::string trace = testing::internal::GetCapturedStderr();
     EXPECT_NE(std::string::npos, trace.find("Error 26 :: UNKNOWN_ERROR[26]: file is not a database")) << trace;
     store->Connection().close();

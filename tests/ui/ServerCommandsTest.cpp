@@ -39,6 +39,24 @@ protected:
             QMetaObject::invokeMethod(files, "accept", Qt::DirectConnection);
         });
     }
+    // Starts the program with the server's account, whose default calendar takes the imports.
+    void StartWithServerAccount() {
+        (void)NewCalendar("Imports");
+        StartApp();
+        account = AddServerAccount();
+        ASSERT_TRUE(account);
+        target = account->GetDefaultCalendar();
+        ASSERT_TRUE(target);
+    }
+    // Let go of both before the program stops, as the test's own variables would.
+    void TearDown() override {
+        target = nullptr;
+        account = nullptr;
+        ServerAppFixture::TearDown();
+    }
+    RRef<ROrvaneAccount> account;
+    RRef<ROrvaneCalendar> target;
+
     int ItemsWithUid(ROrvaneCalendar& calendar, const char* uid) {
         CalendarItemRecord record;
         return app->DataManager()->FindCalendarItem(uid, "", calendar.GetGuid(), calendar.GetParentAccountGuid(),
@@ -49,12 +67,7 @@ protected:
 }  // namespace
 
 TEST_F(ImportCommand, AGoodFileGoesIntoTheFirstAccountsDefaultCalendarAndABadOneIsReported) {
-    (void)NewCalendar("Imports");
-    StartApp();
-    RRef<ROrvaneAccount> account = AddServerAccount();
-    ASSERT_TRUE(account);
-    RRef<ROrvaneCalendar> target = account->GetDefaultCalendar();
-    ASSERT_TRUE(target);
+    ASSERT_NO_FATAL_FAILURE(StartWithServerAccount());
 
     TempFolder files("orvane-import");
     const std::string good = (files.Path() / "Meetings.ICS").string();
@@ -90,12 +103,7 @@ TEST_F(ImportCommand, AGoodFileGoesIntoTheFirstAccountsDefaultCalendarAndABadOne
 }
 
 TEST_F(ImportCommand, ALongImportLeavesTheWindowFreeShowsItsProgressAndStopsWhenAsked) {
-    (void)NewCalendar("Imports");
-    StartApp();
-    RRef<ROrvaneAccount> account = AddServerAccount();
-    ASSERT_TRUE(account);
-    RRef<ROrvaneCalendar> target = account->GetDefaultCalendar();
-    ASSERT_TRUE(target);
+    ASSERT_NO_FATAL_FAILURE(StartWithServerAccount());
     TempFolder files("orvane-import");
     const std::string path = (files.Path() / "Season.ics").string();
     {

@@ -55,15 +55,9 @@ RResult RIcsComponent::Parse(const char* text) {
     if (view.starts_with(kUtf8ByteOrderMark)) {
         view.remove_prefix(kUtf8ByteOrderMark.size());
     }
-    // Folds (a line break followed by a space or a TAB) go first, so that a fold anywhere, even
-    // right after a property name, joins its lines before any token is read.
-    std::string unfolded;
-    try {
-        unfolded = UnfoldLines(view);
-    } catch (const std::bad_alloc&) {
-        return R_E_OUT_OF_MEMORY;
-    }
-    RIcsLexer lexer(unfolded);
+    // The lexer drops folds as it reads, so that a fold anywhere, even right after a property
+    // name, joins its lines.
+    RIcsLexer lexer(view);
     LexerBinding binding(lexer_, lexer);
     try {
         return ParseTopLevel(lexer);

@@ -1,27 +1,9 @@
 #include "ical/parser/RIcsLexer.h"
 
-namespace {
-
-char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-
-}  // namespace
-
 void ToUpperAscii(std::string& text) {
     for (char& c : text) {
         c = UpperAscii(c);
     }
-}
-
-bool SameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (UpperAscii(a[i]) != UpperAscii(b[i])) {
-            return false;
-        }
-    }
-    return true;
 }
 
 std::size_t RIcsLexer::Previous(std::size_t index) const {

@@ -97,10 +97,26 @@ private:
     int depth_ = 0;
 };
 
-// ASCII upper case in place: names (components, properties, parameters) compare without case.
+inline char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+// ASCII upper case in place, for names that are kept (components, X- properties).
 void ToUpperAscii(std::string& text);
-// Whether two names are equal ignoring ASCII case.
-bool SameName(std::string_view a, std::string_view b);
+// Whether two names are equal ignoring ASCII case: names (components, properties, parameters)
+// compare without case, and without an upper-case copy being made.
+inline bool SameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (UpperAscii(a[i]) != UpperAscii(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+// Whether a name starts with prefix, ignoring ASCII case.
+inline bool StartsWithName(std::string_view name, std::string_view prefix) {
+    return name.size() >= prefix.size() && SameName(name.substr(0, prefix.size()), prefix);
+}
 
 // Drops the folds (CR LF, CR or LF followed by a space) that a token read across lines keeps.
 void RemoveFolds(std::string& text);

@@ -104,12 +104,18 @@ constexpr bool IsTokenStop(char c) { return c == ':' || c == ';' || c == '=' || 
 
 void RIcsLexer::ScanToken(std::string& out, bool onlyLastLine) {
     std::size_t runStart = pos_;
-    while (pos_ < text_.size()) {
-        const char c = text_[pos_];
-        if (!IsTokenStop(c)) {
-            ++pos_;
-            continue;
+    const char* const data = text_.data();
+    const std::size_t size = text_.size();
+    while (pos_ < size) {
+        std::size_t at = pos_;
+        while (at < size && !IsTokenStop(data[at])) {
+            ++at;
         }
+        pos_ = at;
+        if (at == size) {
+            break;
+        }
+        const char c = data[at];
         if (IsDelimiter(c)) {
             break;
         }
@@ -169,6 +175,15 @@ RResult RIcsLexer::ReadName(std::string& out, std::size_t maxChars) {
         }
     }
     return out.size() > maxChars ? R_E_BUFFER_TOO_SMALL : R_OK;
+}
+
+std::size_t RIcsLexer::RunEnd(std::size_t index) const {
+    const char* const data = text_.data();
+    const std::size_t size = text_.size();
+    while (index < size && !IsLineBreak(data[index])) {
+        ++index;
+    }
+    return index;
 }
 
 bool RIcsLexer::ReadQuoted(std::string& out, std::size_t maxChars) {
@@ -244,10 +259,9 @@ RResult RIcsLexer::ReadValue() {
     }
     std::size_t runStart = pos_;
     while (!AtEnd()) {
-        const char c = text_[pos_];
-        if (!IsLineBreak(c)) {
-            ++pos_;
-            continue;
+        pos_ = RunEnd(pos_);
+        if (AtEnd()) {
+            break;
         }
         value_.append(text_.substr(runStart, pos_ - runStart));
         if (const std::size_t fold = FoldAt(pos_)) {
@@ -256,6 +270,12 @@ RResult RIcsLexer::ReadValue() {
             continue;
         }
         // A line break, then a space or another line break and a space, still continues the value.
+        // Most lines end in CR LF or LF and the next line's name: nothing to look further for.
+        const std::size_t after = pos_ + (text_[pos_] == '\r' && At(pos_ + 1) == '\n' ? 2 : 1);
+        if (after < text_.size() && !IsLineBreak(text_[after]) && text_[after] != ' ' && text_[after] != '\t') {
+            runStart = pos_;
+            break;
+        }
         const std::size_t second = Next(pos_);
         const std::size_t third = Next(second);
         if (IsLineBreak(At(second)) && At(third) == ' ') {

@@ -85,6 +85,8 @@ private:
         const std::size_t previous = Previous(index);
         return previous == std::string_view::npos || IsLineBreak(text_[previous]);
     }
+    // The first line break at or after index, or the end of the text.
+    std::size_t RunEnd(std::size_t index) const;
     // Reads the token that starts at the position (no delimiter, no white space there) up to the
     // next delimiter. With onlyLastLine only what follows its last line break is kept.
     void ScanToken(std::string& out, bool onlyLastLine);

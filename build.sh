@@ -10,7 +10,7 @@ cd "$(dirname "$0")"
 # What building and running the program needs; the tests need the second list as well.
 RUN_PACKAGES=(build-essential cmake pkg-config libsqlite3-dev nettle-dev tzdata libcurl4-openssl-dev
               libxml2-dev libssl-dev qt6-base-dev fonts-liberation2)
-TEST_PACKAGES=(git libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev clang-tidy python3
+TEST_PACKAGES=(git libgtest-dev libgmock-dev libbenchmark-dev libical-dev clang libclang-rt-14-dev clang-tidy python3
                radicale xandikos locales xvfb xauth openssl libxtst-dev)
 
 install_packages() {  # install_packages <package>...: installs those not installed yet

@@ -77,26 +77,25 @@ RResult RIcsAttendee::SetAddress(std::string_view address) {
 }
 
 RResult RIcsAttendee::SetParameter(std::string_view value, std::string_view givenName) {
-    std::string name(givenName);
-    ToUpperAscii(name);  // parameter names compare without case
+    const std::string_view name = givenName;  // parameter names compare without case
     std::string* field = nullptr;
     char quote = '\0';
-    if (name == "CN") {
+    if (SameName(name, "CN")) {
         field = &cn_;
-    } else if (name == "EMAIL") {
+    } else if (SameName(name, "EMAIL")) {
         field = &email_;
         quote = '"';
-    } else if (name == "CUTYPE") {
+    } else if (SameName(name, "CUTYPE")) {
         field = &cuType_;
-    } else if (name == "ROLE") {
+    } else if (SameName(name, "ROLE")) {
         field = &role_;
-    } else if (name == "RSVP") {
+    } else if (SameName(name, "RSVP")) {
         field = &rsvp_;
-    } else if (name == "PARTSTAT") {
+    } else if (SameName(name, "PARTSTAT")) {
         field = &partStat_;
-    } else if (name == "SCHEDULE-STATUS") {
+    } else if (SameName(name, "SCHEDULE-STATUS")) {
         field = &scheduleStatus_;
-    } else if (name == "DELEGATED-FROM") {
+    } else if (SameName(name, "DELEGATED-FROM")) {
         field = &delegatedFrom_;
         quote = '"';
     } else {
@@ -105,7 +104,7 @@ RResult RIcsAttendee::SetParameter(std::string_view value, std::string_view give
     // Quotes go before the value is cut to its field, so that a long quoted value loses its
     // quotes and not its closing quote.
     std::string text(value);
-    if (name == "CN") {
+    if (SameName(name, "CN")) {
         StripQuotes(text, '\'');
         StripQuotes(text, '"');
     } else if (quote != '\0') {

@@ -36,7 +36,8 @@ public:
     RIcsComponent();
     ~RIcsComponent() override;
 
-    // Reads the value of the property `name` from the parse position into this component.
+    // Reads the value of the property `name` (as written, in any case) from the parse position
+    // into this component.
     virtual RResult ParseProperty(std::string_view name, RIcsComponent* target);
     // The written text; the base component writes nothing.
     virtual const char* GetText() { return nullptr; }
@@ -142,7 +143,7 @@ protected:
     RResult ParseTopLevel(RIcsLexer& lexer);
     RResult ParseComponentBody(RIcsLexer& lexer);
     RResult ParseCalendarBody(RIcsLexer& lexer) { return ParseComponentBody(lexer); }
-    RResult ReadComponentName(RIcsLexer& lexer, std::string& out);
+    RResult ReadComponentName(RIcsLexer& lexer, std::string_view& out);
     RResult ParseTimeZoneChild(RIcsLexer& lexer);
     RResult ParseTimeZoneRuleChild(RIcsLexer& lexer, std::string_view ruleName);
     RResult ParseEventChild(RIcsLexer& lexer);

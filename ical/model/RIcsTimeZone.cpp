@@ -24,7 +24,7 @@ void RIcsTimeZone::AssignTzid(std::string_view tzid) {
 }
 
 RResult RIcsTimeZone::ParseProperty(std::string_view name, RIcsComponent* target) {
-    if (name != "TZID") {
+    if (!SameName(name, "TZID")) {
         return RIcsComponent::ParseProperty(name, target);
     }
     const RResult result = ReadPlainValue();

@@ -11,11 +11,11 @@
 
 RResult RIcsTimeZoneComponent::ParseProperty(std::string_view name, RIcsComponent* target) {
     RIcsUtcOffset* offset = nullptr;
-    if (name == "TZOFFSETFROM") {
+    if (SameName(name, "TZOFFSETFROM")) {
         offset = &offsetFrom_;
-    } else if (name == "TZOFFSETTO") {
+    } else if (SameName(name, "TZOFFSETTO")) {
         offset = &offsetTo_;
-    } else if (name != "TZNAME") {
+    } else if (!SameName(name, "TZNAME")) {
         return RIcsComponent::ParseProperty(name, target);
     }
     const RResult result = ReadPlainValue();

@@ -55,15 +55,9 @@ RResult RIcsComponent::Parse(const char* text) {
     if (view.starts_with(kUtf8ByteOrderMark)) {
         view.remove_prefix(kUtf8ByteOrderMark.size());
     }
-    // Folds (a line break followed by a space or a TAB) go first, so that a fold anywhere, even
-    // right after a property name, joins its lines before any token is read.
-    std::string unfolded;
-    try {
-        unfolded = UnfoldLines(view);
-    } catch (const std::bad_alloc&) {
-        return R_E_OUT_OF_MEMORY;
-    }
-    RIcsLexer lexer(unfolded);
+    // The lexer drops folds as it reads, so that a fold anywhere, even right after a property
+    // name, joins its lines.
+    RIcsLexer lexer(view);
     LexerBinding binding(lexer_, lexer);
     try {
         return ParseTopLevel(lexer);
@@ -72,7 +66,7 @@ RResult RIcsComponent::Parse(const char* text) {
     }
 }
 
-RResult RIcsComponent::ReadComponentName(RIcsLexer& lexer, std::string& out) {
+RResult RIcsComponent::ReadComponentName(RIcsLexer& lexer, std::string_view& out) {
     const RResult result = lexer.ReadValue();
     if (result != R_OK) {
         return result;
@@ -82,7 +76,6 @@ RResult RIcsComponent::ReadComponentName(RIcsLexer& lexer, std::string& out) {
         return R_E_BUFFER_TOO_SMALL;
     }
     out = lexer.Value();
-    ToUpperAscii(out);
     return R_OK;
 }
 
@@ -91,10 +84,13 @@ RResult RIcsComponent::ParseTopLevel(RIcsLexer& lexer) {
     if (lexer.ReadToken(token, ics_limits::kName) != R_OK || !SameName(token, "BEGIN")) {
         return R_E_BAD_FORMAT;
     }
-    RResult result = ReadComponentName(lexer, name_);
+    std::string_view name;
+    RResult result = ReadComponentName(lexer, name);
     if (result != R_OK) {
         return result;
     }
+    name_.assign(name);
+    ToUpperAscii(name_);  // kept and written in upper case
     DepthGuard depth(lexer);
     if (name_ == "VCALENDAR") {
         // Several calendars may follow one another (mail archives, some exporters); each one's
@@ -127,7 +123,7 @@ RResult RIcsComponent::ParseTopLevel(RIcsLexer& lexer) {
 RResult RIcsComponent::ParseComponentBody(RIcsLexer& lexer) {
     LexerBinding binding(lexer_, lexer);
     std::string token;
-    std::string childName;
+    std::string skippedName;
     for (;;) {
         RResult result = lexer.ReadName(token, ics_limits::kName);
         if (result == R_E_END_OF_TEXT) {
@@ -138,15 +134,15 @@ RResult RIcsComponent::ParseComponentBody(RIcsLexer& lexer) {
         if (result != R_OK) {
             return result;
         }
-        ToUpperAscii(token);
-        if (token == "END") {
+        if (SameName(token, "END")) {
             result = lexer.ReadValue();
             if (result != R_OK || SameName(lexer.Value(), name_)) {
                 return result;
             }
             continue;  // the END of another component
         }
-        if (token == "BEGIN") {
+        if (SameName(token, "BEGIN")) {
+            std::string_view childName;  // in the lexer's value: read before the child's first line
             result = ReadComponentName(lexer, childName);
             if (result != R_OK) {
                 return result;
@@ -155,22 +151,24 @@ RResult RIcsComponent::ParseComponentBody(RIcsLexer& lexer) {
             if (!depth.Allowed()) {
                 return R_E_BAD_FORMAT;
             }
-            if (childName == "VCALENDAR") {
+            if (SameName(childName, "VCALENDAR")) {
                 result = ParseCalendarBody(lexer);
-            } else if (childName == "VTIMEZONE") {
+            } else if (SameName(childName, "VTIMEZONE")) {
                 result = ParseTimeZoneChild(lexer);
-            } else if ((childName == "DAYLIGHT" || childName == "STANDARD") && name_ == "VTIMEZONE" &&
+            } else if ((SameName(childName, "DAYLIGHT") || SameName(childName, "STANDARD")) && name_ == "VTIMEZONE" &&
                        dynamic_cast<RIcsTimeZone*>(this) != nullptr) {
-                result = ParseTimeZoneRuleChild(lexer, childName);
-            } else if (childName == "VEVENT") {
+                result = ParseTimeZoneRuleChild(lexer, SameName(childName, "DAYLIGHT") ? "DAYLIGHT" : "STANDARD");
+            } else if (SameName(childName, "VEVENT")) {
                 result = ParseEventChild(lexer);
-            } else if (childName == "VTODO") {
+            } else if (SameName(childName, "VTODO")) {
                 result = ParseToDoChild(lexer);
-            } else if (childName == "VALARM") {
-                SkipComponent(lexer, childName);
-                result = R_OK;
             } else {
-                result = SkipComponent(lexer, childName);
+                const bool alarm = SameName(childName, "VALARM");
+                skippedName.assign(childName);
+                result = SkipComponent(lexer, skippedName);
+                if (alarm) {
+                    result = R_OK;
+                }
             }
         } else {
             result = ParseProperty(token, this);

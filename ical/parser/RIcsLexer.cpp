@@ -1,111 +1,175 @@
 #include "ical/parser/RIcsLexer.h"
 
-namespace {
-
-char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-
-}  // namespace
-
 void ToUpperAscii(std::string& text) {
     for (char& c : text) {
         c = UpperAscii(c);
     }
 }
 
-bool SameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
+std::size_t RIcsLexer::Previous(std::size_t index) const {
+    // Every fold ends in a space or a TAB right after a line break, and only there.
+    while (index > 0) {
+        const std::size_t before = index - 1;
+        const char c = text_[before];
+        if ((c != ' ' && c != '\t') || before == 0) {
+            return before;
+        }
+        if (text_[before - 1] == '\n') {
+            index = before >= 2 && text_[before - 2] == '\r' ? before - 2 : before - 1;
+        } else if (text_[before - 1] == '\r') {
+            index = before - 1;
+        } else {
+            return before;
+        }
     }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (UpperAscii(a[i]) != UpperAscii(b[i])) {
+    return std::string_view::npos;
+}
+
+void RIcsLexer::StepBack() {
+    const std::size_t previous = Previous(pos_);
+    if (previous != std::string_view::npos) {
+        pos_ = previous;
+    }
+}
+
+bool RIcsLexer::MatchesAt(std::size_t index, std::string_view word) const {
+    for (const char c : word) {
+        if (index >= text_.size() || UpperAscii(text_[index]) != c) {
             return false;
         }
+        index = Next(index);
     }
     return true;
 }
 
-std::string UnfoldLines(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size();) {
-        const char c = text[i];
-        if (RIcsLexer::IsLineBreak(c)) {
-            const std::size_t breakLength = c == '\r' && i + 1 < text.size() && text[i + 1] == '\n' ? 2 : 1;
-            const std::size_t next = i + breakLength;
-            if (next < text.size() && (text[next] == ' ' || text[next] == '\t')) {
-                i = next + 1;
-                continue;
-            }
-        }
-        out.push_back(c);
-        ++i;
-    }
-    return out;
-}
-
 void RIcsLexer::SkipParameters() {
     while (Current() == ';') {
-        ++pos_;
+        pos_ = Next(pos_);
         // The name, then after '=' the value: quoted text runs to its closing quote.
         while (!AtEnd() && text_[pos_] != ':' && text_[pos_] != ';' && !IsLineBreak(text_[pos_])) {
             if (text_[pos_] == '"') {
                 const std::size_t close = text_.find('"', pos_ + 1);
-                const std::size_t lineEnd = text_.find_first_of("\r\n", pos_ + 1);
-                if (close != std::string_view::npos && (lineEnd == std::string_view::npos || close < lineEnd)) {
-                    pos_ = close + 1;
-                    continue;
+                if (close != std::string_view::npos) {
+                    // The closing quote counts when no line break other than folds comes first.
+                    std::size_t lineEnd = text_.find_first_of("\r\n", pos_ + 1);
+                    while (lineEnd < close) {
+                        const std::size_t fold = FoldAt(lineEnd);
+                        if (fold == 0) {
+                            break;
+                        }
+                        lineEnd = text_.find_first_of("\r\n", lineEnd + fold);
+                    }
+                    if (lineEnd > close) {
+                        pos_ = Next(close);
+                        continue;
+                    }
                 }
             }
-            ++pos_;
+            pos_ = Next(pos_);
         }
     }
 }
 
 bool RIcsLexer::SeekNextCalendar() {
     static constexpr std::string_view kBegin = "BEGIN:VCALENDAR";
-    for (std::size_t at = pos_; at < text_.size(); ++at) {
-        const bool lineStart = at == 0 || IsLineBreak(text_[at - 1]);
-        if (lineStart && text_.size() - at >= kBegin.size() && SameName(text_.substr(at, kBegin.size()), kBegin)) {
+    if (!AtEnd() && AfterLineBreak(pos_) && MatchesAt(pos_, kBegin)) {
+        return true;
+    }
+    // Otherwise a line start: the character after a line break that is no fold.
+    std::size_t at = pos_;
+    for (;;) {
+        at = text_.find_first_of("\r\n", at);
+        if (at == std::string_view::npos) {
+            pos_ = text_.size();
+            return false;
+        }
+        if (const std::size_t fold = FoldAt(at)) {
+            at += fold;
+            continue;
+        }
+        at = Next(at);
+        if (MatchesAt(at, kBegin)) {
             pos_ = at;
             return true;
         }
     }
-    pos_ = text_.size();
-    return false;
+}
+
+namespace {
+
+// The characters that end a run of plain token characters: delimiters and line breaks.
+constexpr bool IsTokenStop(char c) { return c == ':' || c == ';' || c == '=' || c == '\r' || c == '\n'; }
+
+}  // namespace
+
+void RIcsLexer::ScanToken(std::string& out, bool onlyLastLine) {
+    std::size_t runStart = pos_;
+    const char* const data = text_.data();
+    const std::size_t size = text_.size();
+    while (pos_ < size) {
+        std::size_t at = pos_;
+        while (at < size && !IsTokenStop(data[at])) {
+            ++at;
+        }
+        pos_ = at;
+        if (at == size) {
+            break;
+        }
+        const char c = data[at];
+        if (IsDelimiter(c)) {
+            break;
+        }
+        if (const std::size_t fold = FoldAt(pos_)) {
+            out.append(text_.substr(runStart, pos_ - runStart));
+            pos_ += fold;
+            runStart = pos_;
+            continue;
+        }
+        // A line break that is no fold belongs to the token.
+        ++pos_;
+        if (onlyLastLine) {
+            out.clear();
+            runStart = pos_;
+        }
+    }
+    out.append(text_.substr(runStart, pos_ - runStart));
 }
 
 RResult RIcsLexer::ReadToken(std::string& out, std::size_t maxChars) {
     out.clear();
     while (!AtEnd() && IsWhiteSpace(text_[pos_])) {
-        ++pos_;
+        pos_ = Next(pos_);
     }
     if (AtEnd()) {
         return R_E_END_OF_TEXT;
     }
     if (IsDelimiter(text_[pos_])) {
-        out.push_back(text_[pos_++]);
+        out.push_back(text_[pos_]);
+        pos_ = Next(pos_);
         return R_OK;
     }
-    const std::size_t start = pos_;
-    while (!AtEnd() && !IsDelimiter(text_[pos_])) {
-        ++pos_;
-    }
-    if (pos_ - start > maxChars) {
+    ScanToken(out, false);
+    if (out.size() > maxChars) {
+        out.clear();
         return R_E_BUFFER_TOO_SMALL;
     }
-    out.assign(text_.substr(start, pos_ - start));
     return R_OK;
 }
 
 RResult RIcsLexer::ReadName(std::string& out, std::size_t maxChars) {
-    const RResult result = ReadToken(out, std::string::npos);
-    if (result != R_OK) {
-        return result;
+    out.clear();
+    while (!AtEnd() && IsWhiteSpace(text_[pos_])) {
+        pos_ = Next(pos_);
     }
-    const std::size_t lineBreak = out.find_last_of("\r\n");
-    if (lineBreak != std::string::npos) {
-        // The token ran over the end of a line that has no delimiter: the name is what follows.
-        out.erase(0, lineBreak + 1);
+    if (AtEnd()) {
+        return R_E_END_OF_TEXT;
+    }
+    if (IsDelimiter(text_[pos_])) {
+        out.push_back(text_[pos_]);
+        pos_ = Next(pos_);
+    } else {
+        // A token that runs over the end of a line without a delimiter: the name is what follows.
+        ScanToken(out, true);
         if (out.empty()) {
             return R_E_END_OF_TEXT;  // only the end of the text follows
         }
@@ -113,28 +177,42 @@ RResult RIcsLexer::ReadName(std::string& out, std::size_t maxChars) {
     return out.size() > maxChars ? R_E_BUFFER_TOO_SMALL : R_OK;
 }
 
+std::size_t RIcsLexer::RunEnd(std::size_t index) const {
+    const char* const data = text_.data();
+    const std::size_t size = text_.size();
+    while (index < size && !IsLineBreak(data[index])) {
+        ++index;
+    }
+    return index;
+}
+
 bool RIcsLexer::ReadQuoted(std::string& out, std::size_t maxChars) {
     if (Current() != '"') {
         return false;
     }
     std::string quoted(1, '"');
-    // The scan is bounded even over a long run of folds.
-    for (std::size_t i = pos_ + 1; i < text_.size() && quoted.size() < maxChars && i - pos_ < 4 * maxChars;) {
-        const char c = text_[i];
+    // The scan is bounded even over a long run of folds; steps counts the characters passed.
+    std::size_t at = Next(pos_);
+    for (std::size_t steps = 1; at < text_.size() && quoted.size() < maxChars && steps < 4 * maxChars;) {
+        const char c = text_[at];
         if (IsLineBreak(c)) {
             // Only a fold (a line break followed by a space) continues the quoted text; it is dropped.
-            const std::size_t breakLength = c == '\r' && At(i + 1) == '\n' ? 2 : 1;
-            if (At(i + breakLength) != ' ') {
+            const std::size_t second = Next(at);
+            const bool crLf = c == '\r' && At(second) == '\n';
+            const std::size_t after = crLf ? Next(second) : second;
+            if (At(after) != ' ') {
                 return false;
             }
-            i += breakLength + 1;
+            at = Next(after);
+            steps += crLf ? 3 : 2;
             continue;
         }
         quoted.push_back(c);
-        ++i;
+        at = Next(at);
+        ++steps;
         if (c == '"') {
             out = std::move(quoted);
-            pos_ = i;
+            pos_ = at;
             return true;
         }
     }
@@ -162,28 +240,48 @@ RResult RIcsLexer::ReadValue() {
         return R_E_END_OF_TEXT;
     }
     // A fold directly after the delimiter: delimiter, one line break, space.
-    if (IsDelimiter(At(pos_)) && IsLineBreak(At(pos_ + 1)) && At(pos_ + 2) == ' ') {
-        pos_ += 3;
-    }
-    if (IsDelimiter(At(pos_)) && IsLineBreak(At(pos_ + 1))) {
-        pos_ += 2;
-        return R_OK;
+    if (IsDelimiter(text_[pos_])) {
+        const std::size_t second = Next(pos_);
+        if (IsLineBreak(At(second))) {
+            const std::size_t third = Next(second);
+            if (At(third) == ' ') {
+                pos_ = Next(third);
+            }
+        }
     }
     if (IsDelimiter(At(pos_))) {
-        ++pos_;
+        const std::size_t second = Next(pos_);
+        if (IsLineBreak(At(second))) {
+            pos_ = Next(second);
+            return R_OK;
+        }
+        pos_ = second;
     }
     std::size_t runStart = pos_;
     while (!AtEnd()) {
-        const char c = text_[pos_];
-        if (!IsLineBreak(c)) {
-            ++pos_;
-            continue;
+        pos_ = RunEnd(pos_);
+        if (AtEnd()) {
+            break;
         }
         value_.append(text_.substr(runStart, pos_ - runStart));
-        if (IsLineBreak(At(pos_ + 1)) && At(pos_ + 2) == ' ') {
-            pos_ += 3;
-        } else if (At(pos_ + 1) == ' ') {
-            pos_ += 2;
+        if (const std::size_t fold = FoldAt(pos_)) {
+            pos_ += fold;
+            runStart = pos_;
+            continue;
+        }
+        // A line break, then a space or another line break and a space, still continues the value.
+        // Most lines end in CR LF or LF and the next line's name: nothing to look further for.
+        const std::size_t after = pos_ + (text_[pos_] == '\r' && At(pos_ + 1) == '\n' ? 2 : 1);
+        if (after < text_.size() && !IsLineBreak(text_[after]) && text_[after] != ' ' && text_[after] != '\t') {
+            runStart = pos_;
+            break;
+        }
+        const std::size_t second = Next(pos_);
+        const std::size_t third = Next(second);
+        if (IsLineBreak(At(second)) && At(third) == ' ') {
+            pos_ = Next(third);
+        } else if (At(second) == ' ') {
+            pos_ = third;
         } else {
             runStart = pos_;
             break;
@@ -194,7 +292,7 @@ RResult RIcsLexer::ReadValue() {
         value_.append(text_.substr(runStart, pos_ - runStart));
     }
     while (!AtEnd() && IsLineBreak(text_[pos_])) {
-        ++pos_;
+        pos_ = Next(pos_);
     }
     return R_OK;
 }

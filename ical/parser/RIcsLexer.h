@@ -2,6 +2,9 @@
 // The iCalendar lexer: one reading position over the whole text, shared by a component and all
 // the components nested in it, so that parsing is linear in the text's length.
 // Delimiters are ':', ';' and '='; white space is space, TAB, CR, LF and form feed.
+// Folds (CR LF, CR or LF followed by a space or a TAB) are dropped as the text is read: every
+// reader sees the text as if they had been removed first, a fold anywhere (even right after a
+// property name) joining its lines, without a copy of the text being made.
 // One thread only: a lexer belongs to the parse that made it.
 #include <cstddef>
 #include <string>
@@ -11,7 +14,7 @@
 
 class RIcsLexer {
 public:
-    explicit RIcsLexer(std::string_view text) : text_(text) {}
+    explicit RIcsLexer(std::string_view text) : text_(text), pos_(SkipFolds(0)) {}
 
     static bool IsDelimiter(char c) { return c == ':' || c == ';' || c == '='; }
     static bool IsLineBreak(char c) { return c == '\r' || c == '\n'; }
@@ -40,14 +43,13 @@ public:
     // Moves to the start of the next line that begins "BEGIN:VCALENDAR" (any case), after the
     // position; false (position at the end) when there is none.
     bool SeekNextCalendar();
-    void SetPosition(std::size_t pos) { pos_ = pos < text_.size() ? pos : text_.size(); }
 
     bool AtEnd() const { return pos_ >= text_.size(); }
     // The character at the position, or NUL at the end.
     char Current() const { return AtEnd() ? '\0' : text_[pos_]; }
-    void Advance() { if (!AtEnd()) ++pos_; }
-    void StepBack() { if (pos_ > 0) --pos_; }
-    std::size_t Position() const { return pos_; }
+    void Advance() { if (!AtEnd()) pos_ = Next(pos_); }
+    // Back to the character before the position (folds passed over).
+    void StepBack();
 
     // Nesting depth of the components being read; bounded so that deep nesting cannot exhaust the stack.
     static constexpr int kMaxDepth = 64;
@@ -55,7 +57,41 @@ public:
     void Leave() { --depth_; }
 
 private:
+    // Positions index the text as given; the position is never inside or at the start of a fold.
     char At(std::size_t index) const { return index < text_.size() ? text_[index] : '\0'; }
+    // The length of the fold that starts at index, or 0 when none does.
+    std::size_t FoldAt(std::size_t index) const {
+        const char c = At(index);
+        if (!IsLineBreak(c)) {
+            return 0;
+        }
+        const std::size_t breakLength = c == '\r' && At(index + 1) == '\n' ? 2 : 1;
+        const char next = At(index + breakLength);
+        return next == ' ' || next == '\t' ? breakLength + 1 : 0;
+    }
+    std::size_t SkipFolds(std::size_t index) const {
+        while (std::size_t fold = FoldAt(index)) {
+            index += fold;
+        }
+        return index;
+    }
+    // The position of the character after the one at index.
+    std::size_t Next(std::size_t index) const { return index < text_.size() ? SkipFolds(index + 1) : text_.size(); }
+    // The position of the character before the one at index (index > 0), or npos when only
+    // folds come before it.
+    std::size_t Previous(std::size_t index) const;
+    // Whether the character before index is a line break, or there is none.
+    bool AfterLineBreak(std::size_t index) const {
+        const std::size_t previous = Previous(index);
+        return previous == std::string_view::npos || IsLineBreak(text_[previous]);
+    }
+    // The first line break at or after index, or the end of the text.
+    std::size_t RunEnd(std::size_t index) const;
+    // Reads the token that starts at the position (no delimiter, no white space there) up to the
+    // next delimiter. With onlyLastLine only what follows its last line break is kept.
+    void ScanToken(std::string& out, bool onlyLastLine);
+    // Whether the text at index reads `word` (any case).
+    bool MatchesAt(std::size_t index, std::string_view word) const;
 
     std::string_view text_;
     std::size_t pos_ = 0;
@@ -63,14 +99,26 @@ private:
     int depth_ = 0;
 };
 
-// ASCII upper case in place: names (components, properties, parameters) compare without case.
+inline char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+// ASCII upper case in place, for names that are kept (components, X- properties).
 void ToUpperAscii(std::string& text);
-// Whether two names are equal ignoring ASCII case.
-bool SameName(std::string_view a, std::string_view b);
-
-// The text with every fold (CR LF, CR or LF followed by a space or a TAB) removed; the text
-// itself when it has none.
-std::string UnfoldLines(std::string_view text);
+// Whether two names are equal ignoring ASCII case: names (components, properties, parameters)
+// compare without case, and without an upper-case copy being made.
+inline bool SameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (UpperAscii(a[i]) != UpperAscii(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+// Whether a name starts with prefix, ignoring ASCII case.
+inline bool StartsWithName(std::string_view name, std::string_view prefix) {
+    return name.size() >= prefix.size() && SameName(name.substr(0, prefix.size()), prefix);
+}
 
 // Drops the folds (CR LF, CR or LF followed by a space) that a token read across lines keeps.
 void RemoveFolds(std::string& text);

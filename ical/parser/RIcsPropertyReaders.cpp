@@ -131,67 +131,67 @@ RResult RIcsComponent::ParseProperty(std::string_view name, RIcsComponent* targe
         return R_E_INVALID_ARGUMENT;
     }
     RResult result = R_OK;
-    if (name == "VERSION") {
+    if (SameName(name, "VERSION")) {
         if ((result = ReadPlainValue()) == R_OK) {
             version_ = std::strtof(std::string(ValueCut(ics_limits::kShortValue)).c_str(), nullptr);
         }
-    } else if (name == "PRODID") {
+    } else if (SameName(name, "PRODID")) {
         if ((result = ReadPlainValue()) == R_OK) {
             AssignCut(prodId_, lexer_->Value(), ics_limits::kProdId);
         }
-    } else if (name == "DTSTART") {
+    } else if (SameName(name, "DTSTART")) {
         result = ParseDateTimeProperty(dtStart_);
-    } else if (name == "DTEND") {
+    } else if (SameName(name, "DTEND")) {
         result = ParseDateTimeProperty(dtEnd_);
-    } else if (name == "SUMMARY") {
+    } else if (SameName(name, "SUMMARY")) {
         result = ReadTextValue(summary_);
-    } else if (name == "UID") {
+    } else if (SameName(name, "UID")) {
         result = ReadTextValue(uid_);
-    } else if (name == "LOCATION") {
+    } else if (SameName(name, "LOCATION")) {
         result = ReadTextValue(location_);
-    } else if (name == "DESCRIPTION") {
+    } else if (SameName(name, "DESCRIPTION")) {
         result = ReadTextValue(description_);
-    } else if (name == "X-WR-TIMEZONE") {
+    } else if (SameName(name, "X-WR-TIMEZONE")) {
         result = ReadTextValue(defaultTimeZone_);
-    } else if (name == "URL") {
+    } else if (SameName(name, "URL")) {
         result = ReadTextValue(url_);
-    } else if (name == "RRULE") {
+    } else if (SameName(name, "RRULE")) {
         result = ParseRRuleProperty(rrule_);
-    } else if (name == "RECURRENCE-ID") {
+    } else if (SameName(name, "RECURRENCE-ID")) {
         if ((result = ReadValue()) == R_OK) {
             result = SetRecurrenceId(lexer_->Value().c_str());
         }
-    } else if (name == "EXDATE") {
+    } else if (SameName(name, "EXDATE")) {
         if ((result = ReadValue()) == R_OK) {
             result = AddExDate(std::string(ValueCut(ics_limits::kExDate)).c_str());
         }
-    } else if (name == "DTSTAMP") {
+    } else if (SameName(name, "DTSTAMP")) {
         result = ParseDateTimeProperty(dtStamp_);
-    } else if (name == "CREATED") {
+    } else if (SameName(name, "CREATED")) {
         result = ParseDateTimeProperty(created_);
-    } else if (name == "LAST-MODIFIED") {
+    } else if (SameName(name, "LAST-MODIFIED")) {
         result = ParseDateTimeProperty(lastModified_);
-    } else if (name == "SEQUENCE") {
+    } else if (SameName(name, "SEQUENCE")) {
         if ((result = ReadPlainValue()) == R_OK) {
             sequence_ = ToInt32(std::string(ValueCut(ics_limits::kShortValue)));
         }
-    } else if (name == "STATUS") {
+    } else if (SameName(name, "STATUS")) {
         if ((result = ReadPlainValue()) == R_OK) {
             AssignCut(status_, lexer_->Value(), ics_limits::kStatus);
         }
-    } else if (name == "TRANSP") {
+    } else if (SameName(name, "TRANSP")) {
         if ((result = ReadPlainValue()) == R_OK) {
             AssignCut(transp_, lexer_->Value(), ics_limits::kTransp);
         }
-    } else if (name == "ATTENDEE") {
+    } else if (SameName(name, "ATTENDEE")) {
         result = ParseAttendeeProperty(target);
-    } else if (name == "ORGANIZER") {
+    } else if (SameName(name, "ORGANIZER")) {
         result = ParseOrganizerProperty(target);
-    } else if (name == "DURATION") {
+    } else if (SameName(name, "DURATION")) {
         if ((result = ReadPlainValue()) == R_OK) {
             ParseDuration(lexer_->Value(), durationDays_, durationSeconds_);
         }
-    } else if (name.starts_with("X-") && !name.starts_with("X-WR-")) {
+    } else if (StartsWithName(name, "X-") && !StartsWithName(name, "X-WR-")) {
         result = AddXProperty(name);
     } else {
         result = ReadValue();  // RDATE, CATEGORIES ...: read and dropped
@@ -336,6 +336,7 @@ RResult RIcsComponent::AddXProperty(std::string_view name) {
     }
     RIcsXProperty property;
     AssignCut(property.name, name, ics_limits::kName);
+    ToUpperAscii(property.name);  // kept in upper case, whatever case it was written in
     property.value = std::move(*value);
     xProperties_.push_back(std::move(property));
     return R_OK;

@@ -4,6 +4,7 @@
 #include "ical/value/IcsValueParsers.h"
 #include "ical/timezone/ZoneResolver.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -38,9 +39,12 @@ std::string ReadPartText(const char*& at, std::size_t max) {
 // Reads an integer list of at most `max` values into a rule list, replacing what an earlier
 // part of the same name left there; zero entries (invalid in a rule) are dropped.
 void ReadList(const char* value, RIcsRuleList& list, int max) {
-    std::vector<std::int32_t> values(static_cast<std::size_t>(max), 0);
-    ParseIntList(value, values.data(), max);
-    list.Assign(values.data(), values.size());
+    constexpr int kLongestList = 366;  // BYYEARDAY and BYSETPOS
+    std::int32_t values[kLongestList];
+    max = std::min(max, kLongestList);
+    std::fill_n(values, max, 0);
+    ParseIntList(value, values, max);
+    list.Assign(values, static_cast<std::size_t>(max));
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 #include "ical/value/IcsValueParsers.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -14,17 +13,30 @@ constexpr std::size_t kWorkSize = ics_limits::kShortValue + 1;  // value texts a
 constexpr std::size_t kListValueMax = 15;  // characters of one list value
 constexpr int kOrdinalDigitsMax = 7;
 
-// Decimal conversion of text[0, length) with the usual sign rules; saturates at the int range.
+// Decimal conversion of text[0, length) (up to a NUL) with the usual sign rules: leading white
+// space, one sign, then the digits up to the first other character; saturates at the int range.
+// Written out rather than through strtol, which needs a terminated copy: dates call it per field.
 int DecimalOf(const char* text, std::size_t length) {
-    char digits[kWorkSize];
     length = std::min(length, kWorkSize - 1);
-    std::memcpy(digits, text, length);
-    digits[length] = '\0';
-    errno = 0;
-    const long value = std::strtol(digits, nullptr, 10);
-    if (value > INT_MAX) return INT_MAX;
-    if (value < INT_MIN) return INT_MIN;
-    return static_cast<int>(value);
+    std::size_t i = 0;
+    while (i < length && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) {
+        ++i;
+    }
+    bool negative = false;
+    if (i < length && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    long long value = 0;
+    for (; i < length && text[i] >= '0' && text[i] <= '9'; ++i) {
+        if (value <= INT_MAX) {  // beyond it the result saturates anyway
+            value = value * 10 + (text[i] - '0');
+        }
+    }
+    if (negative) {
+        value = -value;
+    }
+    return static_cast<int>(std::clamp<long long>(value, INT_MIN, INT_MAX));
 }
 
 std::size_t BoundedLength(const char* text) { return text == nullptr ? 0 : strnlen(text, kWorkSize - 1); }

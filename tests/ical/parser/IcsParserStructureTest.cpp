@@ -240,3 +240,32 @@ TEST(IcsParserStructure, DeepNestingEndsWithAResultInsteadOfExhaustingTheStack) 
     EXPECT_EQ(Parsed(deepSkip).result, R_E_BAD_FORMAT);
 }
 
+
+TEST(IcsParserStructure, AFoldAnywhereReadsAsTheTextWithoutIt) {
+    // The sample, then a second calendar with names in any case, quoted parameters holding
+    // delimiters and an X- property: the fold lands inside every name, parameter and value.
+    const std::string text = ics_test::WithLineEnds(kCalendar, "\r\n") +
+                             "begin:vcalendar\r\nBEGIN:VEVENT\r\nUID:two\r\n"
+                             "DTSTART;TZID=\"(UTC+01:00) A:b\";X-P=1:20200101T100000\r\n"
+                             "ATTENDEE;CN=\"Jo; Smith\";Role=CHAIR:mailto:jo@x\r\n"
+                             "x-custom;a=\"q\":v\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n";
+    const Parsed plain(text);
+    ASSERT_EQ(plain.result, R_OK);
+    ASSERT_GT(plain->GetEventCount(), 1);
+    const std::string written = Str(plain->GetText());
+    for (const std::string fold : {"\r\n ", "\n\t"}) {
+        for (std::size_t at = 0; at <= text.size(); ++at) {
+            if (fold[0] == '\n' && at > 0 && text[at - 1] == '\r') {
+                continue;  // the fold would take the CR before it as its own
+            }
+            const Parsed folded(text.substr(0, at) + fold + text.substr(at));
+            ASSERT_EQ(folded.result, R_OK) << "fold at " << at;
+            ASSERT_EQ(folded->GetEventCount(), plain->GetEventCount()) << "fold at " << at;
+            ASSERT_EQ(Str(folded->GetText()), written) << "fold at " << at;
+            const RIcsEvent* last = folded->GetEventAt(folded->GetEventCount() - 1);
+            ASSERT_EQ(last->GetXProperties().size(), 1u) << "fold at " << at;
+            ASSERT_EQ(last->GetXProperties()[0].name, "X-CUSTOM") << "fold at " << at;
+            ASSERT_EQ(last->GetXProperties()[0].value, "v") << "fold at " << at;
+        }
+    }
+}

@@ -80,29 +80,58 @@ void ReadGroups(CppSQLite3Table& rows, std::map<std::string, SeriesGroup>& group
     }
 }
 
-// Lists every row of the account's series in byGuid's order, pattern dates copied beside them.
+// Appends a candidate for each row of the group, in the group's order, pattern dates copied beside them.
+void AppendCandidates(SeriesGroup& group, std::vector<SeriesCandidate>& out) {
+    for (SeriesRow& row : group.rows) {
+        SeriesCandidate candidate;
+        candidate.group = &group;
+        candidate.row = &row;
+        candidate.noPatternStart = row.noPatternStart;
+        const std::string& start = row.record->dtPatternStart.Str();
+        const std::string& end = row.record->dtPatternEnd.Str();
+        candidate.copied = start.size() < SeriesCandidate::kDateRoom && end.size() < SeriesCandidate::kDateRoom &&
+                           start.find('\0') == std::string::npos && end.find('\0') == std::string::npos;
+        if (candidate.copied) {
+            start.copy(candidate.patternStart, start.size());
+            end.copy(candidate.patternEnd, end.size());
+            candidate.startLength = static_cast<std::uint8_t>(start.size());
+            candidate.endLength = static_cast<std::uint8_t>(end.size());
+        }
+        out.push_back(candidate);
+    }
+}
+
+// Lists every row of the account's series in byGuid's order.
 void BuildCandidates(AccountSeries& series) {
     series.candidates.clear();
     for (auto& [guid, group] : series.byGuid) {
-        for (SeriesRow& row : group.rows) {
-            SeriesCandidate candidate;
-            candidate.group = &group;
-            candidate.row = &row;
-            candidate.noPatternStart = row.noPatternStart;
-            const std::string& start = row.record->dtPatternStart.Str();
-            const std::string& end = row.record->dtPatternEnd.Str();
-            candidate.copied = start.size() < SeriesCandidate::kDateRoom && end.size() < SeriesCandidate::kDateRoom &&
-                               start.find('\0') == std::string::npos && end.find('\0') == std::string::npos;
-            if (candidate.copied) {
-                start.copy(candidate.patternStart, start.size());
-                end.copy(candidate.patternEnd, end.size());
-                candidate.startLength = static_cast<std::uint8_t>(start.size());
-                candidate.endLength = static_cast<std::uint8_t>(end.size());
-            }
-            series.candidates.push_back(candidate);
-        }
+        AppendCandidates(group, series.candidates);
     }
     series.candidatesBuilt = true;
+}
+
+// Reads the rows of one guid again and puts their candidates where the old ones were, so that
+// the list keeps byGuid's order without being built afresh.
+void ReplaceGroup(AccountSeries& series, const std::string& guid, CppSQLite3Table& rows) {
+    auto& candidates = series.candidates;
+    // The candidates of a guid are adjacent, ordered as byGuid's keys are.
+    const auto keyOf = [](const SeriesCandidate& candidate) -> const std::string& {
+        return candidate.row->record->guid.Str();
+    };
+    const auto from = std::lower_bound(candidates.begin(), candidates.end(), guid,
+                                       [&keyOf](const SeriesCandidate& c, const std::string& key) { return keyOf(c) < key; });
+    const auto to = std::upper_bound(from, candidates.end(), guid,
+                                     [&keyOf](const std::string& key, const SeriesCandidate& c) { return key < keyOf(c); });
+    const auto at = candidates.erase(from, to) - candidates.begin();
+    series.byGuid.erase(guid);
+    std::map<std::string, SeriesGroup> reread;
+    ReadGroups(rows, reread);
+    series.byGuid.merge(reread);
+    if (const auto group = series.byGuid.find(guid); group != series.byGuid.end()) {
+        std::vector<SeriesCandidate> added;
+        AppendCandidates(group->second, added);
+        candidates.insert(candidates.begin() + at, added.begin(), added.end());
+    }
 }
 
 // Whether the row's pattern can meet [first, last]: it starts on or before the last day and
@@ -265,25 +294,22 @@ void ROrvaneDataManager::VisitItemsInDateRange(
         fresh = true;
     }
     try {
-        const bool changed = fresh || !series.stale.empty();
         if (fresh) {
             CppSQLite3Table rows;
             SelectRows(SeriesSelect(account, nullptr), this, rows);
             ReadGroups(rows, series.byGuid);
+            BuildCandidates(series);
         } else {
+            if (!series.candidatesBuilt) {
+                BuildCandidates(series);
+            }
             for (const std::string& guid : series.stale) {
                 CppSQLite3Table rows;
                 SelectRows(SeriesSelect(account, guid.c_str()), this, rows);
-                series.byGuid.erase(guid);
-                std::map<std::string, SeriesGroup> reread;
-                ReadGroups(rows, reread);
-                series.byGuid.merge(reread);
+                ReplaceGroup(series, guid, rows);
             }
         }
         series.stale.clear();
-        if (changed || !series.candidatesBuilt) {
-            BuildCandidates(series);
-        }
     } catch (...) {
         seriesCache->byAccount.erase(cached);  // half read: read it whole next time
         throw;

@@ -64,17 +64,18 @@ CStringA SeriesSelect(const CStringA& account, const char* guid) {
     return sql;
 }
 
-// Reads the fetched rows into groups by guid (rows of one guid stay in the select's order).
-void ReadGroups(CppSQLite3Table& rows, std::map<std::string, SeriesGroup>& groups) {
-    for (int row = 0; row < rows.numRows(); ++row) {
-        rows.setRow(row);
-        SeriesRow entry;
-        auto record = std::make_shared<CalendarItemRecord>();
-        ReadCalendarItemRow(rows, record.get());
-        entry.record = std::move(record);
-        entry.noPatternStart = rows.fieldValue("dtPatternStart") == nullptr;
-        groups[entry.record->guid.Str()].rows.push_back(std::move(entry));
-    }
+// Adds a stepped row to its guid's group (rows of one guid stay in the select's order); the
+// groups' exception indexes are built once all rows are in (IndexGroups).
+void AddGroupRow(const CppSQLite3Row& row, std::map<std::string, SeriesGroup>& groups) {
+    SeriesRow entry;
+    auto record = std::make_shared<CalendarItemRecord>();
+    ReadCalendarItemRow(row, record.get(), ItemTexts::Whole);
+    entry.record = std::move(record);
+    entry.noPatternStart = row.fieldValue("dtPatternStart") == nullptr;
+    groups[entry.record->guid.Str()].rows.push_back(std::move(entry));
+}
+
+void IndexGroups(std::map<std::string, SeriesGroup>& groups) {
     for (auto& [guid, group] : groups) {
         group.IndexExceptions();
     }
@@ -110,9 +111,9 @@ void BuildCandidates(AccountSeries& series) {
     series.candidatesBuilt = true;
 }
 
-// Reads the rows of one guid again and puts their candidates where the old ones were, so that
-// the list keeps byGuid's order without being built afresh.
-void ReplaceGroup(AccountSeries& series, const std::string& guid, CppSQLite3Table& rows) {
+// Puts the rows of one guid, read again, in place of its old ones, and their candidates where
+// the old ones were, so that the list keeps byGuid's order without being built afresh.
+void ReplaceGroup(AccountSeries& series, const std::string& guid, std::map<std::string, SeriesGroup>& reread) {
     auto& candidates = series.candidates;
     // The candidates of a guid are adjacent, ordered as byGuid's keys are.
     const auto keyOf = [](const SeriesCandidate& candidate) -> const std::string& {
@@ -124,8 +125,7 @@ void ReplaceGroup(AccountSeries& series, const std::string& guid, CppSQLite3Tabl
                                      [&keyOf](const std::string& key, const SeriesCandidate& c) { return key < keyOf(c); });
     const auto at = candidates.erase(from, to) - candidates.begin();
     series.byGuid.erase(guid);
-    std::map<std::string, SeriesGroup> reread;
-    ReadGroups(rows, reread);
+    IndexGroups(reread);
     series.byGuid.merge(reread);
     if (const auto group = series.byGuid.find(guid); group != series.byGuid.end()) {
         std::vector<SeriesCandidate> added;
@@ -294,19 +294,21 @@ void ROrvaneDataManager::VisitItemsInDateRange(
         fresh = true;
     }
     try {
+        // The rows are read as they are stepped, never held twice.
         if (fresh) {
-            CppSQLite3Table rows;
-            SelectRows(SeriesSelect(account, nullptr), this, rows);
-            ReadGroups(rows, series.byGuid);
+            VisitRows(SeriesSelect(account, nullptr),
+                      [&series](const CppSQLite3Row& row) { AddGroupRow(row, series.byGuid); });
+            IndexGroups(series.byGuid);
             BuildCandidates(series);
         } else {
             if (!series.candidatesBuilt) {
                 BuildCandidates(series);
             }
             for (const std::string& guid : series.stale) {
-                CppSQLite3Table rows;
-                SelectRows(SeriesSelect(account, guid.c_str()), this, rows);
-                ReplaceGroup(series, guid, rows);
+                std::map<std::string, SeriesGroup> reread;
+                VisitRows(SeriesSelect(account, guid.c_str()),
+                          [&reread](const CppSQLite3Row& row) { AddGroupRow(row, reread); });
+                ReplaceGroup(series, guid, reread);
             }
         }
         series.stale.clear();

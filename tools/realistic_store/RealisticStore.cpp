@@ -261,7 +261,6 @@ RResult FillRealisticStore(ROrvaneDataManager* store, const char* accountGuid, c
                       SQL_MODE_EXEC, store, nullptr);
 }
 
-RealisticRange MonthViewRange() { return {Day(2026, 2, 23, false), Day(2026, 4, 5, true)}; }
 RealisticRange WeekRange() { return {Day(2026, 3, 9, false), Day(2026, 3, 15, true)}; }
 RealisticRange FiveYearRange() { return {Day(2021, 4, 1, false), Day(2026, 3, 31, true)}; }
 
@@ -281,3 +280,5 @@ std::vector<RealisticRange> MonthViewRanges() {
     }
     return ranges;
 }
+
+RealisticRange MonthViewRange() { return MonthViewRanges().back(); }

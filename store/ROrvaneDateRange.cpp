@@ -2,6 +2,7 @@
 // items included when one of their occurrences (after exception replacement) lies in the range.
 #include "store/ROrvaneDataManager.h"
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -9,6 +10,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_set>
+#include <vector>
 
 #include "foundation/debug/DebugTrace.h"
 #include "ical/value/RIcsDateTime.h"
@@ -62,45 +64,74 @@ CStringA SeriesSelect(const CStringA& account, const char* guid) {
     return sql;
 }
 
-// Reads the fetched rows into groups by guid (rows of one guid stay in the select's order).
-void ReadGroups(CppSQLite3Table& rows, std::map<std::string, SeriesGroup>& groups) {
-    for (int row = 0; row < rows.numRows(); ++row) {
-        rows.setRow(row);
-        SeriesRow entry;
-        auto record = std::make_shared<CalendarItemRecord>();
-        ReadCalendarItemRow(rows, record.get());
-        entry.record = std::move(record);
-        entry.noPatternStart = rows.fieldValue("dtPatternStart") == nullptr;
-        groups[entry.record->guid.Str()].rows.push_back(std::move(entry));
-    }
+// Adds a stepped row to its guid's group (rows of one guid stay in the select's order); the
+// groups' exception indexes are built once all rows are in (IndexGroups).
+void AddGroupRow(const CppSQLite3Row& row, std::map<std::string, SeriesGroup>& groups) {
+    SeriesRow entry;
+    auto record = std::make_shared<CalendarItemRecord>();
+    ReadCalendarItemRow(row, record.get(), ItemTexts::Whole);
+    entry.record = std::move(record);
+    entry.noPatternStart = row.fieldValue("dtPatternStart") == nullptr;
+    groups[entry.record->guid.Str()].rows.push_back(std::move(entry));
+}
+
+void IndexGroups(std::map<std::string, SeriesGroup>& groups) {
     for (auto& [guid, group] : groups) {
         group.IndexExceptions();
     }
 }
 
-// Lists every row of the account's series in byGuid's order, pattern dates copied beside them.
+// Appends a candidate for each row of the group, in the group's order, pattern dates copied beside them.
+void AppendCandidates(SeriesGroup& group, std::vector<SeriesCandidate>& out) {
+    for (SeriesRow& row : group.rows) {
+        SeriesCandidate candidate;
+        candidate.group = &group;
+        candidate.row = &row;
+        candidate.noPatternStart = row.noPatternStart;
+        const std::string& start = row.record->dtPatternStart.Str();
+        const std::string& end = row.record->dtPatternEnd.Str();
+        candidate.copied = start.size() < SeriesCandidate::kDateRoom && end.size() < SeriesCandidate::kDateRoom &&
+                           start.find('\0') == std::string::npos && end.find('\0') == std::string::npos;
+        if (candidate.copied) {
+            start.copy(candidate.patternStart, start.size());
+            end.copy(candidate.patternEnd, end.size());
+            candidate.startLength = static_cast<std::uint8_t>(start.size());
+            candidate.endLength = static_cast<std::uint8_t>(end.size());
+        }
+        out.push_back(candidate);
+    }
+}
+
+// Lists every row of the account's series in byGuid's order.
 void BuildCandidates(AccountSeries& series) {
     series.candidates.clear();
     for (auto& [guid, group] : series.byGuid) {
-        for (SeriesRow& row : group.rows) {
-            SeriesCandidate candidate;
-            candidate.group = &group;
-            candidate.row = &row;
-            candidate.noPatternStart = row.noPatternStart;
-            const std::string& start = row.record->dtPatternStart.Str();
-            const std::string& end = row.record->dtPatternEnd.Str();
-            candidate.copied = start.size() < SeriesCandidate::kDateRoom && end.size() < SeriesCandidate::kDateRoom &&
-                               start.find('\0') == std::string::npos && end.find('\0') == std::string::npos;
-            if (candidate.copied) {
-                start.copy(candidate.patternStart, start.size());
-                end.copy(candidate.patternEnd, end.size());
-                candidate.startLength = static_cast<std::uint8_t>(start.size());
-                candidate.endLength = static_cast<std::uint8_t>(end.size());
-            }
-            series.candidates.push_back(candidate);
-        }
+        AppendCandidates(group, series.candidates);
     }
     series.candidatesBuilt = true;
+}
+
+// Puts the rows of one guid, read again, in place of its old ones, and their candidates where
+// the old ones were, so that the list keeps byGuid's order without being built afresh.
+void ReplaceGroup(AccountSeries& series, const std::string& guid, std::map<std::string, SeriesGroup>& reread) {
+    auto& candidates = series.candidates;
+    // The candidates of a guid are adjacent, ordered as byGuid's keys are.
+    const auto keyOf = [](const SeriesCandidate& candidate) -> const std::string& {
+        return candidate.row->record->guid.Str();
+    };
+    const auto from = std::lower_bound(candidates.begin(), candidates.end(), guid,
+                                       [&keyOf](const SeriesCandidate& c, const std::string& key) { return keyOf(c) < key; });
+    const auto to = std::upper_bound(from, candidates.end(), guid,
+                                     [&keyOf](const std::string& key, const SeriesCandidate& c) { return key < keyOf(c); });
+    const auto at = candidates.erase(from, to) - candidates.begin();
+    series.byGuid.erase(guid);
+    IndexGroups(reread);
+    series.byGuid.merge(reread);
+    if (const auto group = series.byGuid.find(guid); group != series.byGuid.end()) {
+        std::vector<SeriesCandidate> added;
+        AppendCandidates(group->second, added);
+        candidates.insert(candidates.begin() + at, added.begin(), added.end());
+    }
 }
 
 // Whether the row's pattern can meet [first, last]: it starts on or before the last day and
@@ -205,30 +236,45 @@ void ROrvaneDataManager::VisitItemsInDateRange(
     const CStringA account = SqlQuote(accountGuid);
 
     // Single items whose pattern starts in the range. The select asks only for rows the
-    // filter below can keep, so its cost follows the range, not the size of the store.
+    // filter below can keep, so its cost follows the range, not the size of the store. The
+    // rows come in the index's order and are put in guid order here: sorting pointers costs far
+    // less than SQLite's sorter copying whole rows, their texts included.
     CStringA sql;
     sql.Format(
         "select %s from CalendarItems where parentAccountGuid=%s and dtPatternStart>=%s and dtPatternStart<=%s and "
-        "(rrule is null or rrule = '') and (recurrenceID is null or recurrenceID = '') order by 1;",
+        "(rrule is null or rrule = '') and (recurrenceID is null or recurrenceID = '');",
         singleTexts == ItemTexts::Whole ? "*" : DrawingColumns(), account.GetString(), SqlQuote(first).GetString(),
         SqlQuote(last).GetString());
-    // One record per guid, checked in a hashed set: a long range holds tens of thousands.
     // The rows are read as they are stepped, never held twice.
-    std::unordered_set<std::string> seen;
+    std::vector<std::unique_ptr<CalendarItemRecord>> singles;
+    bool outOfMemory = false;
     VisitRows(sql, [&](const CppSQLite3Row& row) {
         const char* patternEnd = row.getStringField("dtPatternEnd");
         if (*patternEnd != '\0' && first.Compare(patternEnd) > 0) {
             return;
         }
-        if (!seen.insert(row.getStringField("guid")).second) {
+        std::unique_ptr<CalendarItemRecord> record(new (std::nothrow) CalendarItemRecord);
+        if (!record) {
+            outOfMemory = true;
             return;
         }
-        std::unique_ptr<CalendarItemRecord> record(new (std::nothrow) CalendarItemRecord);
-        if (record) {
-            ReadCalendarItemRow(row, record.get(), singleTexts);
-        }
-        single(std::move(record));
+        ReadCalendarItemRow(row, record.get(), singleTexts);
+        singles.push_back(std::move(record));
     });
+    // Bytewise, as the column's collation compares; rows of one guid keep the index's order.
+    std::stable_sort(singles.begin(), singles.end(), [](const auto& left, const auto& right) {
+        return left->guid.Str() < right->guid.Str();
+    });
+    // One record per guid: the first of each run of equal guids.
+    singles.erase(std::unique(singles.begin(), singles.end(),
+                              [](const auto& left, const auto& right) { return left->guid == right->guid; }),
+                  singles.end());
+    for (std::unique_ptr<CalendarItemRecord>& record : singles) {
+        single(std::move(record));
+    }
+    if (outOfMemory) {
+        single(nullptr);
+    }
 
     // Repeating items and exception rows that start on or before the range's last day.
     // Every exception row of the account is at hand besides: one moved here from a date
@@ -248,25 +294,24 @@ void ROrvaneDataManager::VisitItemsInDateRange(
         fresh = true;
     }
     try {
-        const bool changed = fresh || !series.stale.empty();
+        // The rows are read as they are stepped, never held twice.
         if (fresh) {
-            CppSQLite3Table rows;
-            SelectRows(SeriesSelect(account, nullptr), this, rows);
-            ReadGroups(rows, series.byGuid);
+            VisitRows(SeriesSelect(account, nullptr),
+                      [&series](const CppSQLite3Row& row) { AddGroupRow(row, series.byGuid); });
+            IndexGroups(series.byGuid);
+            BuildCandidates(series);
         } else {
+            if (!series.candidatesBuilt) {
+                BuildCandidates(series);
+            }
             for (const std::string& guid : series.stale) {
-                CppSQLite3Table rows;
-                SelectRows(SeriesSelect(account, guid.c_str()), this, rows);
-                series.byGuid.erase(guid);
                 std::map<std::string, SeriesGroup> reread;
-                ReadGroups(rows, reread);
-                series.byGuid.merge(reread);
+                VisitRows(SeriesSelect(account, guid.c_str()),
+                          [&reread](const CppSQLite3Row& row) { AddGroupRow(row, reread); });
+                ReplaceGroup(series, guid, reread);
             }
         }
         series.stale.clear();
-        if (changed || !series.candidatesBuilt) {
-            BuildCandidates(series);
-        }
     } catch (...) {
         seriesCache->byAccount.erase(cached);  // half read: read it whole next time
         throw;

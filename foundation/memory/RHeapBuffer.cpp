@@ -1,5 +1,6 @@
 #include "foundation/memory/RHeapBuffer.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -20,6 +21,7 @@ RHeapBuffer* RHeapBuffer::Create(int bytes) {
     }
     buffer->size = bytes;
     buffer->data = data;
+    buffer->capacity = bytes;
     return buffer;
 }
 
@@ -35,6 +37,7 @@ RHeapBuffer* RHeapBuffer::Adopt(char* data, int size) {
     }
     buffer->size = size;
     buffer->data = data;
+    buffer->capacity = size;
     return buffer;
 }
 
@@ -52,12 +55,25 @@ DWORD RHeapBuffer::Append(RHeapBuffer* buffer, const char* data, int n) {
         return ERROR_NOT_ENOUGH_MEMORY;
     }
     const size_t newSize = static_cast<size_t>(buffer->size) + static_cast<size_t>(n);
-    char* grown = static_cast<char*>(std::realloc(buffer->data, newSize + 1));
-    if (grown == nullptr) {
-        return ERROR_NOT_ENOUGH_MEMORY;
+    if (newSize > static_cast<size_t>(buffer->capacity)) {
+        // Half as much again (capped where the size field ends), so that many small appends
+        // copy the data only a few times; just what is needed when that much cannot be had.
+        constexpr size_t kLargest = static_cast<size_t>(std::numeric_limits<std::int32_t>::max());
+        const size_t current = static_cast<size_t>(buffer->capacity);
+        size_t room = std::max({newSize, size_t{64}, std::min(kLargest, current + current / 2)});
+        room = std::min(room, kLargest);
+        char* grown = static_cast<char*>(std::realloc(buffer->data, room + 1));
+        if (grown == nullptr && room > newSize) {
+            room = newSize;
+            grown = static_cast<char*>(std::realloc(buffer->data, room + 1));
+        }
+        if (grown == nullptr) {
+            return ERROR_NOT_ENOUGH_MEMORY;
+        }
+        buffer->data = grown;
+        buffer->capacity = static_cast<std::int32_t>(room);
     }
-    std::memcpy(grown + buffer->size, data, static_cast<size_t>(n));
-    buffer->data = grown;
+    std::memcpy(buffer->data + buffer->size, data, static_cast<size_t>(n));
     buffer->size = static_cast<std::int32_t>(newSize);
     return ERROR_SUCCESS;
 }

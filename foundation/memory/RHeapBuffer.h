@@ -9,6 +9,9 @@
 struct RHeapBuffer {
     std::int32_t size;
     char* data;
+    // Bytes `data` has room for, its terminator's byte not counted; Append grows it geometrically
+    // so that a buffer filled by many small appends is copied only a few times.
+    std::int32_t capacity;
 
     // A new buffer of `bytes` uninitialised bytes; null when memory runs out or `bytes` is negative.
     static RHeapBuffer* Create(int bytes);

@@ -61,7 +61,7 @@ struct SeriesCandidate {
 struct AccountSeries {
     std::map<std::string, SeriesGroup> byGuid;  // ordered by guid bytewise, as "order by guid" is
     std::set<std::string> stale;                // guids whose rows must be read again
-    // Every row of byGuid in its order; rebuilt whenever byGuid changes.
+    // Every row of byGuid in its order: built with it; a guid read again has its own replaced in place.
     std::vector<SeriesCandidate> candidates;
     bool candidatesBuilt = false;
 };

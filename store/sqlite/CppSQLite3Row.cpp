@@ -3,24 +3,52 @@
 #include <sqlite3.h>
 
 #include <cstdlib>
+#include <cstring>
 
 #include "store/sqlite/CppSQLite3Exception.h"
 
 CppSQLite3Row::CppSQLite3Row(sqlite3_stmt* statement) : statement(statement) {
     const int columns = sqlite3_column_count(statement);
+    uniqueNames.assign(static_cast<std::size_t>(columns), nullptr);
+    followingColumn.assign(static_cast<std::size_t>(columns) + 1, -1);
+    lastColumn = columns;
     for (int i = 0; i < columns; ++i) {
         if (const char* name = sqlite3_column_name(statement, i); name != nullptr) {
-            columnIndex.try_emplace(name, i);  // the first of equal names, as a table reads it
+            // The first of equal names, as a table reads it.
+            if (columnIndex.try_emplace(name, i).second) {
+                uniqueNames[static_cast<std::size_t>(i)] = name;
+            }
         }
     }
 }
 
-const char* CppSQLite3Row::fieldValue(const char* name) const {
-    const auto found = name != nullptr ? columnIndex.find(name) : columnIndex.end();
+int CppSQLite3Row::Find(const char* name) const {
+    if (name == nullptr) {
+        return -1;
+    }
+    int& following = followingColumn[static_cast<std::size_t>(lastColumn)];
+    if (following >= 0) {
+        const char* guessed = uniqueNames[static_cast<std::size_t>(following)];
+        if (guessed != nullptr && std::strcmp(guessed, name) == 0) {
+            lastColumn = following;
+            return following;
+        }
+    }
+    const auto found = columnIndex.find(name);
     if (found == columnIndex.end()) {
+        return -1;
+    }
+    following = found->second;
+    lastColumn = found->second;
+    return found->second;
+}
+
+const char* CppSQLite3Row::fieldValue(const char* name) const {
+    const int column = Find(name);
+    if (column < 0) {
         throw CppSQLite3Exception(CPPSQLITE_ERROR, "Invalid field name requested");
     }
-    return reinterpret_cast<const char*>(sqlite3_column_text(statement, found->second));
+    return reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
 }
 
 int CppSQLite3Row::getIntField(const char* name) const {

@@ -6,6 +6,7 @@
 // Belongs to the thread stepping the select.
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 struct sqlite3_stmt;
 
@@ -19,7 +20,17 @@ public:
     const char* getStringField(const char* name) const;
 
 private:
+    int Find(const char* name) const;
+
     sqlite3_stmt* statement;
     // Column positions by name; the keys view the statement's own column names.
     std::unordered_map<std::string_view, int> columnIndex;
+    // Each column's name, or null where an earlier column has the same name (the map answers
+    // for it).
+    std::vector<const char*> uniqueNames;
+    // Readers ask for the columns of every row in the same sequence: after the column at i,
+    // the one asked for next last time is followingColumn[i] (or -1); the slot past the last
+    // column stands for "none asked yet". A guess is checked by name before it is used.
+    mutable std::vector<int> followingColumn;
+    mutable int lastColumn = 0;
 };

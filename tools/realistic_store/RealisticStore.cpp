@@ -23,6 +23,10 @@ constexpr char kZone[] =
     "BEGIN:STANDARD\r\nTZNAME:CET\r\nTZOFFSETFROM:+0200\r\nTZOFFSETTO:+0100\r\nDTSTART:19701025T030000\r\n"
     "RRULE:FREQ=YEARLY;BYMONTH=10;BYDAY=-1SU\r\nEND:STANDARD\r\nEND:VTIMEZONE\r\n";
 
+// The data covers five years, April 2021 to March 2026: kDays days from kFirstDay.
+constexpr sys_days kFirstDay{std::chrono::year{2021} / 4 / 1};
+constexpr int kDays = 1826;
+
 enum class Kind { Weekly, WeekdaysMwf, EveryOtherDay, SecondTuesday, Monthly, Fortnightly };
 constexpr Kind kKinds[] = {Kind::Weekly,        Kind::WeekdaysMwf, Kind::Weekly,      Kind::EveryOtherDay,
                            Kind::SecondTuesday, Kind::Monthly,     Kind::Fortnightly, Kind::Weekly};
@@ -148,8 +152,8 @@ void AppendCommon(std::string& text, int n) {
 
 void AppendSeries(std::string& text, int i) {
     const Kind kind = kKinds[i % 8];
-    // Starts spread over ten years; series begun long ago are common.
-    const sys_days start = AlignStart(kind, sys_days{std::chrono::year{2016} / 1 / 4} + days{(i * 37) % 3600});
+    // Starts spread over the five years; series begun long ago are common.
+    const sys_days start = AlignStart(kind, kFirstDay + days{(i * 37) % (kDays - 30)});
     const int zoneStyle = i % 3;  // 0: in the zone, 1: floating, 2: UTC
     const bool utc = zoneStyle == 2;
     const int hour = 8 + i % 9;
@@ -189,8 +193,8 @@ void AppendSeries(std::string& text, int i) {
 }
 
 void AppendSingle(std::string& text, int n, int count) {
-    // Evenly over 2016-01-01 .. 2026-12-31 (4018 days).
-    const sys_days day = sys_days{std::chrono::year{2016} / 1 / 1} + days{static_cast<int>(4018LL * n / count)};
+    // Evenly over the five years.
+    const sys_days day = kFirstDay + days{static_cast<int>(static_cast<long long>(kDays) * n / count)};
     text += "BEGIN:VEVENT\r\nUID:single-" + std::to_string(n) + "@bench.orvane\r\n";
     if (n % 10 == 0) {
         text += "DTSTART;VALUE=DATE:" + DateStamp(day) + "\r\n";  // all day; DTEND follows from the date
@@ -257,6 +261,24 @@ RResult FillRealisticStore(ROrvaneDataManager* store, const char* accountGuid, c
                       SQL_MODE_EXEC, store, nullptr);
 }
 
-RealisticRange MonthViewRange() { return {Day(2026, 2, 23, false), Day(2026, 4, 5, true)}; }
 RealisticRange WeekRange() { return {Day(2026, 3, 9, false), Day(2026, 3, 15, true)}; }
-RealisticRange FiveYearRange() { return {Day(2021, 3, 1, false), Day(2026, 2, 28, true)}; }
+RealisticRange FiveYearRange() { return {Day(2021, 4, 1, false), Day(2026, 3, 31, true)}; }
+
+std::vector<RealisticRange> MonthViewRanges() {
+    std::vector<RealisticRange> ranges;
+    for (std::chrono::year_month month = year_month_day{kFirstDay}.year() / year_month_day{kFirstDay}.month();
+         ranges.size() < 60; month += std::chrono::months{1}) {
+        // Six weeks from the Monday on or before the first of the month.
+        const sys_days first{month / 1};
+        const sys_days monday = first - days{(std::chrono::weekday{first} - std::chrono::Monday).count()};
+        const year_month_day from{monday};
+        const year_month_day to{monday + days{41}};
+        ranges.push_back({Day(static_cast<int>(from.year()), static_cast<int>(static_cast<unsigned>(from.month())),
+                              static_cast<int>(static_cast<unsigned>(from.day())), false),
+                          Day(static_cast<int>(to.year()), static_cast<int>(static_cast<unsigned>(to.month())),
+                              static_cast<int>(static_cast<unsigned>(to.day())), true)});
+    }
+    return ranges;
+}
+
+RealisticRange MonthViewRange() { return MonthViewRanges().back(); }

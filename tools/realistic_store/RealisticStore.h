@@ -1,5 +1,5 @@
 #pragma once
-// A store shaped like a long-used calendar, for benchmarks and tests that need one: ten years of
+// A store shaped like a long-used calendar, for benchmarks and tests that need one: five years of
 // single events, and a tenth of the items in series (most running one to three years, one in ten
 // without end), each series with excluded dates (EXDATE) and one occurrence moved by an exception
 // component, the way meetings collect over time. The text is the same for every call with the
@@ -9,6 +9,7 @@
 //
 // Free functions over values; safe to call from any thread.
 #include <string>
+#include <vector>
 
 #include "foundation/ResultCodes.h"
 #include "foundation/datetime/RDateTime.h"
@@ -17,7 +18,7 @@ class ROrvaneDataManager;
 
 struct RealisticStoreShape {
     int series = 5000;    // repeating events, each with one moved occurrence (one more item each)
-    int singles = 40000;  // single events, spread evenly over 2016-2026
+    int singles = 40000;  // single events, spread evenly over the five years
     // Items in all: series * 2 + singles (50,000 with the defaults).
     int Items() const { return series * 2 + singles; }
 };
@@ -43,4 +44,6 @@ struct RealisticRange {
 };
 RealisticRange MonthViewRange();  // the six weeks shown for March 2026
 RealisticRange WeekRange();       // one week of that month
-RealisticRange FiveYearRange();   // March 2021 to February 2026
+RealisticRange FiveYearRange();   // April 2021 to March 2026: all of the data
+// The six weeks shown for each month of the five years, April 2021 to March 2026.
+std::vector<RealisticRange> MonthViewRanges();

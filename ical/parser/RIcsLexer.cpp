@@ -136,6 +136,15 @@ void RIcsLexer::ScanToken(std::string& out, bool onlyLastLine) {
 }
 
 RResult RIcsLexer::ReadToken(std::string& out, std::size_t maxChars) {
+    return ReadDelimitedRun(out, maxChars, false);
+}
+
+RResult RIcsLexer::ReadName(std::string& out, std::size_t maxChars) {
+    // A token that runs over the end of a line without a delimiter: the name is what follows.
+    return ReadDelimitedRun(out, maxChars, true);
+}
+
+RResult RIcsLexer::ReadDelimitedRun(std::string& out, std::size_t maxChars, bool onlyLastLine) {
     out.clear();
     while (!AtEnd() && IsWhiteSpace(text_[pos_])) {
         pos_ = Next(pos_);
@@ -148,33 +157,15 @@ RResult RIcsLexer::ReadToken(std::string& out, std::size_t maxChars) {
         pos_ = Next(pos_);
         return R_OK;
     }
-    ScanToken(out, false);
+    ScanToken(out, onlyLastLine);
+    if (out.empty()) {
+        return R_E_END_OF_TEXT;  // only line breaks and the end of the text followed
+    }
     if (out.size() > maxChars) {
         out.clear();
         return R_E_BUFFER_TOO_SMALL;
     }
     return R_OK;
-}
-
-RResult RIcsLexer::ReadName(std::string& out, std::size_t maxChars) {
-    out.clear();
-    while (!AtEnd() && IsWhiteSpace(text_[pos_])) {
-        pos_ = Next(pos_);
-    }
-    if (AtEnd()) {
-        return R_E_END_OF_TEXT;
-    }
-    if (IsDelimiter(text_[pos_])) {
-        out.push_back(text_[pos_]);
-        pos_ = Next(pos_);
-    } else {
-        // A token that runs over the end of a line without a delimiter: the name is what follows.
-        ScanToken(out, true);
-        if (out.empty()) {
-            return R_E_END_OF_TEXT;  // only the end of the text follows
-        }
-    }
-    return out.size() > maxChars ? R_E_BUFFER_TOO_SMALL : R_OK;
 }
 
 std::size_t RIcsLexer::RunEnd(std::size_t index) const {

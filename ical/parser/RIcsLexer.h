@@ -90,6 +90,8 @@ private:
     // Reads the token that starts at the position (no delimiter, no white space there) up to the
     // next delimiter. With onlyLastLine only what follows its last line break is kept.
     void ScanToken(std::string& out, bool onlyLastLine);
+    // ReadToken and ReadName: white space skipped, then a delimiter or a scanned token.
+    RResult ReadDelimitedRun(std::string& out, std::size_t maxChars, bool onlyLastLine);
     // Whether the text at index reads `word` (any case).
     bool MatchesAt(std::size_t index, std::string_view word) const;
 

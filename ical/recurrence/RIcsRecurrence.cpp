@@ -18,22 +18,28 @@ constexpr int kMaxSkippedOccurrences = 100000;
 
 bool IsDelimiter(char c) { return c == ':' || c == ';' || c == '='; }
 
-// Reads up to the next delimiter. A text longer than `max` is cut to `max` characters and,
-// when it is a list, to its last whole entry, so that no entry is cut in half.
-std::string ReadPartText(const char*& at, std::size_t max) {
+// A part name or value, cut to at most RIcsRecurrence::kPartTextMax characters.
+using PartText = char[RIcsRecurrence::kPartTextMax + 1];
+
+// Reads up to the next delimiter. A text longer than kPartTextMax is cut to that many characters
+// and, when it is a list, to its last whole entry, so that no entry is cut in half.
+void ReadPartText(const char*& at, PartText& out) {
     const char* start = at;
     while (*at != '\0' && !IsDelimiter(*at)) {
         ++at;
     }
-    std::string text(start, at);
-    if (text.size() > max) {
-        text.resize(max);
-        const std::size_t comma = text.rfind(',');
-        if (comma != std::string::npos) {
-            text.resize(comma);
+    std::size_t length = static_cast<std::size_t>(at - start);
+    if (length > RIcsRecurrence::kPartTextMax) {
+        length = RIcsRecurrence::kPartTextMax;
+        for (std::size_t i = length; i > 0; --i) {
+            if (start[i - 1] == ',') {
+                length = i - 1;
+                break;
+            }
         }
     }
-    return text;
+    std::memcpy(out, start, length);
+    out[length] = '\0';
 }
 
 // Reads an integer list of at most `max` values into a rule list, replacing what an earlier
@@ -41,10 +47,8 @@ std::string ReadPartText(const char*& at, std::size_t max) {
 void ReadList(const char* value, RIcsRuleList& list, int max) {
     constexpr int kLongestList = 366;  // BYYEARDAY and BYSETPOS
     std::int32_t values[kLongestList];
-    max = std::min(max, kLongestList);
-    std::fill_n(values, max, 0);
-    ParseIntList(value, values, max);
-    list.Assign(values, static_cast<std::size_t>(max));
+    const int read = ReadIntList(value, values, std::min(max, kLongestList));
+    list.Assign(values, static_cast<std::size_t>(read));
 }
 
 }  // namespace
@@ -102,23 +106,35 @@ RResult RIcsRecurrence::Parse(const char* rrule) {
     DropText();
     // Names and values compare without case, blanks around list items are dropped
     // (BYDAY=MO, TU), and empty parts (a trailing ';' as real clients write it) are ignored.
-    std::string text;
-    for (const char* c = rrule != nullptr ? rrule : ""; *c != '\0'; ++c) {
-        if (*c == ' ' || *c == '\t') {
-            continue;
-        }
-        text.push_back(*c >= 'a' && *c <= 'z' ? static_cast<char>(*c - 'a' + 'A') : *c);
+    const char* source = rrule != nullptr ? rrule : "";
+    const std::size_t length = std::strlen(source);
+    char local[512];  // rule texts are short; a longer one gets room on the heap
+    std::string large;
+    char* text = local;
+    if (length >= sizeof local) {
+        large.resize(length);
+        text = large.data();
     }
-    const char* at = text.c_str();
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < length; ++i) {
+        const char c = source[i];
+        if (c != ' ' && c != '\t') {
+            text[kept++] = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+        }
+    }
+    text[kept] = '\0';
+    const char* at = text;
+    PartText name;
+    PartText value;
     while (*at != '\0') {
-        const std::string name = ReadPartText(at, kPartTextMax);
-        std::string value;
+        ReadPartText(at, name);
+        value[0] = '\0';
         if (*at == '=') {
             ++at;
-            value = ReadPartText(at, kPartTextMax);
+            ReadPartText(at, value);
         }
-        if (!name.empty() && !value.empty()) {
-            SetPart(name.c_str(), value.c_str());
+        if (name[0] != '\0' && value[0] != '\0') {
+            SetPart(name, value);
         }
         if (*at != '\0') {
             ++at;  // ';', ':' or a stray '=' after a value
@@ -132,36 +148,37 @@ RResult RIcsRecurrence::SetPart(const char* name, const char* value) {
         return 0;
     }
     DropText();
-    if (std::strcmp(name, "FREQ") == 0) {
+    const std::string_view part(name);  // compares by length first, without a call per name
+    if (part == "FREQ") {
         freq.Assign(value, kPartTextMax);
-    } else if (std::strcmp(name, "RSCALE") == 0) {
+    } else if (part == "RSCALE") {
         rscale.Assign(value, kPartTextMax);
-    } else if (std::strcmp(name, "COUNT") == 0) {
+    } else if (part == "COUNT") {
         ParseIntList(value, &count, 1);
-    } else if (std::strcmp(name, "INTERVAL") == 0) {
+    } else if (part == "INTERVAL") {
         ParseIntList(value, &interval, 1);
-    } else if (std::strcmp(name, "BYMONTH") == 0) {
+    } else if (part == "BYMONTH") {
         ReadList(value, byMonth, 12);
-    } else if (std::strcmp(name, "BYDAY") == 0) {
+    } else if (part == "BYDAY") {
         byDayOrdinal = 0;
         ParseWeekdays(&byDayOrdinal, value, &byDayMask);
-    } else if (std::strcmp(name, "BYHOUR") == 0) {
+    } else if (part == "BYHOUR") {
         ReadList(value, byHour, 24);
-    } else if (std::strcmp(name, "BYMINUTE") == 0) {
+    } else if (part == "BYMINUTE") {
         ReadList(value, byMinute, 60);
-    } else if (std::strcmp(name, "BYSECOND") == 0) {
+    } else if (part == "BYSECOND") {
         ReadList(value, bySecond, 60);
-    } else if (std::strcmp(name, "BYYEARDAY") == 0) {
+    } else if (part == "BYYEARDAY") {
         ReadList(value, byYearDay, 366);
-    } else if (std::strcmp(name, "BYMONTHDAY") == 0) {
+    } else if (part == "BYMONTHDAY") {
         ReadList(value, byMonthDay, 31);
-    } else if (std::strcmp(name, "BYWEEKNO") == 0) {
+    } else if (part == "BYWEEKNO") {
         ReadList(value, byWeekNo, 52);
-    } else if (std::strcmp(name, "BYSETPOS") == 0) {
+    } else if (part == "BYSETPOS") {
         ReadList(value, bySetPos, 366);
-    } else if (std::strcmp(name, "WKST") == 0) {
+    } else if (part == "WKST") {
         ParseWeekdays(nullptr, value, &wkstMask);
-    } else if (std::strcmp(name, "UNTIL") == 0) {
+    } else if (part == "UNTIL") {
         const std::size_t length = strnlen(value, RIcsDateTime::kTzidSize);
         if (!IsIcsDateTimeText(value)) {
             return 0;  // no date: the rule stays unbounded (a garbled end would come back as another)

@@ -18,6 +18,17 @@ constexpr int kOrdinalDigitsMax = 7;
 // Written out rather than through strtol, which needs a terminated copy: dates call it per field.
 int DecimalOf(const char* text, std::size_t length) {
     length = std::min(length, kWorkSize - 1);
+    // Date fields are a few plain digits: read them without the general rules.
+    if (length > 0 && length <= 9) {
+        int digitsValue = 0;
+        std::size_t at = 0;
+        for (; at < length && text[at] >= '0' && text[at] <= '9'; ++at) {
+            digitsValue = digitsValue * 10 + (text[at] - '0');
+        }
+        if (at == length) {
+            return digitsValue;
+        }
+    }
     std::size_t i = 0;
     while (i < length && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) {
         ++i;
@@ -130,9 +141,11 @@ void ParseUtcOffset(RIcsUtcOffset* out, const char* text) {
     }
 }
 
-void ParseIntList(const char* text, std::int32_t* out, int max) {
+void ParseIntList(const char* text, std::int32_t* out, int max) { ReadIntList(text, out, max); }
+
+int ReadIntList(const char* text, std::int32_t* out, int max) {
     if (text == nullptr || out == nullptr || max <= 0 || text[0] == '\0') {
-        return;
+        return 0;
     }
     int read = 0;
     const char* at = text;
@@ -146,6 +159,7 @@ void ParseIntList(const char* text, std::int32_t* out, int max) {
         at = end + 1;
     }
     std::sort(out, out + read, [](std::int32_t a, std::int32_t b) { return CompareInts(&a, &b) < 0; });
+    return read;
 }
 
 void ParseWeekdays(std::int32_t* ordinalOut, const char* text, std::uint32_t* maskOut) {

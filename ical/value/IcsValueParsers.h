@@ -38,6 +38,8 @@ void ParseUtcOffset(RIcsUtcOffset* out, const char* text);
 // entries of `out` beyond those read keep their contents. A value of more than 15
 // characters is read from its first 15.
 void ParseIntList(const char* text, std::int32_t* out, int max);
+// ParseIntList, giving the number of values read (the entries of `out` it wrote).
+int ReadIntList(const char* text, std::int32_t* out, int max);
 
 // An optional ordinal followed by two-letter weekdays (2TU, MO,WE,FR, -1FR). A signed
 // ordinal is kept with its sign; at most 7 digits are read. Either output may be null.

@@ -37,6 +37,14 @@ public:
     // past it. Otherwise false, position unchanged.
     bool ReadQuoted(std::string& out, std::size_t maxChars);
 
+    // At a ';': when every parameter up to the ':' that starts the value is plain (";NAME=value"
+    // or ";NAME=\"quoted value\"", at most maxChars characters each, with no white space, line
+    // break or fold between the ';' and the ':' outside a quoted value), calls each(name, value)
+    // for them in order (quotes kept), moves to the ':' and returns true. Otherwise returns false
+    // with the position unchanged, for the caller to read them token by token.
+    template <typename Each>
+    bool ReadPlainParameters(std::size_t maxChars, Each each);
+
     // Skips a property's parameters (";NAME=value", quoted values taken whole, folds included)
     // up to the ':' that starts its value, which stays at the position.
     void SkipParameters();
@@ -100,6 +108,70 @@ private:
     std::string value_;
     int depth_ = 0;
 };
+
+template <typename Each>
+bool RIcsLexer::ReadPlainParameters(std::size_t maxChars, Each each) {
+    const char* const data = text_.data();
+    const std::size_t size = text_.size();
+    auto plain = [](char c) {
+        return c != ';' && c != ':' && c != '=' && c != '"' && !IsWhiteSpace(c);
+    };
+    // First the whole run is checked, so that nothing is reported for a run that is not plain.
+    std::size_t at = pos_;
+    while (at < size && data[at] == ';') {
+        std::size_t start = ++at;
+        while (at < size && plain(data[at])) {
+            ++at;
+        }
+        if (at == start || at - start > maxChars || at >= size || data[at] != '=') {
+            return false;
+        }
+        start = ++at;
+        if (at < size && data[at] == '"') {
+            ++at;
+            while (at < size && data[at] != '"' && !IsLineBreak(data[at])) {
+                ++at;
+            }
+            if (at >= size || data[at] != '"' || at + 1 - start > maxChars) {
+                return false;
+            }
+            ++at;
+        } else {
+            while (at < size && plain(data[at])) {
+                ++at;
+            }
+            if (at == start || at - start > maxChars) {
+                return false;
+            }
+        }
+        if (at >= size || (data[at] != ';' && data[at] != ':')) {
+            return false;
+        }
+    }
+    if (at >= size || data[at] != ':') {
+        return false;
+    }
+    const std::size_t end = at;
+    at = pos_;
+    while (at < end) {
+        const std::size_t nameStart = ++at;
+        while (data[at] != '=') {
+            ++at;
+        }
+        const std::string_view name(data + nameStart, at - nameStart);
+        const std::size_t valueStart = ++at;
+        if (data[at] == '"') {
+            at = text_.find('"', at + 1) + 1;
+        } else {
+            while (data[at] != ';' && data[at] != ':') {
+                ++at;
+            }
+        }
+        each(name, std::string_view(data + valueStart, at - valueStart));
+    }
+    pos_ = end;
+    return true;
+}
 
 inline char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 // ASCII upper case in place, for names that are kept (components, X- properties).

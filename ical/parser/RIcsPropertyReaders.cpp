@@ -1,5 +1,6 @@
 // The property level of the parser: the dispatch by exact property name and the readers of
 // text, date-time, rule, EXDATE, attendee and organizer values.
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -205,11 +206,19 @@ RResult RIcsComponent::ParseDateTimeProperty(RIcsDateTime*& field) {
         field = nullptr;
     }
     RIcsLexer& lexer = *lexer_;
+    // The zone named by the last TZID parameter: in the text, or in `tzid` when read token by token.
+    std::string_view zone;
+    const bool plain = lexer.Current() == ';' &&
+                       lexer.ReadPlainParameters(ics_limits::kDateTimeParameter, [&zone](std::string_view name, std::string_view value) {
+                           if (SameName(name, "TZID")) {
+                               zone = value;
+                           }
+                       });
     std::string tzid;
     std::string parameterName;
     std::string parameterValue;
     std::string part;
-    while (lexer.Current() == ';') {
+    while (!plain && lexer.Current() == ';') {
         lexer.Advance();
         RResult result = lexer.ReadToken(parameterName, ics_limits::kDateTimeParameter);
         if (result != R_OK) {
@@ -256,29 +265,40 @@ RResult RIcsComponent::ParseDateTimeProperty(RIcsDateTime*& field) {
         std::erase_if(parameterValue, [](char c) { return RIcsLexer::IsLineBreak(c); });
         if (SameName(parameterName, "TZID")) {
             tzid = parameterValue;
+            zone = tzid;
         }
     }
     if (lexer.ReadValue() != R_OK) {
         return R_OK;  // the field stays empty
     }
-    const std::string value(ValueCut(ics_limits::kShortValue));
-    if (!IsIcsDateTimeText(value.c_str())) {
+    // Only an uncommonly long value needs a cut copy.
+    const std::string& read = lexer.Value();
+    const std::string_view cut = ValueCut(ics_limits::kShortValue);
+    std::string cutCopy;
+    if (cut.size() < read.size()) {
+        cutCopy.assign(cut);
+    }
+    const char* const valueText = cut.size() < read.size() ? cutCopy.c_str() : read.c_str();
+    const std::string_view value(valueText, cut.size());
+    if (!IsIcsDateTimeText(valueText)) {
         // No date at all, or text that is no date (a zero date would be stored and written back
         // as 00000000, and other text would come back as another date): the field stays empty.
         return R_OK;
     }
-    std::string_view zone = tzid;
     if (!value.empty() && value.back() == 'Z') {
         zone = "Z";
     } else if (HasSurroundingQuotes(zone)) {
         zone = zone.substr(1, zone.size() - 2);
     }
-    const std::string zoneText(zone);
+    char zoneText[RIcsDateTime::kTzidSize];  // a parameter value is never longer
+    const std::size_t zoneLength = std::min(zone.size(), sizeof zoneText - 1);
+    zone.copy(zoneText, zoneLength);
+    zoneText[zoneLength] = '\0';
     auto* dateTime = new (std::nothrow) RIcsDateTime();
     if (dateTime == nullptr) {
         return R_E_OUT_OF_MEMORY;
     }
-    dateTime->SetFromIcs(zoneText.c_str(), value.c_str());
+    dateTime->SetFromIcs(zoneText, valueText);
     field = dateTime;
     return R_OK;
 }

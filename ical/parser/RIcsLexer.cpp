@@ -1,5 +1,9 @@
 #include "ical/parser/RIcsLexer.h"
 
+#include <bit>
+#include <cstdint>
+#include <cstring>
+
 void ToUpperAscii(std::string& text) {
     for (char& c : text) {
         c = UpperAscii(c);
@@ -171,6 +175,23 @@ RResult RIcsLexer::ReadDelimitedRun(std::string& out, std::size_t maxChars, bool
 std::size_t RIcsLexer::RunEnd(std::size_t index) const {
     const char* const data = text_.data();
     const std::size_t size = text_.size();
+    if constexpr (std::endian::native == std::endian::little) {
+        // Eight characters at a time: a byte of the word equals CR or LF when its difference
+        // from that character is zero, and the lowest flagged byte is the first such one.
+        constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+        constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
+        while (index + sizeof(std::uint64_t) <= size) {
+            std::uint64_t word;
+            std::memcpy(&word, data + index, sizeof word);
+            const std::uint64_t cr = word ^ (kOnes * '\r');
+            const std::uint64_t lf = word ^ (kOnes * '\n');
+            const std::uint64_t found = (((cr - kOnes) & ~cr) | ((lf - kOnes) & ~lf)) & kHighs;
+            if (found != 0) {
+                return index + static_cast<std::size_t>(std::countr_zero(found) / 8);
+            }
+            index += sizeof(std::uint64_t);
+        }
+    }
     while (index < size && !IsLineBreak(data[index])) {
         ++index;
     }
@@ -229,6 +250,20 @@ RResult RIcsLexer::ReadValue() {
     value_.clear();
     if (AtEnd()) {
         return R_E_END_OF_TEXT;
+    }
+    // Most values follow their delimiter on the same line and end in a line break that the next
+    // line's name follows: the value is then the run between the two, taken in one copy.
+    const char* const data = text_.data();
+    const std::size_t size = text_.size();
+    if (pos_ + 1 < size && IsDelimiter(data[pos_]) && !IsLineBreak(data[pos_ + 1])) {
+        const std::size_t start = pos_ + 1;
+        const std::size_t end = RunEnd(start);
+        const std::size_t after = end == size ? size : end + (data[end] == '\r' && At(end + 1) == '\n' ? 2 : 1);
+        if (end == size || (after < size && !IsWhiteSpace(data[after]))) {
+            value_.assign(data + start, end - start);
+            pos_ = after;
+            return R_OK;
+        }
     }
     // A fold directly after the delimiter: delimiter, one line break, space.
     if (IsDelimiter(text_[pos_])) {

@@ -149,6 +149,25 @@ RResult RIcsLexer::ReadName(std::string& out, std::size_t maxChars) {
 }
 
 RResult RIcsLexer::ReadDelimitedRun(std::string& out, std::size_t maxChars, bool onlyLastLine) {
+    // Most tokens start at the position and end at a delimiter on the same line: one scan, one copy.
+    const char* const data = text_.data();
+    const std::size_t size = text_.size();
+    if (pos_ < size && !IsWhiteSpace(data[pos_]) && !IsDelimiter(data[pos_])) {
+        std::size_t at = pos_ + 1;
+        while (at < size && !IsTokenStop(data[at])) {
+            ++at;
+        }
+        if (at == size || IsDelimiter(data[at])) {
+            if (at - pos_ > maxChars) {
+                out.clear();
+                pos_ = at;
+                return R_E_BUFFER_TOO_SMALL;
+            }
+            out.assign(data + pos_, at - pos_);
+            pos_ = at;
+            return R_OK;
+        }
+    }
     out.clear();
     while (!AtEnd() && IsWhiteSpace(text_[pos_])) {
         pos_ = Next(pos_);

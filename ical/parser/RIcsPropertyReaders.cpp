@@ -280,7 +280,8 @@ RResult RIcsComponent::ParseDateTimeProperty(RIcsDateTime*& field) {
     }
     const char* const valueText = cut.size() < read.size() ? cutCopy.c_str() : read.c_str();
     const std::string_view value(valueText, cut.size());
-    if (!IsIcsDateTimeText(valueText)) {
+    RDateTime parsed;
+    if (!ReadIcsDateTimeText(valueText, &parsed)) {
         // No date at all, or text that is no date (a zero date would be stored and written back
         // as 00000000, and other text would come back as another date): the field stays empty.
         return R_OK;
@@ -298,7 +299,10 @@ RResult RIcsComponent::ParseDateTimeProperty(RIcsDateTime*& field) {
     if (dateTime == nullptr) {
         return R_E_OUT_OF_MEMORY;
     }
-    dateTime->SetFromIcs(zoneText, valueText);
+    // As SetFromIcs sets it, from the digits already read.
+    dateTime->dateTime = parsed;
+    dateTime->dateOnly = !(value.size() > 8 && value[8] == 'T');
+    dateTime->SetTzid(zoneText);
     field = dateTime;
     return R_OK;
 }

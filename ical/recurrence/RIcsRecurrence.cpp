@@ -180,7 +180,8 @@ RResult RIcsRecurrence::SetPart(const char* name, const char* value) {
         ParseWeekdays(nullptr, value, &wkstMask);
     } else if (part == "UNTIL") {
         const std::size_t length = strnlen(value, RIcsDateTime::kTzidSize);
-        if (!IsIcsDateTimeText(value)) {
+        RDateTime parsed;
+        if (!ReadIcsDateTimeText(value, &parsed)) {
             return 0;  // no date: the rule stays unbounded (a garbled end would come back as another)
         }
         RIcsDateTime* value_ = new (std::nothrow) RIcsDateTime;
@@ -188,7 +189,7 @@ RResult RIcsRecurrence::SetPart(const char* name, const char* value) {
             return 0;
         }
         value_->dateOnly = !(length > 8 && value[8] == 'T');
-        ParseIcsDateTimeDigits(&value_->dateTime, value);
+        value_->dateTime = parsed;
         // A UTC end stays UTC: it is an instant, and is written back as one.
         if (!value_->dateOnly && value[length - 1] == 'Z') {
             value_->SetTzid("Z");

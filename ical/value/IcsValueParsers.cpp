@@ -92,6 +92,11 @@ void ParseIcsDateTimeDigits(RDateTime* out, const char* text) {
 }
 
 bool IsIcsDateTimeText(const char* text) {
+    RDateTime parsed;
+    return ReadIcsDateTimeText(text, &parsed);
+}
+
+bool ReadIcsDateTimeText(const char* text, RDateTime* out) {
     if (text == nullptr) {
         return false;
     }
@@ -112,7 +117,11 @@ bool IsIcsDateTimeText(const char* text) {
     ParseIcsDateTimeDigits(&parsed, text);
     const bool dayOk = parsed.month >= 1 && parsed.month <= 12 && parsed.day >= 1 && parsed.day <= 31;
     const bool timeOk = parsed.hour <= 23 && parsed.minute <= 59 && parsed.second >= 0 && parsed.second <= 60;
-    return dayOk && timeOk;
+    if (!dayOk || !timeOk) {
+        return false;
+    }
+    *out = parsed;
+    return true;
 }
 
 void ParseUtcOffset(RIcsUtcOffset* out, const char* text) {

@@ -30,6 +30,9 @@ void ParseIcsDateTimeDigits(RDateTime* out, const char* text);
 // True for the forms a DATE or DATE-TIME takes (YYYYMMDD, YYYYMMDDTHHMMSS, ...Z) naming a real
 // calendar day and time of day; other text would not be written back as it was read.
 bool IsIcsDateTimeText(const char* text);
+// IsIcsDateTimeText that also gives the digits read (as ParseIcsDateTimeDigits reads them).
+// `out` is written only when the text is such a value.
+bool ReadIcsDateTimeText(const char* text, RDateTime* out);
 
 // [+-]HHMM[SS]; only the first 127 characters are looked at.
 void ParseUtcOffset(RIcsUtcOffset* out, const char* text);

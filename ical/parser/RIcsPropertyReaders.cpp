@@ -316,7 +316,9 @@ RResult RIcsComponent::ParseRRuleProperty(RIcsRecurrence*& field) {
     if (rule == nullptr) {
         return R_OK;  // the property is dropped
     }
-    result = rule->Parse(std::string(ValueCut(ics_limits::kRRule)).c_str());
+    // A value within the limit is read in place; a longer one through a cut copy.
+    const std::string_view cut = ValueCut(ics_limits::kRRule);
+    result = cut.size() == lexer_->Value().size() ? rule->Parse(lexer_->Value().c_str()) : rule->Parse(std::string(cut).c_str());
     if (result != R_OK) {
         rule->Release();
         return result;

@@ -1,5 +1,6 @@
 #include "ical/model/RIcsTimeZoneComponent.h"
 
+#include <algorithm>
 #include <cmath>
 #include <new>
 #include <string>
@@ -27,7 +28,8 @@ RResult RIcsTimeZoneComponent::ParseProperty(std::string_view name, RIcsComponen
         // back as another offset, so the property is dropped.
         const std::string_view text = ValueCut(ics_limits::kShortValue);
         const bool signed_ = !text.empty() && (text[0] == '+' || text[0] == '-');
-        const bool digits = text.size() > 1 && text.find_first_not_of("0123456789", 1) == std::string_view::npos;
+        const bool digits =
+            text.size() > 1 && std::all_of(text.begin() + 1, text.end(), [](char c) { return c >= '0' && c <= '9'; });
         if (signed_ && digits && (text.size() == 5 || text.size() == 7)) {
             ParseUtcOffset(offset, std::string(text).c_str());
         }

@@ -21,24 +21,31 @@ bool IsDelimiter(char c) { return c == ':' || c == ';' || c == '='; }
 // A part name or value, cut to at most RIcsRecurrence::kPartTextMax characters.
 using PartText = char[RIcsRecurrence::kPartTextMax + 1];
 
-// Reads up to the next delimiter. A text longer than kPartTextMax is cut to that many characters
-// and, when it is a list, to its last whole entry, so that no entry is cut in half.
+// Reads up to the next delimiter: names and values compare without case, so letters are read in
+// upper case, and blanks around list items are dropped (BYDAY=MO, TU). A text longer than
+// kPartTextMax is cut to that many characters and, when it is a list, to its last whole entry,
+// so that no entry is cut in half.
 void ReadPartText(const char*& at, PartText& out) {
-    const char* start = at;
-    while (*at != '\0' && !IsDelimiter(*at)) {
-        ++at;
+    std::size_t length = 0;  // blanks not counted
+    for (; *at != '\0' && !IsDelimiter(*at); ++at) {
+        const char c = *at;
+        if (c == ' ' || c == '\t') {
+            continue;
+        }
+        if (length < RIcsRecurrence::kPartTextMax) {
+            out[length] = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+        }
+        ++length;
     }
-    std::size_t length = static_cast<std::size_t>(at - start);
     if (length > RIcsRecurrence::kPartTextMax) {
         length = RIcsRecurrence::kPartTextMax;
         for (std::size_t i = length; i > 0; --i) {
-            if (start[i - 1] == ',') {
+            if (out[i - 1] == ',') {
                 length = i - 1;
                 break;
             }
         }
     }
-    std::memcpy(out, start, length);
     out[length] = '\0';
 }
 
@@ -104,26 +111,8 @@ std::int32_t RIcsRecurrence::Release() {
 RResult RIcsRecurrence::Parse(const char* rrule) {
     FreeExDates();
     DropText();
-    // Names and values compare without case, blanks around list items are dropped
-    // (BYDAY=MO, TU), and empty parts (a trailing ';' as real clients write it) are ignored.
-    const char* source = rrule != nullptr ? rrule : "";
-    const std::size_t length = std::strlen(source);
-    char local[512];  // rule texts are short; a longer one gets room on the heap
-    std::string large;
-    char* text = local;
-    if (length >= sizeof local) {
-        large.resize(length);
-        text = large.data();
-    }
-    std::size_t kept = 0;
-    for (std::size_t i = 0; i < length; ++i) {
-        const char c = source[i];
-        if (c != ' ' && c != '\t') {
-            text[kept++] = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-        }
-    }
-    text[kept] = '\0';
-    const char* at = text;
+    // Empty parts (a trailing ';' as real clients write it) are ignored.
+    const char* at = rrule != nullptr ? rrule : "";
     PartText name;
     PartText value;
     while (*at != '\0') {

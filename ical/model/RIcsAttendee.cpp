@@ -21,8 +21,11 @@ RResult RIcsAttendee::Parse(const char* value) {
     if (value == nullptr) {
         return R_E_INVALID_ARGUMENT;
     }
+    return Parse(std::string_view(value, std::strlen(value)));
+}
+
+RResult RIcsAttendee::Parse(std::string_view text) {
     text_.Drop();
-    const std::string_view text(value, std::strlen(value));
     const std::size_t colon = text.find(':');
     const std::size_t equals = text.find('=');
     if (equals == std::string_view::npos || (colon != std::string_view::npos && equals > colon)) {
@@ -59,8 +62,16 @@ RResult RIcsAttendee::Parse(const char* value) {
                     pos = close + 1;
                     continue;
                 }
+                parameterValue.push_back(text[pos++]);
+                continue;
             }
-            parameterValue.push_back(text[pos++]);
+            // A run of ordinary characters in one append.
+            std::size_t runEnd = pos + 1;
+            while (runEnd < text.size() && text[runEnd] != ';' && text[runEnd] != ':' && text[runEnd] != '"') {
+                ++runEnd;
+            }
+            parameterValue.append(text.substr(pos, runEnd - pos));
+            pos = runEnd;
         }
         const std::size_t first = parameterValue.find_first_not_of(" \t\r\n\f");
         parameterValue.erase(0, first == std::string::npos ? parameterValue.size() : first);

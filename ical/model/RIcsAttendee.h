@@ -17,6 +17,8 @@ public:
     // as the address when no '=' comes before the first ':'. R_E_END_OF_TEXT when the value has
     // parameters but no address and ends in a delimiter.
     RResult Parse(const char* value);
+    // The same from a text that need not be terminated.
+    RResult Parse(std::string_view value);
     // The whole value as the address (a property line without parameters).
     RResult SetAddress(std::string_view address);
     // Stores one parameter the program keeps; other names are ignored.

@@ -93,7 +93,7 @@ void KeepParsedAddress(std::string_view value, bool bare, Keep keep) {
         return;
     }
     // A property without parameters (ATTENDEE:...) holds only the address, whatever it contains.
-    if ((bare ? address->SetAddress(value) : address->Parse(std::string(value).c_str())) == R_OK) {
+    if ((bare ? address->SetAddress(value) : address->Parse(value)) == R_OK) {
         keep(address);
     }
     address->Release();

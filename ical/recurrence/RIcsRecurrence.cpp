@@ -25,8 +25,9 @@ using PartText = char[RIcsRecurrence::kPartTextMax + 1];
 // upper case, and blanks around list items are dropped (BYDAY=MO, TU). A text longer than
 // kPartTextMax is cut to that many characters and, when it is a list, to its last whole entry,
 // so that no entry is cut in half.
-void ReadPartText(const char*& at, PartText& out) {
-    std::size_t length = 0;  // blanks not counted
+void ReadPartText(const char*& position, PartText& out) {
+    const char* at = position;  // a local, which writes to `out` cannot change
+    std::size_t length = 0;     // blanks not counted
     for (; *at != '\0' && !IsDelimiter(*at); ++at) {
         const char c = *at;
         if (c == ' ' || c == '\t') {
@@ -47,6 +48,7 @@ void ReadPartText(const char*& at, PartText& out) {
         }
     }
     out[length] = '\0';
+    position = at;
 }
 
 // Reads an integer list of at most `max` values into a rule list, replacing what an earlier

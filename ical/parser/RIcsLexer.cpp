@@ -168,6 +168,10 @@ RResult RIcsLexer::ReadDelimitedRun(std::string& out, std::size_t maxChars, bool
             return R_OK;
         }
     }
+    return ReadDelimitedRunAcrossLines(out, maxChars, onlyLastLine);
+}
+
+RResult RIcsLexer::ReadDelimitedRunAcrossLines(std::string& out, std::size_t maxChars, bool onlyLastLine) {
     out.clear();
     while (!AtEnd() && IsWhiteSpace(text_[pos_])) {
         pos_ = Next(pos_);
@@ -284,6 +288,10 @@ RResult RIcsLexer::ReadValue() {
             return R_OK;
         }
     }
+    return ReadValueAcrossLines();
+}
+
+RResult RIcsLexer::ReadValueAcrossLines() {
     // A fold directly after the delimiter: delimiter, one line break, space.
     if (IsDelimiter(text_[pos_])) {
         const std::size_t second = Next(pos_);

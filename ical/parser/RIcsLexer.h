@@ -100,6 +100,10 @@ private:
     void ScanToken(std::string& out, bool onlyLastLine);
     // ReadToken and ReadName: white space skipped, then a delimiter or a scanned token.
     RResult ReadDelimitedRun(std::string& out, std::size_t maxChars, bool onlyLastLine);
+    // The general readers behind the one-line cases of ReadDelimitedRun and ReadValue; kept out
+    // of line so that the common case stays small.
+    [[gnu::noinline]] RResult ReadDelimitedRunAcrossLines(std::string& out, std::size_t maxChars, bool onlyLastLine);
+    [[gnu::noinline]] RResult ReadValueAcrossLines();
     // Whether the text at index reads `word` (any case).
     bool MatchesAt(std::size_t index, std::string_view word) const;
 

@@ -113,8 +113,23 @@ bool ReadIcsDateTimeText(const char* text, RDateTime* out) {
     if (!date && !dateTime) {
         return false;
     }
+    // The form is known now: each field is a fixed run of digits, as ParseIcsDateTimeDigits reads it.
+    auto field = [text](std::size_t from, std::size_t digitCount) {
+        int value = 0;
+        for (std::size_t i = from; i < from + digitCount; ++i) {
+            value = value * 10 + (text[i] - '0');
+        }
+        return value;
+    };
     RDateTime parsed;
-    ParseIcsDateTimeDigits(&parsed, text);
+    parsed.year = field(0, 4);
+    parsed.month = static_cast<std::uint16_t>(field(4, 2));
+    parsed.day = static_cast<std::uint16_t>(field(6, 2));
+    if (dateTime) {
+        parsed.hour = static_cast<std::uint16_t>(field(9, 2));
+        parsed.minute = static_cast<std::uint16_t>(field(11, 2));
+        parsed.second = static_cast<std::int16_t>(field(13, 2));
+    }
     const bool dayOk = parsed.month >= 1 && parsed.month <= 12 && parsed.day >= 1 && parsed.day <= 31;
     const bool timeOk = parsed.hour <= 23 && parsed.minute <= 59 && parsed.second >= 0 && parsed.second <= 60;
     if (!dayOk || !timeOk) {

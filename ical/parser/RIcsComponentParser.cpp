@@ -122,7 +122,7 @@ RResult RIcsComponent::ParseTopLevel(RIcsLexer& lexer) {
 
 RResult RIcsComponent::ParseComponentBody(RIcsLexer& lexer) {
     LexerBinding binding(lexer_, lexer);
-    std::string token;
+    std::string_view token;
     std::string skippedName;
     for (;;) {
         RResult result = lexer.ReadName(token, ics_limits::kName);
@@ -215,7 +215,7 @@ RResult RIcsComponent::ParseToDoChild(RIcsLexer& lexer) {
 }
 
 RResult RIcsComponent::SkipComponent(RIcsLexer& lexer, const std::string& name) {
-    std::string token;
+    std::string_view token;
     std::string nested;
     for (;;) {
         // No name limit here: a skipped component is dropped whole, and a long token refused

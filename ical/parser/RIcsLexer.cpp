@@ -143,30 +143,47 @@ RResult RIcsLexer::ReadToken(std::string& out, std::size_t maxChars) {
     return ReadDelimitedRun(out, maxChars, false);
 }
 
-RResult RIcsLexer::ReadName(std::string& out, std::size_t maxChars) {
+RResult RIcsLexer::ReadName(std::string_view& out, std::size_t maxChars) {
+    if (const std::size_t end = PlainTokenEnd(); end != std::string_view::npos) {
+        const std::size_t start = pos_;
+        pos_ = end;
+        if (end - start > maxChars) {
+            out = {};
+            return R_E_BUFFER_TOO_SMALL;
+        }
+        out = text_.substr(start, end - start);
+        return R_OK;
+    }
     // A token that runs over the end of a line without a delimiter: the name is what follows.
-    return ReadDelimitedRun(out, maxChars, true);
+    const RResult result = ReadDelimitedRunAcrossLines(name_, maxChars, true);
+    out = name_;
+    return result;
+}
+
+std::size_t RIcsLexer::PlainTokenEnd() const {
+    // Most tokens start at the position and end at a delimiter on the same line.
+    const char* const data = text_.data();
+    const std::size_t size = text_.size();
+    if (pos_ >= size || IsWhiteSpace(data[pos_]) || IsDelimiter(data[pos_])) {
+        return std::string_view::npos;
+    }
+    std::size_t at = pos_ + 1;
+    while (at < size && !IsTokenStop(data[at])) {
+        ++at;
+    }
+    return at == size || IsDelimiter(data[at]) ? at : std::string_view::npos;
 }
 
 RResult RIcsLexer::ReadDelimitedRun(std::string& out, std::size_t maxChars, bool onlyLastLine) {
-    // Most tokens start at the position and end at a delimiter on the same line: one scan, one copy.
-    const char* const data = text_.data();
-    const std::size_t size = text_.size();
-    if (pos_ < size && !IsWhiteSpace(data[pos_]) && !IsDelimiter(data[pos_])) {
-        std::size_t at = pos_ + 1;
-        while (at < size && !IsTokenStop(data[at])) {
-            ++at;
+    if (const std::size_t end = PlainTokenEnd(); end != std::string_view::npos) {
+        const std::size_t start = pos_;
+        pos_ = end;
+        if (end - start > maxChars) {
+            out.clear();
+            return R_E_BUFFER_TOO_SMALL;
         }
-        if (at == size || IsDelimiter(data[at])) {
-            if (at - pos_ > maxChars) {
-                out.clear();
-                pos_ = at;
-                return R_E_BUFFER_TOO_SMALL;
-            }
-            out.assign(data + pos_, at - pos_);
-            pos_ = at;
-            return R_OK;
-        }
+        out.assign(text_.substr(start, end - start));
+        return R_OK;
     }
     return ReadDelimitedRunAcrossLines(out, maxChars, onlyLastLine);
 }

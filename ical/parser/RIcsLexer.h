@@ -26,8 +26,9 @@ public:
     RResult ReadToken(std::string& out, std::size_t maxChars);
     // ReadToken for the name that starts a content line. A line that ends before any delimiter
     // names nothing and is passed over (one stray line must not swallow the next line's name);
-    // a token cut off by the end of the text is still returned.
-    RResult ReadName(std::string& out, std::size_t maxChars);
+    // a token cut off by the end of the text is still returned. `out` views the text, or the
+    // lexer's own copy of a name read across lines; it stays valid until the next ReadName.
+    RResult ReadName(std::string_view& out, std::size_t maxChars);
     // Reads the value after a name up to the end of its (unfolded) line into Value().
     // R_E_END_OF_TEXT when the position is at the end of the text.
     RResult ReadValue();
@@ -98,6 +99,9 @@ private:
     // Reads the token that starts at the position (no delimiter, no white space there) up to the
     // next delimiter. With onlyLastLine only what follows its last line break is kept.
     void ScanToken(std::string& out, bool onlyLastLine);
+    // The end of the token at the position when it is plain: no white space before it, and a
+    // delimiter (or the end of the text) ends it on its line. Otherwise npos.
+    std::size_t PlainTokenEnd() const;
     // ReadToken and ReadName: white space skipped, then a delimiter or a scanned token.
     RResult ReadDelimitedRun(std::string& out, std::size_t maxChars, bool onlyLastLine);
     // The general readers behind the one-line cases of ReadDelimitedRun and ReadValue; kept out
@@ -110,6 +114,7 @@ private:
     std::string_view text_;
     std::size_t pos_ = 0;
     std::string value_;
+    std::string name_;  // a name read across lines
     int depth_ = 0;
 };
 

@@ -5,6 +5,7 @@
 #include "ical/timezone/ZoneResolver.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -26,15 +27,30 @@ using PartText = char[RIcsRecurrence::kPartTextMax + 1];
 // kPartTextMax is cut to that many characters and, when it is a list, to its last whole entry,
 // so that no entry is cut in half.
 void ReadPartText(const char*& position, PartText& out) {
+    // Per character: what it becomes in the part, or kEnds (the part ends) or kDropped (a blank).
+    constexpr char kEnds = '\0';
+    constexpr char kDropped = '\x01';
+    static constexpr auto kRead = [] {
+        std::array<char, 256> read{};
+        for (int c = 0; c < 256; ++c) {
+            read[c] = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+        }
+        read[' '] = read['\t'] = kDropped;
+        read[':'] = read[';'] = read['='] = kEnds;
+        return read;
+    }();
     const char* at = position;  // a local, which writes to `out` cannot change
     std::size_t length = 0;     // blanks not counted
-    for (; *at != '\0' && !IsDelimiter(*at); ++at) {
-        const char c = *at;
-        if (c == ' ' || c == '\t') {
+    for (;; ++at) {
+        const char c = kRead[static_cast<unsigned char>(*at)];
+        if (c == kEnds) {
+            break;
+        }
+        if (c == kDropped && (*at == ' ' || *at == '\t')) {
             continue;
         }
         if (length < RIcsRecurrence::kPartTextMax) {
-            out[length] = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+            out[length] = c;
         }
         ++length;
     }

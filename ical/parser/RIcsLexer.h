@@ -122,9 +122,7 @@ template <typename Each>
 bool RIcsLexer::ReadPlainParameters(std::size_t maxChars, Each each) {
     const char* const data = text_.data();
     const std::size_t size = text_.size();
-    auto plain = [](char c) {
-        return c != ';' && c != ':' && c != '=' && c != '"' && !IsWhiteSpace(c);
-    };
+    auto plain = [](char c) { return c != ';' && c != ':' && c != '=' && c != '"' && !IsWhiteSpace(c); };
     // First the whole run is checked, so that nothing is reported for a run that is not plain.
     std::size_t at = pos_;
     while (at < size && data[at] == ';') {

@@ -208,12 +208,12 @@ RResult RIcsComponent::ParseDateTimeProperty(RIcsDateTime*& field) {
     RIcsLexer& lexer = *lexer_;
     // The zone named by the last TZID parameter: in the text, or in `tzid` when read token by token.
     std::string_view zone;
-    const bool plain = lexer.Current() == ';' &&
-                       lexer.ReadPlainParameters(ics_limits::kDateTimeParameter, [&zone](std::string_view name, std::string_view value) {
-                           if (SameName(name, "TZID")) {
-                               zone = value;
-                           }
-                       });
+    auto noteZone = [&zone](std::string_view name, std::string_view value) {
+        if (SameName(name, "TZID")) {
+            zone = value;
+        }
+    };
+    const bool plain = lexer.Current() == ';' && lexer.ReadPlainParameters(ics_limits::kDateTimeParameter, noteZone);
     std::string tzid;
     std::string parameterName;
     std::string parameterValue;
@@ -318,7 +318,8 @@ RResult RIcsComponent::ParseRRuleProperty(RIcsRecurrence*& field) {
     }
     // A value within the limit is read in place; a longer one through a cut copy.
     const std::string_view cut = ValueCut(ics_limits::kRRule);
-    result = cut.size() == lexer_->Value().size() ? rule->Parse(lexer_->Value().c_str()) : rule->Parse(std::string(cut).c_str());
+    result = cut.size() == lexer_->Value().size() ? rule->Parse(lexer_->Value().c_str())
+                                                  : rule->Parse(std::string(cut).c_str());
     if (result != R_OK) {
         rule->Release();
         return result;

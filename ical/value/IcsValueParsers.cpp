@@ -165,7 +165,9 @@ void ParseUtcOffset(RIcsUtcOffset* out, const char* text) {
     }
 }
 
-void ParseIntList(const char* text, std::int32_t* out, int max) { ReadIntList(text, out, max); }
+void ParseIntList(const char* text, std::int32_t* out, int max) {
+    static_cast<void>(ReadIntList(text, out, max));  // callers of this form need no count
+}
 
 int ReadIntList(const char* text, std::int32_t* out, int max) {
     if (text == nullptr || out == nullptr || max <= 0 || text[0] == '\0') {

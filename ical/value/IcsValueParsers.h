@@ -32,7 +32,7 @@ void ParseIcsDateTimeDigits(RDateTime* out, const char* text);
 bool IsIcsDateTimeText(const char* text);
 // IsIcsDateTimeText that also gives the digits read (as ParseIcsDateTimeDigits reads them).
 // `out` is written only when the text is such a value.
-bool ReadIcsDateTimeText(const char* text, RDateTime* out);
+[[nodiscard]] bool ReadIcsDateTimeText(const char* text, RDateTime* out);
 
 // [+-]HHMM[SS]; only the first 127 characters are looked at.
 void ParseUtcOffset(RIcsUtcOffset* out, const char* text);
@@ -42,7 +42,7 @@ void ParseUtcOffset(RIcsUtcOffset* out, const char* text);
 // characters is read from its first 15.
 void ParseIntList(const char* text, std::int32_t* out, int max);
 // ParseIntList, giving the number of values read (the entries of `out` it wrote).
-int ReadIntList(const char* text, std::int32_t* out, int max);
+[[nodiscard]] int ReadIntList(const char* text, std::int32_t* out, int max);
 
 // An optional ordinal followed by two-letter weekdays (2TU, MO,WE,FR, -1FR). A signed
 // ordinal is kept with its sign; at most 7 digits are read. Either output may be null.

@@ -77,6 +77,9 @@ RResult RIcsTimeZone::AddReadRule(RIcsTimeZoneComponent* rule) {
     if (result != R_OK) {
         return result;
     }
+    if (readRules_.empty()) {
+        readRules_.reserve(2);  // a DAYLIGHT and a STANDARD block, as most zones have
+    }
     readRules_.push_back(rule);
     rule->AddRef();
     return R_OK;

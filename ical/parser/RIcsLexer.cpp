@@ -286,8 +286,17 @@ void RemoveFolds(std::string& text) {
     text.resize(kept);
 }
 
+const std::string& RIcsLexer::ValueString() {
+    if (valueView_.data() != value_.data()) {
+        value_.assign(valueView_);
+        valueView_ = value_;
+    }
+    return value_;
+}
+
 RResult RIcsLexer::ReadValue() {
     value_.clear();
+    valueView_ = value_;
     if (AtEnd()) {
         return R_E_END_OF_TEXT;
     }
@@ -300,12 +309,14 @@ RResult RIcsLexer::ReadValue() {
         const std::size_t end = RunEnd(start);
         const std::size_t after = end == size ? size : end + (data[end] == '\r' && At(end + 1) == '\n' ? 2 : 1);
         if (end == size || (after < size && !IsWhiteSpace(data[after]))) {
-            value_.assign(data + start, end - start);
+            valueView_ = text_.substr(start, end - start);  // copied only when asked for terminated
             pos_ = after;
             return R_OK;
         }
     }
-    return ReadValueAcrossLines();
+    const RResult result = ReadValueAcrossLines();
+    valueView_ = value_;
+    return result;
 }
 
 RResult RIcsLexer::ReadValueAcrossLines() {

@@ -32,7 +32,11 @@ public:
     // Reads the value after a name up to the end of its (unfolded) line into Value().
     // R_E_END_OF_TEXT when the position is at the end of the text.
     RResult ReadValue();
-    const std::string& Value() const { return value_; }
+    // The value read last: a view of the text, or of the lexer's own copy when folds were
+    // joined; valid until the next ReadValue.
+    std::string_view Value() const { return valueView_; }
+    // The same value as a terminated string, copied out of the text on first use.
+    const std::string& ValueString();
     // At a '"': the quoted text, quotes included and folds dropped, when its closing '"' comes
     // within maxChars characters and before a line break that is not a fold; the position moves
     // past it. Otherwise false, position unchanged.
@@ -113,8 +117,9 @@ private:
 
     std::string_view text_;
     std::size_t pos_ = 0;
-    std::string value_;
-    std::string name_;  // a name read across lines
+    std::string value_;           // the value when it had to be joined or was asked for terminated
+    std::string_view valueView_;  // the value read last
+    std::string name_;            // a name read across lines
     int depth_ = 0;
 };
 

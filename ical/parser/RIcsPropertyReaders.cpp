@@ -160,7 +160,7 @@ RResult RIcsComponent::ParseProperty(std::string_view name, RIcsComponent* targe
         result = ParseRRuleProperty(rrule_);
     } else if (SameName(name, "RECURRENCE-ID")) {
         if ((result = ReadValue()) == R_OK) {
-            result = SetRecurrenceId(lexer_->Value().c_str());
+            result = SetRecurrenceId(lexer_->ValueString().c_str());
         }
     } else if (SameName(name, "EXDATE")) {
         if ((result = ReadValue()) == R_OK) {
@@ -271,15 +271,16 @@ RResult RIcsComponent::ParseDateTimeProperty(RIcsDateTime*& field) {
     if (lexer.ReadValue() != R_OK) {
         return R_OK;  // the field stays empty
     }
-    // Only an uncommonly long value needs a cut copy.
-    const std::string& read = lexer.Value();
-    const std::string_view cut = ValueCut(ics_limits::kShortValue);
-    std::string cutCopy;
-    if (cut.size() < read.size()) {
-        cutCopy.assign(cut);
+    // A date-time value has at most 16 characters: a longer one is no date, and a shorter one is
+    // read from a terminated copy on the stack.
+    const std::string_view value = ValueCut(ics_limits::kShortValue);
+    constexpr std::size_t kLongestDateTime = 16;
+    if (value.size() > kLongestDateTime) {
+        return R_OK;  // the field stays empty, as for any text that is no date
     }
-    const char* const valueText = cut.size() < read.size() ? cutCopy.c_str() : read.c_str();
-    const std::string_view value(valueText, cut.size());
+    char valueText[kLongestDateTime + 1];
+    value.copy(valueText, value.size());
+    valueText[value.size()] = '\0';
     RDateTime parsed;
     if (!ReadIcsDateTimeText(valueText, &parsed)) {
         // No date at all, or text that is no date (a zero date would be stored and written back
@@ -318,7 +319,7 @@ RResult RIcsComponent::ParseRRuleProperty(RIcsRecurrence*& field) {
     }
     // A value within the limit is read in place; a longer one through a cut copy.
     const std::string_view cut = ValueCut(ics_limits::kRRule);
-    result = cut.size() == lexer_->Value().size() ? rule->Parse(lexer_->Value().c_str())
+    result = cut.size() == lexer_->Value().size() ? rule->Parse(lexer_->ValueString().c_str())
                                                   : rule->Parse(std::string(cut).c_str());
     if (result != R_OK) {
         rule->Release();

@@ -6,7 +6,11 @@
 // - a committed write of the store names the guids it touched, and only their rows are read
 //   again (and asked again) at the next query;
 // - a change that the store did not make itself (another process, a statement past the store's
-//   operations) or a rolled-back write drops everything.
+//   operations) is found by comparing a fingerprint of each guid's stored rows with the one its
+//   kept rows were read with, and only the guids that differ are read again;
+// - a rolled-back write drops everything.
+// An account's series are read only as far as the ranges asked about need: the guids of which
+// some row can meet one of those ranges (every row of such a guid, exceptions included).
 //
 // Needs its owner's lock: the store uses it only under its series lock.
 #include <cstddef>
@@ -41,6 +45,9 @@ struct SeriesGroup {
     // Builds exceptionsByCalendar from the rows.
     void IndexExceptions();
     const std::vector<ExceptionRowIndex::Entry>* ExceptionsOf(const CalendarItemRecord& master) const;
+
+    // A fingerprint of the stored rows the group was read from, in their order (SeriesPrint).
+    std::uint64_t print = 0;
 };
 
 // One row of byGuid in a flat list with its pattern dates beside it, so a query passes over
@@ -58,15 +65,23 @@ struct SeriesCandidate {
     char patternEnd[kDateRoom] = {};
 };
 
+// A range of days, as the texts "YYYY-MM-DD" of its first and last day.
+struct DayRange {
+    std::string first;
+    std::string last;
+};
+
 struct AccountSeries {
     std::map<std::string, SeriesGroup> byGuid;  // ordered by guid bytewise, as "order by guid" is
     std::set<std::string> stale;                // guids whose rows must be read again
+    // The ranges whose series byGuid holds: every guid with a row that can meet one of them.
+    std::vector<DayRange> covered;
+    long long stamp = -1;  // the store's change stamp (its own writes aside) the rows belong to
     // Every row of byGuid in its order: built with it; a guid read again has its own replaced in place.
     std::vector<SeriesCandidate> candidates;
     bool candidatesBuilt = false;
 };
 
 struct SeriesRowCache {
-    long long stamp = -1;  // the store's change stamp (its own writes aside) the rows belong to
     std::unordered_map<std::string, AccountSeries> byAccount;
 };

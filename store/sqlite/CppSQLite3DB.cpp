@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "store/sqlite/CppSQLite3Exception.h"
+#include "store/sqlite/RowPrint.h"
 
 namespace {
 
@@ -44,6 +45,8 @@ void CppSQLite3DB::open(const char* path) {
     // Room for the pages a long date range reads (the default keeps 2 MB), so that they are read
     // from the file once rather than at every query.
     sqlite3_exec(handle, "PRAGMA cache_size = -32768;", nullptr, nullptr, nullptr);
+    // Only memory can run out here; the selects that use it would then fail and say so.
+    static_cast<void>(AddRowPrintFunction(handle));
 }
 
 void CppSQLite3DB::close() {

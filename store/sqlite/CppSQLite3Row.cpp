@@ -56,6 +56,14 @@ int CppSQLite3Row::getIntField(const char* name) const {
     return value != nullptr ? std::atoi(value) : 0;
 }
 
+long long CppSQLite3Row::getInt64Field(const char* name) const {
+    const int column = Find(name);
+    if (column < 0) {
+        throw CppSQLite3Exception(CPPSQLITE_ERROR, "Invalid field name requested");
+    }
+    return static_cast<long long>(sqlite3_column_int64(statement, column));
+}
+
 const char* CppSQLite3Row::getStringField(const char* name) const {
     const char* value = fieldValue(name);
     return value != nullptr ? value : "";

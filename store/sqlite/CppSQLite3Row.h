@@ -19,6 +19,8 @@ public:
     // The row's text in the named column (exact, case-sensitive name); null for NULL.
     const char* fieldValue(const char* name) const;
     int getIntField(const char* name) const;
+    // The named column as a 64-bit number (0 for NULL), as SQLite converts it.
+    long long getInt64Field(const char* name) const;
     const char* getStringField(const char* name) const;
 
     // The positions of the named columns (-1 for a name the select lacks), looked up on the

@@ -162,6 +162,27 @@ void BM_RealisticMonthWorst(benchmark::State& state) {
 }
 BENCHMARK(BM_RealisticMonthWorst)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// The first month query of a program just started on the realistic store: nothing is kept yet.
+void BM_RealisticMonthCold(benchmark::State& state) {
+    static_cast<void>(SharedStore());  // made and filled
+    QuietTrace quiet;
+    int found = 0;
+    Measure(state, 10, [&](benchmark::State& s, auto, double& totalMs) {
+        s.PauseTiming();
+        auto store = MakeRef<ROrvaneDataManager>();
+        Check(store->Open(CStringW::FromUtf8((SharedFolder().path / "store").string())), "open");
+        s.ResumeTiming();
+        const auto start = std::chrono::steady_clock::now();
+        found = Query(store.get(), MonthViewRange());
+        totalMs += Since(start);
+        s.PauseTiming();
+        store = nullptr;  // closed outside the measurement
+        s.ResumeTiming();
+    });
+    state.counters["items_shown"] = found;
+}
+BENCHMARK(BM_RealisticMonthCold)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 // The first month query after a write of the store's own: a synchronisation has just stored a
 // changed series (or, with `prefix` "single-", a changed single event).
 void MonthAfterWrite(benchmark::State& state, const char* prefix, int count) {

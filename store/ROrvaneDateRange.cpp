@@ -449,23 +449,26 @@ void ROrvaneDataManager::VisitItemsInDateRange(
         seriesCache->byAccount.erase(cached);  // half read: read it afresh next time
         throw;
     }
+    // Each row's answer holds until the range changes.
+    if (series.asked == 0 || CompareDateTime(series.askedFrom, from) != 0 || CompareDateTime(series.askedTo, to) != 0) {
+        ++series.asked;
+        series.askedFrom = from;
+        series.askedTo = to;
+    }
     const std::string_view firstText(first.GetString()), lastText(last.GetString());
-    for (const SeriesCandidate& candidate : series.candidates) {
+    for (SeriesCandidate& candidate : series.candidates) {
         if (!PatternMeetsRange(candidate, firstText, lastText)) {
             continue;
         }
-        SeriesRow& row = *candidate.row;
-        const CalendarItemRecord& record = *row.record;
-        if (!row.known || CompareDateTime(row.from, from) != 0 || CompareDateTime(row.to, to) != 0) {
-            row.shows = record.rrule.IsEmpty()
-                            ? ExceptionRowShows(record, from, to, first, last)
-                            : SeriesOccursInRange(record, from, to, candidate.group->ExceptionsOf(record));
-            row.known = true;
-            row.from = from;
-            row.to = to;
+        if (candidate.answeredFor != series.asked) {
+            const CalendarItemRecord& record = *candidate.row->record;
+            candidate.shows = record.rrule.IsEmpty()
+                                  ? ExceptionRowShows(record, from, to, first, last)
+                                  : SeriesOccursInRange(record, from, to, candidate.group->ExceptionsOf(record));
+            candidate.answeredFor = series.asked;
         }
-        if (row.shows) {
-            kept(row.record);
+        if (candidate.shows) {
+            kept(candidate.row->record);
         }
     }
 }

@@ -29,11 +29,6 @@
 struct SeriesRow {
     std::shared_ptr<const CalendarItemRecord> record;  // never null; shared with query answers
     bool noPatternStart = false;  // the column is NULL (an empty text still counts as a start)
-    // Whether the row showed in [from, to], when `known`.
-    bool known = false;
-    bool shows = false;
-    RDateTime from;
-    RDateTime to;
 };
 
 // The rows of one guid in one account, in the order the select gave them.
@@ -57,6 +52,11 @@ struct SeriesCandidate {
     SeriesGroup* group = nullptr;
     SeriesRow* row = nullptr;
     bool noPatternStart = false;  // the row's own flag, copied
+    // Whether the row shows in the range the account was asked about `answeredFor` (see
+    // AccountSeries::asked; 0: never asked). Kept here, beside the dates, so that a query of the
+    // same range again does not visit the row.
+    std::uint32_t answeredFor = 0;
+    bool shows = false;
     // The pattern texts, when both fit here whole (no NUL inside); else the row's are compared.
     bool copied = false;
     std::uint8_t startLength = 0;
@@ -77,6 +77,10 @@ struct AccountSeries {
     // The ranges whose series byGuid holds: every guid with a row that can meet one of them.
     std::vector<DayRange> covered;
     long long stamp = -1;  // the store's change stamp (its own writes aside) the rows belong to
+    // The range last asked about, and how many different ranges were asked about in a row.
+    RDateTime askedFrom;
+    RDateTime askedTo;
+    std::uint32_t asked = 0;
     // Every row of byGuid in its order: built with it; a guid read again has its own replaced in place.
     std::vector<SeriesCandidate> candidates;
     bool candidatesBuilt = false;

@@ -268,6 +268,27 @@ bool PatternMeetsRange(const SeriesCandidate& candidate, std::string_view first,
     return start.compare(last) <= 0 && (end.empty() || end.compare(first) >= 0);
 }
 
+// A row's place in guid order: the guid's first 16 bytes as two numbers that compare as the
+// bytes do (zeros past its end), so that most comparisons never reach the texts themselves.
+struct GuidOrder {
+    std::uint64_t high = 0;
+    std::uint64_t low = 0;
+    std::uint32_t index = 0;
+};
+constexpr std::uint32_t kNoRecord = ~0u;
+
+GuidOrder GuidOrderOf(const std::string& guid, std::uint32_t index) {
+    unsigned char head[16] = {};
+    std::memcpy(head, guid.data(), std::min<std::size_t>(guid.size(), sizeof head));
+    GuidOrder order;
+    for (std::size_t i = 0; i < 8; ++i) {
+        order.high = order.high << 8 | head[i];
+        order.low = order.low << 8 | head[i + 8];
+    }
+    order.index = index;
+    return order;
+}
+
 // Appends one record pointer; false when memory runs out.
 bool AppendRecord(ItemPointerArray*& list, CalendarItemRecord* record) {
     if (list == nullptr) {
@@ -380,15 +401,31 @@ void ROrvaneDataManager::VisitItemsInDateRange(
         singles.push_back(std::move(record));
     });
     // Bytewise, as the column's collation compares; rows of one guid keep the index's order.
-    std::stable_sort(singles.begin(), singles.end(), [](const auto& left, const auto& right) {
-        return left->guid.Str() < right->guid.Str();
+    std::vector<GuidOrder> order;
+    order.reserve(singles.size());
+    for (std::size_t i = 0; i < singles.size(); ++i) {
+        order.push_back(GuidOrderOf(singles[i]->guid.Str(), static_cast<std::uint32_t>(i)));
+    }
+    std::sort(order.begin(), order.end(), [&singles](const GuidOrder& left, const GuidOrder& right) {
+        if (left.high != right.high || left.low != right.low) {
+            return left.high != right.high ? left.high < right.high : left.low < right.low;
+        }
+        if (const int compared = singles[left.index]->guid.Str().compare(singles[right.index]->guid.Str());
+            compared != 0) {
+            return compared < 0;
+        }
+        return left.index < right.index;
     });
     // One record per guid: the first of each run of equal guids.
-    singles.erase(std::unique(singles.begin(), singles.end(),
-                              [](const auto& left, const auto& right) { return left->guid == right->guid; }),
-                  singles.end());
-    for (std::unique_ptr<CalendarItemRecord>& record : singles) {
-        single(std::move(record));
+    for (std::size_t i = order.size(); i-- > 1;) {
+        if (singles[order[i].index]->guid == singles[order[i - 1].index]->guid) {
+            order[i].index = kNoRecord;
+        }
+    }
+    for (const GuidOrder& place : order) {
+        if (place.index != kNoRecord) {
+            single(std::move(singles[place.index]));
+        }
     }
     if (outOfMemory) {
         single(nullptr);

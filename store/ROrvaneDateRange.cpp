@@ -110,20 +110,18 @@ std::uint64_t AddToPrint(std::uint64_t print, long long row) {
     return std::rotl(print, 29) * 0x9E3779B97F4A7C15ull + static_cast<std::uint64_t>(row) + 1;
 }
 
-// Whether a stored pattern (start null for NULL) can meet [first, last]: it starts on or before
-// the last day and does not end before the first.
-bool TextsMeetRange(const char* start, const char* end, std::string_view first, std::string_view last) {
-    if (start == nullptr) {
-        return false;
-    }
-    const std::string_view endText = end != nullptr ? std::string_view(end) : std::string_view();
-    return std::string_view(start).compare(last) <= 0 && (endText.empty() || endText.compare(first) >= 0);
+// Whether a pattern from `start` to `end` (empty: without end) can meet [first, last]: it starts
+// on or before the last day and does not end before the first.
+bool PatternTextsMeetRange(std::string_view start, std::string_view end, std::string_view first,
+                           std::string_view last) {
+    return start.compare(last) <= 0 && (end.empty() || end.compare(first) >= 0);
 }
 
+// Whether a stored pattern (start null for NULL, which never meets) can meet one of the ranges.
 bool MeetsAnyRange(const char* start, const char* end, const std::vector<DayRange>& ranges) {
-    return std::any_of(ranges.begin(), ranges.end(), [start, end](const DayRange& range) {
-        return TextsMeetRange(start, end, range.first, range.last);
-    });
+    return start != nullptr && std::any_of(ranges.begin(), ranges.end(), [start, end](const DayRange& range) {
+               return PatternTextsMeetRange(start, end != nullptr ? end : "", range.first, range.last);
+           });
 }
 
 // Adds a stepped row to its guid's group (rows of one guid stay in the select's order); the
@@ -252,20 +250,17 @@ void FindChangedSeries(AccountSeries& series, const CStringA& account, const Row
     }
 }
 
-// Whether the row's pattern can meet [first, last]: it starts on or before the last day and
-// does not end before the first.
+// Whether the row's pattern can meet [first, last].
 bool PatternMeetsRange(const SeriesCandidate& candidate, std::string_view first, std::string_view last) {
     if (candidate.noPatternStart) {
         return false;
     }
     if (!candidate.copied) {
         const CalendarItemRecord& record = *candidate.row->record;
-        return record.dtPatternStart.Compare(last.data()) <= 0 &&
-               (record.dtPatternEnd.IsEmpty() || record.dtPatternEnd.Compare(first.data()) >= 0);
+        return PatternTextsMeetRange(record.dtPatternStart.AsView(), record.dtPatternEnd.AsView(), first, last);
     }
-    const std::string_view start(candidate.patternStart, candidate.startLength);
-    const std::string_view end(candidate.patternEnd, candidate.endLength);
-    return start.compare(last) <= 0 && (end.empty() || end.compare(first) >= 0);
+    return PatternTextsMeetRange(std::string_view(candidate.patternStart, candidate.startLength),
+                                 std::string_view(candidate.patternEnd, candidate.endLength), first, last);
 }
 
 // A row's place in guid order: the guid's first 16 bytes as two numbers that compare as the
@@ -488,7 +483,12 @@ void ROrvaneDataManager::VisitItemsInDateRange(
     }
     // Each row's answer holds until the range changes.
     if (series.asked == 0 || CompareDateTime(series.askedFrom, from) != 0 || CompareDateTime(series.askedTo, to) != 0) {
-        ++series.asked;
+        if (++series.asked == 0) {  // counted round: no old answer may pass for a new one
+            for (SeriesCandidate& candidate : series.candidates) {
+                candidate.answeredFor = 0;
+            }
+            series.asked = 1;
+        }
         series.askedFrom = from;
         series.askedTo = to;
     }

@@ -274,7 +274,7 @@ constexpr std::uint32_t kNoRecord = ~0u;
 
 GuidOrder GuidOrderOf(const std::string& guid, std::uint32_t index) {
     unsigned char head[16] = {};
-    std::memcpy(head, guid.data(), std::min<std::size_t>(guid.size(), sizeof head));
+    std::copy_n(guid.begin(), std::min<std::size_t>(guid.size(), sizeof head), head);
     GuidOrder order;
     for (std::size_t i = 0; i < 8; ++i) {
         order.high = order.high << 8 | head[i];

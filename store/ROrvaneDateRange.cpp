@@ -203,6 +203,22 @@ bool Covers(const std::vector<DayRange>& ranges, const CStringA& first, const CS
     });
 }
 
+// Adds a range to those covered, as one with each it overlaps: a row that can meet the joined
+// range can meet one of its parts, so the kept guids stay exactly those the ranges need.
+void AddCovered(std::vector<DayRange>& ranges, DayRange added) {
+    const auto proper = [](const DayRange& range) { return range.first <= range.last; };
+    for (auto range = ranges.begin(); range != ranges.end();) {
+        if (proper(added) && proper(*range) && range->first <= added.last && added.first <= range->last) {
+            added.first = std::min(added.first, range->first);
+            added.last = std::max(added.last, range->last);
+            range = ranges.erase(range);
+        } else {
+            ++range;
+        }
+    }
+    ranges.push_back(std::move(added));
+}
+
 using RowVisitor = std::function<void(const char*, const std::function<void(const CppSQLite3Row&)>&)>;
 
 // Marks stale each guid whose stored rows no longer print as its kept ones, each kept guid
@@ -474,7 +490,7 @@ void ROrvaneDataManager::VisitItemsInDateRange(
             });
             IndexGroups(added);
             series.byGuid.merge(added);
-            series.covered.push_back(DayRange{first.Str(), last.Str()});
+            AddCovered(series.covered, DayRange{first.Str(), last.Str()});
             BuildCandidates(series);
         }
     } catch (...) {

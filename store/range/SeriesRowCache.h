@@ -1,7 +1,7 @@
 #pragma once
 // The repeating and exception rows of each account, kept between date-range queries, with the
 // answer each row gave for the last range it was asked about. Finding these rows takes a select
-// over the whole account, and deciding whether a series shows takes a walk over its rule; both
+// over the account's series, and deciding whether a series shows takes a walk over its rule; both
 // are repeated only for what changed:
 // - a committed write of the store names the guids it touched, and only their rows are read
 //   again (and asked again) at the next query;
@@ -74,10 +74,11 @@ struct DayRange {
 struct AccountSeries {
     std::map<std::string, SeriesGroup> byGuid;  // ordered by guid bytewise, as "order by guid" is
     std::set<std::string> stale;                // guids whose rows must be read again
-    // The ranges whose series byGuid holds: every guid with a row that can meet one of them.
+    // The ranges whose series byGuid holds: every guid with a row that can meet one of them
+    // (overlapping ones joined).
     std::vector<DayRange> covered;
     long long stamp = -1;  // the store's change stamp (its own writes aside) the rows belong to
-    // The range last asked about, and how many different ranges were asked about in a row.
+    // The range last asked about, and a count that moves on whenever a different one is asked.
     RDateTime askedFrom;
     RDateTime askedTo;
     std::uint32_t asked = 0;

@@ -3,7 +3,10 @@
 #include "store/ROrvaneDataManager.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <new>
@@ -19,6 +22,7 @@
 #include "store/sqlite/CppSQLite3Exception.h"
 #include "store/sqlite/CppSQLite3Row.h"
 #include "store/sqlite/CppSQLite3Table.h"
+#include "store/sqlite/RowPrint.h"
 #include "store/sqlite/SelectRows.h"
 #include "store/sqlite/SqlTextBuilders.h"
 
@@ -48,20 +52,76 @@ bool ExceptionRowShows(const CalendarItemRecord& item, const RDateTime& from, co
     return CompareDateTime(start, from) >= 0 && CompareDateTime(start, to) <= 0;
 }
 
-// The select of an account's repeating and exception rows; its condition repeats the series
-// index's own, word for word, so that the index serves it.
+// The condition of the account's repeating and exception rows; it repeats the series index's
+// own, word for word, so that the index serves it.
+CStringA SeriesRows(const CStringA& account) {
+    CStringA condition;
+    condition.Format("parentAccountGuid=%s and (rrule <> '' or recurrenceID <> '')", account.GetString());
+    return condition;
+}
+
+// The fingerprint of a stored row: every column a record is read from, as the column rowPrint.
+const char* RowPrintColumn() {
+    static const std::string column = [] {
+        std::string call = std::string(kRowPrintFunction) + "(";
+        for (const char* name : CalendarItemColumns()) {
+            call += name;
+            call += ", ";
+        }
+        call.resize(call.size() - 2);
+        return call + ") as rowPrint";
+    }();
+    return column.c_str();
+}
+
+// The rows of one guid of the account's series with their prints, in the order they were stored.
 CStringA SeriesSelect(const CStringA& account, const char* guid) {
     CStringA sql;
-    if (guid == nullptr) {
-        sql.Format("select * from CalendarItems where parentAccountGuid=%s and (rrule <> '' or recurrenceID <> '') "
-                   "order by guid;",
-                   account.GetString());
-    } else {
-        sql.Format("select * from CalendarItems where parentAccountGuid=%s and guid=%s and "
-                   "(rrule <> '' or recurrenceID <> '');",
-                   account.GetString(), SqlQuote(guid).GetString());
-    }
+    sql.Format("select *, %s from CalendarItems where %s and guid=%s order by rowid;", RowPrintColumn(),
+               SeriesRows(account).GetString(), SqlQuote(guid).GetString());
     return sql;
+}
+
+// Every row, with its print, of each guid of the account's series with a row whose pattern can
+// meet [first, last] (as PatternMeetsRange decides), in guid order and, within a guid, in the
+// order they were stored.
+CStringA SeriesReachingSelect(const CStringA& account, const CStringA& first, const CStringA& last) {
+    const CStringA rows = SeriesRows(account);
+    CStringA sql;
+    sql.Format("select *, %s from CalendarItems where %s and guid in (select guid from CalendarItems where %s and "
+               "cast(dtPatternStart as text) <= %s and (dtPatternEnd is null or cast(dtPatternEnd as text) = '' or "
+               "cast(dtPatternEnd as text) >= %s)) order by guid, rowid;",
+               RowPrintColumn(), rows.GetString(), rows.GetString(), SqlQuote(last).GetString(),
+               SqlQuote(first).GetString());
+    return sql;
+}
+
+// Every row of the account's series, its guid, pattern and print only, in the order of
+// SeriesReachingSelect.
+CStringA SeriesPrintSelect(const CStringA& account) {
+    CStringA sql;
+    sql.Format("select guid, dtPatternStart, dtPatternEnd, %s from CalendarItems where %s order by guid, rowid;",
+               RowPrintColumn(), SeriesRows(account).GetString());
+    return sql;
+}
+
+// A guid's print: its rows' prints, in their order.
+std::uint64_t AddToPrint(std::uint64_t print, long long row) {
+    return std::rotl(print, 29) * 0x9E3779B97F4A7C15ull + static_cast<std::uint64_t>(row) + 1;
+}
+
+// Whether a pattern from `start` to `end` (empty: without end) can meet [first, last]: it starts
+// on or before the last day and does not end before the first.
+bool PatternTextsMeetRange(std::string_view start, std::string_view end, std::string_view first,
+                           std::string_view last) {
+    return start.compare(last) <= 0 && (end.empty() || end.compare(first) >= 0);
+}
+
+// Whether a stored pattern (start null for NULL, which never meets) can meet one of the ranges.
+bool MeetsAnyRange(const char* start, const char* end, const std::vector<DayRange>& ranges) {
+    return start != nullptr && std::any_of(ranges.begin(), ranges.end(), [start, end](const DayRange& range) {
+               return PatternTextsMeetRange(start, end != nullptr ? end : "", range.first, range.last);
+           });
 }
 
 // Adds a stepped row to its guid's group (rows of one guid stay in the select's order); the
@@ -72,7 +132,9 @@ void AddGroupRow(const CppSQLite3Row& row, std::map<std::string, SeriesGroup>& g
     ReadCalendarItemRow(row, record.get(), ItemTexts::Whole);
     entry.record = std::move(record);
     entry.noPatternStart = row.fieldValue("dtPatternStart") == nullptr;
-    groups[entry.record->guid.Str()].rows.push_back(std::move(entry));
+    SeriesGroup& group = groups[entry.record->guid.Str()];
+    group.print = AddToPrint(group.print, row.getInt64Field("rowPrint"));
+    group.rows.push_back(std::move(entry));
 }
 
 void IndexGroups(std::map<std::string, SeriesGroup>& groups) {
@@ -102,7 +164,7 @@ void AppendCandidates(SeriesGroup& group, std::vector<SeriesCandidate>& out) {
     }
 }
 
-// Lists every row of the account's series in byGuid's order.
+// Lists every kept row of the account's series in byGuid's order.
 void BuildCandidates(AccountSeries& series) {
     series.candidates.clear();
     for (auto& [guid, group] : series.byGuid) {
@@ -134,20 +196,108 @@ void ReplaceGroup(AccountSeries& series, const std::string& guid, std::map<std::
     }
 }
 
-// Whether the row's pattern can meet [first, last]: it starts on or before the last day and
-// does not end before the first.
+// Whether one of the ranges holds [first, last] whole.
+bool Covers(const std::vector<DayRange>& ranges, const CStringA& first, const CStringA& last) {
+    return std::any_of(ranges.begin(), ranges.end(), [&first, &last](const DayRange& range) {
+        return first.Compare(range.first.c_str()) >= 0 && last.Compare(range.last.c_str()) <= 0;
+    });
+}
+
+// Adds a range to those covered, as one with each it overlaps: a row that can meet the joined
+// range can meet one of its parts, so the kept guids stay exactly those the ranges need.
+void AddCovered(std::vector<DayRange>& ranges, DayRange added) {
+    const auto proper = [](const DayRange& range) { return range.first <= range.last; };
+    for (auto range = ranges.begin(); range != ranges.end();) {
+        if (proper(added) && proper(*range) && range->first <= added.last && added.first <= range->last) {
+            added.first = std::min(added.first, range->first);
+            added.last = std::max(added.last, range->last);
+            range = ranges.erase(range);
+        } else {
+            ++range;
+        }
+    }
+    ranges.push_back(std::move(added));
+}
+
+using RowVisitor = std::function<void(const char*, const std::function<void(const CppSQLite3Row&)>&)>;
+
+// Marks stale each guid whose stored rows no longer print as its kept ones, each kept guid
+// without stored rows, and each guid not kept of which a stored row can now meet a covered range.
+// The stored rows are stepped through in guid order beside the kept groups, never read into
+// records.
+void FindChangedSeries(AccountSeries& series, const CStringA& account, const RowVisitor& visitRows) {
+    auto kept = series.byGuid.begin();
+    std::string guid;
+    std::uint64_t print = 0;
+    bool meets = false;
+    bool any = false;
+    const auto finishGuid = [&]() {
+        for (; kept != series.byGuid.end() && kept->first < guid; ++kept) {
+            series.stale.insert(kept->first);
+        }
+        if (kept != series.byGuid.end() && kept->first == guid) {
+            if (kept->second.print != print) {
+                series.stale.insert(guid);
+            }
+            ++kept;
+        } else if (meets) {
+            series.stale.insert(guid);
+        }
+    };
+    visitRows(SeriesPrintSelect(account), [&](const CppSQLite3Row& row) {
+        const char* rowGuid = row.getStringField("guid");
+        if (!any || guid != rowGuid) {
+            if (any) {
+                finishGuid();
+            }
+            guid = rowGuid;
+            print = 0;
+            meets = false;
+            any = true;
+        }
+        print = AddToPrint(print, row.getInt64Field("rowPrint"));
+        meets = meets || MeetsAnyRange(row.fieldValue("dtPatternStart"), row.fieldValue("dtPatternEnd"), series.covered);
+    });
+    if (any) {
+        finishGuid();
+    }
+    for (; kept != series.byGuid.end(); ++kept) {
+        series.stale.insert(kept->first);
+    }
+}
+
+// Whether the row's pattern can meet [first, last].
 bool PatternMeetsRange(const SeriesCandidate& candidate, std::string_view first, std::string_view last) {
     if (candidate.noPatternStart) {
         return false;
     }
     if (!candidate.copied) {
         const CalendarItemRecord& record = *candidate.row->record;
-        return record.dtPatternStart.Compare(last.data()) <= 0 &&
-               (record.dtPatternEnd.IsEmpty() || record.dtPatternEnd.Compare(first.data()) >= 0);
+        return PatternTextsMeetRange(record.dtPatternStart.AsView(), record.dtPatternEnd.AsView(), first, last);
     }
-    const std::string_view start(candidate.patternStart, candidate.startLength);
-    const std::string_view end(candidate.patternEnd, candidate.endLength);
-    return start.compare(last) <= 0 && (end.empty() || end.compare(first) >= 0);
+    return PatternTextsMeetRange(std::string_view(candidate.patternStart, candidate.startLength),
+                                 std::string_view(candidate.patternEnd, candidate.endLength), first, last);
+}
+
+// A row's place in guid order: the guid's first 16 bytes as two numbers that compare as the
+// bytes do (zeros past its end), so that most comparisons never reach the texts themselves.
+struct GuidOrder {
+    std::uint64_t high = 0;
+    std::uint64_t low = 0;
+    std::uint32_t index = 0;
+};
+constexpr std::uint32_t kNoRecord = ~0u;
+
+GuidOrder GuidOrderOf(const std::string& guid, std::uint32_t index) {
+    unsigned char head[16] = {};
+    std::copy_n(guid.begin(), std::min<std::size_t>(guid.size(), sizeof head), head);
+    GuidOrder order;
+    for (std::size_t i = 0; i < 8; ++i) {
+        order.high = order.high << 8 | head[i];
+        order.low = order.low << 8 | head[i + 8];
+    }
+    order.index = index;
+    return order;
 }
 
 // Appends one record pointer; false when memory runs out.
@@ -262,15 +412,31 @@ void ROrvaneDataManager::VisitItemsInDateRange(
         singles.push_back(std::move(record));
     });
     // Bytewise, as the column's collation compares; rows of one guid keep the index's order.
-    std::stable_sort(singles.begin(), singles.end(), [](const auto& left, const auto& right) {
-        return left->guid.Str() < right->guid.Str();
+    std::vector<GuidOrder> order;
+    order.reserve(singles.size());
+    for (std::size_t i = 0; i < singles.size(); ++i) {
+        order.push_back(GuidOrderOf(singles[i]->guid.Str(), static_cast<std::uint32_t>(i)));
+    }
+    std::sort(order.begin(), order.end(), [&singles](const GuidOrder& left, const GuidOrder& right) {
+        if (left.high != right.high || left.low != right.low) {
+            return left.high != right.high ? left.high < right.high : left.low < right.low;
+        }
+        if (const int compared = singles[left.index]->guid.Str().compare(singles[right.index]->guid.Str());
+            compared != 0) {
+            return compared < 0;
+        }
+        return left.index < right.index;
     });
     // One record per guid: the first of each run of equal guids.
-    singles.erase(std::unique(singles.begin(), singles.end(),
-                              [](const auto& left, const auto& right) { return left->guid == right->guid; }),
-                  singles.end());
-    for (std::unique_ptr<CalendarItemRecord>& record : singles) {
-        single(std::move(record));
+    for (std::size_t i = order.size(); i-- > 1;) {
+        if (singles[order[i].index]->guid == singles[order[i - 1].index]->guid) {
+            order[i].index = kNoRecord;
+        }
+    }
+    for (const GuidOrder& place : order) {
+        if (place.index != kNoRecord) {
+            single(std::move(singles[place.index]));
+        }
     }
     if (outOfMemory) {
         single(nullptr);
@@ -281,58 +447,81 @@ void ROrvaneDataManager::VisitItemsInDateRange(
     // after the range still takes its occurrence's place.
     platform::MutexLock lock(seriesMutex);
     const long long stamp = ForeignChangeStamp();
-    if (stamp < 0 || stamp != seriesCache->stamp) {
+    if (stamp < 0) {
         seriesCache->byAccount.clear();
-        seriesCache->stamp = stamp;
     }
     auto [cached, fresh] = seriesCache->byAccount.try_emplace(accountGuid);
     AccountSeries& series = cached->second;
-    // After a large write (an import, a first synchronisation) one select of the whole
-    // account costs less than a select per touched guid.
-    if (!fresh && series.stale.size() > kMostGuidsReadOneByOne) {
-        series = AccountSeries{};
-        fresh = true;
-    }
+    const RowVisitor visitRows = [this](const char* sql, const std::function<void(const CppSQLite3Row&)>& visit) {
+        VisitRows(sql, visit);
+    };
     try {
-        // The rows are read as they are stepped, never held twice.
-        if (fresh) {
-            VisitRows(SeriesSelect(account, nullptr),
-                      [&series](const CppSQLite3Row& row) { AddGroupRow(row, series.byGuid); });
-            IndexGroups(series.byGuid);
+        // A change the store did not make: read again only the guids whose stored rows differ.
+        if (!fresh && series.stamp != stamp) {
+            FindChangedSeries(series, account, visitRows);
+        }
+        series.stamp = stamp;
+        // After a large write (an import, a first synchronisation) reading what the range needs
+        // afresh costs less than a select per touched guid.
+        if (series.stale.size() > kMostGuidsReadOneByOne) {
+            series = AccountSeries{};
+            series.stamp = stamp;
+        }
+        if (!series.candidatesBuilt) {
             BuildCandidates(series);
-        } else {
-            if (!series.candidatesBuilt) {
-                BuildCandidates(series);
-            }
-            for (const std::string& guid : series.stale) {
-                std::map<std::string, SeriesGroup> reread;
-                VisitRows(SeriesSelect(account, guid.c_str()),
-                          [&reread](const CppSQLite3Row& row) { AddGroupRow(row, reread); });
-                ReplaceGroup(series, guid, reread);
-            }
+        }
+        // The rows are read as they are stepped, never held twice.
+        for (const std::string& guid : series.stale) {
+            std::map<std::string, SeriesGroup> reread;
+            VisitRows(SeriesSelect(account, guid.c_str()),
+                      [&reread](const CppSQLite3Row& row) { AddGroupRow(row, reread); });
+            ReplaceGroup(series, guid, reread);
         }
         series.stale.clear();
+        // A range the kept rows may not answer: add the guids that can reach it.
+        if (!Covers(series.covered, first, last)) {
+            std::map<std::string, SeriesGroup> added;
+            std::string guid;
+            VisitRows(SeriesReachingSelect(account, first, last), [&series, &added, &guid](const CppSQLite3Row& row) {
+                guid = row.getStringField("guid");
+                if (series.byGuid.find(guid) == series.byGuid.end()) {
+                    AddGroupRow(row, added);
+                }
+            });
+            IndexGroups(added);
+            series.byGuid.merge(added);
+            AddCovered(series.covered, DayRange{first.Str(), last.Str()});
+            BuildCandidates(series);
+        }
     } catch (...) {
-        seriesCache->byAccount.erase(cached);  // half read: read it whole next time
+        seriesCache->byAccount.erase(cached);  // half read: read it afresh next time
         throw;
     }
+    // Each row's answer holds until the range changes.
+    if (series.asked == 0 || CompareDateTime(series.askedFrom, from) != 0 || CompareDateTime(series.askedTo, to) != 0) {
+        if (++series.asked == 0) {  // counted round: no old answer may pass for a new one
+            for (SeriesCandidate& candidate : series.candidates) {
+                candidate.answeredFor = 0;
+            }
+            series.asked = 1;
+        }
+        series.askedFrom = from;
+        series.askedTo = to;
+    }
     const std::string_view firstText(first.GetString()), lastText(last.GetString());
-    for (const SeriesCandidate& candidate : series.candidates) {
+    for (SeriesCandidate& candidate : series.candidates) {
         if (!PatternMeetsRange(candidate, firstText, lastText)) {
             continue;
         }
-        SeriesRow& row = *candidate.row;
-        const CalendarItemRecord& record = *row.record;
-        if (!row.known || CompareDateTime(row.from, from) != 0 || CompareDateTime(row.to, to) != 0) {
-            row.shows = record.rrule.IsEmpty()
-                            ? ExceptionRowShows(record, from, to, first, last)
-                            : SeriesOccursInRange(record, from, to, candidate.group->ExceptionsOf(record));
-            row.known = true;
-            row.from = from;
-            row.to = to;
+        if (candidate.answeredFor != series.asked) {
+            const CalendarItemRecord& record = *candidate.row->record;
+            candidate.shows = record.rrule.IsEmpty()
+                                  ? ExceptionRowShows(record, from, to, first, last)
+                                  : SeriesOccursInRange(record, from, to, candidate.group->ExceptionsOf(record));
+            candidate.answeredFor = series.asked;
         }
-        if (row.shows) {
-            kept(row.record);
+        if (candidate.shows) {
+            kept(candidate.row->record);
         }
     }
 }
@@ -374,7 +563,9 @@ RResult ROrvaneDataManager::FreeCalendarItemList(ItemPointerArray** list) {
     if (list == nullptr || *list == nullptr) {
         return R_OK;
     }
-    for (int i = 0; i < ItemCount(*list); ++i) {
+    // Newest first: memory freed in the reverse of the order it was taken mostly merges with
+    // what was freed just before, which costs the allocator far less than filling its bins.
+    for (int i = ItemCount(*list); i-- > 0;) {
         delete ItemAt(*list, i);
     }
     RHeapBuffer::Free(*list);

@@ -162,6 +162,30 @@ void BM_RealisticMonthWorst(benchmark::State& state) {
 }
 BENCHMARK(BM_RealisticMonthWorst)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// The first month query of a program just started on the realistic store: nothing is kept yet.
+// It has no target of its own; its mean shows what a start costs beyond a warm month.
+void BM_RealisticMonthCold(benchmark::State& state) {
+    static_cast<void>(SharedStore());  // made and filled
+    QuietTrace quiet;
+    int found = 0;
+    double totalMs = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto store = MakeRef<ROrvaneDataManager>();
+        Check(store->Open(CStringW::FromUtf8((SharedFolder().path / "store").string())), "open");
+        state.ResumeTiming();
+        const auto start = std::chrono::steady_clock::now();
+        found = Query(store.get(), MonthViewRange());
+        totalMs += Since(start);
+        state.PauseTiming();
+        store = nullptr;  // closed outside the measurement
+        state.ResumeTiming();
+    }
+    state.counters["mean_ms"] = state.iterations() > 0 ? totalMs / static_cast<double>(state.iterations()) : 0;
+    state.counters["items_shown"] = found;
+}
+BENCHMARK(BM_RealisticMonthCold)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 // The first month query after a write of the store's own: a synchronisation has just stored a
 // changed series (or, with `prefix` "single-", a changed single event).
 void MonthAfterWrite(benchmark::State& state, const char* prefix, int count) {

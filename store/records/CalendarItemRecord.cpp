@@ -1,5 +1,10 @@
 #include "store/records/CalendarItemRecord.h"
 
+#include <array>
+#include <cstdlib>
+#include <iterator>
+#include <string>
+
 #include "store/sqlite/CppSQLite3Row.h"
 #include "store/sqlite/CppSQLite3Table.h"
 
@@ -13,67 +18,102 @@ void CalendarItemRecord::Assign(const CalendarItemRecord& other) {
 
 namespace {
 
-template <typename Row>
-void ReadRow(const Row& table, CalendarItemRecord* out, ItemTexts texts) {
-    if (out == nullptr) {
-        return;
-    }
-    auto text = [&table](const char* column) { return CStringA(table.getStringField(column)); };
-    const bool whole = texts == ItemTexts::Whole;
-    out->guid = text("guid");
-    out->parentCalendarGuid = text("parentCalendarGuid");
-    out->parentAccountGuid = text("parentAccountGuid");
-    out->etag = text("etag");
-    out->scheduleTag = text("scheduleTag");
-    out->type = text("type");
-    out->serverFileName = text("serverFileName");
-    out->localFileName = text("localFileName");
-    out->summary = text("summary");
-    out->dtStart = text("dtStart");
-    out->dtStartTZ = text("dtStartTZ");
-    out->dtEnd = text("dtEnd");
-    out->dtEndTZ = text("dtEndTZ");
-    out->whiteRabbitTimeZone = text("whiteRabbitTimeZone");
-    out->dtStartOlsonTZ = text("dtStartOlsonTZ");
-    out->dtEndOlsonTZ = text("dtEndOlsonTZ");
-    out->dtPatternStart = text("dtPatternStart");
-    out->dtPatternEnd = text("dtPatternEnd");
-    if (whole) {
-        out->dtStamp = text("dtStamp");
-        out->dtCreated = text("dtCreated");
-        out->dtLastModified = text("dtLastModified");
-        out->dtAlarmTrigger = text("dtAlarmTrigger");
-    }
-    out->rrule = text("rrule");
-    out->recurrenceID = text("recurrenceID");
-    out->sequence = table.getIntField("sequence");
-    out->exDates = text("exDates");
-    if (whole) {
-        out->location = text("location");
-        out->description = text("description");
-        out->url = text("url");
-    }
-    out->status = text("status");
-    out->transparency = text("transparency");
-    if (whole) {
-        out->organizer = text("organizer");
-    }
-    out->myPartStat = text("myPartStat");
-    if (whole) {
-        out->attendees = text("attendees");
-        out->icsBlob = text("icsBlob");
-    }
-}
+// The text columns of a row and the fields they fill; `wholeOnly` ones are left out of a
+// ForDrawing read.
+struct TextField {
+    const char* name;
+    CStringA CalendarItemRecord::*field;
+    bool wholeOnly;
+};
+constexpr TextField kTextFields[] = {
+    {"guid", &CalendarItemRecord::guid, false},
+    {"parentCalendarGuid", &CalendarItemRecord::parentCalendarGuid, false},
+    {"parentAccountGuid", &CalendarItemRecord::parentAccountGuid, false},
+    {"etag", &CalendarItemRecord::etag, false},
+    {"scheduleTag", &CalendarItemRecord::scheduleTag, false},
+    {"type", &CalendarItemRecord::type, false},
+    {"serverFileName", &CalendarItemRecord::serverFileName, false},
+    {"localFileName", &CalendarItemRecord::localFileName, false},
+    {"summary", &CalendarItemRecord::summary, false},
+    {"dtStart", &CalendarItemRecord::dtStart, false},
+    {"dtStartTZ", &CalendarItemRecord::dtStartTZ, false},
+    {"dtEnd", &CalendarItemRecord::dtEnd, false},
+    {"dtEndTZ", &CalendarItemRecord::dtEndTZ, false},
+    {"whiteRabbitTimeZone", &CalendarItemRecord::whiteRabbitTimeZone, false},
+    {"dtStartOlsonTZ", &CalendarItemRecord::dtStartOlsonTZ, false},
+    {"dtEndOlsonTZ", &CalendarItemRecord::dtEndOlsonTZ, false},
+    {"dtPatternStart", &CalendarItemRecord::dtPatternStart, false},
+    {"dtPatternEnd", &CalendarItemRecord::dtPatternEnd, false},
+    {"dtStamp", &CalendarItemRecord::dtStamp, true},
+    {"dtCreated", &CalendarItemRecord::dtCreated, true},
+    {"dtLastModified", &CalendarItemRecord::dtLastModified, true},
+    {"dtAlarmTrigger", &CalendarItemRecord::dtAlarmTrigger, true},
+    {"rrule", &CalendarItemRecord::rrule, false},
+    {"recurrenceID", &CalendarItemRecord::recurrenceID, false},
+    {"exDates", &CalendarItemRecord::exDates, false},
+    {"location", &CalendarItemRecord::location, true},
+    {"description", &CalendarItemRecord::description, true},
+    {"url", &CalendarItemRecord::url, true},
+    {"status", &CalendarItemRecord::status, false},
+    {"transparency", &CalendarItemRecord::transparency, false},
+    {"organizer", &CalendarItemRecord::organizer, true},
+    {"myPartStat", &CalendarItemRecord::myPartStat, false},
+    {"attendees", &CalendarItemRecord::attendees, true},
+    {"icsBlob", &CalendarItemRecord::icsBlob, true},
+};
 
 }  // namespace
 
-void ReadCalendarItemRow(const CppSQLite3Table& table, CalendarItemRecord* out) { ReadRow(table, out, ItemTexts::Whole); }
-
-void ReadCalendarItemRow(const CppSQLite3Row& row, CalendarItemRecord* out, ItemTexts texts) { ReadRow(row, out, texts); }
-
-const char* DrawingColumns() {
-    return "guid, parentCalendarGuid, parentAccountGuid, etag, scheduleTag, type, serverFileName, localFileName, "
-           "summary, dtStart, dtStartTZ, dtEnd, dtEndTZ, whiteRabbitTimeZone, dtStartOlsonTZ, dtEndOlsonTZ, "
-           "dtPatternStart, dtPatternEnd, rrule, recurrenceID, sequence, exDates, status, transparency, myPartStat";
+void ReadCalendarItemRow(const CppSQLite3Table& table, CalendarItemRecord* out) {
+    if (out == nullptr) {
+        return;
+    }
+    for (const TextField& field : kTextFields) {
+        out->*field.field = table.getStringField(field.name);
+    }
+    out->sequence = table.getIntField("sequence");
 }
 
+void ReadCalendarItemRow(const CppSQLite3Row& row, CalendarItemRecord* out, ItemTexts texts) {
+    if (out == nullptr) {
+        return;
+    }
+    // Positions rather than names: a select's rows are read by the thousand.
+    const std::span<const char* const> names = CalendarItemColumns();
+    const int* columns = row.columnsOf(names.data(), names.size());
+    const bool whole = texts == ItemTexts::Whole;
+    for (std::size_t i = 0; i < std::size(kTextFields); ++i) {
+        if (whole || !kTextFields[i].wholeOnly) {
+            const char* value = row.fieldValueAt(columns[i]);
+            out->*kTextFields[i].field = value != nullptr ? value : "";
+        }
+    }
+    const char* sequence = row.fieldValueAt(columns[std::size(kTextFields)]);
+    out->sequence = sequence != nullptr ? std::atoi(sequence) : 0;
+}
+
+std::span<const char* const> CalendarItemColumns() {
+    static const auto names = [] {
+        std::array<const char*, std::size(kTextFields) + 1> all{};
+        for (std::size_t i = 0; i < std::size(kTextFields); ++i) {
+            all[i] = kTextFields[i].name;
+        }
+        all.back() = "sequence";
+        return all;
+    }();
+    return names;
+}
+
+const char* DrawingColumns() {
+    static const std::string columns = [] {
+        std::string list;
+        for (const TextField& field : kTextFields) {
+            if (!field.wholeOnly) {
+                list += field.name;
+                list += ", ";
+            }
+        }
+        return list + "sequence";
+    }();
+    return columns.c_str();
+}

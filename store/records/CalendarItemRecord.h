@@ -6,6 +6,7 @@
 // A plain value: one thread uses a record at a time; copies may go to other threads.
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "platform/string/CString.h"
@@ -65,6 +66,8 @@ enum class ItemTexts { Whole, ForDrawing };
 // raise the access layer's exception.
 void ReadCalendarItemRow(const CppSQLite3Table& table, CalendarItemRecord* out);
 void ReadCalendarItemRow(const CppSQLite3Row& row, CalendarItemRecord* out, ItemTexts texts = ItemTexts::Whole);
+// The columns a whole record is read from: its text columns, then "sequence".
+std::span<const char* const> CalendarItemColumns();
 // The columns a ForDrawing read needs, for a select list.
 const char* DrawingColumns();
 

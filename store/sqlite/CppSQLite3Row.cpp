@@ -56,7 +56,42 @@ int CppSQLite3Row::getIntField(const char* name) const {
     return value != nullptr ? std::atoi(value) : 0;
 }
 
+long long CppSQLite3Row::getInt64Field(const char* name) const {
+    const int column = Find(name);
+    if (column < 0) {
+        throw CppSQLite3Exception(CPPSQLITE_ERROR, "Invalid field name requested");
+    }
+    return static_cast<long long>(sqlite3_column_int64(statement, column));
+}
+
 const char* CppSQLite3Row::getStringField(const char* name) const {
     const char* value = fieldValue(name);
     return value != nullptr ? value : "";
+}
+
+const int* CppSQLite3Row::columnsOf(const char* const* names, std::size_t count) const {
+    for (const auto& [key, columns] : resolved) {
+        if (key == names && columns.size() == count) {
+            return columns.data();
+        }
+    }
+    std::vector<int> columns(count, -1);
+    for (std::size_t i = 0; i < count; ++i) {
+        if (const auto found = columnIndex.find(names[i] != nullptr ? names[i] : ""); found != columnIndex.end()) {
+            columns[i] = found->second;
+        }
+    }
+    resolved.emplace_back(names, std::move(columns));
+    return resolved.back().second.data();
+}
+
+const char* CppSQLite3Row::fieldValueAt(int column, int* bytes) const {
+    if (column < 0) {
+        throw CppSQLite3Exception(CPPSQLITE_ERROR, "Invalid field name requested");
+    }
+    const char* value = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
+    if (bytes != nullptr) {
+        *bytes = sqlite3_column_bytes(statement, column);  // after the text, as SQLite asks
+    }
+    return value;
 }

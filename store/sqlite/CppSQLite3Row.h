@@ -4,7 +4,9 @@
 // handed to. Readers raise CppSQLite3Exception 1000 "Invalid field name requested" for a name
 // the select has no column of.
 // Belongs to the thread stepping the select.
+#include <cstddef>
 #include <string_view>
+#include <utility>
 #include <unordered_map>
 #include <vector>
 
@@ -17,7 +19,16 @@ public:
     // The row's text in the named column (exact, case-sensitive name); null for NULL.
     const char* fieldValue(const char* name) const;
     int getIntField(const char* name) const;
+    // The named column as a 64-bit number (0 for NULL), as SQLite converts it.
+    long long getInt64Field(const char* name) const;
     const char* getStringField(const char* name) const;
+
+    // The positions of the named columns (-1 for a name the select lacks), looked up on the
+    // first call for `names` only: a reader of many rows passes the same array for every row.
+    const int* columnsOf(const char* const* names, std::size_t count) const;
+    // The text at a position from columnsOf; null for NULL, and its length in bytes in `bytes`
+    // when asked. -1 raises the exception for an unknown name.
+    const char* fieldValueAt(int column, int* bytes = nullptr) const;
 
 private:
     int Find(const char* name) const;
@@ -33,4 +44,6 @@ private:
     // column stands for "none asked yet". A guess is checked by name before it is used.
     mutable std::vector<int> followingColumn;
     mutable int lastColumn = 0;
+    // columnsOf's answers, by the address of the names asked for.
+    mutable std::vector<std::pair<const char* const*, std::vector<int>>> resolved;
 };

@@ -283,6 +283,11 @@ RResult ROrvaneDataManager::ImportIcsCalendars(const char* accountGuid, const ch
     return transaction.Commit();
 }
 
+void ROrvaneDataManager::ReleaseCachedPages() {
+    platform::MutexLock lock(sqlMutex);
+    db.releaseCachedPages();
+}
+
 RResult ROrvaneDataManager::ImportResource(StoreTransaction& transaction, const char* accountGuid,
                                            const char* calendarGuid, const IcsResource& resource, ImportState& state) {
     // A transaction that could not begin (a busy or damaged database) reads and converts nothing.

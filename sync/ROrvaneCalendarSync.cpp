@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <future>
 #include <map>
 #include <set>
@@ -239,8 +240,9 @@ RResult ROrvaneCalendar::SyncLocked(bool force) {
         if (stopped) break;
     }
     // A download still under way when the rounds ended early is waited for and dropped (a stop
-    // cuts it short); the server calendar is not left to another thread's request.
-    if (next.valid()) next.wait();
+    // cuts it short), so that no other thread's request outlives the sync; one that was to run
+    // only when asked for is dropped unasked.
+    if (next.valid() && next.wait_for(std::chrono::seconds(0)) != std::future_status::deferred) next.wait();
     if (stopped || account->ShouldStop()) {
         platform::MutexLock lock(mutex_);
         pendingDeletes_.clear();

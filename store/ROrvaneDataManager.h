@@ -171,6 +171,11 @@ public:
     [[nodiscard]] RResult WriteCalendarItemFiles(const std::vector<ItemFileText>& files, const char* calendarGuid,
                                                  const char* accountGuid);
 
+    // Lets go of the database pages the connection keeps cached from the writes and reads so far.
+    // An import of many rounds calls it after each round, so that its memory stays that of one
+    // round instead of growing with the rows written (up to the cache's whole size).
+    void ReleaseCachedPages();
+
     // Several parsed resources of one calendar imported as ImportIcsCalendar imports each, in
     // one transaction, with the calendar looked up and its stored rows' identities read once for
     // all of them. 0, or the first failure (R_E_INVALID_ARGUMENT for a missing calendar object),

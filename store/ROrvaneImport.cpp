@@ -128,6 +128,16 @@ void ConvertTimeZoneRule(RIcsTimeZoneComponent* part, CStringA& name, double& fr
     start = DbText(part->GetDtStart());
 }
 
+// Whether two zone rows hold the same values, so that storing the second changes nothing.
+bool SameZoneRow(const TimeZoneRecord& a, const TimeZoneRecord& b) {
+    return a.timeZoneID == b.timeZoneID && a.olsonID == b.olsonID && a.daylightName == b.daylightName &&
+           a.daylightOffsetFrom == b.daylightOffsetFrom && a.daylightOffsetTo == b.daylightOffsetTo &&
+           a.daylightRrule == b.daylightRrule && a.daylightDTStart == b.daylightDTStart &&
+           a.standardName == b.standardName && a.standardOffsetFrom == b.standardOffsetFrom &&
+           a.standardOffsetTo == b.standardOffsetTo && a.standardRrule == b.standardRrule &&
+           a.standardDTStart == b.standardDTStart;
+}
+
 }  // namespace
 
 bool ROrvaneDataManager::StoresComponent(const RIcsComponent* component) {
@@ -224,6 +234,9 @@ struct ROrvaneDataManager::ImportState {
     std::vector<RIcsCalendar*> resources;
     bool calendarChecked = false;
     StoredIdentities stored;
+    // The zone rows this transaction stored, by TZID: most resources carry the VTIMEZONE of
+    // their zone, and storing the same row again is a look-up and an update that change nothing.
+    std::unordered_map<std::string, TimeZoneRecord> zones;
 };
 
 RResult ROrvaneDataManager::ImportIcsCalendar(const char* accountGuid, const char* calendarGuid,
@@ -270,6 +283,11 @@ RResult ROrvaneDataManager::ImportIcsCalendars(const char* accountGuid, const ch
     return transaction.Commit();
 }
 
+void ROrvaneDataManager::ReleaseCachedPages() {
+    platform::MutexLock lock(sqlMutex);
+    db.releaseCachedPages();
+}
+
 RResult ROrvaneDataManager::ImportResource(StoreTransaction& transaction, const char* accountGuid,
                                            const char* calendarGuid, const IcsResource& resource, ImportState& state) {
     // A transaction that could not begin (a busy or damaged database) reads and converts nothing.
@@ -297,10 +315,15 @@ RResult ROrvaneDataManager::ImportResource(StoreTransaction& transaction, const 
         TimeZoneRecord record;
         record.Clear();
         RResult stored = ConvertIcsTimeZone(zone.get(), &record);
-        if (stored == R_OK) {
-            stored = AddTimeZone(&record);
+        if (stored != R_OK) {
+            return stored;
         }
-        return stored;
+        const auto [kept, added] = state.zones.try_emplace(record.timeZoneID.Str(), record);
+        if (!added && SameZoneRow(kept->second, record)) {
+            return R_OK;
+        }
+        kept->second = record;
+        return AddTimeZone(&record);
     });
     // Events, then to-dos: each stored as a new row, or over the row of the same identity, as
     // AddCalendarItem and then UpdateCalendarItem would store it. The calendar is looked up and

@@ -3,9 +3,14 @@
 // resources fetched in calendar-multiget batches, and the leftovers deleted.
 #include "sync/ROrvaneCalendar.h"
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <future>
 #include <map>
 #include <set>
 #include <string>
+#include <system_error>
 #include <unordered_map>
 #include <vector>
 
@@ -13,6 +18,7 @@
 #include "ical/model/RIcsCalendar.h"
 #include "ical/model/RIcsEvent.h"
 #include "ical/model/RIcsToDo.h"
+#include "platform/http/HttpClient.h"
 #include "sync/CalendarOperation.h"
 #include "sync/HrefNames.h"
 #include "sync/ROrvaneAccount.h"
@@ -53,6 +59,43 @@ bool StoresAnyItem(RIcsCalendar& calendar) {
         if (ROrvaneDataManager::StoresComponent(calendar.GetToDoAt(i))) return true;
     }
     return false;
+}
+
+// One multiget round's answer: the records of the hrefs asked for, or the failure.
+struct RoundDownload {
+    std::vector<ResponseRecord> records;
+    RResult error = 0;
+};
+
+// Asks for the round of hrefs that starts at `first`, under the collection's lock.
+RoundDownload DownloadRound(RCalDAVCalendar& server, const std::vector<CStringA>& queued, std::size_t first) {
+    RoundDownload round;
+    auto held = server.Lock();
+    const std::size_t last = std::min(queued.size(), first + kHrefsPerRound);
+    for (std::size_t i = first; i < last && round.error == 0; ++i) round.error = server.AddMultigetHref(queued[i]);
+    if (round.error == 0) round.error = server.FetchMultiget();
+    RXmlMultigetResponse* response = nullptr;
+    if (round.error == 0 && server.GetMultigetResponse(&response) == 0 && response != nullptr) {
+        round.records = response->TakeRecords();
+    }
+    return round;
+}
+
+// DownloadRound on a thread of its own, which a stop of the account cuts short as it does the
+// worker's own requests. Where no thread can be started, it runs when its result is asked for.
+// `server` and `queued` must outlive the result.
+std::future<RoundDownload> StartDownload(RCalDAVCalendar& server, const std::vector<CStringA>& queued,
+                                         std::size_t first, const std::atomic<bool>* stopFlag) {
+    try {
+        return std::async(std::launch::async, [&server, &queued, first, stopFlag] {
+            platform::http::SetThreadAbortFlag(stopFlag);
+            RoundDownload round = DownloadRound(server, queued, first);
+            platform::http::SetThreadAbortFlag(nullptr);
+            return round;
+        });
+    } catch (const std::system_error&) {
+        return std::async(std::launch::deferred, [&server, &queued, first] { return DownloadRound(server, queued, first); });
+    }
 }
 
 }  // namespace
@@ -113,7 +156,7 @@ RResult ROrvaneCalendar::SyncLocked(bool force) {
         if (result != 0) return result;
         RXmlEtagResponse* response = nullptr;
         if (server->GetEtagResponse(&response) != 0 || response == nullptr) return R_E_BAD_FORMAT;
-        listing = response->Records();
+        listing = response->TakeRecords();
         for (const CStringA& href : response->UntaggedHrefs()) {
             if (SameServerPath(href, ownPath)) namesCollection = true;
         }
@@ -170,24 +213,25 @@ RResult ROrvaneCalendar::SyncLocked(bool force) {
     int downloaded = 0;
     std::set<std::string> received;
     RResult fetchError = 0;
+    // While a round is stored, the next one downloads: the store's work then overlaps the wait
+    // for the server instead of adding to it. Downloads change nothing stored, so the rounds
+    // are stored in the same order and at the same points as one after the other.
+    std::future<RoundDownload> next;
     for (std::size_t first = 0; first < queued.size() && fetchError == 0; first += kHrefsPerRound) {
         if (account->ShouldStop() || OperationLock().YieldRequested()) {
             stopped = true;
             break;
         }
-        std::vector<ResponseRecord> records;
-        {
-            auto held = server->Lock();
-            const std::size_t last = std::min(queued.size(), first + kHrefsPerRound);
-            for (std::size_t i = first; i < last && fetchError == 0; ++i) fetchError = server->AddMultigetHref(queued[i]);
-            if (fetchError == 0) fetchError = server->FetchMultiget();
-            RXmlMultigetResponse* response = nullptr;
-            if (fetchError == 0 && server->GetMultigetResponse(&response) == 0 && response != nullptr) {
-                records = response->Records();
-            }
+        RoundDownload round = next.valid() ? next.get() : DownloadRound(*server, queued, first);
+        fetchError = round.error;
+        const std::size_t following = first + kHrefsPerRound;
+        if (fetchError == 0 && following < queued.size() && !account->ShouldStop()) {
+            next = StartDownload(*server, queued, following, account->StopFlag());
         }
         const int before = downloaded;
-        downloaded += StoreRound(records, received, storeError, stopped);
+        downloaded += StoreRound(round.records, received, storeError, stopped);
+        round.records = {};  // this round's bodies go now, not when the next round arrives
+        store->ReleaseCachedPages();  // and the pages its rows were written to
         // Progress between rounds, when the round's write lock is no longer held.
         if (downloaded / kProgressEvery != before / kProgressEvery && account->GetNotifyTarget() != 0) {
             account->PostToNotifyTarget(platform::messages::WM_APP_SYNC_PROGRESS, GetNotifyId());
@@ -195,6 +239,10 @@ RResult ROrvaneCalendar::SyncLocked(bool force) {
         }
         if (stopped) break;
     }
+    // A download still under way when the rounds ended early is waited for and dropped (a stop
+    // cuts it short), so that no other thread's request outlives the sync; one that was to run
+    // only when asked for is dropped unasked.
+    if (next.valid() && next.wait_for(std::chrono::seconds(0)) != std::future_status::deferred) next.wait();
     if (stopped || account->ShouldStop()) {
         platform::MutexLock lock(mutex_);
         pendingDeletes_.clear();

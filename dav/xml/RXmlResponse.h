@@ -6,6 +6,7 @@
 // Threads: one thread at a time (the calendar that owns a response holds its lock around it).
 #include "foundation/ResultCodes.h"
 
+#include <utility>
 #include <vector>
 
 #include "dav/xml/XmlRecords.h"
@@ -42,6 +43,8 @@ public:
     virtual RResult GetAt(int index, CStringA* href, CStringA* scheduleTag, CStringA* etag, CStringA* contentType, int* status);
     // Direct read access for callers that walk the whole listing.
     const std::vector<EtagRecord>& Records() const { return records_; }
+    // Hands the records over, leaving none: a caller that keeps them does not hold two copies.
+    std::vector<EtagRecord> TakeRecords() { return std::exchange(records_, {}); }
     // The hrefs of the responses that carried neither tag (the collection itself, subcollections).
     const std::vector<CStringA>& UntaggedHrefs() const { return untagged_; }
 
@@ -59,6 +62,8 @@ public:
     // Every output may be null.
     virtual RResult GetAt(int index, CStringA* href, CStringA* scheduleTag, CStringA* etag, CStringA* data);
     const std::vector<ResponseRecord>& Records() const { return records_; }
+    // Hands the records over, leaving none: the bodies are then freed with the caller's copy.
+    std::vector<ResponseRecord> TakeRecords() { return std::exchange(records_, {}); }
 
 private:
     std::vector<ResponseRecord> records_;

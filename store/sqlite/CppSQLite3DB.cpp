@@ -88,6 +88,12 @@ long long CppSQLite3DB::dataVersion() {
     return version;
 }
 
+void CppSQLite3DB::releaseCachedPages() {
+    if (handle != nullptr) {
+        sqlite3_db_release_memory(handle);
+    }
+}
+
 void CppSQLite3DB::checkDB() const {
     if (handle == nullptr) {
         throw CppSQLite3Exception(CPPSQLITE_ERROR, "Database not open");

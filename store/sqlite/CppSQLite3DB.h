@@ -42,6 +42,8 @@ public:
     // SQLite's data version: moves when another connection commits a change to the file.
     // Raises 1000 "Database not open" without a connection.
     long long dataVersion();
+    // Frees the cached pages that no statement holds; later reads fetch them from the file again.
+    void releaseCachedPages();
 
     // Runs the text (one statement, or several separated by ';') and returns the rows changed.
     int execDML(const char* sql);

@@ -354,3 +354,16 @@ TEST_F(SyncAnswers, ABareCalendarWritesNothingAndAResourceTheStoreSkipsIsNotFetc
     EXPECT_EQ(Reports(), reports);
     EXPECT_EQ(calendar->GetCTag(), "c4");
 }
+
+TEST_F(SyncAnswers, ASyncKeepsNeitherTheListingNorTheBodiesItStored) {
+    Holds("c1", {{"/cal/a.ics", "\"1\"", "a", "A"}, {"/cal/b.ics", "\"1\"", "b", "B"}});
+    ASSERT_EQ(R_OK, calendar->SyncWithServer(false));
+    EXPECT_EQ((std::vector<std::string>{"A", "B"}), Summaries());
+    // Kept after the sync, they would hold memory that grows with the calendar until the next one.
+    RXmlEtagResponse* listing = nullptr;
+    RXmlMultigetResponse* bodies = nullptr;
+    ASSERT_EQ(R_OK, server->GetEtagResponse(&listing));
+    ASSERT_EQ(R_OK, server->GetMultigetResponse(&bodies));
+    EXPECT_EQ(0, listing != nullptr ? listing->GetCount() : 0);
+    EXPECT_EQ(0, bodies != nullptr ? bodies->GetCount() : 0);
+}

@@ -1,0 +1,177 @@
+// Start-up as the user meets it: each measurement starts the program afresh in a process of its
+// own (orvane_start_probe: the program's main with a watch beside it) over a store built
+// beforehand, and times it from exec to the first drawn month. Counters, as the child reports them
+// at its first drawn month: its peak and present resident memory (MB; the largest of the runs),
+// and its time from exec to its application object (ms, the mean).
+// Arguments: 0 for a store with the calendar but no items, 1 for the 50,000-item store.
+// The child draws the month of today, as the program does; the display is Qt's offscreen one.
+#include <benchmark/benchmark.h>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "foundation/memory/RRef.h"
+#include "store/ROrvaneDataManager.h"
+#include "tools/realistic_store/RealisticStore.h"
+
+extern char** environ;
+
+namespace {
+
+long long MonotonicNanoseconds() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec;
+}
+
+// A home of its own for each store (HOME and the XDG folders point into it), removed at exit.
+struct StartHome {
+    std::string root;
+    std::string Data() const { return root + "/data"; }
+    std::string Config() const { return root + "/config"; }
+    std::string StoreFolder() const { return Data() + "/BrenmoorTech/Orvane"; }
+};
+
+std::vector<std::string>& MadeRoots() {
+    static std::vector<std::string> roots;
+    return roots;
+}
+
+StartHome MakeHome(bool filled) {
+    char pattern[] = "/tmp/orvane-start-bench-XXXXXX";
+    const char* made = mkdtemp(pattern);
+    StartHome home{made != nullptr ? made : "/tmp/orvane-start-bench"};
+    if (MadeRoots().empty()) {
+        std::atexit([] {
+            for (const std::string& root : MadeRoots()) std::filesystem::remove_all(root);
+        });
+    }
+    MadeRoots().push_back(home.root);
+    std::filesystem::create_directories(home.Config());
+    // The store writes its settings where the child will read them.
+    setenv("XDG_CONFIG_HOME", home.Config().c_str(), 1);
+    RRef<ROrvaneDataManager> store = RRef<ROrvaneDataManager>::Adopt(new ROrvaneDataManager);
+    (void)store->Open(CStringW::FromUtf8(home.StoreFolder()));
+    AccountRecord account;
+    account.Clear();
+    account.guid = "__Subscriptions_GUID__";  // loads without a server
+    account.description = "Calendar";
+    (void)store->AddAccount(&account);
+    CalendarRecord calendar;
+    calendar.Clear();
+    calendar.guid = "cal";
+    calendar.displayName = "Work";
+    calendar.calendarOrder = 0;
+    calendar.rgbValue = "#1565C0FF";
+    calendar.resourceType = "subscribed";
+    calendar.supportedCalendarComponentSet = "VEVENT";
+    (void)store->AddCalendar(account.guid, &calendar);
+    if (filled) (void)FillRealisticStore(store.get(), account.guid, "cal");
+    return home;
+}
+
+const StartHome& HomeFor(bool filled) {
+    static const StartHome empty = MakeHome(false);
+    static const StartHome full = MakeHome(true);
+    return filled ? full : empty;
+}
+
+struct StartRun {
+    bool ok = false;
+    double toFirstMonthSeconds = 0;
+    double toApplicationSeconds = 0;
+    double peakResidentMb = 0;
+    double residentMb = 0;
+};
+
+// Reads "<name> <ns>" from the child's report; -1 when missing.
+long long ReportedStamp(const std::string& report, const std::string& name) {
+    const std::size_t at = report.find(name + " ");
+    return at == std::string::npos ? -1 : std::atoll(report.c_str() + at + name.size() + 1);
+}
+
+StartRun StartOnce(const StartHome& home) {
+    StartRun run;
+    std::vector<std::string> env;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        const std::string text(*entry);
+        if (text.rfind("HOME=", 0) != 0 && text.rfind("XDG_", 0) != 0 && text.rfind("QT_QPA_PLATFORM=", 0) != 0) {
+            env.push_back(text);
+        }
+    }
+    env.push_back("HOME=" + home.root);
+    env.push_back("XDG_DATA_HOME=" + home.Data());
+    env.push_back("XDG_CONFIG_HOME=" + home.Config());
+    env.push_back("XDG_RUNTIME_DIR=" + home.root);
+    env.push_back("QT_QPA_PLATFORM=offscreen");
+    std::vector<char*> envp;
+    for (std::string& entry : env) envp.push_back(entry.data());
+    envp.push_back(nullptr);
+
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) return run;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+    std::string program = ORVANE_START_PROBE;
+    char* argv[] = {program.data(), nullptr};
+    pid_t pid = -1;
+    const long long started = MonotonicNanoseconds();
+    const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    close(fds[1]);
+    std::string report;
+    char buffer[256];
+    for (ssize_t got; spawned == 0 && (got = read(fds[0], buffer, sizeof buffer)) != 0;) {
+        if (got > 0) report.append(buffer, static_cast<std::size_t>(got));
+    }
+    close(fds[0]);
+    if (spawned != 0) return run;
+    int status = 0;
+    if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return run;
+    const long long firstMonth = ReportedStamp(report, "first-month");
+    const long long application = ReportedStamp(report, "application");
+    const long long peakKb = ReportedStamp(report, "peak-kb");
+    const long long residentKb = ReportedStamp(report, "rss-kb");
+    if (firstMonth < started || application < started || peakKb < 0 || residentKb < 0) return run;
+    run.ok = true;
+    run.toFirstMonthSeconds = static_cast<double>(firstMonth - started) / 1e9;
+    run.toApplicationSeconds = static_cast<double>(application - started) / 1e9;
+    run.peakResidentMb = static_cast<double>(peakKb) / 1024.0;
+    run.residentMb = static_cast<double>(residentKb) / 1024.0;
+    return run;
+}
+
+void BM_ColdStartToFirstDrawnMonth(benchmark::State& state) {
+    const StartHome& home = HomeFor(state.range(0) != 0);
+    double peak = 0;
+    double resident = 0;
+    double toApplication = 0;
+    for (auto _ : state) {
+        const StartRun run = StartOnce(home);
+        if (!run.ok) {
+            state.SkipWithError("the start-up probe failed");
+            break;
+        }
+        state.SetIterationTime(run.toFirstMonthSeconds);
+        peak = std::max(peak, run.peakResidentMb);
+        resident = std::max(resident, run.residentMb);
+        toApplication += run.toApplicationSeconds;
+    }
+    state.SetItemsProcessed(state.iterations());
+    state.counters["peak_rss_MB"] = peak;
+    state.counters["rss_MB"] = resident;
+    state.counters["to_app_ms"] = state.iterations() > 0 ? toApplication * 1000 / static_cast<double>(state.iterations()) : 0;
+}
+BENCHMARK(BM_ColdStartToFirstDrawnMonth)->Arg(0)->Arg(1)->Iterations(5)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+}  // namespace

@@ -229,7 +229,9 @@ long long ROrvaneDataManager::ForeignChangeStamp() {
 
 void ROrvaneDataManager::ReadEveryTablePage() {
     // The walk reads each page once: through the connection's large cache it would fill that
-    // cache with pages the program may never ask for again.
+    // cache with pages the program may never ask for again. The cache's size is put back after.
+    CppSQLite3Table kept;
+    const bool sizeKnown = ExecuteSql("PRAGMA cache_size;", SQL_MODE_GTBL, this, &kept) == R_OK && kept.numRows() == 1;
     CStringA cacheSize;
     cacheSize.Format("PRAGMA cache_size = -%d;", kPageWalkCacheKiB);
     static_cast<void>(ExecuteSql(cacheSize, SQL_MODE_EXEC, this, nullptr));  // a failure costs memory only
@@ -237,8 +239,11 @@ void ROrvaneDataManager::ReadEveryTablePage() {
     // without decoding a row; a page it cannot read marks the store damaged.
     static_cast<void>(CountOf("select count(*) as n from CalendarItems not indexed;", this));
     static_cast<void>(CountOf("select count(*) as n from TimeZones not indexed;", this));
-    cacheSize.Format("PRAGMA cache_size = -%d;", CppSQLite3DB::kPageCacheKiB);
-    static_cast<void>(ExecuteSql(cacheSize, SQL_MODE_EXEC, this, nullptr));
+    if (sizeKnown) {
+        kept.setRow(0);
+        cacheSize.Format("PRAGMA cache_size = %d;", kept.getIntField("cache_size"));
+        static_cast<void>(ExecuteSql(cacheSize, SQL_MODE_EXEC, this, nullptr));
+    }
 }
 
 RResult ROrvaneDataManager::EnsureIndexes() {

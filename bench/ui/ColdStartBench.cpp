@@ -201,7 +201,8 @@ void BM_ColdStartToFirstDrawnMonth(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations());
     state.counters["peak_rss_MB"] = peak;
     state.counters["rss_MB"] = resident;
-    state.counters["to_app_ms"] = state.iterations() > 0 ? toApplication * 1000 / static_cast<double>(state.iterations()) : 0;
+    const auto runs = static_cast<double>(state.iterations());
+    state.counters["to_app_ms"] = runs > 0 ? toApplication * 1000 / runs : 0;
 }
 BENCHMARK(BM_ColdStartToFirstDrawnMonth)->Arg(0)->Arg(1)->Iterations(5)->UseManualTime()->Unit(benchmark::kMillisecond);
 

@@ -27,11 +27,6 @@ public:
     CppSQLite3DB(const CppSQLite3DB&) = delete;
     CppSQLite3DB& operator=(const CppSQLite3DB&) = delete;
 
-    // The page cache an opened connection keeps, in KiB: room for the pages a long date range
-    // reads (SQLite's default keeps 2 MB), so that they are read from the file once rather than
-    // at every query.
-    static constexpr int kPageCacheKiB = 32768;
-
     // Opens (SQLite creates a missing file) the UTF-8 path; a connection already open is closed first.
     void open(const char* path);
     // Raises 1000 "Unable to close database" when SQLite refuses to close.

@@ -5,13 +5,18 @@
 // resident memory ("peak-kb", "rss-kb"), and the program is asked to quit, so its own shut-down
 // runs. The memory is read here rather than by the parent's wait4: the kernel carries the
 // spawning process's own peak over into its child's at exec.
+// ORVANE_START_PROBE_NOW=<seconds since 1970> sets the program's clock to that instant, so that
+// "today" lies in the data it shows.
 #include <QApplication>
 #include <QEvent>
 #include <QMetaObject>
 #include <QObject>
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 
+#include "platform/core/ClockOverride.h"
 #include "ui/view/RContentPlaceHolderWnd.h"
 
 namespace {
@@ -64,6 +69,9 @@ private:
 // Runs when the program constructs its application object.
 void WatchForFirstMonth() {
     std::printf("application %lld\n", MonotonicNanoseconds());
+    if (const char* now = std::getenv("ORVANE_START_PROBE_NOW"); now != nullptr && *now) {
+        platform::SetClockOverride(std::chrono::system_clock::from_time_t(std::atoll(now)));
+    }
     QCoreApplication* app = QCoreApplication::instance();
     app->installEventFilter(new FirstPaintWatch(app));
 }

@@ -3,9 +3,11 @@
 // beforehand, and times it from exec to the first drawn month. Counters, as the child reports them
 // at its first drawn month: its peak and present resident memory (MB; the largest of the runs),
 // and its time from exec to its application object (ms, the mean).
-// Arguments: 0 for a store with the calendar but no items, 1 for the 50,000-item store with its
-// 45,000 item files, as a synchronised calendar keeps them (one file per resource).
-// The child draws the month of today, as the program does; the display is Qt's offscreen one.
+// First argument: 0 for a store with the calendar but no items, 1 for the 50,000-item store with
+// its 45,000 item files, as a synchronised calendar keeps them (one file per resource).
+// A second argument of 1 sets the child's clock to 15 March 2026, the last full month of the
+// data, for a user whose calendar reaches today; with 0 the child draws the month of the real
+// today, as the program does. The display is Qt's offscreen one.
 // ORVANE_START_BENCH_HOME=<folder> keeps the two homes in that folder ("empty", "full") for
 // another run or a profiler, and reuses them when they are there.
 #include <benchmark/benchmark.h>
@@ -130,12 +132,23 @@ long long ReportedStamp(const std::string& report, const std::string& name) {
     return at == std::string::npos ? -1 : std::atoll(report.c_str() + at + name.size() + 1);
 }
 
-StartRun StartOnce(const StartHome& home) {
+// Noon of 15 March 2026 (UTC), in seconds since 1970.
+long long InsideTheData() {
+    std::tm parts{};
+    parts.tm_year = 2026 - 1900;
+    parts.tm_mon = 2;
+    parts.tm_mday = 15;
+    parts.tm_hour = 12;
+    return static_cast<long long>(timegm(&parts));
+}
+
+StartRun StartOnce(const StartHome& home, bool insideTheData) {
     StartRun run;
     std::vector<std::string> env;
     for (char** entry = environ; *entry != nullptr; ++entry) {
         const std::string text(*entry);
-        if (text.rfind("HOME=", 0) != 0 && text.rfind("XDG_", 0) != 0 && text.rfind("QT_QPA_PLATFORM=", 0) != 0) {
+        if (text.rfind("HOME=", 0) != 0 && text.rfind("XDG_", 0) != 0 && text.rfind("QT_QPA_PLATFORM=", 0) != 0 &&
+            text.rfind("ORVANE_START_PROBE_NOW=", 0) != 0) {
             env.push_back(text);
         }
     }
@@ -144,6 +157,7 @@ StartRun StartOnce(const StartHome& home) {
     env.push_back("XDG_CONFIG_HOME=" + home.Config());
     env.push_back("XDG_RUNTIME_DIR=" + home.root);
     env.push_back("QT_QPA_PLATFORM=offscreen");
+    if (insideTheData) env.push_back("ORVANE_START_PROBE_NOW=" + std::to_string(InsideTheData()));
     std::vector<char*> envp;
     for (std::string& entry : env) envp.push_back(entry.data());
     envp.push_back(nullptr);
@@ -188,7 +202,7 @@ void BM_ColdStartToFirstDrawnMonth(benchmark::State& state) {
     double resident = 0;
     double toApplication = 0;
     for (auto _ : state) {
-        const StartRun run = StartOnce(home);
+        const StartRun run = StartOnce(home, state.range(1) != 0);
         if (!run.ok) {
             state.SkipWithError("the start-up probe failed");
             break;
@@ -204,6 +218,12 @@ void BM_ColdStartToFirstDrawnMonth(benchmark::State& state) {
     const auto runs = static_cast<double>(state.iterations());
     state.counters["to_app_ms"] = runs > 0 ? toApplication * 1000 / runs : 0;
 }
-BENCHMARK(BM_ColdStartToFirstDrawnMonth)->Arg(0)->Arg(1)->Iterations(5)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ColdStartToFirstDrawnMonth)
+    ->Args({0, 0})
+    ->Args({1, 0})
+    ->Args({1, 1})
+    ->Iterations(5)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -10,6 +10,7 @@
 // today, as the program does. The display is Qt's offscreen one.
 // ORVANE_START_BENCH_HOME=<folder> keeps the two homes in that folder ("empty", "full") for
 // another run or a profiler, and reuses them when they are there.
+// BM_OpenStore times the store's open alone, in this process, over the same homes.
 #include <benchmark/benchmark.h>
 
 #include <fcntl.h>
@@ -225,5 +226,19 @@ BENCHMARK(BM_ColdStartToFirstDrawnMonth)
     ->Iterations(5)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
+
+// The store's part of start-up alone, in this process: opening the store of the child's home.
+void BM_OpenStore(benchmark::State& state) {
+    const StartHome& home = HomeFor(state.range(0) != 0);
+    for (auto _ : state) {
+        RRef<ROrvaneDataManager> store = RRef<ROrvaneDataManager>::Adopt(new ROrvaneDataManager);
+        if (store->Open(CStringW::FromUtf8(home.StoreFolder())) != R_OK) {
+            state.SkipWithError("the store did not open");
+            break;
+        }
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_OpenStore)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace

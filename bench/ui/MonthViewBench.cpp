@@ -1,5 +1,6 @@
 // The month view over a long-used calendar of 50,000 items (5,000 series with exceptions):
-// start-up to the first drawn month, a draw that reloads the month, and a redraw.
+// start-up to the first drawn month, a draw that reloads the month, and a redraw. The start-up
+// here runs in the process that built the store; ColdStartBench times it in a fresh process.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>

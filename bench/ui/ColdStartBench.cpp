@@ -45,6 +45,7 @@ struct StartHome {
     std::string root;
     std::string Data() const { return root + "/data"; }
     std::string Config() const { return root + "/config"; }
+    std::string Runtime() const { return root + "/runtime"; }
     std::string StoreFolder() const { return Data() + "/BrenmoorTech/Orvane"; }
 };
 
@@ -88,6 +89,9 @@ StartHome MakeHome(bool filled) {
         MadeRoots().push_back(home.root);
     }
     std::filesystem::create_directories(home.Config());
+    // Qt wants the runtime folder to be the user's alone, as a session's is.
+    std::filesystem::create_directories(home.Runtime());
+    std::filesystem::permissions(home.Runtime(), std::filesystem::perms::owner_all);
     // The store writes its settings where the child will read them.
     setenv("XDG_CONFIG_HOME", home.Config().c_str(), 1);
     RRef<ROrvaneDataManager> store = RRef<ROrvaneDataManager>::Adopt(new ROrvaneDataManager);
@@ -156,7 +160,7 @@ StartRun StartOnce(const StartHome& home, bool insideTheData) {
     env.push_back("HOME=" + home.root);
     env.push_back("XDG_DATA_HOME=" + home.Data());
     env.push_back("XDG_CONFIG_HOME=" + home.Config());
-    env.push_back("XDG_RUNTIME_DIR=" + home.root);
+    env.push_back("XDG_RUNTIME_DIR=" + home.Runtime());
     env.push_back("QT_QPA_PLATFORM=offscreen");
     if (insideTheData) env.push_back("ORVANE_START_PROBE_NOW=" + std::to_string(InsideTheData()));
     std::vector<char*> envp;

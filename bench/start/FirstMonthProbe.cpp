@@ -14,18 +14,12 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 
+#include "bench/start/MonotonicClock.h"
 #include "platform/core/ClockOverride.h"
 #include "ui/view/RContentPlaceHolderWnd.h"
 
 namespace {
-
-long long MonotonicNanoseconds() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec;
-}
 
 // Copies the "VmHWM" and "VmRSS" lines of /proc/self/status to standard output.
 void PrintResidentMemory() {

@@ -27,20 +27,13 @@
 #include <string>
 #include <vector>
 
-#include "foundation/memory/RRef.h"
-#include "store/ROrvaneDataManager.h"
+#include "bench/start/MonotonicClock.h"
+#include "bench/ui/UiBenchStore.h"
 #include "store/sqlite/CppSQLite3Table.h"
-#include "tools/realistic_store/RealisticStore.h"
 
 extern char** environ;
 
 namespace {
-
-long long MonotonicNanoseconds() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec;
-}
 
 // A home of its own for each store (HOME and the XDG folders point into it), removed at exit.
 struct StartHome {
@@ -96,26 +89,8 @@ StartHome MakeHome(bool filled) {
     std::filesystem::permissions(home.Runtime(), std::filesystem::perms::owner_all);
     // The store writes its settings where the child will read them.
     setenv("XDG_CONFIG_HOME", home.Config().c_str(), 1);
-    RRef<ROrvaneDataManager> store = RRef<ROrvaneDataManager>::Adopt(new ROrvaneDataManager);
-    (void)store->Open(CStringW::FromUtf8(home.StoreFolder()));
-    AccountRecord account;
-    account.Clear();
-    account.guid = "__Subscriptions_GUID__";  // loads without a server
-    account.description = "Calendar";
-    (void)store->AddAccount(&account);
-    CalendarRecord calendar;
-    calendar.Clear();
-    calendar.guid = "cal";
-    calendar.displayName = "Work";
-    calendar.calendarOrder = 0;
-    calendar.rgbValue = "#1565C0FF";
-    calendar.resourceType = "subscribed";
-    calendar.supportedCalendarComponentSet = "VEVENT";
-    (void)store->AddCalendar(account.guid, &calendar);
-    if (filled) {
-        (void)FillRealisticStore(store.get(), account.guid, "cal");
-        WriteItemFiles(store.get(), account.guid, "cal");
-    }
+    const RRef<ROrvaneDataManager> store = MakeUiBenchStore(home.StoreFolder(), filled);
+    if (filled) WriteItemFiles(store.get(), "__Subscriptions_GUID__", "cal");
     return home;
 }
 

@@ -10,10 +10,10 @@
 #include <string>
 #include <unistd.h>
 
+#include "bench/ui/UiBenchStore.h"
 #include "platform/messages/UiThreadLoop.h"
 #include "store/ROrvaneDataManager.h"
 #include "sync/ROrvaneAccountManager.h"
-#include "tools/realistic_store/RealisticStore.h"
 #include "ui/month/ROrvaneMonthView.h"
 #include "ui/view/RContentPlaceHolderWnd.h"
 
@@ -37,23 +37,7 @@ const std::string& StoreFolder() {
         const char* made = mkdtemp(pattern);
         std::string path = made != nullptr ? made : "/tmp/orvane-ui-bench";
         std::atexit([] { std::filesystem::remove_all(StoreFolder()); });
-        RRef<ROrvaneDataManager> store = RRef<ROrvaneDataManager>::Adopt(new ROrvaneDataManager);
-        (void)store->Open(CStringW::FromUtf8(path));
-        AccountRecord account;
-        account.Clear();
-        account.guid = "__Subscriptions_GUID__";  // loads without a server
-        account.description = "Calendar";
-        (void)store->AddAccount(&account);
-        CalendarRecord calendar;
-        calendar.Clear();
-        calendar.guid = "cal";
-        calendar.displayName = "Work";
-        calendar.calendarOrder = 0;
-        calendar.rgbValue = "#1565C0FF";
-        calendar.resourceType = "subscribed";
-        calendar.supportedCalendarComponentSet = "VEVENT";
-        (void)store->AddCalendar(account.guid, &calendar);
-        (void)FillRealisticStore(store.get(), account.guid, "cal");
+        (void)MakeUiBenchStore(path, true);
         return path;
     }();
     return folder;

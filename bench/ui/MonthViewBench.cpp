@@ -30,16 +30,17 @@ QApplication& App() {
     return *app;
 }
 
-// The store is made once per run, in a folder of its own that is removed at exit.
+// The store is made once per run, in a folder of its own that is removed at exit. The path is
+// never destroyed: the removal at exit runs after the destructors of statics made before it.
 const std::string& StoreFolder() {
-    static const std::string folder = [] {
+    static const std::string& folder = *new std::string([] {
         char pattern[] = "/tmp/orvane-ui-bench-XXXXXX";
         const char* made = mkdtemp(pattern);
         std::string path = made != nullptr ? made : "/tmp/orvane-ui-bench";
         std::atexit([] { std::filesystem::remove_all(StoreFolder()); });
         (void)MakeUiBenchStore(path, true);
         return path;
-    }();
+    }());
     return folder;
 }
 

@@ -61,20 +61,21 @@ struct Migration {
 #define ORVANE_FORGET_TAGS "update Calendars set ctag = '', syncToken = '';"
 
 // Each adds a column that older databases lack; most of them throw away the rows whose
-// meaning changed with it.
+// meaning changed with it. A probe's select fails when its column is missing, which SQLite
+// knows from the schema: it reads no row.
 const Migration kMigrations[] = {
-    {"select daylightDTStart from TimeZones;",
+    {"select daylightDTStart from TimeZones limit 0;",
      {"alter table TimeZones add column daylightDTStart TEXT;", "delete from TimeZones where timeZoneID IS NOT '';",
       "delete from CalendarItems where guid IS NOT '';", ORVANE_FORGET_TAGS},
      4},
-    {"select standardDTStart from TimeZones;",
+    {"select standardDTStart from TimeZones limit 0;",
      {"alter table TimeZones add column standardDTStart TEXT;", "delete from TimeZones where timeZoneID IS NOT '';",
       "delete from CalendarItems where guid IS NOT '';", ORVANE_FORGET_TAGS},
      4},
-    {"select whiteRabbitTimeZone from CalendarItems;",
+    {"select whiteRabbitTimeZone from CalendarItems limit 0;",
      {"alter table CalendarItems add column whiteRabbitTimeZone TEXT;", nullptr, nullptr, nullptr},
      1},
-    {"select scheduleTag from CalendarItems;",
+    {"select scheduleTag from CalendarItems limit 0;",
      {"alter table CalendarItems add column scheduleTag TEXT;", "delete from CalendarItems where guid IS NOT '';",
       ORVANE_FORGET_TAGS, nullptr},
      3},
@@ -154,7 +155,8 @@ RResult ROrvaneDataManager::Open(const CStringW& dataFolder) {
                 CloseConnection();
                 return unread == R_E_DATABASE_BUSY || unread == R_E_DATABASE_CORRUPT ? unread : R_E_BAD_FORMAT;
             }
-            // The probes read every row of the item table, so they meet most damage there.
+            // Damage found here is reported below, and no migration writes into it.
+            ReadEveryTablePage();
             static_cast<void>(UpgradeDatabase());  // a failed migration is traced; the store works on
         } else {
             static_cast<void>(CreateDatabase());  // a failure is traced; the selects then report it
@@ -222,6 +224,25 @@ long long ROrvaneDataManager::ForeignChangeStamp() {
         return (db.totalChanges() - ownChanges) + (db.dataVersion() << 40);
     } catch (...) {
         return -1;
+    }
+}
+
+void ROrvaneDataManager::ReadEveryTablePage() {
+    // The walk reads each page once: through the connection's large cache it would fill that
+    // cache with pages the program may never ask for again. The cache's size is put back after.
+    CppSQLite3Table kept;
+    const bool sizeKnown = ExecuteSql("PRAGMA cache_size;", SQL_MODE_GTBL, this, &kept) == R_OK && kept.numRows() == 1;
+    CStringA cacheSize;
+    cacheSize.Format("PRAGMA cache_size = -%d;", kPageWalkCacheKiB);
+    static_cast<void>(ExecuteSql(cacheSize, SQL_MODE_EXEC, this, nullptr));  // a failure costs memory only
+    // A count over the table itself (not over one of its indexes) visits every page of its tree
+    // without decoding a row; a page it cannot read marks the store damaged.
+    static_cast<void>(CountOf("select count(*) as n from CalendarItems not indexed;", this));
+    static_cast<void>(CountOf("select count(*) as n from TimeZones not indexed;", this));
+    if (sizeKnown) {
+        kept.setRow(0);
+        cacheSize.Format("PRAGMA cache_size = %d;", kept.getIntField("cache_size"));
+        static_cast<void>(ExecuteSql(cacheSize, SQL_MODE_EXEC, this, nullptr));
     }
 }
 

@@ -283,6 +283,11 @@ private:
     // Removes the values of the hive's Keys that belong to no account of `accountGuids` (every
     // account row's guid): the passwords and grants a delete cut short left behind.
     void RemoveSecretsOfOtherAccounts(const std::vector<CStringA>& accountGuids);
+    // Reads every page of the item and zone tables once, so that damage there is found at open
+    // (FoundDamaged) rather than by a later write.
+    void ReadEveryTablePage();
+    // The page cache of that walk, in KiB.
+    static constexpr int kPageWalkCacheKiB = 1024;
     // Adds the indexes that the store's selects need to a database made before they existed.
     RResult EnsureIndexes();
     // The text of a select over the calendar's item rows.

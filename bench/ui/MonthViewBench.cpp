@@ -1,5 +1,6 @@
 // The month view over a long-used calendar of 50,000 items (5,000 series with exceptions):
-// start-up to the first drawn month, a draw that reloads the month, and a redraw.
+// start-up to the first drawn month, a draw that reloads the month, and a redraw. The start-up
+// here runs in the process that built the store; ColdStartBench times it in a fresh process.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -9,10 +10,10 @@
 #include <string>
 #include <unistd.h>
 
+#include "bench/ui/UiBenchStore.h"
 #include "platform/messages/UiThreadLoop.h"
 #include "store/ROrvaneDataManager.h"
 #include "sync/ROrvaneAccountManager.h"
-#include "tools/realistic_store/RealisticStore.h"
 #include "ui/month/ROrvaneMonthView.h"
 #include "ui/view/RContentPlaceHolderWnd.h"
 
@@ -29,32 +30,17 @@ QApplication& App() {
     return *app;
 }
 
-// The store is made once per run, in a folder of its own that is removed at exit.
+// The store is made once per run, in a folder of its own that is removed at exit. The path is
+// never destroyed: the removal at exit runs after the destructors of statics made before it.
 const std::string& StoreFolder() {
-    static const std::string folder = [] {
+    static const std::string& folder = *new std::string([] {
         char pattern[] = "/tmp/orvane-ui-bench-XXXXXX";
         const char* made = mkdtemp(pattern);
         std::string path = made != nullptr ? made : "/tmp/orvane-ui-bench";
         std::atexit([] { std::filesystem::remove_all(StoreFolder()); });
-        RRef<ROrvaneDataManager> store = RRef<ROrvaneDataManager>::Adopt(new ROrvaneDataManager);
-        (void)store->Open(CStringW::FromUtf8(path));
-        AccountRecord account;
-        account.Clear();
-        account.guid = "__Subscriptions_GUID__";  // loads without a server
-        account.description = "Calendar";
-        (void)store->AddAccount(&account);
-        CalendarRecord calendar;
-        calendar.Clear();
-        calendar.guid = "cal";
-        calendar.displayName = "Work";
-        calendar.calendarOrder = 0;
-        calendar.rgbValue = "#1565C0FF";
-        calendar.resourceType = "subscribed";
-        calendar.supportedCalendarComponentSet = "VEVENT";
-        (void)store->AddCalendar(account.guid, &calendar);
-        (void)FillRealisticStore(store.get(), account.guid, "cal");
+        (void)MakeUiBenchStore(path, true);
         return path;
-    }();
+    }());
     return folder;
 }
 

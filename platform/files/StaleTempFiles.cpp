@@ -1,11 +1,13 @@
 #include "platform/files/StaleTempFiles.h"
 
+#include <dirent.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -44,16 +46,26 @@ std::string NewTempFileName(const std::string& target) {
 
 int RemoveStaleTempFiles(const std::string& folder, const std::string& onlyFor) {
     int removed = 0;
-    std::error_code error;
-    for (std::filesystem::directory_iterator entry(folder, error), end; !error && entry != end;
-         entry.increment(error)) {
-        const pid_t writer = WriterOf(entry->path().filename().string(), onlyFor);
+    // Read by name alone: a calendar's folder holds tens of thousands of item files, and the
+    // program lists it at every start; only the names with the marker are looked at further.
+    DIR* listing = opendir(folder.c_str());
+    if (listing == nullptr) {
+        return 0;
+    }
+    while (const dirent* entry = readdir(listing)) {
+        if (std::strstr(entry->d_name, kMarker) == nullptr) {
+            continue;
+        }
+        const std::string name(entry->d_name);
+        const pid_t writer = WriterOf(name, onlyFor);
+        const std::filesystem::path path = std::filesystem::path(folder) / name;
         std::error_code ignored;
-        if (writer > 0 && writer != ::getpid() && entry->is_regular_file(ignored) && !ProcessRuns(writer) &&
-            std::filesystem::remove(entry->path(), ignored)) {
+        if (writer > 0 && writer != ::getpid() && std::filesystem::is_regular_file(path, ignored) &&
+            !ProcessRuns(writer) && std::filesystem::remove(path, ignored)) {
             ++removed;
         }
     }
+    closedir(listing);
     return removed;
 }
 

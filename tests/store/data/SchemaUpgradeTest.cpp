@@ -1,3 +1,4 @@
+#include "tests/store/data/CalendarText.h"
 #include "tests/store/data/OpenStoreFixture.h"
 #include "tests/support/WithoutOverridingPermissions.h"
 
@@ -221,6 +222,24 @@ TEST_F(SchemaUpgradeTest, DatabaseWithoutTheNewIndexesGainsThem) {
         steps += plan.getStringField("detail");
     }
     EXPECT_NE(std::string::npos, steps.find("CalendarItemsIndexServerFileName")) << steps;
+}
+
+// The checks of every open read the item table's pages only through a small cache of their own,
+// so a store of many items does not open by filling memory with them.
+TEST_F(SchemaUpgradeTest, OpeningAStoreOfManyItemsKeepsFewOfItsPagesInMemory) {
+    ASSERT_EQ(R_OK, Reopen());
+    MakeAccount("acc");
+    MakeCalendar("acc", "cal");
+    ASSERT_EQ(R_OK, ImportText(store, EventsText("item", 3000, std::string(1000, 's'))));
+    store->Release();
+    store = nullptr;
+    const auto fileBytes = static_cast<long long>(std::filesystem::file_size(DbFile()));
+    ASSERT_GT(fileBytes, 6 << 20);
+
+    const long long before = sqlite3_memory_used();
+    store = new ROrvaneDataManager();
+    ASSERT_EQ(R_OK, store->Open(CStringW::FromUtf8(dataDir.string())));
+    EXPECT_LT(sqlite3_memory_used() - before, fileBytes / 4);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // the raw EXDATE values of a component and the zone identifiers its events refer to.
 // Needs its owner's lock: it is part of the component that holds it.
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -10,19 +11,31 @@
 
 class RIcsStringSet {
 public:
+    RIcsStringSet() = default;
+    ~RIcsStringSet();
+    // The order holds pointers into the set's own nodes: a copy would point into the original.
+    RIcsStringSet(const RIcsStringSet&) = delete;
+    RIcsStringSet& operator=(const RIcsStringSet&) = delete;
+
     // True when the text was added, false when an equal text is already held.
     bool Add(std::string_view text);
     bool Contains(std::string_view text) const;
     void Clear();
-
-    std::size_t Count() const { return order_.size(); }
-    bool IsEmpty() const { return order_.empty(); }
-    const std::string& At(std::size_t index) const { return *order_[index]; }
-
-    auto begin() const { return order_.begin(); }
-    auto end() const { return order_.end(); }
+    std::size_t Count() const { return held_ ? held_->order.size() : 0; }
+    bool IsEmpty() const { return Count() == 0; }
+    const std::string& At(std::size_t index) const { return *held_->order[index]; }
+    auto begin() const { return Order().begin(); }
+    auto end() const { return Order().end(); }
 
 private:
-    std::unordered_set<std::string> items_;  // node-based: the pointers in order_ stay valid
-    std::vector<const std::string*> order_;
+    struct Held {
+        std::unordered_set<std::string> items;  // node-based: the pointers in order stay valid
+        std::vector<const std::string*> order;
+    };
+    const std::vector<const std::string*>& Order() const { return held_ ? held_->order : kNoOrder; }
+
+    static const std::vector<const std::string*> kNoOrder;
+    // Made by the first Add: most components never hold a text, and an empty set then costs
+    // one pointer to make and destroy.
+    std::unique_ptr<Held> held_;
 };

@@ -7,26 +7,49 @@ RIcsStringSet::~RIcsStringSet() = default;
 bool RIcsStringSet::Add(std::string_view text) {
     if (!held_) {
         held_ = std::make_unique<Held>();
+        held_->order.reserve(kFew);
     }
-    std::vector<const std::string*>& order = held_->order;
-    // A few texts are compared in order: a repeated one then costs no node made and dropped.
-    constexpr std::size_t kScanned = 8;
-    if (order.size() <= kScanned) {
-        for (const std::string* held : order) {
-            if (*held == text) {
+    Held& held = *held_;
+    const std::size_t count = held.order.size();
+    if (count < kFew) {
+        for (std::size_t i = 0; i < count; ++i) {
+            if (held.few[i] == text) {
                 return false;
             }
         }
+        held.few[count].assign(text);
+        held.order.push_back(&held.few[count]);
+        return true;
     }
-    auto [it, added] = held_->items.emplace(text);
+    if (held.items.empty()) {
+        held.items.insert(held.few.begin(), held.few.end());  // the index takes over from the scan
+    }
+    auto [it, added] = held.items.emplace(text);
     if (added) {
-        order.push_back(&*it);
+        try {
+            held.order.push_back(&*it);
+        } catch (...) {
+            held.items.erase(it);  // a text is held in both or in neither
+            throw;
+        }
     }
     return added;
 }
 
 bool RIcsStringSet::Contains(std::string_view text) const {
-    return held_ && held_->items.find(std::string(text)) != held_->items.end();
+    if (!held_) {
+        return false;
+    }
+    const Held& held = *held_;
+    if (held.order.size() <= kFew) {
+        for (std::size_t i = 0; i < held.order.size(); ++i) {
+            if (held.few[i] == text) {
+                return true;
+            }
+        }
+        return false;
+    }
+    return held.items.find(std::string(text)) != held.items.end();
 }
 
 void RIcsStringSet::Clear() {

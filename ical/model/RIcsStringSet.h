@@ -2,6 +2,7 @@
 // A set of texts that keeps insertion order and refuses duplicates (byte comparison); used for
 // the raw EXDATE values of a component and the zone identifiers its events refer to.
 // Needs its owner's lock: it is part of the component that holds it.
+#include <array>
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -28,9 +29,13 @@ public:
     auto end() const { return Order().end(); }
 
 private:
+    // The first texts are kept in place and compared in order; a hashed index is made only for
+    // a set that outgrows them (a component's zone ids are one or two, its EXDATEs may be many).
+    static constexpr std::size_t kFew = 8;
     struct Held {
-        std::unordered_set<std::string> items;  // node-based: the pointers in order stay valid
-        std::vector<const std::string*> order;
+        std::array<std::string, kFew> few;       // the first kFew texts, in order
+        std::unordered_set<std::string> items;  // every text once the set has more than kFew
+        std::vector<const std::string*> order;  // into few and items, whose elements never move
     };
     const std::vector<const std::string*>& Order() const { return held_ ? held_->order : kNoOrder; }
 

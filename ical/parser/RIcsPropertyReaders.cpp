@@ -365,18 +365,18 @@ RResult RIcsComponent::ParseDateTimeProperty(RIcsDateTime*& field) {
     } else if (HasSurroundingQuotes(zone)) {
         zone = zone.substr(1, zone.size() - 2);
     }
-    char zoneText[RIcsDateTime::kTzidSize];  // a parameter value is never longer
-    const std::size_t zoneLength = std::min(zone.size(), sizeof zoneText - 1);
-    zone.copy(zoneText, zoneLength);
-    zoneText[zoneLength] = '\0';
     auto* dateTime = new (std::nothrow) RIcsDateTime();
     if (dateTime == nullptr) {
         return R_E_OUT_OF_MEMORY;
     }
-    // As SetFromIcs sets it, from the digits already read.
+    // As SetFromIcs and SetTzid set it, from the digits already read and the zone's known length
+    // (the text holds no NUL, so the zone is cut only by the field's size).
     dateTime->dateTime = parsed;
     dateTime->dateOnly = !(value.size() > 8 && value[8] == 'T');
-    dateTime->SetTzid(zoneText);
+    const std::size_t zoneLength = std::min(zone.size(), sizeof dateTime->tzid - 1);
+    zone.copy(dateTime->tzid, zoneLength);
+    dateTime->tzid[zoneLength] = '\0';
+    dateTime->floating = zoneLength == 0;
     field = dateTime;
     return R_OK;
 }

@@ -2,8 +2,6 @@
 
 const std::vector<const std::string*> RIcsStringSet::kNoOrder;
 
-RIcsStringSet::~RIcsStringSet() = default;
-
 bool RIcsStringSet::Add(std::string_view text) {
     if (!held_) {
         held_ = std::make_unique<Held>();

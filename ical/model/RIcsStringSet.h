@@ -13,7 +13,7 @@
 class RIcsStringSet {
 public:
     RIcsStringSet() = default;
-    ~RIcsStringSet();
+    ~RIcsStringSet() = default;
     // The order holds pointers into the set's own nodes: a copy would point into the original.
     RIcsStringSet(const RIcsStringSet&) = delete;
     RIcsStringSet& operator=(const RIcsStringSet&) = delete;

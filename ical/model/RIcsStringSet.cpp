@@ -20,7 +20,12 @@ bool RIcsStringSet::Add(std::string_view text) {
         return true;
     }
     if (held.items.empty()) {
-        held.items.insert(held.few.begin(), held.few.end());  // the index takes over from the scan
+        try {
+            held.items.insert(held.few.begin(), held.few.end());  // the index takes over from the scan
+        } catch (...) {
+            held.items.clear();  // a partial index would let a repeated text in
+            throw;
+        }
     }
     auto [it, added] = held.items.emplace(text);
     if (added) {

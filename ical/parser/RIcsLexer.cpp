@@ -229,11 +229,11 @@ std::size_t RIcsLexer::RunEnd(std::size_t index) const {
     const std::size_t size = text_.size();
 #if defined(__SSE2__)
     // Sixteen characters at a time: the mask has a bit for each CR or LF among them.
-    const __m128i cr = _mm_set1_epi8('\r');
-    const __m128i lf = _mm_set1_epi8('\n');
+    const __m128i crs = _mm_set1_epi8('\r');
+    const __m128i lfs = _mm_set1_epi8('\n');
     while (index + sizeof(__m128i) <= size) {
         const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + index));
-        const int found = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(chunk, cr), _mm_cmpeq_epi8(chunk, lf)));
+        const int found = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(chunk, crs), _mm_cmpeq_epi8(chunk, lfs)));
         if (found != 0) {
             return index + static_cast<std::size_t>(std::countr_zero(static_cast<unsigned>(found)));
         }

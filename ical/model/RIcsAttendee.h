@@ -4,13 +4,16 @@
 #include <string>
 #include <string_view>
 
-#include "ical/model/RIcsComponent.h"
+#include "foundation/ResultCodes.h"
+#include "foundation/memory/RefCounted.h"
 #include "ical/writer/RIcsTextCache.h"
 
-class RIcsAttendee : public RIcsComponent {
+// Reference counted on its own, not a component: a parse makes one per ATTENDEE line, and it
+// holds nothing of a component's.
+class RIcsAttendee : public RRefCounted {
 public:
     // ";PARAM=..." pairs followed by ":" and the address, or nothing without an address.
-    const char* GetText() override;
+    virtual const char* GetText();
     virtual void BuildText();
 
     // Reads a property value: parameters up to the first ':' then the address, or the whole value

@@ -37,6 +37,9 @@ void Share(T*& field, T* value) {
 
 template <typename T>
 void ReleaseListPayloads(RList& list) {
+    if (list.head == nullptr && list.tail == nullptr && list.count == 0) {
+        return;  // most components have no children of a kind: nothing to release or reset
+    }
     for (RListNode* node = list.head; node != nullptr; node = node->next) {
         static_cast<T*>(node->payload)->Release();
     }

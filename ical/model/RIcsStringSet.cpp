@@ -1,27 +1,63 @@
 #include "ical/model/RIcsStringSet.h"
 
+const std::vector<const std::string*> RIcsStringSet::kNoOrder;
+
 bool RIcsStringSet::Add(std::string_view text) {
-    // A few texts are compared in order: a repeated one then costs no node made and dropped.
-    constexpr std::size_t kScanned = 8;
-    if (order_.size() <= kScanned) {
-        for (const std::string* held : order_) {
-            if (*held == text) {
+    if (!held_) {
+        held_ = std::make_unique<Held>();
+        held_->order.reserve(kFew);
+    }
+    Held& held = *held_;
+    const std::size_t count = held.order.size();
+    if (count < kFew) {
+        for (std::size_t i = 0; i < count; ++i) {
+            if (held.few[i] == text) {
                 return false;
             }
         }
+        held.few[count].assign(text);
+        held.order.push_back(&held.few[count]);
+        return true;
     }
-    auto [it, added] = items_.emplace(text);
+    if (held.items.empty()) {
+        try {
+            held.items.insert(held.few.begin(), held.few.end());  // the index takes over from the scan
+        } catch (...) {
+            held.items.clear();  // a partial index would let a repeated text in
+            throw;
+        }
+    }
+    auto [it, added] = held.items.emplace(text);
     if (added) {
-        order_.push_back(&*it);
+        try {
+            held.order.push_back(&*it);
+        } catch (...) {
+            held.items.erase(it);  // a text is held in both or in neither
+            throw;
+        }
     }
     return added;
 }
 
 bool RIcsStringSet::Contains(std::string_view text) const {
-    return items_.find(std::string(text)) != items_.end();
+    if (!held_) {
+        return false;
+    }
+    const Held& held = *held_;
+    if (held.order.size() <= kFew) {
+        for (std::size_t i = 0; i < held.order.size(); ++i) {
+            if (held.few[i] == text) {
+                return true;
+            }
+        }
+        return false;
+    }
+    return held.items.find(std::string(text)) != held.items.end();
 }
 
 void RIcsStringSet::Clear() {
-    order_.clear();
-    items_.clear();
+    if (held_) {
+        held_->order.clear();
+        held_->items.clear();
+    }
 }

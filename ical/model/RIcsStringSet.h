@@ -2,7 +2,9 @@
 // A set of texts that keeps insertion order and refuses duplicates (byte comparison); used for
 // the raw EXDATE values of a component and the zone identifiers its events refer to.
 // Needs its owner's lock: it is part of the component that holds it.
+#include <array>
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -10,19 +12,35 @@
 
 class RIcsStringSet {
 public:
+    RIcsStringSet() = default;
+    ~RIcsStringSet() = default;
+    // The order holds pointers into the set's own nodes: a copy would point into the original.
+    RIcsStringSet(const RIcsStringSet&) = delete;
+    RIcsStringSet& operator=(const RIcsStringSet&) = delete;
+
     // True when the text was added, false when an equal text is already held.
     bool Add(std::string_view text);
     bool Contains(std::string_view text) const;
     void Clear();
-
-    std::size_t Count() const { return order_.size(); }
-    bool IsEmpty() const { return order_.empty(); }
-    const std::string& At(std::size_t index) const { return *order_[index]; }
-
-    auto begin() const { return order_.begin(); }
-    auto end() const { return order_.end(); }
+    std::size_t Count() const { return held_ ? held_->order.size() : 0; }
+    bool IsEmpty() const { return Count() == 0; }
+    const std::string& At(std::size_t index) const { return *held_->order[index]; }
+    auto begin() const { return Order().begin(); }
+    auto end() const { return Order().end(); }
 
 private:
-    std::unordered_set<std::string> items_;  // node-based: the pointers in order_ stay valid
-    std::vector<const std::string*> order_;
+    // The first texts are kept in place and compared in order; a hashed index is made only for
+    // a set that outgrows them (a component's zone ids are one or two, its EXDATEs may be many).
+    static constexpr std::size_t kFew = 8;
+    struct Held {
+        std::array<std::string, kFew> few;       // the first kFew texts, in order
+        std::unordered_set<std::string> items;  // every text once the set has more than kFew
+        std::vector<const std::string*> order;  // into few and items, whose elements never move
+    };
+    const std::vector<const std::string*>& Order() const { return held_ ? held_->order : kNoOrder; }
+
+    static const std::vector<const std::string*> kNoOrder;
+    // Made by the first Add: most components never hold a text, and an empty set then costs
+    // one pointer to make and destroy.
+    std::unique_ptr<Held> held_;
 };

@@ -132,69 +132,142 @@ RResult RIcsComponent::ParseProperty(std::string_view name, RIcsComponent* targe
         return R_E_INVALID_ARGUMENT;
     }
     RResult result = R_OK;
-    if (SameName(name, "VERSION")) {
-        if ((result = ReadPlainValue()) == R_OK) {
-            version_ = std::strtof(std::string(ValueCut(ics_limits::kShortValue)).c_str(), nullptr);
-        }
-    } else if (SameName(name, "PRODID")) {
-        if ((result = ReadPlainValue()) == R_OK) {
-            AssignCut(prodId_, lexer_->Value(), ics_limits::kProdId);
-        }
-    } else if (SameName(name, "DTSTART")) {
-        result = ParseDateTimeProperty(dtStart_);
-    } else if (SameName(name, "DTEND")) {
-        result = ParseDateTimeProperty(dtEnd_);
-    } else if (SameName(name, "SUMMARY")) {
-        result = ReadTextValue(summary_);
-    } else if (SameName(name, "UID")) {
-        result = ReadTextValue(uid_);
-    } else if (SameName(name, "LOCATION")) {
-        result = ReadTextValue(location_);
-    } else if (SameName(name, "DESCRIPTION")) {
-        result = ReadTextValue(description_);
-    } else if (SameName(name, "X-WR-TIMEZONE")) {
-        result = ReadTextValue(defaultTimeZone_);
-    } else if (SameName(name, "URL")) {
-        result = ReadTextValue(url_);
-    } else if (SameName(name, "RRULE")) {
-        result = ParseRRuleProperty(rrule_);
-    } else if (SameName(name, "RECURRENCE-ID")) {
-        if ((result = ReadValue()) == R_OK) {
-            result = SetRecurrenceId(lexer_->ValueString().c_str());
-        }
-    } else if (SameName(name, "EXDATE")) {
-        if ((result = ReadValue()) == R_OK) {
-            result = AddExDate(std::string(ValueCut(ics_limits::kExDate)).c_str());
-        }
-    } else if (SameName(name, "DTSTAMP")) {
-        result = ParseDateTimeProperty(dtStamp_);
-    } else if (SameName(name, "CREATED")) {
-        result = ParseDateTimeProperty(created_);
-    } else if (SameName(name, "LAST-MODIFIED")) {
-        result = ParseDateTimeProperty(lastModified_);
-    } else if (SameName(name, "SEQUENCE")) {
-        if ((result = ReadPlainValue()) == R_OK) {
-            sequence_ = ToInt32(std::string(ValueCut(ics_limits::kShortValue)));
-        }
-    } else if (SameName(name, "STATUS")) {
-        if ((result = ReadPlainValue()) == R_OK) {
-            AssignCut(status_, lexer_->Value(), ics_limits::kStatus);
-        }
-    } else if (SameName(name, "TRANSP")) {
-        if ((result = ReadPlainValue()) == R_OK) {
-            AssignCut(transp_, lexer_->Value(), ics_limits::kTransp);
-        }
-    } else if (SameName(name, "ATTENDEE")) {
-        result = ParseAttendeeProperty(target);
-    } else if (SameName(name, "ORGANIZER")) {
-        result = ParseOrganizerProperty(target);
-    } else if (SameName(name, "DURATION")) {
-        if ((result = ReadPlainValue()) == R_OK) {
-            ParseDuration(lexer_->Value(), durationDays_, durationSeconds_);
-        }
-    } else if (StartsWithName(name, "X-") && !StartsWithName(name, "X-WR-")) {
-        result = AddXProperty(name);
-    } else {
+    // By the first letter, so that a name is compared only with the names that begin like it;
+    // a name none of them matches is read and dropped (RDATE, CATEGORIES ...).
+    bool known = true;
+    switch (name.empty() ? '\0' : UpperAscii(name[0])) {
+        case 'A':
+            if (SameName(name, "ATTENDEE")) {
+                result = ParseAttendeeProperty(target);
+            } else {
+                known = false;
+            }
+            break;
+        case 'C':
+            if (SameName(name, "CREATED")) {
+                result = ParseDateTimeProperty(created_);
+            } else {
+                known = false;
+            }
+            break;
+        case 'D':
+            if (SameName(name, "DTSTART")) {
+                result = ParseDateTimeProperty(dtStart_);
+            } else if (SameName(name, "DTEND")) {
+                result = ParseDateTimeProperty(dtEnd_);
+            } else if (SameName(name, "DESCRIPTION")) {
+                result = ReadTextValue(description_);
+            } else if (SameName(name, "DTSTAMP")) {
+                result = ParseDateTimeProperty(dtStamp_);
+            } else if (SameName(name, "DURATION")) {
+                if ((result = ReadPlainValue()) == R_OK) {
+                    ParseDuration(lexer_->Value(), durationDays_, durationSeconds_);
+                }
+            } else {
+                known = false;
+            }
+            break;
+        case 'E':
+            if (SameName(name, "EXDATE")) {
+                if ((result = ReadValue()) == R_OK) {
+                    result = AddExDate(std::string(ValueCut(ics_limits::kExDate)).c_str());
+                }
+            } else {
+                known = false;
+            }
+            break;
+        case 'L':
+            if (SameName(name, "LOCATION")) {
+                result = ReadTextValue(location_);
+            } else if (SameName(name, "LAST-MODIFIED")) {
+                result = ParseDateTimeProperty(lastModified_);
+            } else {
+                known = false;
+            }
+            break;
+        case 'O':
+            if (SameName(name, "ORGANIZER")) {
+                result = ParseOrganizerProperty(target);
+            } else {
+                known = false;
+            }
+            break;
+        case 'P':
+            if (SameName(name, "PRODID")) {
+                if ((result = ReadPlainValue()) == R_OK) {
+                    AssignCut(prodId_, lexer_->Value(), ics_limits::kProdId);
+                }
+            } else {
+                known = false;
+            }
+            break;
+        case 'R':
+            if (SameName(name, "RRULE")) {
+                result = ParseRRuleProperty(rrule_);
+            } else if (SameName(name, "RECURRENCE-ID")) {
+                if ((result = ReadValue()) == R_OK) {
+                    result = SetRecurrenceId(lexer_->ValueString().c_str());
+                }
+            } else {
+                known = false;
+            }
+            break;
+        case 'S':
+            if (SameName(name, "SUMMARY")) {
+                result = ReadTextValue(summary_);
+            } else if (SameName(name, "SEQUENCE")) {
+                if ((result = ReadPlainValue()) == R_OK) {
+                    sequence_ = ToInt32(std::string(ValueCut(ics_limits::kShortValue)));
+                }
+            } else if (SameName(name, "STATUS")) {
+                if ((result = ReadPlainValue()) == R_OK) {
+                    AssignCut(status_, lexer_->Value(), ics_limits::kStatus);
+                }
+            } else {
+                known = false;
+            }
+            break;
+        case 'T':
+            if (SameName(name, "TRANSP")) {
+                if ((result = ReadPlainValue()) == R_OK) {
+                    AssignCut(transp_, lexer_->Value(), ics_limits::kTransp);
+                }
+            } else {
+                known = false;
+            }
+            break;
+        case 'U':
+            if (SameName(name, "UID")) {
+                result = ReadTextValue(uid_);
+            } else if (SameName(name, "URL")) {
+                result = ReadTextValue(url_);
+            } else {
+                known = false;
+            }
+            break;
+        case 'V':
+            if (SameName(name, "VERSION")) {
+                if ((result = ReadPlainValue()) == R_OK) {
+                    version_ = std::strtof(std::string(ValueCut(ics_limits::kShortValue)).c_str(), nullptr);
+                }
+            } else {
+                known = false;
+            }
+            break;
+        case 'X':
+            if (SameName(name, "X-WR-TIMEZONE")) {
+                result = ReadTextValue(defaultTimeZone_);
+            } else if (StartsWithName(name, "X-") && !StartsWithName(name, "X-WR-")) {
+                result = AddXProperty(name);
+            } else {
+                known = false;
+            }
+            break;
+        default:
+            known = false;
+            break;
+    }
+    if (!known) {
         result = ReadValue();  // RDATE, CATEGORIES ...: read and dropped
     }
     return result;
@@ -292,18 +365,18 @@ RResult RIcsComponent::ParseDateTimeProperty(RIcsDateTime*& field) {
     } else if (HasSurroundingQuotes(zone)) {
         zone = zone.substr(1, zone.size() - 2);
     }
-    char zoneText[RIcsDateTime::kTzidSize];  // a parameter value is never longer
-    const std::size_t zoneLength = std::min(zone.size(), sizeof zoneText - 1);
-    zone.copy(zoneText, zoneLength);
-    zoneText[zoneLength] = '\0';
     auto* dateTime = new (std::nothrow) RIcsDateTime();
     if (dateTime == nullptr) {
         return R_E_OUT_OF_MEMORY;
     }
-    // As SetFromIcs sets it, from the digits already read.
+    // As SetFromIcs and SetTzid set it, from the digits already read and the zone's known length
+    // (the text holds no NUL, so the zone is cut only by the field's size).
     dateTime->dateTime = parsed;
     dateTime->dateOnly = !(value.size() > 8 && value[8] == 'T');
-    dateTime->SetTzid(zoneText);
+    const std::size_t zoneLength = std::min(zone.size(), sizeof dateTime->tzid - 1);
+    zone.copy(dateTime->tzid, zoneLength);
+    dateTime->tzid[zoneLength] = '\0';
+    dateTime->floating = zoneLength == 0;
     field = dateTime;
     return R_OK;
 }

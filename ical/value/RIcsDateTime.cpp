@@ -33,7 +33,7 @@ int ThreeWay(T a, T b) {
 
 }  // namespace
 
-RIcsDateTime::RIcsDateTime() = default;
+RIcsDateTime::RIcsDateTime() { tzid[0] = '\0'; }
 
 std::int32_t RIcsDateTime::AddRef() { return refCount_.fetch_add(1, std::memory_order_relaxed) + 1; }
 
@@ -86,7 +86,7 @@ RIcsDateTime* RIcsDateTime::Clone(const RIcsDateTime& source) {
 
 void RIcsDateTime::CopyValueOf(const RIcsDateTime& source) {
     dateTime = source.dateTime;
-    std::memcpy(tzid, source.tzid, sizeof tzid);
+    CopyBounded(tzid, sizeof tzid, source.tzid);
     floating = source.floating;
     dateOnly = source.dateOnly;
     ClearTextCaches();

@@ -62,7 +62,8 @@ public:
     void ClearTextCaches();
 
     RDateTime dateTime;
-    char tzid[kTzidSize] = {};
+    // Terminated; the bytes after the terminator are never read, so a new value clears only the first.
+    char tzid[kTzidSize];
     bool floating = true;
     bool dateOnly = false;
 

@@ -231,7 +231,9 @@ RResult ROrvaneCalendar::SyncLocked(bool force) {
         const int before = downloaded;
         downloaded += StoreRound(round.records, received, storeError, stopped);
         round.records = {};  // this round's bodies go now, not when the next round arrives
-        store->ReleaseCachedPages();  // and the pages its rows were written to
+        // In a sync of many rounds the pages its rows were written to go too, so its memory stays
+        // that of one round; a sync of one round keeps them, with the pages the views read.
+        if (queued.size() > kHrefsPerRound) store->ReleaseCachedPages();
         // Progress between rounds, when the round's write lock is no longer held.
         if (downloaded / kProgressEvery != before / kProgressEvery && account->GetNotifyTarget() != 0) {
             account->PostToNotifyTarget(platform::messages::WM_APP_SYNC_PROGRESS, GetNotifyId());

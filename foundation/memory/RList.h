@@ -5,11 +5,17 @@
 #include <cstdint>
 
 #include "foundation/ResultCodes.h"
+#include "foundation/memory/RRecycled.h"
 
 struct RListNode {
     void* payload;
     RListNode* next;
     RListNode* prev;
+
+    // Nodes come and go with every list entry: their blocks are recycled per thread.
+    static void* operator new(std::size_t size) { return recycled::Allocate(size); }
+    static void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return recycled::AllocateNoThrow(size); }
+    static void operator delete(void* block, std::size_t size) noexcept { recycled::Free(block, size); }
 };
 
 // Greater than zero when `existing` must come after `added`.

@@ -5,12 +5,13 @@
 #include <string_view>
 
 #include "foundation/ResultCodes.h"
+#include "foundation/memory/RRecycled.h"
 #include "foundation/memory/RefCounted.h"
 #include "ical/writer/RIcsTextCache.h"
 
 // Reference counted on its own, not a component: a parse makes one per ATTENDEE line, and it
 // holds nothing of a component's.
-class RIcsAttendee : public RRefCounted {
+class RIcsAttendee : public RRefCounted, public RRecycled {
 public:
     // ";PARAM=..." pairs followed by ":" and the address, or nothing without an address.
     virtual const char* GetText();

@@ -10,6 +10,8 @@
 #include <unordered_set>
 #include <vector>
 
+#include "foundation/memory/RRecycled.h"
+
 class RIcsStringSet {
 public:
     RIcsStringSet() = default;
@@ -32,7 +34,7 @@ private:
     // The first texts are kept in place and compared in order; a hashed index is made only for
     // a set that outgrows them (a component's zone ids are one or two, its EXDATEs may be many).
     static constexpr std::size_t kFew = 8;
-    struct Held {
+    struct Held : RRecycled {  // made and freed with every component that holds a text
         std::array<std::string, kFew> few;       // the first kFew texts, in order
         std::unordered_set<std::string> items;  // every text once the set has more than kFew
         std::vector<const std::string*> order;  // into few and items, whose elements never move

@@ -11,7 +11,9 @@ void RIcsRuleList::Assign(const std::int32_t* values, std::size_t count) {
         Clear();
         return;
     }
-    std::unique_ptr<std::int32_t[]> entries(new (std::nothrow) std::int32_t[kept + 1]);
+    const std::size_t bytes = (kept + 1) * sizeof(std::int32_t);
+    std::unique_ptr<std::int32_t[], RIcsRuleListFree> entries(
+        static_cast<std::int32_t*>(recycled::AllocateNoThrow(bytes)), RIcsRuleListFree{bytes});
     if (!entries) {
         Clear();  // no memory: the part is dropped rather than half kept
         return;

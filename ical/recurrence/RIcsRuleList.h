@@ -6,6 +6,14 @@
 #include <cstdint>
 #include <memory>
 
+#include "foundation/memory/RRecycled.h"
+
+// Lists are made and dropped with every rule a parse reads: their blocks are recycled.
+struct RIcsRuleListFree {
+    std::size_t bytes = 0;
+    void operator()(std::int32_t* entries) const noexcept { recycled::Free(entries, bytes); }
+};
+
 class RIcsRuleList {
 public:
     RIcsRuleList() = default;
@@ -24,6 +32,6 @@ public:
 
 private:
     static constexpr std::int32_t kEmpty = 0;
-    std::unique_ptr<std::int32_t[]> entries_;
+    std::unique_ptr<std::int32_t[], RIcsRuleListFree> entries_;
     std::size_t count_ = 0;
 };

@@ -4,6 +4,7 @@
 // One thread only: the const text getters write their caches.
 #include "foundation/ResultCodes.h"
 #include "foundation/datetime/RDateTime.h"
+#include "foundation/memory/RRecycled.h"
 #include "ical/value/IcsStringSet.h"
 #include "ical/value/IcsValueParsers.h"
 
@@ -12,7 +13,7 @@
 #include <cstdint>
 #include <memory>
 
-class RIcsDateTime {
+class RIcsDateTime : public RRecycled {
 public:
     static constexpr std::size_t kTzidSize = 128;  // at most 127 characters; longer ids are cut
     static constexpr std::size_t kDbTextSize = 32;

@@ -9,7 +9,7 @@
 namespace {
 
 // Removes one pair of surrounding quote characters from a text longer than 2 characters.
-void StripQuotes(std::string& text, char quote) {
+void StripQuotes(std::string_view& text, char quote) {
     if (text.size() > 2 && text.front() == quote && text.back() == quote) {
         text = text.substr(1, text.size() - 2);
     }
@@ -33,9 +33,7 @@ RResult RIcsAttendee::Parse(std::string_view text) {
         return R_OK;
     }
     std::size_t pos = 0;
-    std::string token;
-    std::string name;
-    std::string parameterValue;
+    std::string_view token;
     while (ReadTokenFromString(text, pos, token) == R_OK) {
         if (token == ":") {
             AssignCut(address_, text.substr(pos), ics_limits::kAttendeeAddress);
@@ -44,7 +42,7 @@ RResult RIcsAttendee::Parse(std::string_view text) {
         if (token == ";" || token == "=") {
             continue;
         }
-        name = token;
+        const std::string_view name = token;
         if (pos >= text.size() || text[pos] != '=') {
             continue;  // a parameter without a value
         }
@@ -52,29 +50,22 @@ RResult RIcsAttendee::Parse(std::string_view text) {
         // The value runs to the next ';' or ':'; a further '=' belongs to it. A quoted run is
         // taken whole, so that SENT-BY="mailto:a@x" or CN="Room: A" cannot end the parameters
         // early and leave their rest to be taken as the address; a quote never closed is an
-        // ordinary character.
-        parameterValue.clear();
+        // ordinary character. The value is the run of text passed over, without leading blanks.
+        const std::size_t valueStart = pos;
         while (pos < text.size() && text[pos] != ';' && text[pos] != ':') {
             if (text[pos] == '"') {
                 const std::size_t close = text.find('"', pos + 1);
-                if (close != std::string_view::npos) {
-                    parameterValue.append(text.substr(pos, close + 1 - pos));
-                    pos = close + 1;
-                    continue;
-                }
-                parameterValue.push_back(text[pos++]);
+                pos = close != std::string_view::npos ? close + 1 : pos + 1;
                 continue;
             }
-            // A run of ordinary characters in one append.
-            std::size_t runEnd = pos + 1;
-            while (runEnd < text.size() && text[runEnd] != ';' && text[runEnd] != ':' && text[runEnd] != '"') {
-                ++runEnd;
+            ++pos;
+            while (pos < text.size() && text[pos] != ';' && text[pos] != ':' && text[pos] != '"') {
+                ++pos;
             }
-            parameterValue.append(text.substr(pos, runEnd - pos));
-            pos = runEnd;
         }
+        std::string_view parameterValue = text.substr(valueStart, pos - valueStart);
         const std::size_t first = parameterValue.find_first_not_of(" \t\r\n\f");
-        parameterValue.erase(0, first == std::string::npos ? parameterValue.size() : first);
+        parameterValue.remove_prefix(first == std::string_view::npos ? parameterValue.size() : first);
         SetParameter(parameterValue, name);
     }
     // Parameters without an address: dropped when the value ends in a delimiter, else kept.
@@ -114,8 +105,8 @@ RResult RIcsAttendee::SetParameter(std::string_view value, std::string_view give
     }
     // Quotes go before the value is cut to its field, so that a long quoted value loses its
     // quotes and not its closing quote.
-    std::string text(value);
-    if (SameName(name, "CN")) {
+    std::string_view text = value;
+    if (field == &cn_) {
         StripQuotes(text, '\'');
         StripQuotes(text, '"');
     } else if (quote != '\0') {

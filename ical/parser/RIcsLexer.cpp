@@ -86,8 +86,8 @@ bool RIcsLexer::SeekNextCalendar() {
     // Otherwise a line start: the character after a line break that is no fold.
     std::size_t at = pos_;
     for (;;) {
-        at = text_.find_first_of("\r\n", at);
-        if (at == std::string_view::npos) {
+        at = RunEnd(at);
+        if (at == text_.size()) {
             pos_ = text_.size();
             return false;
         }
@@ -115,6 +115,34 @@ constexpr auto kTokenStops = [] {
     return stops;
 }();
 constexpr bool IsTokenStop(char c) { return kTokenStops[static_cast<unsigned char>(c)]; }
+
+// The first token stop at or after index, or size: sixteen characters at a time where sixteen
+// are left, since a name is scanned for every line of the text.
+std::size_t TokenStopAt(const char* data, std::size_t index, std::size_t size) {
+#if defined(__SSE2__)
+    const __m128i colonOrSemicolon = _mm_set1_epi8(';');  // ':' is ';' with its lowest bit clear
+    const __m128i lowestBit = _mm_set1_epi8(1);
+    const __m128i equals = _mm_set1_epi8('=');
+    const __m128i crs = _mm_set1_epi8('\r');
+    const __m128i lfs = _mm_set1_epi8('\n');
+    while (index + sizeof(__m128i) <= size) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + index));
+        const __m128i stops =
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(_mm_or_si128(chunk, lowestBit), colonOrSemicolon),
+                                      _mm_cmpeq_epi8(chunk, equals)),
+                         _mm_or_si128(_mm_cmpeq_epi8(chunk, crs), _mm_cmpeq_epi8(chunk, lfs)));
+        const int found = _mm_movemask_epi8(stops);
+        if (found != 0) {
+            return index + static_cast<std::size_t>(std::countr_zero(static_cast<unsigned>(found)));
+        }
+        index += sizeof(__m128i);
+    }
+#endif
+    while (index < size && !IsTokenStop(data[index])) {
+        ++index;
+    }
+    return index;
+}
 
 }  // namespace
 
@@ -179,10 +207,7 @@ std::size_t RIcsLexer::PlainTokenEnd() const {
     if (pos_ >= size || IsWhiteSpace(data[pos_]) || IsDelimiter(data[pos_])) {
         return std::string_view::npos;
     }
-    std::size_t at = pos_ + 1;
-    while (at < size && !IsTokenStop(data[at])) {
-        ++at;
-    }
+    const std::size_t at = TokenStopAt(data, pos_ + 1, size);
     return at == size || IsDelimiter(data[at]) ? at : std::string_view::npos;
 }
 
@@ -320,17 +345,14 @@ const std::string& RIcsLexer::ValueString() {
 }
 
 RResult RIcsLexer::ReadValue() {
-    value_.clear();
-    valueView_ = value_;
-    if (AtEnd()) {
-        return R_E_END_OF_TEXT;
-    }
     // Most values follow their delimiter on the same line and end in a line break that the next
-    // line's name follows: the value is then the run between the two, taken in one copy.
+    // line's name follows: the value is then the run between the two, viewed in the text; the
+    // lexer's own copy is touched only when lines have to be joined.
     const char* const data = text_.data();
     const std::size_t size = text_.size();
-    if (pos_ + 1 < size && IsDelimiter(data[pos_]) && !IsLineBreak(data[pos_ + 1])) {
-        const std::size_t start = pos_ + 1;
+    const std::size_t pos = pos_;
+    if (pos + 1 < size && IsDelimiter(data[pos]) && !IsLineBreak(data[pos + 1])) {
+        const std::size_t start = pos + 1;
         const std::size_t end = RunEnd(start);
         const std::size_t after = end == size ? size : end + (data[end] == '\r' && At(end + 1) == '\n' ? 2 : 1);
         if (end == size || (after < size && !IsWhiteSpace(data[after]))) {
@@ -338,6 +360,11 @@ RResult RIcsLexer::ReadValue() {
             pos_ = after;
             return R_OK;
         }
+    }
+    value_.clear();
+    valueView_ = value_;
+    if (AtEnd()) {
+        return R_E_END_OF_TEXT;
     }
     const RResult result = ReadValueAcrossLines();
     valueView_ = value_;
@@ -403,24 +430,31 @@ RResult RIcsLexer::ReadValueAcrossLines() {
     return R_OK;
 }
 
-RResult ReadTokenFromString(std::string_view text, std::size_t& pos, std::string& out) {
-    out.clear();
+RResult ReadTokenFromString(std::string_view text, std::size_t& pos, std::string_view& out) {
+    out = {};
     while (pos < text.size() && RIcsLexer::IsWhiteSpace(text[pos])) {
         ++pos;
     }
     if (pos >= text.size()) {
         return R_E_END_OF_TEXT;
     }
-    if (RIcsLexer::IsDelimiter(text[pos])) {
-        out.push_back(text[pos++]);
-        return R_OK;
-    }
     const std::size_t start = pos;
-    while (pos < text.size() && !RIcsLexer::IsDelimiter(text[pos])) {
+    if (RIcsLexer::IsDelimiter(text[pos])) {
         ++pos;
+    } else {
+        while (pos < text.size() && !RIcsLexer::IsDelimiter(text[pos])) {
+            ++pos;
+        }
     }
-    out.assign(text.substr(start, pos - start));
+    out = text.substr(start, pos - start);
     return R_OK;
+}
+
+RResult ReadTokenFromString(std::string_view text, std::size_t& pos, std::string& out) {
+    std::string_view token;
+    const RResult result = ReadTokenFromString(text, pos, token);
+    out.assign(token);
+    return result;
 }
 
 RResult ReadLineValueFromString(std::string_view text, std::size_t& pos, std::string& out) {

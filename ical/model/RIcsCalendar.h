@@ -6,6 +6,10 @@
 
 class RIcsCalendar : public RIcsComponent {
 public:
+    // Declared so that `new RIcsCalendar()` runs the member initialisers without first zeroing
+    // the whole object.
+    RIcsCalendar();
+
     const char* GetText() override;
     // Writes the calendar: fixed header lines, the zones', events' and to-dos' texts, END line.
     virtual void BuildText();

@@ -181,7 +181,8 @@ RResult RIcsComponent::ParseComponentBody(RIcsLexer& lexer) {
 
 template <typename Child, typename Attach>
 RResult RIcsComponent::ParseChild(RIcsLexer& lexer, std::string_view name, Attach attach) {
-    Child* child = new (std::nothrow) Child();
+    // Default-initialised: every member has its initialiser, so the object needs no zeroing first.
+    Child* child = new (std::nothrow) Child;
     if (child == nullptr) {
         return R_E_OUT_OF_MEMORY;
     }

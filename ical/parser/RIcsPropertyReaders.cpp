@@ -67,6 +67,15 @@ void ParseDuration(std::string_view text, std::int32_t& days, std::int64_t& seco
     seconds = secondCount;
 }
 
+// The VERSION number. "2.0" (nearly every file) reads the same in any locale's number format,
+// so it needs no call of strtof.
+float ReadVersion(std::string_view text) {
+    if (text.size() == 3 && text[0] >= '0' && text[0] <= '9' && text[1] == '.' && text[2] == '0') {
+        return static_cast<float>(text[0] - '0');
+    }
+    return std::strtof(std::string(text).c_str(), nullptr);
+}
+
 bool HasSurroundingQuotes(std::string_view text) {
     return text.size() > 2 && text.front() == '"' && text.back() == '"';
 }
@@ -88,7 +97,7 @@ std::int32_t ToInt32(const std::string& text) {
 // its own reference); one that cannot be made or does not parse is dropped.
 template <typename Address, typename Keep>
 void KeepParsedAddress(std::string_view value, bool bare, Keep keep) {
-    auto* address = new (std::nothrow) Address();
+    auto* address = new (std::nothrow) Address;  // every member has its initialiser: no zeroing first
     if (address == nullptr) {
         return;
     }
@@ -248,7 +257,7 @@ RResult RIcsComponent::ParseProperty(std::string_view name, RIcsComponent* targe
         case 'V':
             if (SameName(name, "VERSION")) {
                 if ((result = ReadPlainValue()) == R_OK) {
-                    version_ = std::strtof(std::string(ValueCut(ics_limits::kShortValue)).c_str(), nullptr);
+                    version_ = ReadVersion(ValueCut(ics_limits::kShortValue));
                 }
             } else {
                 known = false;
@@ -344,18 +353,10 @@ RResult RIcsComponent::ParseDateTimeProperty(RIcsDateTime*& field) {
     if (lexer.ReadValue() != R_OK) {
         return R_OK;  // the field stays empty
     }
-    // A date-time value has at most 16 characters: a longer one is no date, and a shorter one is
-    // read from a terminated copy on the stack.
+    // A date-time value has at most 16 characters: a longer one is no date.
     const std::string_view value = ValueCut(ics_limits::kShortValue);
-    constexpr std::size_t kLongestDateTime = 16;
-    if (value.size() > kLongestDateTime) {
-        return R_OK;  // the field stays empty, as for any text that is no date
-    }
-    char valueText[kLongestDateTime + 1];
-    value.copy(valueText, value.size());
-    valueText[value.size()] = '\0';
     RDateTime parsed;
-    if (!ReadIcsDateTimeText(valueText, &parsed)) {
+    if (!ReadIcsDateTimeText(value, &parsed)) {
         // No date at all, or text that is no date (a zero date would be stored and written back
         // as 00000000, and other text would come back as another date): the field stays empty.
         return R_OK;
@@ -390,10 +391,8 @@ RResult RIcsComponent::ParseRRuleProperty(RIcsRecurrence*& field) {
     if (rule == nullptr) {
         return R_OK;  // the property is dropped
     }
-    // A value within the limit is read in place; a longer one through a cut copy.
-    const std::string_view cut = ValueCut(ics_limits::kRRule);
-    result = cut.size() == lexer_->Value().size() ? rule->Parse(lexer_->ValueString().c_str())
-                                                  : rule->Parse(std::string(cut).c_str());
+    // Read in place, cut to the limit.
+    result = rule->ParseValue(ValueCut(ics_limits::kRRule));
     if (result != R_OK) {
         rule->Release();
         return result;

@@ -26,7 +26,7 @@ using PartText = char[RIcsRecurrence::kPartTextMax + 1];
 // upper case, and blanks around list items are dropped (BYDAY=MO, TU). A text longer than
 // kPartTextMax is cut to that many characters and, when it is a list, to its last whole entry,
 // so that no entry is cut in half.
-void ReadPartText(const char*& position, PartText& out) {
+void ReadPartText(const char*& position, const char* end, PartText& out) {
     // Per character: what it becomes in the part, or kEnds (the part ends) or kDropped (a blank).
     constexpr char kEnds = '\0';
     constexpr char kDropped = '\x01';
@@ -41,7 +41,22 @@ void ReadPartText(const char*& position, PartText& out) {
     }();
     const char* at = position;  // a local, which writes to `out` cannot change
     std::size_t length = 0;     // blanks not counted
-    for (;; ++at) {
+    // Within the first kPartTextMax characters the part cannot outgrow `out`: no check per
+    // character. Past them the last slot is overwritten, and then replaced by the terminator.
+    const char* const unchecked = end - at > RIcsRecurrence::kPartTextMax ? at + RIcsRecurrence::kPartTextMax : end;
+    bool ended = false;
+    for (; at != unchecked; ++at) {
+        const char c = kRead[static_cast<unsigned char>(*at)];
+        if (c == kEnds) {
+            ended = true;
+            break;
+        }
+        if (c == kDropped && (*at == ' ' || *at == '\t')) {
+            continue;
+        }
+        out[length++] = c;
+    }
+    for (; !ended && at != end; ++at) {
         const char c = kRead[static_cast<unsigned char>(*at)];
         if (c == kEnds) {
             break;
@@ -49,9 +64,7 @@ void ReadPartText(const char*& position, PartText& out) {
         if (c == kDropped && (*at == ' ' || *at == '\t')) {
             continue;
         }
-        if (length < RIcsRecurrence::kPartTextMax) {
-            out[length] = c;
-        }
+        out[std::min<std::size_t>(length, RIcsRecurrence::kPartTextMax)] = c;
         ++length;
     }
     if (length > RIcsRecurrence::kPartTextMax) {
@@ -127,23 +140,28 @@ std::int32_t RIcsRecurrence::Release() {
 }
 
 RResult RIcsRecurrence::Parse(const char* rrule) {
+    return ParseValue(rrule != nullptr ? std::string_view(rrule) : std::string_view());
+}
+
+RResult RIcsRecurrence::ParseValue(std::string_view rrule) {
     FreeExDates();
     DropText();
-    // Empty parts (a trailing ';' as real clients write it) are ignored.
-    const char* at = rrule != nullptr ? rrule : "";
+    // Empty parts (a trailing ';' as real clients write it) are ignored. A NUL ends the text.
+    const char* at = rrule.data();
+    const char* const end = at + rrule.size();
     PartText name;
     PartText value;
-    while (*at != '\0') {
-        ReadPartText(at, name);
+    while (at != end && *at != '\0') {
+        ReadPartText(at, end, name);
         value[0] = '\0';
-        if (*at == '=') {
+        if (at != end && *at == '=') {
             ++at;
-            ReadPartText(at, value);
+            ReadPartText(at, end, value);
         }
         if (name[0] != '\0' && value[0] != '\0') {
             SetPart(name, value);
         }
-        if (*at != '\0') {
+        if (at != end && *at != '\0') {
             ++at;  // ';', ':' or a stray '=' after a value
         }
     }

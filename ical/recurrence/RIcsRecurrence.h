@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 class RZoneRules;
 
@@ -30,7 +31,7 @@ private:
 
 // One thread only: stepping keeps state (latest occurrence, generated count) in the rule, so a
 // rule serves one expansion at a time; a caller that shares one takes its owner's lock.
-class RIcsRecurrence {
+class RIcsRecurrence : public RRecycled {
 public:
     static constexpr int kFreqSize = 128;
     static constexpr int kPartTextMax = 127;  // longer part names and values are cut
@@ -53,6 +54,8 @@ public:
     // Empties the EXDATE set and reads the parts of an RRULE value. R_E_END_OF_TEXT when the
     // text ends right after a delimiter (FREQ=DAILY;).
     RResult Parse(const char* rrule);
+    // Parse over a value of known length, which need not be terminated.
+    RResult ParseValue(std::string_view rrule);
     // One part by its exact (case-sensitive) name; unknown names are ignored.
     RResult SetPart(const char* name, const char* value);
     // A copy of one raw EXDATE value joins the set unless an equal one is there.

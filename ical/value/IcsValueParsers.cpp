@@ -100,35 +100,38 @@ bool ReadIcsDateTimeText(const char* text, RDateTime* out) {
     if (text == nullptr) {
         return false;
     }
-    const std::size_t length = strnlen(text, 17);
-    auto digits = [text](std::size_t from, std::size_t to) {
-        for (std::size_t i = from; i < to; ++i) {
-            if (text[i] < '0' || text[i] > '9') return false;
-        }
-        return true;
-    };
-    const bool date = length == 8 && digits(0, 8);
-    const bool dateTime = (length == 15 || (length == 16 && text[15] == 'Z')) && digits(0, 8) && text[8] == 'T' &&
-                          digits(9, 15);
-    if (!date && !dateTime) {
+    return ReadIcsDateTimeText(std::string_view(text, strnlen(text, 17)), out);
+}
+
+bool ReadIcsDateTimeText(std::string_view text, RDateTime* out) {
+    const std::size_t length = text.size();
+    if (length != 8 && length != 15 && length != 16) {
         return false;
     }
-    // The form is known now: each field is a fixed run of digits, as ParseIcsDateTimeDigits reads it.
-    auto field = [text](std::size_t from, std::size_t digitCount) {
-        int value = 0;
-        for (std::size_t i = from; i < from + digitCount; ++i) {
-            value = value * 10 + (text[i] - '0');
-        }
+    const bool dateTime = length != 8;
+    if (dateTime && (text[8] != 'T' || (length == 16 && text[15] != 'Z'))) {
+        return false;
+    }
+    // Each field is a fixed run of digits, as ParseIcsDateTimeDigits reads it; a character that
+    // is no digit gives a value above 9, which `notDigit` collects without a branch per digit.
+    unsigned notDigit = 0;
+    auto digit = [text, &notDigit](std::size_t at) {
+        const unsigned value = static_cast<unsigned char>(text[at]) - static_cast<unsigned>('0');
+        notDigit |= value > 9 ? 1U : 0U;
         return value;
     };
+    auto pair = [&digit](std::size_t at) { return digit(at) * 10 + digit(at + 1); };
     RDateTime parsed;
-    parsed.year = field(0, 4);
-    parsed.month = static_cast<std::uint16_t>(field(4, 2));
-    parsed.day = static_cast<std::uint16_t>(field(6, 2));
+    parsed.year = static_cast<std::int32_t>(pair(0) * 100 + pair(2));
+    parsed.month = static_cast<std::uint16_t>(pair(4));
+    parsed.day = static_cast<std::uint16_t>(pair(6));
     if (dateTime) {
-        parsed.hour = static_cast<std::uint16_t>(field(9, 2));
-        parsed.minute = static_cast<std::uint16_t>(field(11, 2));
-        parsed.second = static_cast<std::int16_t>(field(13, 2));
+        parsed.hour = static_cast<std::uint16_t>(pair(9));
+        parsed.minute = static_cast<std::uint16_t>(pair(11));
+        parsed.second = static_cast<std::int16_t>(pair(13));
+    }
+    if (notDigit != 0) {
+        return false;
     }
     const bool dayOk = parsed.month >= 1 && parsed.month <= 12 && parsed.day >= 1 && parsed.day <= 31;
     const bool timeOk = parsed.hour <= 23 && parsed.minute <= 59 && parsed.second >= 0 && parsed.second <= 60;
@@ -176,10 +179,12 @@ int ReadIntList(const char* text, std::int32_t* out, int max) {
     int read = 0;
     const char* at = text;
     while (read < max) {
-        const char* end = std::strchr(at, ',');
-        const std::size_t length = end != nullptr ? static_cast<std::size_t>(end - at) : std::strlen(at);
-        out[read++] = DecimalOf(at, std::min(length, kListValueMax));
-        if (end == nullptr) {
+        const char* end = at;  // the ',' or NUL after the value; values are short, so no library scan
+        while (*end != ',' && *end != '\0') {
+            ++end;
+        }
+        out[read++] = DecimalOf(at, std::min(static_cast<std::size_t>(end - at), kListValueMax));
+        if (*end == '\0') {
             break;
         }
         at = end + 1;

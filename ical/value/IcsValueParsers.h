@@ -3,6 +3,7 @@
 // offsets, integer lists and weekday lists.
 // Safe to share: plain functions on their arguments.
 #include <cstdint>
+#include <string_view>
 
 #include "foundation/datetime/RDateTime.h"
 
@@ -33,6 +34,8 @@ bool IsIcsDateTimeText(const char* text);
 // IsIcsDateTimeText that also gives the digits read (as ParseIcsDateTimeDigits reads them).
 // `out` is written only when the text is such a value.
 [[nodiscard]] bool ReadIcsDateTimeText(const char* text, RDateTime* out);
+// The same over a text of known length (which holds no NUL).
+[[nodiscard]] bool ReadIcsDateTimeText(std::string_view text, RDateTime* out);
 
 // [+-]HHMM[SS]; only the first 127 characters are looked at.
 void ParseUtcOffset(RIcsUtcOffset* out, const char* text);

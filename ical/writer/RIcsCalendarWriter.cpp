@@ -7,6 +7,8 @@
 #include "ical/model/RIcsToDo.h"
 #include "ical/writer/RIcsTextWriter.h"
 
+RIcsCalendar::RIcsCalendar() = default;
+
 namespace {
 
 // Appends the text of each child, holding a reference while it is appended.

@@ -116,34 +116,6 @@ constexpr auto kTokenStops = [] {
 }();
 constexpr bool IsTokenStop(char c) { return kTokenStops[static_cast<unsigned char>(c)]; }
 
-// The first token stop at or after index, or size: sixteen characters at a time where sixteen
-// are left, since a name is scanned for every line of the text.
-std::size_t TokenStopAt(const char* data, std::size_t index, std::size_t size) {
-#if defined(__SSE2__)
-    const __m128i colonOrSemicolon = _mm_set1_epi8(';');  // ':' is ';' with its lowest bit clear
-    const __m128i lowestBit = _mm_set1_epi8(1);
-    const __m128i equals = _mm_set1_epi8('=');
-    const __m128i crs = _mm_set1_epi8('\r');
-    const __m128i lfs = _mm_set1_epi8('\n');
-    while (index + sizeof(__m128i) <= size) {
-        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + index));
-        const __m128i stops =
-            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(_mm_or_si128(chunk, lowestBit), colonOrSemicolon),
-                                      _mm_cmpeq_epi8(chunk, equals)),
-                         _mm_or_si128(_mm_cmpeq_epi8(chunk, crs), _mm_cmpeq_epi8(chunk, lfs)));
-        const int found = _mm_movemask_epi8(stops);
-        if (found != 0) {
-            return index + static_cast<std::size_t>(std::countr_zero(static_cast<unsigned>(found)));
-        }
-        index += sizeof(__m128i);
-    }
-#endif
-    while (index < size && !IsTokenStop(data[index])) {
-        ++index;
-    }
-    return index;
-}
-
 }  // namespace
 
 void RIcsLexer::ScanToken(std::string& out, bool onlyLastLine) {
@@ -207,7 +179,10 @@ std::size_t RIcsLexer::PlainTokenEnd() const {
     if (pos_ >= size || IsWhiteSpace(data[pos_]) || IsDelimiter(data[pos_])) {
         return std::string_view::npos;
     }
-    const std::size_t at = TokenStopAt(data, pos_ + 1, size);
+    std::size_t at = pos_ + 1;
+    while (at < size && !IsTokenStop(data[at])) {
+        ++at;
+    }
     return at == size || IsDelimiter(data[at]) ? at : std::string_view::npos;
 }
 

@@ -41,22 +41,7 @@ void ReadPartText(const char*& position, const char* end, PartText& out) {
     }();
     const char* at = position;  // a local, which writes to `out` cannot change
     std::size_t length = 0;     // blanks not counted
-    // Within the first kPartTextMax characters the part cannot outgrow `out`: no check per
-    // character. Past them the last slot is overwritten, and then replaced by the terminator.
-    const char* const unchecked = end - at > RIcsRecurrence::kPartTextMax ? at + RIcsRecurrence::kPartTextMax : end;
-    bool ended = false;
-    for (; at != unchecked; ++at) {
-        const char c = kRead[static_cast<unsigned char>(*at)];
-        if (c == kEnds) {
-            ended = true;
-            break;
-        }
-        if (c == kDropped && (*at == ' ' || *at == '\t')) {
-            continue;
-        }
-        out[length++] = c;
-    }
-    for (; !ended && at != end; ++at) {
+    for (; at != end; ++at) {
         const char c = kRead[static_cast<unsigned char>(*at)];
         if (c == kEnds) {
             break;
@@ -64,7 +49,9 @@ void ReadPartText(const char*& position, const char* end, PartText& out) {
         if (c == kDropped && (*at == ' ' || *at == '\t')) {
             continue;
         }
-        out[std::min<std::size_t>(length, RIcsRecurrence::kPartTextMax)] = c;
+        if (length < RIcsRecurrence::kPartTextMax) {
+            out[length] = c;
+        }
         ++length;
     }
     if (length > RIcsRecurrence::kPartTextMax) {

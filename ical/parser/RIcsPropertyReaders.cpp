@@ -108,6 +108,66 @@ void KeepParsedAddress(std::string_view value, bool bare, Keep keep) {
     address->Release();
 }
 
+// The parameters of a date-time property read token by token, for those that are not plain
+// (folded, blank, oddly quoted): the last TZID goes to `tzid`, which `zone` then views.
+// Kept out of line, so that the plain case makes none of its strings.
+[[gnu::noinline]] RResult ReadDateTimeParameters(RIcsLexer& lexer, std::string& tzid, std::string_view& zone) {
+    std::string parameterName;
+    std::string parameterValue;
+    std::string part;
+    while (lexer.Current() == ';') {
+        lexer.Advance();
+        RResult result = lexer.ReadToken(parameterName, ics_limits::kDateTimeParameter);
+        if (result != R_OK) {
+            return result;
+        }
+        if (parameterName == ";" || parameterName == ":") {
+            lexer.StepBack();  // an empty parameter
+            continue;
+        }
+        if (lexer.Current() == '=') {
+            lexer.Advance();
+        }
+        parameterValue.clear();
+        // A quoted value may hold ':' and ';' (TZID="(UTC+01:00) Amsterdam"); it ends at its
+        // closing quote. Otherwise the value runs to the next ';' or ':'; a further '=' belongs
+        // to it (TZID=a=b is "a=b").
+        const bool quoted = lexer.ReadQuoted(parameterValue, ics_limits::kDateTimeParameter);
+        const bool quoteEndsValue = quoted && (lexer.Current() == ';' || lexer.Current() == ':');
+        for (; !quoteEndsValue;) {
+            result = lexer.ReadToken(part, ics_limits::kDateTimeParameter);
+            if (result != R_OK) {
+                return result;
+            }
+            if (part == ";" || part == ":") {
+                lexer.StepBack();  // the delimiter ends the parameter
+                break;
+            }
+            parameterValue += part;
+            if (parameterValue.size() > ics_limits::kDateTimeParameter) {
+                return R_E_BUFFER_TOO_SMALL;
+            }
+            if (part != "=" && lexer.Current() != '=') {
+                break;
+            }
+            if (part != "=") {
+                lexer.Advance();
+                parameterValue += '=';
+            }
+        }
+        // A long line folded inside a parameter (TZID=Europe/Ber CR LF " lin") reads as one.
+        RemoveFolds(parameterName);
+        RemoveFolds(parameterValue);
+        // A bare line break inside a parameter is no part of it (a zone name cannot hold one).
+        std::erase_if(parameterValue, [](char c) { return RIcsLexer::IsLineBreak(c); });
+        if (SameName(parameterName, "TZID")) {
+            tzid = parameterValue;
+            zone = tzid;
+        }
+    }
+    return R_OK;
+}
+
 }  // namespace
 
 RResult RIcsComponent::ReadValue() {
@@ -297,57 +357,9 @@ RResult RIcsComponent::ParseDateTimeProperty(RIcsDateTime*& field) {
     };
     const bool plain = lexer.Current() == ';' && lexer.ReadPlainParameters(ics_limits::kDateTimeParameter, noteZone);
     std::string tzid;
-    std::string parameterName;
-    std::string parameterValue;
-    std::string part;
-    while (!plain && lexer.Current() == ';') {
-        lexer.Advance();
-        RResult result = lexer.ReadToken(parameterName, ics_limits::kDateTimeParameter);
-        if (result != R_OK) {
+    if (!plain && lexer.Current() == ';') {
+        if (const RResult result = ReadDateTimeParameters(lexer, tzid, zone); result != R_OK) {
             return result;
-        }
-        if (parameterName == ";" || parameterName == ":") {
-            lexer.StepBack();  // an empty parameter
-            continue;
-        }
-        if (lexer.Current() == '=') {
-            lexer.Advance();
-        }
-        parameterValue.clear();
-        // A quoted value may hold ':' and ';' (TZID="(UTC+01:00) Amsterdam"); it ends at its
-        // closing quote. Otherwise the value runs to the next ';' or ':'; a further '=' belongs
-        // to it (TZID=a=b is "a=b").
-        const bool quoted = lexer.ReadQuoted(parameterValue, ics_limits::kDateTimeParameter);
-        const bool quoteEndsValue = quoted && (lexer.Current() == ';' || lexer.Current() == ':');
-        for (; !quoteEndsValue;) {
-            result = lexer.ReadToken(part, ics_limits::kDateTimeParameter);
-            if (result != R_OK) {
-                return result;
-            }
-            if (part == ";" || part == ":") {
-                lexer.StepBack();  // the delimiter ends the parameter
-                break;
-            }
-            parameterValue += part;
-            if (parameterValue.size() > ics_limits::kDateTimeParameter) {
-                return R_E_BUFFER_TOO_SMALL;
-            }
-            if (part != "=" && lexer.Current() != '=') {
-                break;
-            }
-            if (part != "=") {
-                lexer.Advance();
-                parameterValue += '=';
-            }
-        }
-        // A long line folded inside a parameter (TZID=Europe/Ber CR LF " lin") reads as one.
-        RemoveFolds(parameterName);
-        RemoveFolds(parameterValue);
-        // A bare line break inside a parameter is no part of it (a zone name cannot hold one).
-        std::erase_if(parameterValue, [](char c) { return RIcsLexer::IsLineBreak(c); });
-        if (SameName(parameterName, "TZID")) {
-            tzid = parameterValue;
-            zone = tzid;
         }
     }
     if (lexer.ReadValue() != R_OK) {

@@ -34,15 +34,27 @@ const char* Text(const char* text) { return text != nullptr ? text : ""; }
 CStringA DbText(const RIcsDateTime* value) { return value != nullptr ? CStringA(value->GetDbText()) : CStringA(); }
 
 // The Olson name that the alias table gives for a TZID ("Z" stays "Z"); empty when none.
+// The table is built in, so each thread keeps the answers for the few zones an import meets:
+// every item of a calendar names the same zones again.
 CStringA OlsonIdOf(const CStringA& tzid) {
     if (tzid.IsEmpty()) {
         return CStringA();
     }
-    CStringW olson;
-    if (MapZoneKeyToOlsonId(CStringW::FromUtf8(tzid.AsView()), olson) != R_OK) {
-        return CStringA();
+    constexpr std::size_t kRemembered = 64;
+    thread_local std::unordered_map<std::string, CStringA> known;
+    if (const auto found = known.find(tzid.Str()); found != known.end()) {
+        return found->second;
     }
-    return olson.ToUtf8();
+    CStringW olson;
+    CStringA mapped;
+    if (MapZoneKeyToOlsonId(CStringW::FromUtf8(tzid.AsView()), olson) == R_OK) {
+        mapped = olson.ToUtf8();
+    }
+    if (known.size() >= kRemembered) {
+        known.clear();
+    }
+    known.emplace(tzid.Str(), mapped);
+    return mapped;
 }
 
 // Hours as a real, the sign of the offset applying to the whole value (-0330 is -3.5). The

@@ -6,10 +6,13 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdint>
+#include <functional>
 #include <future>
 #include <map>
 #include <set>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <unordered_map>
 #include <vector>
@@ -36,6 +39,67 @@ struct StoredResource {
     CStringA etag;
     CStringA scheduleTag;
     bool tagsDiffer = false;  // rows stored from different versions: fetched again
+    bool listed = false;      // the listing shows its resource
+};
+
+// The hrefs a sync downloads, in listing order, kept in one block of text (each followed by a
+// NUL) with the offset of each: a large first sync keeps some thirty bytes per resource here,
+// not a string object (and its own allocation) per href.
+class QueuedHrefs {
+public:
+    void Add(const char* href) {
+        starts_.push_back(static_cast<std::uint32_t>(text_.size()));
+        text_ += href;
+        text_ += '\0';
+    }
+    std::size_t Size() const { return starts_.size(); }
+    const char* At(std::size_t i) const { return text_.c_str() + starts_[i]; }
+    void Clear() {
+        text_.clear();
+        starts_.clear();
+    }
+    // Gives back the room that growing left unused, before the rounds.
+    void Fit() {
+        text_.shrink_to_fit();
+        starts_.shrink_to_fit();
+    }
+    // Keeps the first of hrefs that name the same resource (their ResourceKey is the same).
+    void DropRepeatedResources() {
+        std::vector<std::pair<std::size_t, std::uint32_t>> byKey;  // (hash of the key, index)
+        byKey.reserve(Size());
+        for (std::size_t i = 0; i < Size(); ++i) {
+            byKey.emplace_back(std::hash<std::string_view>()(ResourceKey(At(i)).AsView()), static_cast<std::uint32_t>(i));
+        }
+        std::sort(byKey.begin(), byKey.end());
+        std::vector<bool> dropped(Size(), false);
+        bool any = false;
+        for (std::size_t run = 0; run < byKey.size();) {
+            std::size_t end = run + 1;
+            while (end < byKey.size() && byKey[end].first == byKey[run].first) ++end;
+            // Equal hashes: the keys themselves decide; within a run the indices ascend.
+            for (std::size_t a = run; a < end; ++a) {
+                if (dropped[byKey[a].second]) continue;
+                const CStringA key = ResourceKey(At(byKey[a].second));
+                for (std::size_t b = a + 1; b < end; ++b) {
+                    if (!dropped[byKey[b].second] && ResourceKey(At(byKey[b].second)) == key) {
+                        dropped[byKey[b].second] = true;
+                        any = true;
+                    }
+                }
+            }
+            run = end;
+        }
+        if (!any) return;
+        QueuedHrefs kept;
+        for (std::size_t i = 0; i < Size(); ++i) {
+            if (!dropped[i]) kept.Add(At(i));
+        }
+        *this = std::move(kept);
+    }
+
+private:
+    std::string text_;
+    std::vector<std::uint32_t> starts_;
 };
 
 // The UIDs of a parsed calendar's events and to-dos.
@@ -68,11 +132,11 @@ struct RoundDownload {
 };
 
 // Asks for the round of hrefs that starts at `first`, under the collection's lock.
-RoundDownload DownloadRound(RCalDAVCalendar& server, const std::vector<CStringA>& queued, std::size_t first) {
+RoundDownload DownloadRound(RCalDAVCalendar& server, const QueuedHrefs& queued, std::size_t first) {
     RoundDownload round;
     auto held = server.Lock();
-    const std::size_t last = std::min(queued.size(), first + kHrefsPerRound);
-    for (std::size_t i = first; i < last && round.error == 0; ++i) round.error = server.AddMultigetHref(queued[i]);
+    const std::size_t last = std::min(queued.Size(), first + kHrefsPerRound);
+    for (std::size_t i = first; i < last && round.error == 0; ++i) round.error = server.AddMultigetHref(queued.At(i));
     if (round.error == 0) round.error = server.FetchMultiget();
     RXmlMultigetResponse* response = nullptr;
     if (round.error == 0 && server.GetMultigetResponse(&response) == 0 && response != nullptr) {
@@ -84,7 +148,7 @@ RoundDownload DownloadRound(RCalDAVCalendar& server, const std::vector<CStringA>
 // DownloadRound on a thread of its own, which a stop of the account cuts short as it does the
 // worker's own requests. Where no thread can be started, it runs when its result is asked for.
 // `server` and `queued` must outlive the result.
-std::future<RoundDownload> StartDownload(RCalDAVCalendar& server, const std::vector<CStringA>& queued,
+std::future<RoundDownload> StartDownload(RCalDAVCalendar& server, const QueuedHrefs& queued,
                                          std::size_t first, const std::atomic<bool>* stopFlag) {
     try {
         return std::async(std::launch::async, [&server, &queued, first, stopFlag] {
@@ -129,10 +193,8 @@ RResult ROrvaneCalendar::SyncLocked(bool force) {
     result = store->GetCalendarItemTags(record.guid, record.parentAccountGuid, &rows);
     if (result != 0) return result;
     std::unordered_map<std::string, StoredResource> storedByName;
-    std::set<std::string> pending;
     for (const ROrvaneDataManager::ItemTags& row : rows) {
         if (!row.recurrenceID.IsEmpty()) continue;
-        pending.insert(row.guid.Str());
         const auto [stored, added] = storedByName.try_emplace(ResourceKey(row.serverFileName).Str());
         if (added) {
             stored->second.etag = row.etag;
@@ -142,68 +204,99 @@ RResult ROrvaneCalendar::SyncLocked(bool force) {
         }
         stored->second.guids.push_back(row.guid);
     }
-    rows.clear();
+    rows = {};
 
-    // The listing, copied out under the collection's lock.
-    std::vector<EtagRecord> listing;
-    // A Depth 1 listing always names the collection itself (without tags); one that does not
-    // (an empty multistatus) is not the whole collection either.
-    bool namesCollection = false;
-    const CStringA ownPath = GetServerPath();
-    {
-        auto held = server->Lock();
-        result = server->FetchEtags();
-        if (result != 0) return result;
-        RXmlEtagResponse* response = nullptr;
-        if (server->GetEtagResponse(&response) != 0 || response == nullptr) return R_E_BAD_FORMAT;
-        listing = response->TakeRecords();
-        for (const CStringA& href : response->UntaggedHrefs()) {
-            if (SameServerPath(href, ownPath)) namesCollection = true;
-        }
-    }
     // Of the resources without rows, those the listing shows unchanged are remembered still.
     std::map<std::string, ResourceTags> rowless;
-    std::map<std::string, ResourceTags> rowlessUnchanged;
     {
         platform::MutexLock lock(mutex_);
         rowless.swap(rowlessResources_);
     }
-    std::vector<CStringA> queued;
-    std::set<std::string> queuedNames;
-    bool listingComplete = true;
-    for (const EtagRecord& entry : listing) {
-        if (entry.href.IsEmpty()) continue;
-        if (SameServerPath(entry.href, ownPath)) {
-            namesCollection = true;
-            continue;
+    // The listing, compared with the rows as it arrives, under the collection's lock: only what
+    // is to be downloaded is kept of it.
+    struct Comparison final : EtagListingVisitor {
+        Comparison(std::unordered_map<std::string, StoredResource>& storedByName,
+                   const std::map<std::string, ResourceTags>& rowless, const CStringA& ownPath)
+            : storedByName(storedByName), rowless(rowless), ownPath(ownPath) {}
+        void Restart() override {
+            for (auto& entry : storedByName) entry.second.listed = false;
+            rowlessUnchanged.clear();
+            queued.Clear();
+            namesCollection = false;
+            listingComplete = true;
         }
-        if (entry.contentType.Find("directory") >= 0) continue;
-        // A listing in which the server failed on a resource is not the whole truth: nothing is
-        // deleted after it. (A 404 names a property the resource lacks, such as its schedule tag.)
-        if (entry.status >= 500) listingComplete = false;
-        const std::string name = ResourceKey(entry.href).Str();
-        const auto found = storedByName.find(name);
-        if (found != storedByName.end()) {
-            // Every item stored from the resource stays while the resource does.
-            for (const CStringA& guid : found->second.guids) pending.erase(guid.Str());
-            if (!found->second.tagsDiffer && found->second.etag == entry.etag &&
-                found->second.scheduleTag == entry.scheduleTag) {
-                continue;
+        // A Depth 1 listing always names the collection itself (without tags); one that does
+        // not (an empty multistatus) is not the whole collection either.
+        void Untagged(const CStringA& href) override {
+            if (SameServerPath(href, ownPath)) namesCollection = true;
+        }
+        void Resource(EtagRecord&& entry) override {
+            if (entry.href.IsEmpty()) return;
+            if (SameServerPath(entry.href, ownPath)) {
+                namesCollection = true;
+                return;
             }
+            if (entry.contentType.Find("directory") >= 0) return;
+            // A listing in which the server failed on a resource is not the whole truth: nothing
+            // is deleted after it. (A 404 names a property the resource lacks, such as its
+            // schedule tag.)
+            if (entry.status >= 500) listingComplete = false;
+            const std::string name = ResourceKey(entry.href).Str();
+            const auto found = storedByName.find(name);
+            if (found != storedByName.end()) {
+                // Every item stored from the resource stays while the resource does.
+                found->second.listed = true;
+                if (!found->second.tagsDiffer && found->second.etag == entry.etag &&
+                    found->second.scheduleTag == entry.scheduleTag) {
+                    return;
+                }
+            }
+            if (const auto seen = rowless.find(name); seen != rowless.end() && seen->second.etag == entry.etag &&
+                                                      seen->second.scheduleTag == entry.scheduleTag) {
+                rowlessUnchanged.insert(*seen);
+                return;
+            }
+            queued.Add(entry.href);
         }
-        if (const auto seen = rowless.find(name); seen != rowless.end() && seen->second.etag == entry.etag &&
-                                                  seen->second.scheduleTag == entry.scheduleTag) {
-            rowlessUnchanged.insert(*seen);
-            continue;
+        std::unordered_map<std::string, StoredResource>& storedByName;
+        const std::map<std::string, ResourceTags>& rowless;
+        const CStringA& ownPath;
+        std::map<std::string, ResourceTags> rowlessUnchanged;
+        QueuedHrefs queued;
+        bool namesCollection = false;
+        bool listingComplete = true;
+    };
+    const CStringA ownPath = GetServerPath();
+    Comparison listing(storedByName, rowless, ownPath);
+    {
+        auto held = server->Lock();
+        result = server->ListEtags(listing);
+        if (result != 0) {
+            // Nothing changes: the resources without rows stay remembered as they were.
+            platform::MutexLock lock(mutex_);
+            rowlessResources_.insert(rowless.begin(), rowless.end());
+            return result;
         }
-        if (queuedNames.insert(name).second) queued.push_back(entry.href);
     }
-    listing.clear();
-    if (!namesCollection) listingComplete = false;
+    QueuedHrefs queued = std::move(listing.queued);
+    queued.DropRepeatedResources();
+    queued.Fit();
+    bool listingComplete = listing.listingComplete && listing.namesCollection;
+    // Every stored master is a leftover unless the listing showed a resource it was stored from.
+    std::set<std::string> pending;
+    for (const auto& entry : storedByName) {
+        if (entry.second.listed) continue;
+        for (const CStringA& guid : entry.second.guids) pending.insert(guid.Str());
+    }
+    for (const auto& entry : storedByName) {
+        if (!entry.second.listed) continue;
+        for (const CStringA& guid : entry.second.guids) pending.erase(guid.Str());
+    }
+    storedByName = {};
     {
         platform::MutexLock lock(mutex_);
         pendingDeletes_.swap(pending);
-        rowlessResources_.swap(rowlessUnchanged);
+        rowlessResources_.swap(listing.rowlessUnchanged);
     }
 
     // The changed resources, in rounds; every stored one takes its guids off the leftovers.
@@ -211,13 +304,14 @@ RResult ROrvaneCalendar::SyncLocked(bool force) {
     RResult storeError = 0;
     bool stopped = false;
     int downloaded = 0;
-    std::set<std::string> received;
+    // Whether a resource asked for did not come (each round's answer is checked against it).
+    bool missing = false;
     RResult fetchError = 0;
     // While a round is stored, the next one downloads: the store's work then overlaps the wait
     // for the server instead of adding to it. Downloads change nothing stored, so the rounds
     // are stored in the same order and at the same points as one after the other.
     std::future<RoundDownload> next;
-    for (std::size_t first = 0; first < queued.size() && fetchError == 0; first += kHrefsPerRound) {
+    for (std::size_t first = 0; first < queued.Size() && fetchError == 0; first += kHrefsPerRound) {
         if (account->ShouldStop() || OperationLock().YieldRequested()) {
             stopped = true;
             break;
@@ -225,15 +319,19 @@ RResult ROrvaneCalendar::SyncLocked(bool force) {
         RoundDownload round = next.valid() ? next.get() : DownloadRound(*server, queued, first);
         fetchError = round.error;
         const std::size_t following = first + kHrefsPerRound;
-        if (fetchError == 0 && following < queued.size() && !account->ShouldStop()) {
+        if (fetchError == 0 && following < queued.Size() && !account->ShouldStop()) {
             next = StartDownload(*server, queued, following, account->StopFlag());
         }
         const int before = downloaded;
+        std::set<std::string> received;
         downloaded += StoreRound(round.records, received, storeError, stopped);
+        for (std::size_t i = first; i < std::min(queued.Size(), following) && fetchError == 0; ++i) {
+            if (received.count(ResourceKey(queued.At(i)).Str()) == 0) missing = true;
+        }
         round.records = {};  // this round's bodies go now, not when the next round arrives
         // In a sync of many rounds the pages its rows were written to go too, so its memory stays
         // that of one round; a sync of one round keeps them, with the pages the views read.
-        if (queued.size() > kHrefsPerRound) store->ReleaseCachedPages();
+        if (queued.Size() > kHrefsPerRound) store->ReleaseCachedPages();
         // Progress between rounds, when the round's write lock is no longer held.
         if (downloaded / kProgressEvery != before / kProgressEvery && account->GetNotifyTarget() != 0) {
             account->PostToNotifyTarget(platform::messages::WM_APP_SYNC_PROGRESS, GetNotifyId());
@@ -249,12 +347,6 @@ RResult ROrvaneCalendar::SyncLocked(bool force) {
         platform::MutexLock lock(mutex_);
         pendingDeletes_.clear();
         return account->ShouldStop() ? R_E_SYNC_CANCELLED : storeError;
-    }
-    bool missing = false;
-    if (fetchError == 0) {
-        for (const std::string& name : queuedNames) {
-            if (received.count(name) == 0) missing = true;
-        }
     }
 
     // The leftovers: stored masters whose resource the complete listing did not show.

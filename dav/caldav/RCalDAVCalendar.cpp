@@ -120,6 +120,17 @@ RResult RCalDAVCalendar::FetchEtags() {
                        [this](const char* body) { return ParseEtagResponse(body); });
 }
 
+RResult RCalDAVCalendar::ListEtags(EtagListingVisitor& visitor) {
+    Guard guard(mutex_);
+    if (connection_ == nullptr) return R_E_INVALID_ARGUMENT;
+    SafeRelease(etagResponse_);
+    EtagListingStream listing(visitor);
+    bool hadBody = false;
+    const RResult result = connection_->PropfindStreamed(kDepth1Headers, kEtagsBody, listing, &hadBody);
+    if (!RSucceeded(result) || !hadBody) return result;
+    return listing.Finish();
+}
+
 RResult RCalDAVCalendar::ParseEtagResponse(const char* body) {
     Guard guard(mutex_);
     SafeRelease(etagResponse_);

@@ -11,6 +11,7 @@
 
 
 #include "dav/http/RWebDAVConnection.h"
+#include "dav/xml/EtagListingStream.h"
 #include "dav/xml/RXmlRequest.h"
 #include "dav/xml/RXmlResponse.h"
 #include "foundation/memory/RefCounted.h"
@@ -39,6 +40,11 @@ public:
     virtual RResult ParseEtagResponse(const char* body);
     // The listing of the last FetchEtags (no reference added; valid until the next one).
     virtual RResult GetEtagResponse(RXmlEtagResponse** out);
+    // The listing that FetchEtags asks for, handed to `visitor` as it arrives instead of being
+    // kept: 0, or what FetchEtags would give (the request's failure, R_E_BAD_FORMAT, or the
+    // success status of an answer without a body). After a failure, what the visitor was given
+    // is not the listing. GetEtagResponse has no listing afterwards.
+    virtual RResult ListEtags(EtagListingVisitor& visitor);
     virtual int GetPendingHrefCount();
     virtual RResult AddMultigetHref(const char* href);
     virtual RResult FetchMultiget();

@@ -190,6 +190,27 @@ RResult RWebDAVConnection::Propfind(const char* headers, const char* body) {
     return SendWithRedirects(headers, body, "PROPFIND", nullptr, 1);
 }
 
+RResult RWebDAVConnection::PropfindStreamed(const char* headers, const char* body, platform::http::BodySink& sink,
+                                            bool* hadBody) {
+    platform::RecursiveMutexLock guard(mutex_);
+    bodySink_ = &sink;
+    const RResult result = SendWithRedirects(headers, body, "PROPFIND", nullptr, 1);
+    bodySink_ = nullptr;
+    if (hadBody != nullptr) *hadBody = false;
+    if (!RSucceeded(result)) return result;
+    if (request_ && request_->StreamedBytes() > 0) {
+        if (hadBody != nullptr) *hadBody = true;
+        return result;
+    }
+    // Kept, for the debug log: given whole, up to its first NUL as a parser of the kept text reads it.
+    if (RHeapBuffer* kept = ReadResponse(); kept != nullptr) {
+        sink.Restart();
+        sink.Piece(kept->data, std::strlen(kept->data));
+        if (hadBody != nullptr) *hadBody = true;
+    }
+    return result;
+}
+
 RResult RWebDAVConnection::Delete(const char* headers, const char* href) {
     platform::RecursiveMutexLock guard(mutex_);
     return SendWithRedirects(headers, nullptr, "DELETE", href, 0);
@@ -400,6 +421,8 @@ RResult RWebDAVConnection::SendRequest(const char* headers, const char* body, co
     const CStringA& resourcePath = current_.path;
     request_ = std::make_unique<HttpRequest>(*connection, verb, resourcePath.AsView(), current_.secure,
                                              IsVerb(verb, "PUT") ? "*/*" : "text/*", current_.asWritten);
+    // The debug log shows every body, so it keeps them.
+    if (bodySink_ != nullptr && !logging) request_->SetBodySink(bodySink_);
     if (HasText(headers) && current_.anonymous) {
         // Nothing that authorises goes to another origin, not even in the caller's own lines.
         for (const std::string& line : platform::http::SplitHeaderBlock(headers)) {

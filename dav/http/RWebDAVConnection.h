@@ -28,6 +28,7 @@
 #include "platform/threads/Mutex.h"
 
 namespace platform::http {
+class BodySink;
 class HttpClient;
 class HttpConnection;
 class HttpRequest;
@@ -69,6 +70,11 @@ public:
     virtual CStringA GetUserAgent();
     virtual RResult Report(const char* headers, const char* body);
     virtual RResult Propfind(const char* headers, const char* body);
+    // Propfind whose successful answer's body goes to `sink` as it arrives instead of being
+    // kept (ReadResponse then has none), so that a long listing is never held whole. With the
+    // debug log on, the body is kept and logged as usual and then given to `sink` in one piece.
+    // `hadBody` tells whether a successful answer brought any body.
+    RResult PropfindStreamed(const char* headers, const char* body, platform::http::BodySink& sink, bool* hadBody);
     virtual RResult Delete(const char* headers, const char* href);
     virtual RResult Get(const char* headers, const char* href);
     virtual RResult Put(const char* headers, const char* body, const char* href);
@@ -151,6 +157,7 @@ private:
     std::unique_ptr<platform::http::HttpConnection> detourConnection_ ORVANE_GUARDED_BY(mutex_);  // a detour's own server or anonymity
     std::unique_ptr<platform::http::HttpRequest> request_ ORVANE_GUARDED_BY(mutex_);
     RHeapBuffer* response_ ORVANE_GUARDED_BY(mutex_) = nullptr;
+    platform::http::BodySink* bodySink_ ORVANE_GUARDED_BY(mutex_) = nullptr;  // during PropfindStreamed
 };
 
 // Reads the status of an answered request. The status text is given only for statuses of 300

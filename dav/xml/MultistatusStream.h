@@ -9,6 +9,8 @@
 // Threads: free functions without shared state; safe on any thread.
 #include "foundation/ResultCodes.h"
 
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,6 +29,44 @@
 template <typename Record, typename Fields>
 RResult ParseResourceStream(const char* xml, size_t length, std::vector<Record>& out,
                             std::vector<CStringA>* untagged = nullptr);
+
+namespace platform::xml {
+class XmlStreamReader;
+}
+
+// The per-resource walk of ParseResourceStream over a text that may arrive in pieces: each
+// Walk reads the reader's events until it asks for more text, and hands over each complete
+// record (and untagged href) as its response closes. The caller who acts on records before the
+// whole text is read must drop them when a later Walk fails.
+template <typename Record, typename Fields>
+class ResourceStreamWalk {
+public:
+    using OnRecord = std::function<void(Record&&)>;
+    using OnUntagged = std::function<void(const CStringA&)>;
+    ResourceStreamWalk(OnRecord onRecord, OnUntagged onUntagged)
+        : onRecord_(std::move(onRecord)), onUntagged_(std::move(onUntagged)) {}
+    // 0 while the text is well-formed so far (Done() once it ended as a multistatus);
+    // R_E_BAD_FORMAT or R_E_OUT_OF_MEMORY once it failed, which every later Walk repeats.
+    RResult Walk(platform::xml::XmlStreamReader& reader);
+    bool Done() const { return done_; }
+
+private:
+    enum class Frame { Other, Propstat, Response };
+    OnRecord onRecord_;
+    OnUntagged onUntagged_;
+    std::vector<Frame> frames_;
+    std::vector<int> statuses_{0};  // the status variable of each open propstat, the document's first
+    std::optional<Record> record_;
+    int skipDepth_ = 0;                 // inside a propstat that is passed over
+    int captureDepth_ = 0;              // inside an element whose text is taken
+    CStringA* captureField_ = nullptr;  // null while capturing a DAV:status
+    std::string captured_;
+    // Only a DAV:multistatus lists resources: any other document (a login page in XHTML, blanks)
+    // read as an empty listing would empty a calendar.
+    bool rootSeen_ = false;
+    bool done_ = false;
+    RResult result_ = 0;
+};
 
 // Every recognised property anywhere in the text, with the status of the innermost propstat
 // met (0 until its DAV:status has been read). Calls add(local, ns, status, value) for each

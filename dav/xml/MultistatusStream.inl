@@ -8,136 +8,144 @@
 #include "platform/xml/XmlStreamReader.h"
 
 template <typename Record, typename Fields>
-RResult ParseResourceStream(const char* xml, size_t length, std::vector<Record>& out, std::vector<CStringA>* untagged) {
+RResult ResourceStreamWalk<Record, Fields>::Walk(platform::xml::XmlStreamReader& reader) {
     using platform::xml::XmlStreamReader;
     using namespace multistatus_stream;
-    enum class Frame { Other, Propstat, Response };
-    RouteXmlMessagesToTrace();
-    XmlStreamReader reader(xml, length);
-    // Records go straight into `out` (a second list would double the peak of a large listing);
-    // a failure takes back everything this parse added.
-    const size_t kept = out.size();
-    // Room for the records at once: growing a list of many thousand records would hold the old
-    // and the new copy together. The guess is bounded by the body's size, and room not used is
-    // never touched.
-    out.reserve(kept + EstimateResponses(xml, length));
-    auto fail = [&](RResult result) {
-        out.erase(out.begin() + static_cast<std::ptrdiff_t>(kept), out.end());
-        return result;
-    };
-    std::vector<Frame> frames;
-    std::vector<int> statuses{0};  // the status variable of each open propstat, the document's first
-    std::optional<Record> record;
-    int skipDepth = 0;             // inside a propstat that is passed over
-    int captureDepth = 0;          // inside an element whose text is taken
-    CStringA* captureField = nullptr;  // null while capturing a DAV:status
-    std::string captured;
-    // Only a DAV:multistatus lists resources: any other document (a login page in XHTML, blanks)
-    // read as an empty listing would empty a calendar.
-    bool rootSeen = false;
+    if (result_ != 0 || done_) return result_;
     try {
         for (;;) {
             switch (reader.Next()) {
+                case XmlStreamReader::Event::NeedMore:
+                    return 0;
                 case XmlStreamReader::Event::Error:
-                    return fail(R_E_BAD_FORMAT);
+                    return result_ = R_E_BAD_FORMAT;
                 case XmlStreamReader::Event::End:
-                    if (!rootSeen) return fail(R_E_BAD_FORMAT);
+                    if (!rootSeen_) return result_ = R_E_BAD_FORMAT;
+                    done_ = true;
                     return 0;
                 case XmlStreamReader::Event::Text:
-                    if (captureDepth > 0) captured += reader.Value();
+                    if (captureDepth_ > 0) captured_ += reader.Value();
                     break;
                 case XmlStreamReader::Event::StartElement: {
-                    if (!rootSeen) {
-                        rootSeen = true;
+                    if (!rootSeen_) {
+                        rootSeen_ = true;
                         if (!IsDav(reader.NamespaceUri()) || reader.LocalName() != "multistatus") {
-                            return fail(R_E_BAD_FORMAT);
+                            return result_ = R_E_BAD_FORMAT;
                         }
                     }
-                    if (skipDepth > 0) {
-                        ++skipDepth;
+                    if (skipDepth_ > 0) {
+                        ++skipDepth_;
                         break;
                     }
-                    if (captureDepth > 0) {
-                        ++captureDepth;
+                    if (captureDepth_ > 0) {
+                        ++captureDepth_;
                         break;
                     }
                     const std::string_view local = reader.LocalName();
                     const bool dav = IsDav(reader.NamespaceUri());
                     if (dav && local == "status") {
-                        captureDepth = 1;
-                        captureField = nullptr;
-                        captured.clear();
+                        captureDepth_ = 1;
+                        captureField_ = nullptr;
+                        captured_.clear();
                     } else if (dav && local == "propstat") {
-                        if (record && Fields::PropstatDone(*record)) {
-                            skipDepth = 1;
+                        if (record_ && Fields::PropstatDone(*record_)) {
+                            skipDepth_ = 1;
                         } else {
-                            statuses.push_back(0);
-                            frames.push_back(Frame::Propstat);
+                            statuses_.push_back(0);
+                            frames_.push_back(Frame::Propstat);
                         }
-                    } else if (dav && local == "response" && !record) {
-                        record.emplace();
-                        frames.push_back(Frame::Response);
+                    } else if (dav && local == "response" && !record_) {
+                        record_.emplace();
+                        frames_.push_back(Frame::Response);
                     } else {
                         CStringA* field = nullptr;
-                        if (record) {
+                        if (record_) {
                             if (dav && local == "href") {
-                                field = &record->href;
+                                field = &record_->href;
                             } else if (dav && local == "getetag") {
-                                field = &record->etag;
+                                field = &record_->etag;
                             } else if (local == "schedule-tag" && reader.NamespaceUri() == kCalDavNamespace) {
-                                field = &record->scheduleTag;
+                                field = &record_->scheduleTag;
                             } else {
-                                field = Fields::ExtraField(local, reader.NamespaceUri(), *record);
+                                field = Fields::ExtraField(local, reader.NamespaceUri(), *record_);
                             }
                         }
                         if (field != nullptr) {
-                            captureDepth = 1;
-                            captureField = field;
-                            captured.clear();
+                            captureDepth_ = 1;
+                            captureField_ = field;
+                            captured_.clear();
                         } else {
-                            frames.push_back(Frame::Other);
+                            frames_.push_back(Frame::Other);
                         }
                     }
                     break;
                 }
                 case XmlStreamReader::Event::EndElement: {
-                    if (skipDepth > 0) {
-                        --skipDepth;
+                    if (skipDepth_ > 0) {
+                        --skipDepth_;
                         break;
                     }
-                    if (captureDepth > 0) {
-                        if (--captureDepth > 0) break;
-                        TrimInPlace(captured);
-                        if (captureField == nullptr) {
-                            statuses.back() = ParseStatusLine(captured);
-                        } else if (!captured.empty()) {
-                            *captureField = CStringA(std::move(captured));
+                    if (captureDepth_ > 0) {
+                        if (--captureDepth_ > 0) break;
+                        TrimInPlace(captured_);
+                        if (captureField_ == nullptr) {
+                            statuses_.back() = ParseStatusLine(captured_);
+                        } else if (!captured_.empty()) {
+                            *captureField_ = CStringA(std::move(captured_));
                         }
-                        captured.clear();
+                        captured_.clear();
                         break;
                     }
-                    if (frames.empty()) break;
-                    const Frame frame = frames.back();
-                    frames.pop_back();
+                    if (frames_.empty()) break;
+                    const Frame frame = frames_.back();
+                    frames_.pop_back();
                     if (frame == Frame::Propstat) {
-                        const int status = statuses.back();
-                        statuses.pop_back();
-                        if (status != 0 && record) Fields::NotePropstat(*record, status);
+                        const int status = statuses_.back();
+                        statuses_.pop_back();
+                        if (status != 0 && record_) Fields::NotePropstat(*record_, status);
                     } else if (frame == Frame::Response) {
-                        if (!record->href.IsEmpty() && (!record->etag.IsEmpty() || !record->scheduleTag.IsEmpty())) {
-                            out.push_back(std::move(*record));
-                        } else if (untagged != nullptr && !record->href.IsEmpty()) {
-                            untagged->push_back(record->href);
+                        if (!record_->href.IsEmpty() && (!record_->etag.IsEmpty() || !record_->scheduleTag.IsEmpty())) {
+                            onRecord_(std::move(*record_));
+                        } else if (onUntagged_ && !record_->href.IsEmpty()) {
+                            onUntagged_(record_->href);
                         }
-                        record.reset();
+                        record_.reset();
                     }
                     break;
                 }
             }
         }
     } catch (const std::bad_alloc&) {
-        return fail(R_E_OUT_OF_MEMORY);
+        return result_ = R_E_OUT_OF_MEMORY;
     }
+}
+
+template <typename Record, typename Fields>
+RResult ParseResourceStream(const char* xml, size_t length, std::vector<Record>& out, std::vector<CStringA>* untagged) {
+    multistatus_stream::RouteXmlMessagesToTrace();
+    platform::xml::XmlStreamReader reader(xml, length);
+    // Records go straight into `out` (a second list would double the peak of a large listing);
+    // a failure takes back everything this parse added.
+    const size_t kept = out.size();
+    const size_t untaggedKept = untagged != nullptr ? untagged->size() : 0;
+    try {
+        // Room for the records at once: growing a list of many thousand records would hold the
+        // old and the new copy together. The guess is bounded by the body's size, and room not
+        // used is never touched.
+        out.reserve(kept + multistatus_stream::EstimateResponses(xml, length));
+    } catch (const std::bad_alloc&) {
+        return R_E_OUT_OF_MEMORY;
+    }
+    ResourceStreamWalk<Record, Fields> walk([&out](Record&& record) { out.push_back(std::move(record)); },
+                                            [untagged](const CStringA& href) {
+                                                if (untagged != nullptr) untagged->push_back(href);
+                                            });
+    const RResult result = walk.Walk(reader);
+    if (result != 0) {
+        out.erase(out.begin() + static_cast<std::ptrdiff_t>(kept), out.end());
+        if (untagged != nullptr) untagged->resize(untaggedKept);
+    }
+    return result;
 }
 
 template <typename Add>
@@ -164,6 +172,7 @@ RResult ParsePropertiesStream(const char* xml, size_t length, Add add) {
         for (;;) {
             switch (reader.Next()) {
                 case XmlStreamReader::Event::Error:
+                case XmlStreamReader::Event::NeedMore:  // not given by a reader over held text
                     return R_E_BAD_FORMAT;
                 case XmlStreamReader::Event::End:
                     for (const auto& f : found) {

@@ -1,21 +1,8 @@
 #include <cstring>
 
-#include "dav/xml/DavNamespaces.h"
+#include "dav/xml/EtagListingStream.h"
 #include "dav/xml/MultistatusStream.h"
 #include "dav/xml/RXmlResponse.h"
-
-namespace {
-
-// The first successful propstat of a resource decides; later ones are skipped.
-struct EtagFields {
-    static CStringA* ExtraField(std::string_view local, std::string_view ns, EtagRecord& record) {
-        return local == "getcontenttype" && ns == kDavNamespace ? &record.contentType : nullptr;
-    }
-    static bool PropstatDone(const EtagRecord& record) { return record.status >= 200 && record.status <= 299; }
-    static void NotePropstat(EtagRecord& record, int status) { record.status = status; }
-};
-
-}  // namespace
 
 RResult RXmlEtagResponse::Parse(const char* xml) {
     const size_t length = xml != nullptr ? std::strlen(xml) : 0;
@@ -23,7 +10,7 @@ RResult RXmlEtagResponse::Parse(const char* xml) {
     std::vector<CStringA> untagged;
     // Only null or empty text is "nothing"; a body of blanks is no multistatus.
     if (length > 0) {
-        const RResult result = ParseResourceStream<EtagRecord, EtagFields>(xml, length, fresh, &untagged);
+        const RResult result = ParseResourceStream<EtagRecord, EtagListingFields>(xml, length, fresh, &untagged);
         if (result != 0) return result;
     }
     records_.swap(fresh);

@@ -185,6 +185,13 @@ size_t HttpRequest::OnHeader(char* data, size_t size, size_t count, void* self) 
         request->announcedLength_ = 0;
         request->pace_.AnswerStarted(TransferPace::Clock::now());
         const size_t first = line.find(' ');
+        request->streaming_ = false;
+        request->streamed_ = 0;
+        if (request->sink_ != nullptr && first != std::string_view::npos) {
+            const int status = std::atoi(std::string(line.substr(first + 1, 3)).c_str());
+            request->streaming_ = status >= 200 && status <= 299;
+            if (request->streaming_) request->sink_->Restart();
+        }
         if (first != std::string_view::npos) {
             const size_t second = line.find(' ', first + 1);
             if (second != std::string_view::npos) request->statusText_ = std::string(Trim(line.substr(second + 1)));
@@ -209,6 +216,16 @@ size_t HttpRequest::OnHeader(char* data, size_t size, size_t count, void* self) 
 size_t HttpRequest::OnBody(char* data, size_t size, size_t count, void* self) {
     auto* request = static_cast<HttpRequest*>(self);
     const size_t bytes = size * count;
+    if (request->streaming_) {
+        if (request->streamed_ + bytes > kMaxResponseBytes) {
+            request->tooLarge_ = true;
+            return 0;  // aborts the transfer
+        }
+        request->streamed_ += bytes;
+        request->pace_.Received(bytes, TransferPace::Clock::now());
+        request->sink_->Piece(data, bytes);
+        return bytes;
+    }
     if (request->bodySize_ + bytes > kMaxResponseBytes) {
         request->tooLarge_ = true;
         return 0;  // aborts the transfer
@@ -251,6 +268,8 @@ DWORD HttpRequest::Send(const char* body, size_t length) {
     hasCertificateProblem_ = false;
     readOffset_ = 0;
     ended_ = false;
+    streaming_ = false;
+    streamed_ = 0;
 
     // The handle is not reset between requests (a reset makes libcurl 7.88 lose track of its
     // cookie-file list); every per-request option is set explicitly instead.

@@ -30,6 +30,16 @@ inline constexpr size_t kMaxResponseBytes = 64u * 1024u * 1024u;
 // flag must outlive the thread's requests.
 void SetThreadAbortFlag(const std::atomic<bool>* flag);
 
+// Takes the body of a successful (2xx) answer piece by piece as it arrives, in place of the
+// request keeping it whole: a long answer is then never held in memory at once.
+class BodySink {
+public:
+    virtual ~BodySink() = default;
+    // A new answer starts (after an authentication round, say): the pieces given before are void.
+    virtual void Restart() = 0;
+    virtual void Piece(const char* data, size_t length) = 0;
+};
+
 class HttpClient {
 public:
     // A client sending `userAgent` on every request; null with `error` set when libcurl fails.
@@ -110,6 +120,12 @@ public:
     // (nothing handed over) otherwise. Spares a copy of a large answer.
     bool TakeBody(char*& data, size_t& size);
 
+    // Hands the body of a 2xx answer to `sink` (null: none) as it arrives; other answers are
+    // kept as usual. The size limit and the pace apply alike. The sink must outlive Send.
+    void SetBodySink(BodySink* sink) { sink_ = sink; }
+    // Bytes of the last answer that went to the sink.
+    size_t StreamedBytes() const { return streamed_; }
+
     const std::string& Url() const { return url_; }
     const std::string& Verb() const { return verb_; }
 
@@ -146,6 +162,9 @@ private:
     const std::atomic<bool>* abortFlag_ = nullptr;
     TransferPace pace_;
     bool timedOut_ = false;
+    BodySink* sink_ = nullptr;
+    bool streaming_ = false;  // the answer being read goes to sink_
+    size_t streamed_ = 0;
 };
 
 }  // namespace platform::http

@@ -55,6 +55,17 @@ XmlStreamReader::XmlStreamReader(const char* data, size_t length) : data_(data),
         failed_ = true;
         return;
     }
+    // The first bytes tell the parser the encoding.
+    const size_t first = length < 4 ? length : 4;
+    if (Begin(data, first)) offset_ = first;
+}
+
+XmlStreamReader::XmlStreamReader() : fed_(true) {
+    InitXmlParser();
+    RouteXmlMessagesOnThisThread();
+}
+
+bool XmlStreamReader::Begin(const char* first, size_t length) {
     static xmlSAXHandler handler = [] {
         xmlSAXHandler h;
         std::memset(&h, 0, sizeof h);
@@ -66,16 +77,14 @@ XmlStreamReader::XmlStreamReader(const char* data, size_t length) : data_(data),
         h.cdataBlock = &Callbacks::Characters;
         return h;
     }();
-    // The first bytes tell the parser the encoding.
-    const size_t first = length < 4 ? length : 4;
-    parser_ = xmlCreatePushParserCtxt(&handler, nullptr, data, static_cast<int>(first), nullptr);
+    parser_ = xmlCreatePushParserCtxt(&handler, nullptr, first, static_cast<int>(length), nullptr);
     if (parser_ == nullptr) {
         failed_ = true;
-        return;
+        return false;
     }
     parser_->_private = this;
     xmlCtxtUseOptions(parser_, kParseOptions);
-    offset_ = first;
+    return true;
 }
 
 XmlStreamReader::~XmlStreamReader() {
@@ -85,7 +94,7 @@ XmlStreamReader::~XmlStreamReader() {
     }
 }
 
-void XmlStreamReader::Feed() {
+void XmlStreamReader::FeedHeld() {
     const size_t piece = length_ - offset_ < kChunk ? length_ - offset_ : kChunk;
     const bool last = offset_ + piece == length_;
     const int result = xmlParseChunk(parser_, data_ + offset_, static_cast<int>(piece), last ? 1 : 0);
@@ -97,13 +106,56 @@ void XmlStreamReader::Feed() {
     }
 }
 
+void XmlStreamReader::Feed(const char* piece, size_t length, bool last) {
+    if (!fed_ || failed_ || finished_) return;
+    // Events not read yet stay ahead of the new piece's.
+    if (!given_ && !queue_.empty()) queue_.pop_front();
+    given_ = false;
+    while (length > 0 || last) {
+        // The parser takes an int length: a longer piece goes in parts.
+        const size_t part = length < kChunk ? length : kChunk;
+        const bool final = last && part == length;
+        if (parser_ == nullptr) {
+            // Nothing but an empty text is no document.
+            if (part == 0 || !Begin(piece, part)) {
+                failed_ = true;
+                break;
+            }
+            if (final && xmlParseChunk(parser_, nullptr, 0, 1) != 0) failed_ = true;
+        } else if (xmlParseChunk(parser_, piece, static_cast<int>(part), final ? 1 : 0) != 0) {
+            failed_ = true;
+        }
+        if (failed_ || parser_->wellFormed == 0) {
+            failed_ = true;
+            break;
+        }
+        piece += part;
+        length -= part;
+        if (final) {
+            finished_ = true;
+            break;
+        }
+    }
+    if (failed_) queue_.clear();
+    given_ = true;
+}
+
 XmlStreamReader::Event XmlStreamReader::Next() {
-    if (!queue_.empty()) queue_.pop_front();
+    // A fed reader's first event after a Feed is the queue's front, not yet read.
+    if (fed_ && given_) {
+        given_ = false;
+    } else if (!queue_.empty()) {
+        queue_.pop_front();
+    }
     while (queue_.empty()) {
         // Events queued before a fault are not delivered: the caller drops everything anyway.
         if (failed_) return Event::Error;
         if (finished_) return sawRoot_ ? Event::End : Event::Error;
-        Feed();
+        if (fed_) {
+            given_ = true;  // the next Feed's events start fresh
+            return Event::NeedMore;
+        }
+        FeedHeld();
         if (failed_) queue_.clear();
     }
     return queue_.front().event;

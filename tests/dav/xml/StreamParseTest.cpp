@@ -5,10 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <string>
+#include <vector>
 
 #include "dav/caldav/RCalDAVCalendar.h"
+#include "dav/xml/EtagListingStream.h"
 #include "dav/xml/RXmlResponse.h"
 #include "foundation/memory/RRef.h"
 #include "platform/http/ConnectionErrorHook.h"
@@ -61,6 +64,61 @@ TEST(StreamParse, AListingThatBreaksOffGivesNoRecords) {
     CStringA name;
     ASSERT_EQ(properties->Find("displayname", nullptr, nullptr, &name), 0);
     EXPECT_EQ(name, "Work");
+}
+
+namespace {
+
+// What a listing fed in pieces handed over, as "href etag status" lines.
+struct CollectedListing : EtagListingVisitor {
+    void Restart() override {
+        lines.clear();
+        untagged.clear();
+    }
+    void Resource(EtagRecord&& record) override {
+        lines.push_back(record.href.Str() + " " + record.etag.Str() + " " + std::to_string(record.status));
+    }
+    void Untagged(const CStringA& href) override { untagged.push_back(href.Str()); }
+    std::vector<std::string> lines;
+    std::vector<std::string> untagged;
+};
+
+RResult FeedInPieces(const std::string& text, size_t piece, CollectedListing& out) {
+    EtagListingStream stream(out);
+    stream.Restart();
+    for (size_t at = 0; at < text.size(); at += piece) stream.Piece(text.data() + at, std::min(piece, text.size() - at));
+    return stream.Finish();
+}
+
+}  // namespace
+
+TEST(StreamParse, AListingReadInPiecesAsItArrivesGivesWhatTheWholeTextGives) {
+    // The collection itself (untagged), then resources, one of them in two propstats.
+    std::string text = Listing(0, false);
+    text += "<d:response><d:href>/cal/</d:href><d:propstat><d:prop><d:resourcetype/></d:prop>"
+            "<d:status>HTTP/1.1 200 OK</d:status></d:propstat></d:response>";
+    text += Listing(30).substr(Listing(0, false).size());
+    text.insert(text.size() - std::string("</d:multistatus>").size(),
+                "<d:response><d:href>/cal/a&amp;b.ics</d:href><d:propstat><d:prop><c:schedule-tag/></d:prop>"
+                "<d:status>HTTP/1.1 404 Not Found</d:status></d:propstat><d:propstat><d:prop><d:getetag>\"ab\""
+                "</d:getetag></d:prop><d:status>HTTP/1.1 200 OK</d:status></d:propstat></d:response>");
+    auto whole = MakeRef<RXmlEtagResponse>();
+    ASSERT_EQ(whole->Parse(text.c_str()), 0);
+    std::vector<std::string> expected;
+    for (const EtagRecord& record : whole->Records()) {
+        expected.push_back(record.href.Str() + " " + record.etag.Str() + " " + std::to_string(record.status));
+    }
+    ASSERT_EQ(expected.size(), 31u);
+    for (const size_t piece : {size_t{1}, size_t{3}, size_t{64}, text.size()}) {
+        CollectedListing listing;
+        EXPECT_EQ(FeedInPieces(text, piece, listing), 0) << piece;
+        EXPECT_EQ(listing.lines, expected) << piece;
+        EXPECT_EQ(listing.untagged, std::vector<std::string>{"/cal/"}) << piece;
+    }
+    // A text that breaks off, or is no multistatus, or is nothing, is no listing.
+    CollectedListing listing;
+    EXPECT_EQ(FeedInPieces(text.substr(0, text.size() - 5), 7, listing), R_E_BAD_FORMAT);
+    EXPECT_EQ(FeedInPieces("<html><body>Sign in</body></html>", 5, listing), R_E_BAD_FORMAT);
+    EXPECT_EQ(FeedInPieces("", 5, listing), R_E_BAD_FORMAT);
 }
 
 TEST(StreamParse, AServerThatDropsTheConnectionMidListingLeavesNoListing) {

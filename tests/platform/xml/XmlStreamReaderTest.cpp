@@ -26,6 +26,7 @@ std::vector<std::string> Events(const std::string& text) {
             case Event::Text: out.push_back(std::string(reader.Value())); break;
             case Event::End: out.push_back("END"); return out;
             case Event::Error: out.push_back("ERROR"); return out;
+            case Event::NeedMore: out.push_back("MORE"); return out;  // only a fed reader asks
         }
     }
 }

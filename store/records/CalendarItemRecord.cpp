@@ -143,6 +143,20 @@ void ReadCalendarItemRow(const CppSQLite3Row& row, CalendarItemRecord* out, Item
     out->sequence = sequence != nullptr ? std::atoi(sequence) : 0;
 }
 
+void PrefetchCalendarItem(const CalendarItemRecord& record, ItemPrefetch part) {
+    if (part == ItemPrefetch::Record) {
+        constexpr std::size_t kLine = 64;
+        const char* bytes = reinterpret_cast<const char*>(&record);
+        for (std::size_t offset = 0; offset < sizeof record; offset += kLine) {
+            __builtin_prefetch(bytes + offset);
+        }
+        return;
+    }
+    for (const TextField& field : kTextFields) {
+        __builtin_prefetch((record.*field.field).GetString());
+    }
+}
+
 std::span<const char* const> CalendarItemColumns() {
     static const auto names = [] {
         std::array<const char*, std::size(kTextFields) + 1> all{};

@@ -67,6 +67,11 @@ struct CalendarItemRecord {
     void Assign(const CalendarItemRecord& other);
 };
 
+// Starts loading into the processor's cache the record itself, or the texts it points to (once
+// the record itself is there), for a reader that reaches it shortly; changes nothing.
+enum class ItemPrefetch { Record, Texts };
+void PrefetchCalendarItem(const CalendarItemRecord& record, ItemPrefetch part);
+
 // Which fields of a row a reader wants: all of them, or those a calendar grid draws and sorts by
 // (every field but the stamps, alarm, location, description, URL, organizer, attendees and the
 // item's text, which the event dialog reads afresh).

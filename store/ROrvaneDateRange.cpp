@@ -331,12 +331,25 @@ RResult ROrvaneDataManager::GetCalendarItemsInDateRange(const char* accountGuid,
         result = R_E_OUT_OF_MEMORY;
     };
     try {
+        // The kept rows are copied once the query is done, outside its lock.
+        SharedItemList kept;
         VisitItemsInDateRange(
             accountGuid, from, to, ItemTexts::Whole,
             [&append](std::unique_ptr<CalendarItemRecord> single) { append(single.release()); },
-            [&append](const std::shared_ptr<const CalendarItemRecord>& kept) {
-                append(new (std::nothrow) CalendarItemRecord(*kept));
-            });
+            [&kept](const std::shared_ptr<const CalendarItemRecord>& row) { kept.push_back(row); });
+        // They lie all over the heap and are read once per query: loading each, then its texts, a
+        // few rows ahead of the copy hides most of the waiting for memory.
+        constexpr std::size_t kRecordsAhead = 8;
+        constexpr std::size_t kTextsAhead = 4;
+        for (std::size_t i = 0; i < kept.size(); ++i) {
+            if (i + kRecordsAhead < kept.size()) {
+                PrefetchCalendarItem(*kept[i + kRecordsAhead], ItemPrefetch::Record);
+            }
+            if (i + kTextsAhead < kept.size()) {
+                PrefetchCalendarItem(*kept[i + kTextsAhead], ItemPrefetch::Texts);
+            }
+            append(new (std::nothrow) CalendarItemRecord(*kept[i]));
+        }
     } catch (...) {
         FreeCalendarItemList(&found);
         throw;

@@ -5,8 +5,59 @@
 #include <iterator>
 #include <string>
 
+#include "store/records/RecordSlab.h"
 #include "store/sqlite/CppSQLite3Row.h"
 #include "store/sqlite/CppSQLite3Table.h"
+
+namespace {
+
+// The sanitizers' own allocator must see every record, to report one used after it was freed.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool kRecordsFromSlab = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer) || __has_feature(memory_sanitizer)
+constexpr bool kRecordsFromSlab = false;
+#else
+constexpr bool kRecordsFromSlab = true;
+#endif
+#else
+constexpr bool kRecordsFromSlab = true;
+#endif
+
+// Never destroyed: records may outlive every other object of the program.
+RecordSlab& Slab() {
+    static RecordSlab* const slab = new RecordSlab(sizeof(CalendarItemRecord));
+    return *slab;
+}
+
+}  // namespace
+
+void* CalendarItemRecord::operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    if (!kRecordsFromSlab || size != sizeof(CalendarItemRecord)) {
+        return ::operator new(size, std::nothrow);
+    }
+    return Slab().Allocate();
+}
+
+void* CalendarItemRecord::operator new(std::size_t size) {
+    void* record = operator new(size, std::nothrow);
+    if (record == nullptr) {
+        throw std::bad_alloc();
+    }
+    return record;
+}
+
+void CalendarItemRecord::operator delete(void* record, std::size_t size) noexcept {
+    if (!kRecordsFromSlab || size != sizeof(CalendarItemRecord)) {
+        ::operator delete(record);
+        return;
+    }
+    Slab().Free(record);
+}
+
+void CalendarItemRecord::operator delete(void* record, const std::nothrow_t&) noexcept {
+    operator delete(record, sizeof(CalendarItemRecord));
+}
 
 void CalendarItemRecord::Clear() {
     *this = CalendarItemRecord();
@@ -90,6 +141,20 @@ void ReadCalendarItemRow(const CppSQLite3Row& row, CalendarItemRecord* out, Item
     }
     const char* sequence = row.fieldValueAt(columns[std::size(kTextFields)]);
     out->sequence = sequence != nullptr ? std::atoi(sequence) : 0;
+}
+
+void PrefetchCalendarItem(const CalendarItemRecord& record, ItemPrefetch part) {
+    if (part == ItemPrefetch::Record) {
+        constexpr std::size_t kLine = 64;
+        const char* bytes = reinterpret_cast<const char*>(&record);
+        for (std::size_t offset = 0; offset < sizeof record; offset += kLine) {
+            __builtin_prefetch(bytes + offset);
+        }
+        return;
+    }
+    for (const TextField& field : kTextFields) {
+        __builtin_prefetch((record.*field.field).GetString());
+    }
 }
 
 std::span<const char* const> CalendarItemColumns() {

@@ -4,8 +4,10 @@
 // iCalendar TEXT escaping. A master row has an empty recurrenceID; its exception rows share
 // its guid and carry one.
 // A plain value: one thread uses a record at a time; copies may go to other threads.
+#include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <new>
 #include <span>
 #include <vector>
 
@@ -52,9 +54,23 @@ struct CalendarItemRecord {
     CStringA icsBlob;
     std::int32_t reserved = 0;  // not stored
 
+    // Records made one by one with new come from blocks shared by many (store/records/RecordSlab.h):
+    // a range query makes thousands at once, each too large for the allocator's fast paths.
+    static void* operator new(std::size_t size);
+    static void* operator new(std::size_t size, const std::nothrow_t&) noexcept;
+    static void* operator new(std::size_t, void* where) noexcept { return where; }
+    static void operator delete(void* record, std::size_t size) noexcept;
+    static void operator delete(void* record, const std::nothrow_t&) noexcept;
+    static void operator delete(void*, void*) noexcept {}
+
     void Clear();
     void Assign(const CalendarItemRecord& other);
 };
+
+// Starts loading into the processor's cache the record itself, or the texts it points to (once
+// the record itself is there), for a reader that reaches it shortly; changes nothing.
+enum class ItemPrefetch { Record, Texts };
+void PrefetchCalendarItem(const CalendarItemRecord& record, ItemPrefetch part);
 
 // Which fields of a row a reader wants: all of them, or those a calendar grid draws and sorts by
 // (every field but the stamps, alarm, location, description, URL, organizer, attendees and the

@@ -25,8 +25,8 @@ using PartText = char[RIcsRecurrence::kPartTextMax + 1];
 // Reads up to the next delimiter: names and values compare without case, so letters are read in
 // upper case, and blanks around list items are dropped (BYDAY=MO, TU). A text longer than
 // kPartTextMax is cut to that many characters and, when it is a list, to its last whole entry,
-// so that no entry is cut in half.
-void ReadPartText(const char*& position, const char* end, PartText& out) {
+// so that no entry is cut in half. Gives the length of the text in `out`.
+std::size_t ReadPartText(const char*& position, const char* end, PartText& out) {
     // Per character: what it becomes in the part, or kEnds (the part ends) or kDropped (a blank).
     constexpr char kEnds = '\0';
     constexpr char kDropped = '\x01';
@@ -43,15 +43,16 @@ void ReadPartText(const char*& position, const char* end, PartText& out) {
     std::size_t length = 0;     // blanks not counted
     for (; at != end; ++at) {
         const char c = kRead[static_cast<unsigned char>(*at)];
-        if (c == kEnds) {
-            break;
+        if (static_cast<unsigned char>(c) <= static_cast<unsigned char>(kDropped)) [[unlikely]] {
+            if (c == kEnds) {
+                break;
+            }
+            if (*at == ' ' || *at == '\t') {
+                continue;
+            }
         }
-        if (c == kDropped && (*at == ' ' || *at == '\t')) {
-            continue;
-        }
-        if (length < RIcsRecurrence::kPartTextMax) {
-            out[length] = c;
-        }
+        // Past the limit the last slot takes the surplus; it is overwritten by the terminator.
+        out[length < RIcsRecurrence::kPartTextMax ? length : RIcsRecurrence::kPartTextMax] = c;
         ++length;
     }
     if (length > RIcsRecurrence::kPartTextMax) {
@@ -65,6 +66,7 @@ void ReadPartText(const char*& position, const char* end, PartText& out) {
     }
     out[length] = '\0';
     position = at;
+    return length;
 }
 
 // Reads an integer list of at most `max` values into a rule list, replacing what an earlier
@@ -139,14 +141,14 @@ RResult RIcsRecurrence::ParseValue(std::string_view rrule) {
     PartText name;
     PartText value;
     while (at != end && *at != '\0') {
-        ReadPartText(at, end, name);
+        const std::size_t nameLength = ReadPartText(at, end, name);
         value[0] = '\0';
         if (at != end && *at == '=') {
             ++at;
             ReadPartText(at, end, value);
         }
         if (name[0] != '\0' && value[0] != '\0') {
-            SetPart(name, value);
+            ApplyPart(std::string_view(name, nameLength), value);
         }
         if (at != end && *at != '\0') {
             ++at;  // ';', ':' or a stray '=' after a value
@@ -160,7 +162,11 @@ RResult RIcsRecurrence::SetPart(const char* name, const char* value) {
         return 0;
     }
     DropText();
-    const std::string_view part(name);  // compares by length first, without a call per name
+    ApplyPart(name, value);
+    return 0;
+}
+
+void RIcsRecurrence::ApplyPart(std::string_view part, const char* value) {
     if (part == "FREQ") {
         freq.Assign(value, kPartTextMax);
     } else if (part == "RSCALE") {
@@ -194,11 +200,11 @@ RResult RIcsRecurrence::SetPart(const char* name, const char* value) {
         const std::size_t length = strnlen(value, RIcsDateTime::kTzidSize);
         RDateTime parsed;
         if (!ReadIcsDateTimeText(value, &parsed)) {
-            return 0;  // no date: the rule stays unbounded (a garbled end would come back as another)
+            return;  // no date: the rule stays unbounded (a garbled end would come back as another)
         }
         RIcsDateTime* value_ = new (std::nothrow) RIcsDateTime;
         if (value_ == nullptr) {
-            return 0;
+            return;
         }
         value_->dateOnly = !(length > 8 && value[8] == 'T');
         value_->dateTime = parsed;
@@ -209,7 +215,6 @@ RResult RIcsRecurrence::SetPart(const char* name, const char* value) {
         SafeReleaseValue(until);
         until = value_;
     }
-    return 0;
 }
 
 RResult RIcsRecurrence::AddExDate(const char* value) {

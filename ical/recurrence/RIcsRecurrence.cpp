@@ -39,8 +39,30 @@ std::size_t ReadPartText(const char*& position, const char* end, PartText& out) 
         read[':'] = read[';'] = read['='] = kEnds;
         return read;
     }();
+    // Characters the part keeps as they are: no letter to raise, blank, delimiter or NUL.
+    static constexpr auto kKept = [] {
+        std::array<bool, 256> kept{};
+        for (int c = 0; c < 256; ++c) {
+            kept[c] = kRead[c] == static_cast<char>(c) && c != '\0';
+        }
+        kept['\x01'] = true;
+        return kept;
+    }();
+    // Most parts are written in upper case without blanks: copied as they are, up to the limit.
     const char* at = position;  // a local, which writes to `out` cannot change
-    std::size_t length = 0;     // blanks not counted
+    const char* const limit = end - at > RIcsRecurrence::kPartTextMax ? at + RIcsRecurrence::kPartTextMax : end;
+    char* kept = out;
+    while (at != limit && kKept[static_cast<unsigned char>(*at)]) {
+        *kept++ = *at++;
+    }
+    if (at == end || kRead[static_cast<unsigned char>(*at)] == kEnds) {
+        const auto length = static_cast<std::size_t>(kept - out);
+        out[length] = '\0';
+        position = at;
+        return length;
+    }
+    at = position;  // a letter to raise, a blank or a text over the limit: read again in full
+    std::size_t length = 0;  // blanks not counted
     for (; at != end; ++at) {
         const char c = kRead[static_cast<unsigned char>(*at)];
         if (static_cast<unsigned char>(c) <= static_cast<unsigned char>(kDropped)) [[unlikely]] {

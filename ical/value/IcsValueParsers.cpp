@@ -163,11 +163,16 @@ bool ReadIcsDateTimeText(std::string_view text, RDateTime* out) {
 }
 
 void ParseUtcOffset(RIcsUtcOffset* out, const char* text) {
+    ParseUtcOffset(out, text != nullptr ? std::string_view(text, BoundedLength(text)) : std::string_view());
+}
+
+void ParseUtcOffset(RIcsUtcOffset* out, std::string_view offset) {
     if (out == nullptr) {
         return;
     }
     *out = RIcsUtcOffset{};
-    std::size_t length = BoundedLength(text);
+    const char* const text = offset.data();
+    std::size_t length = std::min(offset.size(), kWorkSize - 1);
     if (length > 5) {
         out->seconds = static_cast<std::int16_t>(DecimalOf(text + length - 2, 2));
         length -= 2;
@@ -182,7 +187,7 @@ void ParseUtcOffset(RIcsUtcOffset* out, const char* text) {
     }
     // The sign belongs to the hours; with zero hours ("-0030") it would be lost, so the
     // minutes and seconds carry it instead and the offset keeps its direction.
-    if (text != nullptr && text[0] == '-' && out->hours == 0) {
+    if (!offset.empty() && text[0] == '-' && out->hours == 0) {
         out->minutes = static_cast<std::int16_t>(-out->minutes);
         out->seconds = static_cast<std::int16_t>(-out->seconds);
     }

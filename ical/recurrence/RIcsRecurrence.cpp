@@ -22,32 +22,49 @@ bool IsDelimiter(char c) { return c == ':' || c == ';' || c == '='; }
 // A part name or value, cut to at most RIcsRecurrence::kPartTextMax characters.
 using PartText = char[RIcsRecurrence::kPartTextMax + 1];
 
+// Per character: what it becomes in a part, or kEnds (the part ends) or kDropped (a blank).
+constexpr char kEnds = '\0';
+constexpr char kDropped = '\x01';
+constexpr auto kRead = [] {
+    std::array<char, 256> read{};
+    for (int c = 0; c < 256; ++c) {
+        read[c] = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+    }
+    read[' '] = read['\t'] = kDropped;
+    read[':'] = read[';'] = read['='] = kEnds;
+    return read;
+}();
+// Characters a part keeps as they are: no letter to raise, blank, delimiter or NUL.
+constexpr auto kKept = [] {
+    std::array<bool, 256> kept{};
+    for (int c = 0; c < 256; ++c) {
+        kept[c] = kRead[c] == static_cast<char>(c) && c != '\0';
+    }
+    kept['\x01'] = true;
+    return kept;
+}();
+
+// A part written as ReadPartText would read it (upper case, no blanks, within the limit), viewed
+// in the text and passed over; empty, the position unchanged, for any other part.
+std::string_view PlainPart(const char*& position, const char* end) {
+    const char* at = position;
+    const char* const limit = end - at > RIcsRecurrence::kPartTextMax ? at + RIcsRecurrence::kPartTextMax : end;
+    while (at != limit && kKept[static_cast<unsigned char>(*at)]) {
+        ++at;
+    }
+    if (at != end && kRead[static_cast<unsigned char>(*at)] != kEnds) {
+        return {};
+    }
+    const std::string_view part(position, static_cast<std::size_t>(at - position));
+    position = at;
+    return part;
+}
+
 // Reads up to the next delimiter: names and values compare without case, so letters are read in
 // upper case, and blanks around list items are dropped (BYDAY=MO, TU). A text longer than
 // kPartTextMax is cut to that many characters and, when it is a list, to its last whole entry,
 // so that no entry is cut in half. Gives the length of the text in `out`.
 std::size_t ReadPartText(const char*& position, const char* end, PartText& out) {
-    // Per character: what it becomes in the part, or kEnds (the part ends) or kDropped (a blank).
-    constexpr char kEnds = '\0';
-    constexpr char kDropped = '\x01';
-    static constexpr auto kRead = [] {
-        std::array<char, 256> read{};
-        for (int c = 0; c < 256; ++c) {
-            read[c] = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
-        }
-        read[' '] = read['\t'] = kDropped;
-        read[':'] = read[';'] = read['='] = kEnds;
-        return read;
-    }();
-    // Characters the part keeps as they are: no letter to raise, blank, delimiter or NUL.
-    static constexpr auto kKept = [] {
-        std::array<bool, 256> kept{};
-        for (int c = 0; c < 256; ++c) {
-            kept[c] = kRead[c] == static_cast<char>(c) && c != '\0';
-        }
-        kept['\x01'] = true;
-        return kept;
-    }();
     // Most parts are written in upper case without blanks: copied as they are, up to the limit.
     const char* at = position;  // a local, which writes to `out` cannot change
     const char* const limit = end - at > RIcsRecurrence::kPartTextMax ? at + RIcsRecurrence::kPartTextMax : end;
@@ -169,14 +186,17 @@ RResult RIcsRecurrence::ParseValue(std::string_view rrule) {
     PartText name;
     PartText value;
     while (at != end && *at != '\0') {
-        const std::size_t nameLength = ReadPartText(at, end, name);
+        std::string_view partName = PlainPart(at, end);  // most names need no copy
+        if (partName.empty()) {
+            partName = std::string_view(name, ReadPartText(at, end, name));
+        }
         value[0] = '\0';
         if (at != end && *at == '=') {
             ++at;
             ReadPartText(at, end, value);
         }
-        if (name[0] != '\0' && value[0] != '\0') {
-            ApplyPart(std::string_view(name, nameLength), value);
+        if (!partName.empty() && value[0] != '\0') {
+            ApplyPart(partName, value);
         }
         if (at != end && *at != '\0') {
             ++at;  // ';', ':' or a stray '=' after a value

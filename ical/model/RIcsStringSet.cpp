@@ -1,14 +1,11 @@
 #include "ical/model/RIcsStringSet.h"
 
-const std::vector<const std::string*> RIcsStringSet::kNoOrder;
-
 bool RIcsStringSet::Add(std::string_view text) {
     if (!held_) {
         held_ = std::make_unique<Held>();
-        held_->order.reserve(kFew);
     }
     Held& held = *held_;
-    const std::size_t count = held.order.size();
+    const std::size_t count = held.Count();
     if (count < kFew) {
         for (std::size_t i = 0; i < count; ++i) {
             if (held.few[i] == text) {
@@ -16,8 +13,12 @@ bool RIcsStringSet::Add(std::string_view text) {
             }
         }
         held.few[count].assign(text);
-        held.order.push_back(&held.few[count]);
+        held.fewOrder[count] = &held.few[count];
+        held.fewCount = count + 1;
         return true;
+    }
+    if (held.order.empty()) {
+        held.order.assign(held.fewOrder.begin(), held.fewOrder.end());  // the list takes over
     }
     if (held.items.empty()) {
         try {
@@ -44,8 +45,8 @@ bool RIcsStringSet::Contains(std::string_view text) const {
         return false;
     }
     const Held& held = *held_;
-    if (held.order.size() <= kFew) {
-        for (std::size_t i = 0; i < held.order.size(); ++i) {
+    if (held.order.empty()) {
+        for (std::size_t i = 0; i < held.fewCount; ++i) {
             if (held.few[i] == text) {
                 return true;
             }
@@ -59,5 +60,6 @@ void RIcsStringSet::Clear() {
     if (held_) {
         held_->order.clear();
         held_->items.clear();
+        held_->fewCount = 0;
     }
 }

@@ -31,7 +31,7 @@ RResult RIcsTimeZoneComponent::ParseProperty(std::string_view name, RIcsComponen
         const bool digits =
             text.size() > 1 && std::all_of(text.begin() + 1, text.end(), [](char c) { return c >= '0' && c <= '9'; });
         if (signed_ && digits && (text.size() == 5 || text.size() == 7)) {
-            ParseUtcOffset(offset, std::string(text).c_str());
+            ParseUtcOffset(offset, text);
         }
     } else {
         AssignCut(tzName_, lexer_->Value(), ics_limits::kTzName);

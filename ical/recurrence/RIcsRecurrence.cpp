@@ -22,36 +22,76 @@ bool IsDelimiter(char c) { return c == ':' || c == ';' || c == '='; }
 // A part name or value, cut to at most RIcsRecurrence::kPartTextMax characters.
 using PartText = char[RIcsRecurrence::kPartTextMax + 1];
 
+// Per character: what it becomes in a part, or kEnds (the part ends) or kDropped (a blank).
+constexpr char kEnds = '\0';
+constexpr char kDropped = '\x01';
+constexpr auto kRead = [] {
+    std::array<char, 256> read{};
+    for (int c = 0; c < 256; ++c) {
+        read[c] = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+    }
+    read[' '] = read['\t'] = kDropped;
+    read[':'] = read[';'] = read['='] = kEnds;
+    return read;
+}();
+// Characters a part keeps as they are: no letter to raise, blank, delimiter or NUL.
+constexpr auto kKept = [] {
+    std::array<bool, 256> kept{};
+    for (int c = 0; c < 256; ++c) {
+        kept[c] = kRead[c] == static_cast<char>(c) && c != '\0';
+    }
+    kept['\x01'] = true;
+    return kept;
+}();
+
+// A part written as ReadPartText would read it (upper case, no blanks, within the limit), viewed
+// in the text and passed over; empty, the position unchanged, for any other part.
+std::string_view PlainPart(const char*& position, const char* end) {
+    const char* at = position;
+    const char* const limit = end - at > RIcsRecurrence::kPartTextMax ? at + RIcsRecurrence::kPartTextMax : end;
+    while (at != limit && kKept[static_cast<unsigned char>(*at)]) {
+        ++at;
+    }
+    if (at != end && kRead[static_cast<unsigned char>(*at)] != kEnds) {
+        return {};
+    }
+    const std::string_view part(position, static_cast<std::size_t>(at - position));
+    position = at;
+    return part;
+}
+
 // Reads up to the next delimiter: names and values compare without case, so letters are read in
 // upper case, and blanks around list items are dropped (BYDAY=MO, TU). A text longer than
 // kPartTextMax is cut to that many characters and, when it is a list, to its last whole entry,
-// so that no entry is cut in half.
-void ReadPartText(const char*& position, const char* end, PartText& out) {
-    // Per character: what it becomes in the part, or kEnds (the part ends) or kDropped (a blank).
-    constexpr char kEnds = '\0';
-    constexpr char kDropped = '\x01';
-    static constexpr auto kRead = [] {
-        std::array<char, 256> read{};
-        for (int c = 0; c < 256; ++c) {
-            read[c] = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
-        }
-        read[' '] = read['\t'] = kDropped;
-        read[':'] = read[';'] = read['='] = kEnds;
-        return read;
-    }();
+// so that no entry is cut in half. Gives the length of the text in `out`.
+std::size_t ReadPartText(const char*& position, const char* end, PartText& out) {
+    // Most parts are written in upper case without blanks: copied as they are, up to the limit.
     const char* at = position;  // a local, which writes to `out` cannot change
-    std::size_t length = 0;     // blanks not counted
+    const char* const limit = end - at > RIcsRecurrence::kPartTextMax ? at + RIcsRecurrence::kPartTextMax : end;
+    char* kept = out;
+    while (at != limit && kKept[static_cast<unsigned char>(*at)]) {
+        *kept++ = *at++;
+    }
+    if (at == end || kRead[static_cast<unsigned char>(*at)] == kEnds) {
+        const auto length = static_cast<std::size_t>(kept - out);
+        out[length] = '\0';
+        position = at;
+        return length;
+    }
+    at = position;  // a letter to raise, a blank or a text over the limit: read again in full
+    std::size_t length = 0;  // blanks not counted
     for (; at != end; ++at) {
         const char c = kRead[static_cast<unsigned char>(*at)];
-        if (c == kEnds) {
-            break;
+        if (static_cast<unsigned char>(c) <= static_cast<unsigned char>(kDropped)) [[unlikely]] {
+            if (c == kEnds) {
+                break;
+            }
+            if (*at == ' ' || *at == '\t') {
+                continue;
+            }
         }
-        if (c == kDropped && (*at == ' ' || *at == '\t')) {
-            continue;
-        }
-        if (length < RIcsRecurrence::kPartTextMax) {
-            out[length] = c;
-        }
+        // Past the limit the last slot takes the surplus; it is overwritten by the terminator.
+        out[length < RIcsRecurrence::kPartTextMax ? length : RIcsRecurrence::kPartTextMax] = c;
         ++length;
     }
     if (length > RIcsRecurrence::kPartTextMax) {
@@ -65,6 +105,7 @@ void ReadPartText(const char*& position, const char* end, PartText& out) {
     }
     out[length] = '\0';
     position = at;
+    return length;
 }
 
 // Reads an integer list of at most `max` values into a rule list, replacing what an earlier
@@ -118,6 +159,12 @@ void RIcsRecurrence::SafeReleaseValue(RIcsDateTime*& value) {
 std::int32_t RIcsRecurrence::AddRef() { return refCount_.fetch_add(1, std::memory_order_relaxed) + 1; }
 
 std::int32_t RIcsRecurrence::Release() {
+    // Only the holder of the last reference can see 1, and no other thread can add to a count
+    // it holds no reference to: the last release needs no locked read-modify-write.
+    if (refCount_.load(std::memory_order_acquire) == 1) {
+        delete this;
+        return 0;
+    }
     const std::int32_t left = refCount_.fetch_sub(1, std::memory_order_acq_rel) - 1;
     if (left > 0) {
         return left;
@@ -139,14 +186,17 @@ RResult RIcsRecurrence::ParseValue(std::string_view rrule) {
     PartText name;
     PartText value;
     while (at != end && *at != '\0') {
-        ReadPartText(at, end, name);
+        std::string_view partName = PlainPart(at, end);  // most names need no copy
+        if (partName.empty()) {
+            partName = std::string_view(name, ReadPartText(at, end, name));
+        }
         value[0] = '\0';
         if (at != end && *at == '=') {
             ++at;
             ReadPartText(at, end, value);
         }
-        if (name[0] != '\0' && value[0] != '\0') {
-            SetPart(name, value);
+        if (!partName.empty() && value[0] != '\0') {
+            ApplyPart(partName, value);
         }
         if (at != end && *at != '\0') {
             ++at;  // ';', ':' or a stray '=' after a value
@@ -160,7 +210,11 @@ RResult RIcsRecurrence::SetPart(const char* name, const char* value) {
         return 0;
     }
     DropText();
-    const std::string_view part(name);  // compares by length first, without a call per name
+    ApplyPart(name, value);
+    return 0;
+}
+
+void RIcsRecurrence::ApplyPart(std::string_view part, const char* value) {
     if (part == "FREQ") {
         freq.Assign(value, kPartTextMax);
     } else if (part == "RSCALE") {
@@ -194,11 +248,11 @@ RResult RIcsRecurrence::SetPart(const char* name, const char* value) {
         const std::size_t length = strnlen(value, RIcsDateTime::kTzidSize);
         RDateTime parsed;
         if (!ReadIcsDateTimeText(value, &parsed)) {
-            return 0;  // no date: the rule stays unbounded (a garbled end would come back as another)
+            return;  // no date: the rule stays unbounded (a garbled end would come back as another)
         }
         RIcsDateTime* value_ = new (std::nothrow) RIcsDateTime;
         if (value_ == nullptr) {
-            return 0;
+            return;
         }
         value_->dateOnly = !(length > 8 && value[8] == 'T');
         value_->dateTime = parsed;
@@ -209,7 +263,6 @@ RResult RIcsRecurrence::SetPart(const char* name, const char* value) {
         SafeReleaseValue(until);
         until = value_;
     }
-    return 0;
 }
 
 RResult RIcsRecurrence::AddExDate(const char* value) {

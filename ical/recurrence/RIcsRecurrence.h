@@ -107,6 +107,8 @@ public:
 
 private:
     static void SafeReleaseValue(RIcsDateTime*& value);
+    // SetPart for a name of known length, the cached text already dropped.
+    void ApplyPart(std::string_view name, const char* value);
     void DropText();
     // Makes `latest` a copy of the occurrence; false when memory runs out.
     bool ReplaceLatest(const RIcsDateTime& occurrence);

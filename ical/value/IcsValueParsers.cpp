@@ -1,7 +1,9 @@
 #include "ical/value/IcsValueParsers.h"
 
 #include <algorithm>
+#include <bit>
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -112,26 +114,44 @@ bool ReadIcsDateTimeText(std::string_view text, RDateTime* out) {
     if (dateTime && (text[8] != 'T' || (length == 16 && text[15] != 'Z'))) {
         return false;
     }
-    // Each field is a fixed run of digits, as ParseIcsDateTimeDigits reads it; a character that
-    // is no digit gives a value above 9, which `notDigit` collects without a branch per digit.
-    unsigned notDigit = 0;
-    auto digit = [text, &notDigit](std::size_t at) {
-        const unsigned value = static_cast<unsigned char>(text[at]) - static_cast<unsigned>('0');
-        notDigit |= value > 9 ? 1U : 0U;
-        return value;
+    // Each field is a fixed run of digits, as ParseIcsDateTimeDigits reads it. Eight characters
+    // are checked and paired at a time: a word whose bytes are all digits has 3 in every high
+    // half-byte, also after 6 is added to each byte (which then cannot carry into the next).
+    constexpr std::uint64_t kZeros = 0x3030303030303030ULL;
+    constexpr std::uint64_t kHighHalves = 0xF0F0F0F0F0F0F0F0ULL;
+    constexpr std::uint64_t kSixes = 0x0606060606060606ULL;
+    auto allDigits = [&](std::uint64_t word) {
+        return (word & kHighHalves) == kZeros && ((word + kSixes) & kHighHalves) == kZeros;
     };
-    auto pair = [&digit](std::size_t at) { return digit(at) * 10 + digit(at + 1); };
-    RDateTime parsed;
-    parsed.year = static_cast<std::int32_t>(pair(0) * 100 + pair(2));
-    parsed.month = static_cast<std::uint16_t>(pair(4));
-    parsed.day = static_cast<std::uint16_t>(pair(6));
-    if (dateTime) {
-        parsed.hour = static_cast<std::uint16_t>(pair(9));
-        parsed.minute = static_cast<std::uint16_t>(pair(11));
-        parsed.second = static_cast<std::int16_t>(pair(13));
-    }
-    if (notDigit != 0) {
+    // Byte i of the word is character i; after it, 16-bit lane j holds the pair at 2j as a number.
+    auto pairs = [&](std::uint64_t word) {
+        const std::uint64_t digits = word - kZeros;
+        return ((digits * 10) + (digits >> 8)) & 0x00FF00FF00FF00FFULL;
+    };
+    static_assert(std::endian::native == std::endian::little, "characters are read as words, first in the low byte");
+    auto lane = [](std::uint64_t word, int index) { return static_cast<unsigned>((word >> (16 * index)) & 0xFF); };
+    std::uint64_t date;
+    std::memcpy(&date, text.data(), sizeof date);
+    if (!allDigits(date)) {
         return false;
+    }
+    date = pairs(date);
+    RDateTime parsed;
+    parsed.year = static_cast<std::int32_t>(lane(date, 0) * 100 + lane(date, 1));
+    parsed.month = static_cast<std::uint16_t>(lane(date, 2));
+    parsed.day = static_cast<std::uint16_t>(lane(date, 3));
+    if (dateTime) {
+        // Characters 7 to 14: the date's last digit and the T are made zeros, then HHMMSS pair up.
+        std::uint64_t time;
+        std::memcpy(&time, text.data() + 7, sizeof time);
+        time = (time & ~0xFFFFULL) | 0x3030ULL;
+        if (!allDigits(time)) {
+            return false;
+        }
+        time = pairs(time);
+        parsed.hour = static_cast<std::uint16_t>(lane(time, 1));
+        parsed.minute = static_cast<std::uint16_t>(lane(time, 2));
+        parsed.second = static_cast<std::int16_t>(lane(time, 3));
     }
     const bool dayOk = parsed.month >= 1 && parsed.month <= 12 && parsed.day >= 1 && parsed.day <= 31;
     const bool timeOk = parsed.hour <= 23 && parsed.minute <= 59 && parsed.second >= 0 && parsed.second <= 60;
@@ -143,11 +163,16 @@ bool ReadIcsDateTimeText(std::string_view text, RDateTime* out) {
 }
 
 void ParseUtcOffset(RIcsUtcOffset* out, const char* text) {
+    ParseUtcOffset(out, text != nullptr ? std::string_view(text, BoundedLength(text)) : std::string_view());
+}
+
+void ParseUtcOffset(RIcsUtcOffset* out, std::string_view offset) {
     if (out == nullptr) {
         return;
     }
     *out = RIcsUtcOffset{};
-    std::size_t length = BoundedLength(text);
+    const char* const text = offset.data();
+    std::size_t length = std::min(offset.size(), kWorkSize - 1);
     if (length > 5) {
         out->seconds = static_cast<std::int16_t>(DecimalOf(text + length - 2, 2));
         length -= 2;
@@ -162,7 +187,7 @@ void ParseUtcOffset(RIcsUtcOffset* out, const char* text) {
     }
     // The sign belongs to the hours; with zero hours ("-0030") it would be lost, so the
     // minutes and seconds carry it instead and the offset keeps its direction.
-    if (text != nullptr && text[0] == '-' && out->hours == 0) {
+    if (!offset.empty() && text[0] == '-' && out->hours == 0) {
         out->minutes = static_cast<std::int16_t>(-out->minutes);
         out->seconds = static_cast<std::int16_t>(-out->seconds);
     }
@@ -189,7 +214,11 @@ int ReadIntList(const char* text, std::int32_t* out, int max) {
         }
         at = end + 1;
     }
-    std::sort(out, out + read, [](std::int32_t a, std::int32_t b) { return CompareInts(&a, &b) < 0; });
+    // Rules list their values in order as a rule: no sort is needed then.
+    const auto less = [](std::int32_t a, std::int32_t b) { return CompareInts(&a, &b) < 0; };
+    if (!std::is_sorted(out, out + read, less)) {
+        std::sort(out, out + read, less);
+    }
     return read;
 }
 

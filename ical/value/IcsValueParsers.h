@@ -39,6 +39,8 @@ bool IsIcsDateTimeText(const char* text);
 
 // [+-]HHMM[SS]; only the first 127 characters are looked at.
 void ParseUtcOffset(RIcsUtcOffset* out, const char* text);
+// The same over a text of known length, which need not be terminated.
+void ParseUtcOffset(RIcsUtcOffset* out, std::string_view text);
 
 // Comma-separated integers, at most `max` of them (out must hold that many), sorted ascending;
 // entries of `out` beyond those read keep their contents. A value of more than 15

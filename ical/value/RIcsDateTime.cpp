@@ -38,6 +38,12 @@ RIcsDateTime::RIcsDateTime() { tzid[0] = '\0'; }
 std::int32_t RIcsDateTime::AddRef() { return refCount_.fetch_add(1, std::memory_order_relaxed) + 1; }
 
 std::int32_t RIcsDateTime::Release() {
+    // Only the holder of the last reference can see 1, and no other thread can add to a count
+    // it holds no reference to: the last release needs no locked read-modify-write.
+    if (refCount_.load(std::memory_order_acquire) == 1) {
+        delete this;
+        return 0;
+    }
     const std::int32_t left = refCount_.fetch_sub(1, std::memory_order_acq_rel) - 1;
     if (left > 0) {
         return left;

@@ -1,7 +1,6 @@
 #include "platform/files/StaleTempFiles.h"
 
 #include <dirent.h>
-#include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -38,26 +37,11 @@ pid_t WriterOf(const std::string& fileName, const std::string& onlyFor) {
 
 bool ProcessRuns(pid_t pid) { return kill(pid, 0) == 0 || errno != ESRCH; }
 
-// getpid is a system call; a sync names thousands of temporary files. The copy is renewed in a
-// forked child, whose files must carry its own id.
-std::atomic<pid_t> ownId{0};
-
-void RenewOwnId() { ownId.store(::getpid(), std::memory_order_relaxed); }
-
-pid_t OwnId() {
-    static const bool renewedOnFork = [] {
-        RenewOwnId();
-        return pthread_atfork(nullptr, nullptr, RenewOwnId) == 0;
-    }();
-    static_cast<void>(renewedOnFork);
-    return ownId.load(std::memory_order_relaxed);
-}
-
 }  // namespace
 
 std::string NewTempFileName(const std::string& target) {
     static std::atomic<unsigned> counter{0};
-    return target + kMarker + std::to_string(OwnId()) + "-" + std::to_string(counter++);
+    return target + kMarker + std::to_string(::getpid()) + "-" + std::to_string(counter++);
 }
 
 int RemoveStaleTempFiles(const std::string& folder, const std::string& onlyFor) {
@@ -76,7 +60,7 @@ int RemoveStaleTempFiles(const std::string& folder, const std::string& onlyFor) 
         const pid_t writer = WriterOf(name, onlyFor);
         const std::filesystem::path path = std::filesystem::path(folder) / name;
         std::error_code ignored;
-        if (writer > 0 && writer != OwnId() && std::filesystem::is_regular_file(path, ignored) &&
+        if (writer > 0 && writer != ::getpid() && std::filesystem::is_regular_file(path, ignored) &&
             !ProcessRuns(writer) && std::filesystem::remove(path, ignored)) {
             ++removed;
         }

@@ -16,30 +16,10 @@
 
 namespace {
 
-constexpr mode_t kItemFileMode = 0644;  // an item file is an ordinary user file
-
-// Whether the process's file mode mask takes bits from kItemFileMode, so that a new file needs its
-// mode set after open. Read once from /proc (umask() itself would change the mask for a moment,
-// under other threads); when it cannot be read, the mode is always set.
-bool MaskNarrowsItemMode() {
-    static const bool narrows = [] {
-        std::FILE* status = std::fopen("/proc/self/status", "re");
-        if (status == nullptr) return true;
-        char line[256];
-        unsigned mask = 0777;
-        while (std::fgets(line, sizeof line, status) != nullptr) {
-            if (std::sscanf(line, "Umask: %o", &mask) == 1) break;
-        }
-        std::fclose(status);
-        return (mask & kItemFileMode) != 0;
-    }();
-    return narrows;
-}
-
-// Writes `bytes` to the new file `temp` (mode kItemFileMode whatever the process's mask), flushing
-// it first when `flush`. 0 or errno; on failure the temporary file is gone.
+// Writes `bytes` to the new file `temp` (made private until complete; an item file is an ordinary
+// user file), flushing it first when `flush`. 0 or errno; on failure the temporary file is gone.
 int WriteTempFile(const std::string& temp, const char* bytes, std::size_t length, bool flush) {
-    const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kItemFileMode);
+    const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0) {
         return errno;
     }
@@ -56,7 +36,7 @@ int WriteTempFile(const std::string& temp, const char* bytes, std::size_t length
         }
         written += static_cast<std::size_t>(n);
     }
-    if (error == 0 && MaskNarrowsItemMode() && fchmod(fd, kItemFileMode) != 0) {
+    if (error == 0 && fchmod(fd, 0644) != 0) {
         error = errno;
     }
     if (error == 0 && flush && fdatasync(fd) != 0) {

@@ -11,7 +11,9 @@
 // benchmark has no window, so it makes none; "wall_with_pauses_s" adds them back). The
 // 20,000-event sync also reports how much the peak resident size grew per event over the
 // 5,000-event one. Run it from its build folder (bench/): the server's configuration is found
-// relative to the sources from there.
+// relative to the sources from there. The store, its item files and the server's files go under
+// $TMPDIR (else /tmp), so the file system they are measured on can be chosen: creating the item
+// files is much of the kernel's share, and its cost differs between file systems.
 #include "foundation/ResultCodes.h"
 
 #include <benchmark/benchmark.h>
@@ -220,8 +222,14 @@ struct World {
     std::string error;
 
     World() {
-        char pattern[] = "/tmp/orvane-sync-bench-XXXXXX";
-        root = mkdtemp(pattern);
+        const char* parent = std::getenv("TMPDIR");
+        std::string pattern = std::string(parent != nullptr && *parent != '\0' ? parent : "/tmp") +
+                              "/orvane-sync-bench-XXXXXX";
+        if (mkdtemp(pattern.data()) == nullptr) {
+            error = "no folder could be made at " + pattern;
+            return;
+        }
+        root = pattern;
         setenv("HOME", root.c_str(), 1);
         setenv("XDG_CONFIG_HOME", (root / "config-home").c_str(), 1);
         setenv("XDG_DATA_HOME", (root / "data-home").c_str(), 1);

@@ -46,9 +46,10 @@ public:
 
     // At a ';': when every parameter up to the ':' that starts the value is plain (";NAME=value"
     // or ";NAME=\"quoted value\"", at most maxChars characters each, with no white space, line
-    // break or fold between the ';' and the ':' outside a quoted value), calls each(name, value)
-    // for them in order (quotes kept), moves to the ':' and returns true. Otherwise returns false
-    // with the position unchanged, for the caller to read them token by token.
+    // break or fold between the ';' and the ':' outside a quoted value), moves to the ':' and
+    // returns true. Otherwise returns false with the position unchanged, for the caller to read
+    // them token by token. Calls each(name, value) for the parameters in order (quotes kept) as
+    // they are read, so that after a false the caller drops what it was given.
     template <typename Each>
     bool ReadPlainParameters(std::size_t maxChars, Each each);
 
@@ -102,6 +103,17 @@ private:
     }
     // The first line break at or after index, or the end of the text.
     std::size_t RunEnd(std::size_t index) const;
+    // RunEnd, answered from the line the last name was read on when index lies on it.
+    std::size_t LineEnd(std::size_t index) const {
+        return index >= lineFrom_ && index <= lineEnd_ ? lineEnd_ : RunEnd(index);
+    }
+    // From start (a token character): the end of the name there when a delimiter (or the end of
+    // the text) ends it on its line, otherwise npos; in the same pass the line's end is found
+    // and kept as the known line.
+    std::size_t PlainNameEnd(std::size_t start);
+    // SkipParameters within the known line; false when it cannot tell (quoted text or the
+    // parameters running on past the line's end), for the general reader to take over.
+    bool SkipParametersOnLine();
     // Reads the token that starts at the position (no delimiter, no white space there) up to the
     // next delimiter. With onlyLastLine only what follows its last line break is kept.
     void ScanToken(std::string& out, bool onlyLastLine);
@@ -114,6 +126,9 @@ private:
     // of line so that the common case stays small.
     [[gnu::noinline]] RResult ReadDelimitedRunAcrossLines(std::string& out, std::size_t maxChars, bool onlyLastLine);
     [[gnu::noinline]] RResult ReadValueAcrossLines();
+    // The end of the run of characters from index that a plain parameter name or value may hold:
+    // no delimiter, quote or white space.
+    std::size_t PlainRunEnd(std::size_t index) const;
     // Whether the text at index reads `word` (any case).
     bool MatchesAt(std::size_t index, std::string_view word) const;
 
@@ -122,6 +137,10 @@ private:
     std::string value_;           // the value when it had to be joined or was asked for terminated
     std::string_view valueView_;  // the value read last
     std::string name_;            // a name read across lines
+    // No line break lies in [lineFrom_, lineEnd_); lineEnd_ is a line break or the end of the
+    // text. Found with each name, so that its parameters and value need not look for it again.
+    std::size_t lineFrom_ = 1;
+    std::size_t lineEnd_ = 0;
     int depth_ = 0;
 };
 
@@ -129,61 +148,42 @@ template <typename Each>
 bool RIcsLexer::ReadPlainParameters(std::size_t maxChars, Each each) {
     const char* const data = text_.data();
     const std::size_t size = text_.size();
-    auto plain = [](char c) { return c != ';' && c != ':' && c != '=' && c != '"' && !IsWhiteSpace(c); };
-    // First the whole run is checked, so that nothing is reported for a run that is not plain.
+    // One pass: each parameter is reported as soon as it is read whole.
     std::size_t at = pos_;
     while (at < size && data[at] == ';') {
-        std::size_t start = ++at;
-        while (at < size && plain(data[at])) {
-            ++at;
-        }
-        if (at == start || at - start > maxChars || at >= size || data[at] != '=') {
+        const std::size_t nameStart = ++at;
+        at = PlainRunEnd(at);
+        if (at == nameStart || at - nameStart > maxChars || at >= size || data[at] != '=') {
             return false;
         }
-        start = ++at;
+        const std::string_view name(data + nameStart, at - nameStart);
+        const std::size_t valueStart = ++at;
         if (at < size && data[at] == '"') {
-            ++at;
-            while (at < size && data[at] != '"' && !IsLineBreak(data[at])) {
-                ++at;
-            }
-            if (at >= size || data[at] != '"' || at + 1 - start > maxChars) {
+            // The closing quote comes before the line ends.
+            const std::size_t lineEnd = LineEnd(at);
+            const void* close = std::memchr(data + at + 1, '"', lineEnd - at - 1);
+            if (close == nullptr) {
                 return false;
             }
-            ++at;
-        } else {
-            while (at < size && plain(data[at])) {
-                ++at;
+            at = static_cast<std::size_t>(static_cast<const char*>(close) - data) + 1;
+            if (at - valueStart > maxChars) {
+                return false;
             }
-            if (at == start || at - start > maxChars) {
+        } else {
+            at = PlainRunEnd(at);
+            if (at == valueStart || at - valueStart > maxChars) {
                 return false;
             }
         }
         if (at >= size || (data[at] != ';' && data[at] != ':')) {
             return false;
         }
+        each(name, std::string_view(data + valueStart, at - valueStart));
     }
     if (at >= size || data[at] != ':') {
         return false;
     }
-    const std::size_t end = at;
-    at = pos_;
-    while (at < end) {
-        const std::size_t nameStart = ++at;
-        while (data[at] != '=') {
-            ++at;
-        }
-        const std::string_view name(data + nameStart, at - nameStart);
-        const std::size_t valueStart = ++at;
-        if (data[at] == '"') {
-            at = text_.find('"', at + 1) + 1;
-        } else {
-            while (data[at] != ';' && data[at] != ':') {
-                ++at;
-            }
-        }
-        each(name, std::string_view(data + valueStart, at - valueStart));
-    }
-    pos_ = end;
+    pos_ = at;
     return true;
 }
 

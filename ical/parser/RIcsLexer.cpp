@@ -14,6 +14,16 @@ void ToUpperAscii(std::string& text) {
     }
 }
 
+bool SameNameFolded(std::string_view a, std::string_view b) {
+    const std::size_t size = a.size();
+    for (std::size_t i = 0; i < size; ++i) {
+        if (a[i] != b[i] && UpperAscii(a[i]) != UpperAscii(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
 std::size_t RIcsLexer::Previous(std::size_t index) const {
     // Every fold ends in a space or a TAB right after a line break, and only there.
     while (index > 0) {

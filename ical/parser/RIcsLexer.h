@@ -190,6 +190,8 @@ bool RIcsLexer::ReadPlainParameters(std::size_t maxChars, Each each) {
 inline char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 // ASCII upper case in place, for names that are kept (components, X- properties).
 void ToUpperAscii(std::string& text);
+// Whether two names of the same length are equal ignoring ASCII case, byte by byte.
+bool SameNameFolded(std::string_view a, std::string_view b);
 // Whether two names are equal ignoring ASCII case: names (components, properties, parameters)
 // compare without case, and without an upper-case copy being made.
 inline bool SameName(std::string_view a, std::string_view b) {
@@ -197,24 +199,32 @@ inline bool SameName(std::string_view a, std::string_view b) {
     if (size != b.size()) {
         return false;
     }
-    // Names are nearly always written in the case they are compared with: equal bytes (eight at a
-    // time where there are eight) need no case folding.
-    std::size_t i = 0;
-    for (; i + sizeof(std::uint64_t) <= size; i += sizeof(std::uint64_t)) {
-        std::uint64_t left;
-        std::uint64_t right;
-        std::memcpy(&left, a.data() + i, sizeof left);
-        std::memcpy(&right, b.data() + i, sizeof right);
-        if (left != right) {
-            break;
+    // Names are nearly always written in the case they are compared with: equal bytes need no
+    // case folding. Up to sixteen bytes are compared as two words that overlap where the name is
+    // shorter than both together.
+    const auto same = [&](auto word) {
+        decltype(word) left[2];
+        decltype(word) right[2];
+        std::memcpy(&left[0], a.data(), sizeof word);
+        std::memcpy(&left[1], a.data() + size - sizeof word, sizeof word);
+        std::memcpy(&right[0], b.data(), sizeof word);
+        std::memcpy(&right[1], b.data() + size - sizeof word, sizeof word);
+        return ((left[0] ^ right[0]) | (left[1] ^ right[1])) == 0;
+    };
+    if (size >= sizeof(std::uint64_t) && size <= 2 * sizeof(std::uint64_t)) {
+        if (same(std::uint64_t{})) {
+            return true;
+        }
+    } else if (size >= sizeof(std::uint32_t) && size < sizeof(std::uint64_t)) {
+        if (same(std::uint32_t{})) {
+            return true;
+        }
+    } else if (size >= sizeof(std::uint16_t) && size < sizeof(std::uint32_t)) {
+        if (same(std::uint16_t{})) {
+            return true;
         }
     }
-    for (; i < size; ++i) {
-        if (a[i] != b[i] && UpperAscii(a[i]) != UpperAscii(b[i])) {
-            return false;
-        }
-    }
-    return true;
+    return SameNameFolded(a, b);
 }
 // Whether a name starts with prefix, ignoring ASCII case.
 inline bool StartsWithName(std::string_view name, std::string_view prefix) {

@@ -213,21 +213,7 @@ RResult RIcsLexer::ReadToken(std::string& out, std::size_t maxChars) {
     return ReadDelimitedRun(out, maxChars, false);
 }
 
-RResult RIcsLexer::ReadName(std::string_view& out, std::size_t maxChars) {
-    const std::size_t start = pos_;
-    const std::size_t size = text_.size();
-    if (start < size && !IsWhiteSpace(text_[start]) && !IsDelimiter(text_[start])) {
-        // Most names end at a delimiter on their line.
-        if (const std::size_t end = PlainNameEnd(start); end != std::string_view::npos) {
-            pos_ = end;
-            if (end - start > maxChars) {
-                out = {};
-                return R_E_BUFFER_TOO_SMALL;
-            }
-            out = text_.substr(start, end - start);
-            return R_OK;
-        }
-    }
+RResult RIcsLexer::ReadNameAcrossLines(std::string_view& out, std::size_t maxChars) {
     // A token that runs over the end of a line without a delimiter: the name is what follows.
     const RResult result = ReadDelimitedRunAcrossLines(name_, maxChars, true);
     out = name_;
@@ -420,10 +406,9 @@ const std::string& RIcsLexer::ValueString() {
     return value_;
 }
 
-RResult RIcsLexer::ReadValue() {
-    // Most values follow their delimiter on the same line and end in a line break that the next
-    // line's name follows: the value is then the run between the two, viewed in the text; the
-    // lexer's own copy is touched only when lines have to be joined.
+RResult RIcsLexer::ReadValueOffLine() {
+    // The same common case away from the known line; the lexer's own copy is touched only when
+    // lines have to be joined.
     const char* const data = text_.data();
     const std::size_t size = text_.size();
     const std::size_t pos = pos_;

@@ -30,10 +30,41 @@ public:
     // names nothing and is passed over (one stray line must not swallow the next line's name);
     // a token cut off by the end of the text is still returned. `out` views the text, or the
     // lexer's own copy of a name read across lines; it stays valid until the next ReadName.
-    RResult ReadName(std::string_view& out, std::size_t maxChars);
+    RResult ReadName(std::string_view& out, std::size_t maxChars) {
+        const std::size_t start = pos_;
+        if (start < text_.size() && !IsWhiteSpace(text_[start]) && !IsDelimiter(text_[start])) {
+            // Most names end at a delimiter on their line.
+            if (const std::size_t end = PlainNameEnd(start); end != std::string_view::npos) {
+                pos_ = end;
+                if (end - start > maxChars) {
+                    out = {};
+                    return R_E_BUFFER_TOO_SMALL;
+                }
+                out = text_.substr(start, end - start);
+                return R_OK;
+            }
+        }
+        return ReadNameAcrossLines(out, maxChars);
+    }
     // Reads the value after a name up to the end of its (unfolded) line into Value().
     // R_E_END_OF_TEXT when the position is at the end of the text.
-    RResult ReadValue();
+    RResult ReadValue() {
+        // Most values follow their delimiter on the line their name was read on, and end in a line
+        // break that the next line's name follows: the value is then the run between the two,
+        // viewed in the text (copied only when asked for terminated).
+        const std::size_t pos = pos_;
+        const std::size_t end = lineEnd_;
+        if (pos >= lineFrom_ && pos + 1 < end && IsDelimiter(text_[pos])) {
+            const std::size_t size = text_.size();
+            const std::size_t after = end == size ? size : end + (text_[end] == '\r' && end + 1 < size && text_[end + 1] == '\n' ? 2 : 1);
+            if (end == size || (after < size && !IsWhiteSpace(text_[after]))) {
+                valueView_ = text_.substr(pos + 1, end - pos - 1);
+                pos_ = after;
+                return R_OK;
+            }
+        }
+        return ReadValueOffLine();
+    }
     // The value read last: a view of the text, or of the lexer's own copy when folds were
     // joined; valid until the next ReadValue.
     std::string_view Value() const { return valueView_; }
@@ -126,6 +157,9 @@ private:
     // of line so that the common case stays small.
     [[gnu::noinline]] RResult ReadDelimitedRunAcrossLines(std::string& out, std::size_t maxChars, bool onlyLastLine);
     [[gnu::noinline]] RResult ReadValueAcrossLines();
+    // ReadName and ReadValue beyond their common cases.
+    [[gnu::noinline]] RResult ReadNameAcrossLines(std::string_view& out, std::size_t maxChars);
+    [[gnu::noinline]] RResult ReadValueOffLine();
     // The end of the run of characters from index that a plain parameter name or value may hold:
     // no delimiter, quote or white space.
     std::size_t PlainRunEnd(std::size_t index) const;

@@ -87,8 +87,8 @@ bool RIcsLexer::SkipParametersOnLine() {
     return false;
 }
 
-void RIcsLexer::SkipParameters() {
-    if (Current() != ';' || SkipParametersOnLine()) {
+void RIcsLexer::SkipParameterRun() {
+    if (SkipParametersOnLine()) {
         return;
     }
     while (Current() == ';') {
@@ -247,8 +247,19 @@ std::size_t RIcsLexer::PlainNameEnd(std::size_t start) {
                 // A line break before any delimiter: the name runs over lines.
                 return (ends >> stop & 1U) != 0 ? at + static_cast<std::size_t>(stop) : std::string_view::npos;
             }
-            lineEnd_ = RunEnd(at + sizeof(__m128i));
-            return at + static_cast<std::size_t>(stop);
+            // The line runs on: only its end is looked for from here.
+            const std::size_t end = at + static_cast<std::size_t>(stop);
+            for (at += sizeof(__m128i); at + sizeof(__m128i) <= size; at += sizeof(__m128i)) {
+                const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at));
+                const auto found = static_cast<unsigned>(
+                    _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(next, crs), _mm_cmpeq_epi8(next, lfs))));
+                if (found != 0) {
+                    lineEnd_ = at + static_cast<std::size_t>(std::countr_zero(found));
+                    return end;
+                }
+            }
+            lineEnd_ = RunEnd(at);
+            return end;
         }
     }
 #endif

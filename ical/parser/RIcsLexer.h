@@ -86,7 +86,11 @@ public:
 
     // Skips a property's parameters (";NAME=value", quoted values taken whole, folds included)
     // up to the ':' that starts its value, which stays at the position.
-    void SkipParameters();
+    void SkipParameters() {
+        if (pos_ < text_.size() && text_[pos_] == ';') {
+            SkipParameterRun();
+        }
+    }
     // Moves to the start of the next line that begins "BEGIN:VCALENDAR" (any case), after the
     // position; false (position at the end) when there is none.
     bool SeekNextCalendar();
@@ -145,6 +149,8 @@ private:
     // SkipParameters within the known line; false when it cannot tell (quoted text or the
     // parameters running on past the line's end), for the general reader to take over.
     bool SkipParametersOnLine();
+    // SkipParameters at a ';'.
+    void SkipParameterRun();
     // Reads the token that starts at the position (no delimiter, no white space there) up to the
     // next delimiter. With onlyLastLine only what follows its last line break is kept.
     void ScanToken(std::string& out, bool onlyLastLine);

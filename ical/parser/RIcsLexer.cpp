@@ -51,6 +51,14 @@ void RIcsLexer::StepBack() {
 }
 
 bool RIcsLexer::MatchesAt(std::size_t index, std::string_view word) const {
+    // Most lines differ in their first character; text that reads the word as it stands needs
+    // no fold checks. Only what is left is read character by character.
+    if (index >= text_.size() || word.empty() || UpperAscii(text_[index]) != word[0]) {
+        return word.empty();
+    }
+    if (text_.size() - index >= word.size() && SameName(text_.substr(index, word.size()), word)) {
+        return true;
+    }
     for (const char c : word) {
         if (index >= text_.size() || UpperAscii(text_[index]) != c) {
             return false;

@@ -278,23 +278,13 @@ std::size_t RIcsLexer::PlainNameEnd(std::size_t start) {
     return at == size || IsDelimiter(data[at]) ? at : std::string_view::npos;
 }
 
-std::size_t RIcsLexer::PlainTokenEnd() const {
-    // Most tokens start at the position and end at a delimiter on the same line.
-    const char* const data = text_.data();
-    const std::size_t size = text_.size();
-    if (pos_ >= size || IsWhiteSpace(data[pos_]) || IsDelimiter(data[pos_])) {
-        return std::string_view::npos;
-    }
-    std::size_t at = pos_ + 1;
-    while (at < size && !IsTokenStop(data[at])) {
-        ++at;
-    }
-    return at == size || IsDelimiter(data[at]) ? at : std::string_view::npos;
-}
-
 RResult RIcsLexer::ReadDelimitedRun(std::string& out, std::size_t maxChars, bool onlyLastLine) {
-    if (const std::size_t end = PlainTokenEnd(); end != std::string_view::npos) {
-        const std::size_t start = pos_;
+    // Most tokens start at the position and end at a delimiter on the same line.
+    const std::size_t start = pos_;
+    const std::size_t end = start < text_.size() && !IsWhiteSpace(text_[start]) && !IsDelimiter(text_[start])
+                                ? PlainNameEnd(start)
+                                : std::string_view::npos;
+    if (end != std::string_view::npos) {
         pos_ = end;
         if (end - start > maxChars) {
             out.clear();

@@ -154,9 +154,6 @@ private:
     // Reads the token that starts at the position (no delimiter, no white space there) up to the
     // next delimiter. With onlyLastLine only what follows its last line break is kept.
     void ScanToken(std::string& out, bool onlyLastLine);
-    // The end of the token at the position when it is plain: no white space before it, and a
-    // delimiter (or the end of the text) ends it on its line. Otherwise npos.
-    std::size_t PlainTokenEnd() const;
     // ReadToken and ReadName: white space skipped, then a delimiter or a scanned token.
     RResult ReadDelimitedRun(std::string& out, std::size_t maxChars, bool onlyLastLine);
     // The general readers behind the one-line cases of ReadDelimitedRun and ReadValue; kept out

@@ -425,7 +425,7 @@ RResult RIcsLexer::ReadValueOffLine() {
         const std::size_t start = pos + 1;
         const std::size_t end = LineEnd(start);
         const std::size_t after = end == size ? size : end + (data[end] == '\r' && At(end + 1) == '\n' ? 2 : 1);
-        if (end == size || (after < size && !IsWhiteSpace(data[after]))) {
+        if (after == size || !IsWhiteSpace(data[after])) {
             valueView_ = text_.substr(start, end - start);  // copied only when asked for terminated
             pos_ = after;
             return R_OK;

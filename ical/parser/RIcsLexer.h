@@ -50,14 +50,14 @@ public:
     // R_E_END_OF_TEXT when the position is at the end of the text.
     RResult ReadValue() {
         // Most values follow their delimiter on the line their name was read on, and end in a line
-        // break that the next line's name follows: the value is then the run between the two,
-        // viewed in the text (copied only when asked for terminated).
+        // break that the next line's name (or the end of the text) follows: the value is then the
+        // run between the two, viewed in the text (copied only when asked for terminated).
         const std::size_t pos = pos_;
         const std::size_t end = lineEnd_;
         if (pos >= lineFrom_ && pos + 1 < end && IsDelimiter(text_[pos])) {
             const std::size_t size = text_.size();
             const std::size_t after = end == size ? size : end + (text_[end] == '\r' && end + 1 < size && text_[end + 1] == '\n' ? 2 : 1);
-            if (end == size || (after < size && !IsWhiteSpace(text_[after]))) {
+            if (after == size || !IsWhiteSpace(text_[after])) {
                 valueView_ = text_.substr(pos + 1, end - pos - 1);
                 pos_ = after;
                 return R_OK;

@@ -244,8 +244,8 @@ std::size_t RIcsLexer::PlainNameEnd(std::size_t start) {
     for (; at + sizeof(__m128i) <= size; at += sizeof(__m128i)) {
         const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at));
         const __m128i breaks = _mm_or_si128(_mm_cmpeq_epi8(chunk, crs), _mm_cmpeq_epi8(chunk, lfs));
-        const __m128i delimiters = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(chunk, colons), _mm_cmpeq_epi8(chunk, semicolons)),
-                                                _mm_cmpeq_epi8(chunk, equals));
+        const __m128i separators = _mm_or_si128(_mm_cmpeq_epi8(chunk, colons), _mm_cmpeq_epi8(chunk, semicolons));
+        const __m128i delimiters = _mm_or_si128(separators, _mm_cmpeq_epi8(chunk, equals));
         const auto ends = static_cast<unsigned>(_mm_movemask_epi8(delimiters));
         const auto breakBits = static_cast<unsigned>(_mm_movemask_epi8(breaks));
         if ((ends | breakBits) != 0) {

@@ -56,7 +56,8 @@ public:
         const std::size_t end = lineEnd_;
         if (pos >= lineFrom_ && pos + 1 < end && IsDelimiter(text_[pos])) {
             const std::size_t size = text_.size();
-            const std::size_t after = end == size ? size : end + (text_[end] == '\r' && end + 1 < size && text_[end + 1] == '\n' ? 2 : 1);
+            const std::size_t after =
+                end == size ? size : end + (text_[end] == '\r' && end + 1 < size && text_[end + 1] == '\n' ? 2 : 1);
             if (after == size || !IsWhiteSpace(text_[after])) {
                 valueView_ = text_.substr(pos + 1, end - pos - 1);
                 pos_ = after;

@@ -177,7 +177,9 @@ void ParseUtcOffset(RIcsUtcOffset* out, std::string_view offset) {
     const std::size_t size = offset.size();
     if ((size == 5 || size == 7) && (text[0] == '+' || text[0] == '-') &&
         std::all_of(text + 1, text + size, [](char c) { return c >= '0' && c <= '9'; })) {
-        const auto pair = [text](std::size_t at) { return static_cast<std::int16_t>((text[at] - '0') * 10 + (text[at + 1] - '0')); };
+        const auto pair = [text](std::size_t at) {
+            return static_cast<std::int16_t>((text[at] - '0') * 10 + (text[at + 1] - '0'));
+        };
         const bool negative = text[0] == '-';
         out->hours = static_cast<std::int16_t>(negative ? -pair(1) : pair(1));
         out->minutes = pair(3);

@@ -27,7 +27,11 @@ constexpr std::size_t kStoredAttendeeLine = 2559;
 
 }  // namespace ics_limits
 
+// CutToLimit for a text longer than maxChars.
+std::string_view CutLongText(std::string_view text, std::size_t maxChars);
 // The longest prefix of text with at most maxChars bytes that does not split a UTF-8 sequence.
-std::string_view CutToLimit(std::string_view text, std::size_t maxChars);
+inline std::string_view CutToLimit(std::string_view text, std::size_t maxChars) {
+    return text.size() <= maxChars ? text : CutLongText(text, maxChars);
+}
 // Replaces target with text cut to maxChars.
 void AssignCut(std::string& target, std::string_view text, std::size_t maxChars);

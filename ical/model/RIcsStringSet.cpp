@@ -2,7 +2,7 @@
 
 bool RIcsStringSet::Add(std::string_view text) {
     if (!held_) {
-        held_ = std::make_unique<Held>();
+        held_.reset(new Held);  // default-initialised: every member has its initialiser, so no zeroing first
     }
     Held& held = *held_;
     const std::size_t count = held.Count();

@@ -14,6 +14,16 @@ void ToUpperAscii(std::string& text) {
     }
 }
 
+bool SameNameFolded(std::string_view a, std::string_view b) {
+    const std::size_t size = a.size();
+    for (std::size_t i = 0; i < size; ++i) {
+        if (a[i] != b[i] && UpperAscii(a[i]) != UpperAscii(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
 std::size_t RIcsLexer::Previous(std::size_t index) const {
     // Every fold ends in a space or a TAB right after a line break, and only there.
     while (index > 0) {
@@ -41,6 +51,14 @@ void RIcsLexer::StepBack() {
 }
 
 bool RIcsLexer::MatchesAt(std::size_t index, std::string_view word) const {
+    // Most lines differ in their first character; text that reads the word as it stands needs
+    // no fold checks. Only what is left is read character by character.
+    if (index >= text_.size() || word.empty() || UpperAscii(text_[index]) != word[0]) {
+        return word.empty();
+    }
+    if (text_.size() - index >= word.size() && SameName(text_.substr(index, word.size()), word)) {
+        return true;
+    }
     for (const char c : word) {
         if (index >= text_.size() || UpperAscii(text_[index]) != c) {
             return false;
@@ -50,7 +68,37 @@ bool RIcsLexer::MatchesAt(std::size_t index, std::string_view word) const {
     return true;
 }
 
-void RIcsLexer::SkipParameters() {
+bool RIcsLexer::SkipParametersOnLine() {
+    // No line break, and so no fold, comes before the line's end: each character is the next.
+    const std::size_t end = lineEnd_;
+    if (pos_ < lineFrom_ || pos_ >= end) {
+        return false;
+    }
+    const char* const data = text_.data();
+    for (std::size_t at = pos_; at < end;) {
+        const char c = data[at];
+        if (c == ':') {
+            pos_ = at;
+            return true;
+        }
+        if (c == '"') {
+            // Quoted text runs to its closing quote, which may hold ':' and ';'.
+            const void* close = std::memchr(data + at + 1, '"', end - at - 1);
+            if (close == nullptr) {
+                return false;
+            }
+            at = static_cast<std::size_t>(static_cast<const char*>(close) - data) + 1;
+            continue;
+        }
+        ++at;
+    }
+    return false;
+}
+
+void RIcsLexer::SkipParameterRun() {
+    if (SkipParametersOnLine()) {
+        return;
+    }
     while (Current() == ';') {
         pos_ = Next(pos_);
         // The name, then after '=' the value: quoted text runs to its closing quote.
@@ -116,7 +164,25 @@ constexpr auto kTokenStops = [] {
 }();
 constexpr bool IsTokenStop(char c) { return kTokenStops[static_cast<unsigned char>(c)]; }
 
+// The characters a plain parameter name or value cannot hold.
+constexpr auto kParameterStops = [] {
+    std::array<bool, 256> stops{};
+    for (const unsigned char c : {':', ';', '=', '"', ' ', '\t', '\r', '\n', '\f'}) {
+        stops[c] = true;
+    }
+    return stops;
+}();
+
 }  // namespace
+
+std::size_t RIcsLexer::PlainRunEnd(std::size_t index) const {
+    const char* const data = text_.data();
+    const std::size_t size = text_.size();
+    while (index < size && !kParameterStops[static_cast<unsigned char>(data[index])]) {
+        ++index;
+    }
+    return index;
+}
 
 void RIcsLexer::ScanToken(std::string& out, bool onlyLastLine) {
     std::size_t runStart = pos_;
@@ -155,40 +221,70 @@ RResult RIcsLexer::ReadToken(std::string& out, std::size_t maxChars) {
     return ReadDelimitedRun(out, maxChars, false);
 }
 
-RResult RIcsLexer::ReadName(std::string_view& out, std::size_t maxChars) {
-    if (const std::size_t end = PlainTokenEnd(); end != std::string_view::npos) {
-        const std::size_t start = pos_;
-        pos_ = end;
-        if (end - start > maxChars) {
-            out = {};
-            return R_E_BUFFER_TOO_SMALL;
-        }
-        out = text_.substr(start, end - start);
-        return R_OK;
-    }
+RResult RIcsLexer::ReadNameAcrossLines(std::string_view& out, std::size_t maxChars) {
     // A token that runs over the end of a line without a delimiter: the name is what follows.
     const RResult result = ReadDelimitedRunAcrossLines(name_, maxChars, true);
     out = name_;
     return result;
 }
 
-std::size_t RIcsLexer::PlainTokenEnd() const {
-    // Most tokens start at the position and end at a delimiter on the same line.
+std::size_t RIcsLexer::PlainNameEnd(std::size_t start) {
     const char* const data = text_.data();
     const std::size_t size = text_.size();
-    if (pos_ >= size || IsWhiteSpace(data[pos_]) || IsDelimiter(data[pos_])) {
-        return std::string_view::npos;
+    lineFrom_ = start;
+    std::size_t at = start;
+#if defined(__SSE2__)
+    // Sixteen characters at a time: one mask of the characters that end a name, one of the line
+    // breaks among them; a line break can only come at or after the name's end.
+    const __m128i crs = _mm_set1_epi8('\r');
+    const __m128i lfs = _mm_set1_epi8('\n');
+    const __m128i colons = _mm_set1_epi8(':');
+    const __m128i semicolons = _mm_set1_epi8(';');
+    const __m128i equals = _mm_set1_epi8('=');
+    for (; at + sizeof(__m128i) <= size; at += sizeof(__m128i)) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at));
+        const __m128i breaks = _mm_or_si128(_mm_cmpeq_epi8(chunk, crs), _mm_cmpeq_epi8(chunk, lfs));
+        const __m128i separators = _mm_or_si128(_mm_cmpeq_epi8(chunk, colons), _mm_cmpeq_epi8(chunk, semicolons));
+        const __m128i delimiters = _mm_or_si128(separators, _mm_cmpeq_epi8(chunk, equals));
+        const auto ends = static_cast<unsigned>(_mm_movemask_epi8(delimiters));
+        const auto breakBits = static_cast<unsigned>(_mm_movemask_epi8(breaks));
+        if ((ends | breakBits) != 0) {
+            const auto stop = std::countr_zero(ends | breakBits);
+            if (breakBits != 0) {
+                lineEnd_ = at + static_cast<std::size_t>(std::countr_zero(breakBits));
+                // A line break before any delimiter: the name runs over lines.
+                return (ends >> stop & 1U) != 0 ? at + static_cast<std::size_t>(stop) : std::string_view::npos;
+            }
+            // The line runs on: only its end is looked for from here.
+            const std::size_t end = at + static_cast<std::size_t>(stop);
+            for (at += sizeof(__m128i); at + sizeof(__m128i) <= size; at += sizeof(__m128i)) {
+                const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at));
+                const auto found = static_cast<unsigned>(
+                    _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(next, crs), _mm_cmpeq_epi8(next, lfs))));
+                if (found != 0) {
+                    lineEnd_ = at + static_cast<std::size_t>(std::countr_zero(found));
+                    return end;
+                }
+            }
+            lineEnd_ = RunEnd(at);
+            return end;
+        }
     }
-    std::size_t at = pos_ + 1;
+#endif
     while (at < size && !IsTokenStop(data[at])) {
         ++at;
     }
+    lineEnd_ = RunEnd(at);
     return at == size || IsDelimiter(data[at]) ? at : std::string_view::npos;
 }
 
 RResult RIcsLexer::ReadDelimitedRun(std::string& out, std::size_t maxChars, bool onlyLastLine) {
-    if (const std::size_t end = PlainTokenEnd(); end != std::string_view::npos) {
-        const std::size_t start = pos_;
+    // Most tokens start at the position and end at a delimiter on the same line.
+    const std::size_t start = pos_;
+    const std::size_t end = start < text_.size() && !IsWhiteSpace(text_[start]) && !IsDelimiter(text_[start])
+                                ? PlainNameEnd(start)
+                                : std::string_view::npos;
+    if (end != std::string_view::npos) {
         pos_ = end;
         if (end - start > maxChars) {
             out.clear();
@@ -319,18 +415,17 @@ const std::string& RIcsLexer::ValueString() {
     return value_;
 }
 
-RResult RIcsLexer::ReadValue() {
-    // Most values follow their delimiter on the same line and end in a line break that the next
-    // line's name follows: the value is then the run between the two, viewed in the text; the
-    // lexer's own copy is touched only when lines have to be joined.
+RResult RIcsLexer::ReadValueOffLine() {
+    // The same common case away from the known line; the lexer's own copy is touched only when
+    // lines have to be joined.
     const char* const data = text_.data();
     const std::size_t size = text_.size();
     const std::size_t pos = pos_;
     if (pos + 1 < size && IsDelimiter(data[pos]) && !IsLineBreak(data[pos + 1])) {
         const std::size_t start = pos + 1;
-        const std::size_t end = RunEnd(start);
+        const std::size_t end = LineEnd(start);
         const std::size_t after = end == size ? size : end + (data[end] == '\r' && At(end + 1) == '\n' ? 2 : 1);
-        if (end == size || (after < size && !IsWhiteSpace(data[after]))) {
+        if (after == size || !IsWhiteSpace(data[after])) {
             valueView_ = text_.substr(start, end - start);  // copied only when asked for terminated
             pos_ = after;
             return R_OK;
@@ -367,7 +462,7 @@ RResult RIcsLexer::ReadValueAcrossLines() {
     }
     std::size_t runStart = pos_;
     while (!AtEnd()) {
-        pos_ = RunEnd(pos_);
+        pos_ = LineEnd(pos_);
         if (AtEnd()) {
             break;
         }

@@ -358,6 +358,7 @@ RResult RIcsComponent::ParseDateTimeProperty(RIcsDateTime*& field) {
     const bool plain = lexer.Current() == ';' && lexer.ReadPlainParameters(ics_limits::kDateTimeParameter, noteZone);
     std::string tzid;
     if (!plain && lexer.Current() == ';') {
+        zone = {};  // what a run that was not plain reported is read again
         if (const RResult result = ReadDateTimeParameters(lexer, tzid, zone); result != R_OK) {
             return result;
         }

@@ -172,6 +172,24 @@ void ParseUtcOffset(RIcsUtcOffset* out, std::string_view offset) {
     }
     *out = RIcsUtcOffset{};
     const char* const text = offset.data();
+    // The forms zones are written in, [+-]HHMM and [+-]HHMMSS, read as the general rules below
+    // would read them, digit pair by digit pair.
+    const std::size_t size = offset.size();
+    if ((size == 5 || size == 7) && (text[0] == '+' || text[0] == '-') &&
+        std::all_of(text + 1, text + size, [](char c) { return c >= '0' && c <= '9'; })) {
+        const auto pair = [text](std::size_t at) {
+            return static_cast<std::int16_t>((text[at] - '0') * 10 + (text[at + 1] - '0'));
+        };
+        const bool negative = text[0] == '-';
+        out->hours = static_cast<std::int16_t>(negative ? -pair(1) : pair(1));
+        out->minutes = pair(3);
+        out->seconds = size == 7 ? pair(5) : std::int16_t{0};
+        if (negative && out->hours == 0) {
+            out->minutes = static_cast<std::int16_t>(-out->minutes);
+            out->seconds = static_cast<std::int16_t>(-out->seconds);
+        }
+        return;
+    }
     std::size_t length = std::min(offset.size(), kWorkSize - 1);
     if (length > 5) {
         out->seconds = static_cast<std::int16_t>(DecimalOf(text + length - 2, 2));

@@ -31,10 +31,18 @@ CStringA ROrvaneDataManager::CalendarItemsSelect(const char* accountGuid, const 
     return sql;
 }
 
+bool ROrvaneDataManager::ItemFolderIsSafe(const CalendarRecord& calendar) const {
+    return IsStrictlyBelow(calendar.localDirPath, accountsDir.ToUtf8());
+}
+
+bool ROrvaneDataManager::ItemFilePathIn(const CalendarRecord& calendar, const CStringA& localFileName,
+                                        CStringA& path) {
+    return BuildChildPath(calendar.localDirPath, LocalItemFileName(localFileName), path) == R_OK;
+}
+
 bool ROrvaneDataManager::ItemFilePath(const CalendarRecord& calendar, const CStringA& localFileName,
                                       CStringA& path) const {
-    return IsStrictlyBelow(calendar.localDirPath, accountsDir.ToUtf8()) &&
-           BuildChildPath(calendar.localDirPath, LocalItemFileName(localFileName), path) == R_OK;
+    return ItemFolderIsSafe(calendar) && ItemFilePathIn(calendar, localFileName, path);
 }
 
 int ROrvaneDataManager::GetCalendarItemCount(const char* calendarGuid, const char* accountGuid) {
@@ -368,11 +376,15 @@ RResult ROrvaneDataManager::WriteCalendarItemFiles(const std::vector<ItemFileTex
     if (const RResult found = FindCalendar(accountGuid, Text(calendarGuid), &calendar); found != R_OK) {
         return found;
     }
+    // The calendar's folder is checked once for the whole batch.
+    if (!ItemFolderIsSafe(calendar)) {
+        return R_E_INVALID_ARGUMENT;
+    }
     std::vector<FileToWrite> writes;
     writes.reserve(files.size());
     for (const ItemFileText& file : files) {
         FileToWrite write;
-        if (file.text == nullptr || !ItemFilePath(calendar, CStringA(Text(file.fileName)), write.path)) {
+        if (file.text == nullptr || !ItemFilePathIn(calendar, CStringA(Text(file.fileName)), write.path)) {
             return R_E_INVALID_ARGUMENT;
         }
         write.bytes = file.text;

@@ -294,6 +294,9 @@ private:
     static CStringA CalendarItemsSelect(const char* accountGuid, const char* calendarGuid);
     // The item file of a row, when the calendar's folder and the row's name make a safe path.
     bool ItemFilePath(const CalendarRecord& calendar, const CStringA& localFileName, CStringA& path) const;
+    // The two halves of ItemFilePath, for a batch that checks its calendar's folder once.
+    bool ItemFolderIsSafe(const CalendarRecord& calendar) const;
+    static bool ItemFilePathIn(const CalendarRecord& calendar, const CStringA& localFileName, CStringA& path);
     // The rows of one resource, within an import's transaction (see ROrvaneImport.cpp); 0 or
     // the first failure, which the caller's transaction decides on.
     struct ImportState;

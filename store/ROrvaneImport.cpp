@@ -335,6 +335,12 @@ RResult ROrvaneDataManager::ImportResource(StoreTransaction& transaction, const 
             return R_OK;
         }
         kept->second = record;
+        // A zone stored by an earlier sync is usually stored as it is again: the update would
+        // change nothing but still be written and void the zone caches of every reader.
+        TimeZoneRecord storedZone;
+        if (added && FindTimeZone(record, &storedZone) == R_OK && SameZoneRow(storedZone, record)) {
+            return R_OK;
+        }
         return AddTimeZone(&record);
     });
     // Events, then to-dos: each stored as a new row, or over the row of the same identity, as

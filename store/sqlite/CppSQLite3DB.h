@@ -1,7 +1,8 @@
 #pragma once
 // The store's one SQLite connection. Statements are complete SQL texts; a read fetches its
 // whole result at once. Failures raise CppSQLite3Exception.
-// Needs its owner's lock: the store runs every call under its statement mutex.
+// Needs its owner's lock: the store runs every call under its statement mutex (SQLite's own lock
+// on the connection is off, so nothing else keeps two threads apart).
 #include <functional>
 #include <string>
 #include <unordered_map>

@@ -1,6 +1,8 @@
 #include "foundation/files/FileNames.h"
 
 #include <string>
+#include <string_view>
+#include <utility>
 
 #include "platform/string/Utf.h"
 
@@ -35,6 +37,25 @@ void SanitizeFileName(CStringW& out, const CStringW& in) {
 
 void SanitizeFileNameA(const CStringA& in, CStringA* out) {
     if (out == nullptr) {
+        return;
+    }
+    // ASCII reads the same in either width: its bytes are the low bytes looked at below.
+    const std::string_view text = in.AsView();
+    bool ascii = true;
+    for (const char c : text) {
+        ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+    }
+    if (ascii) {
+        std::string name(text);
+        for (char& c : name) {
+            if (IsUnsafeLowByte(static_cast<char16_t>(static_cast<unsigned char>(c)))) {
+                c = '_';
+            }
+        }
+        if (name == "." || name == "..") {
+            name.assign(name.size(), '_');
+        }
+        *out = CStringA(std::move(name));
         return;
     }
     CStringW safe;

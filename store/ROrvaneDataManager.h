@@ -265,6 +265,9 @@ private:
     // statement of its own). A failed select is traced and raises the access layer's exception
     // "Null Results pointer", as SelectRows does.
     void VisitRows(const char* sql, const std::function<void(const CppSQLite3Row&)>& visit);
+    // The same for a select whose '?' parameters take `values`, compiled once and kept.
+    void VisitRows(const char* sql, const std::vector<SqlValue>& values,
+                   const std::function<void(const CppSQLite3Row&)>& visit);
     // The date-range query: each single item, freshly read (null when memory ran out), then each
     // kept row of a repeating item that shows, in the order the query gives them.
     void VisitItemsInDateRange(const char* accountGuid, const RDateTime& from, const RDateTime& to,

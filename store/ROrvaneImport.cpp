@@ -2,7 +2,9 @@
 // whole parsed calendar (zones first, then events, then to-dos, each added or else updated).
 #include "store/ROrvaneDataManager.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -22,6 +24,7 @@
 #include "ical/timezone/ZoneTable.h"
 #include "ical/value/RIcsDateTime.h"
 #include "store/files/DataFolderPaths.h"
+#include "store/sqlite/CppSQLite3Row.h"
 #include "store/sqlite/CppSQLite3Table.h"
 #include "store/sqlite/SelectRows.h"
 #include "store/sqlite/SqlTextBuilders.h"
@@ -86,23 +89,28 @@ class StoredIdentities {
 public:
     // Reads the rows of the given guids only (through the guid index): a sync stores one
     // resource at a time, and reading the whole calendar for each would make it quadratic.
-    void Load(ROrvaneDataManager* store, const char* accountGuid, const char* calendarGuid,
-              const std::vector<std::string>& guids) {
-        if (guids.empty()) return;
-        CStringA list;
-        for (const std::string& guid : guids) {
-            if (!list.IsEmpty()) list += ",";
-            list += SqlQuote(guid.c_str());
-        }
-        CStringA sql;
-        sql.Format("select guid, recurrenceID from CalendarItems where parentAccountGuid=%s and parentCalendarGuid=%s "
-                   "and guid in (%s);",
-                   SqlQuote(accountGuid).GetString(), SqlQuote(calendarGuid).GetString(), list.GetString());
-        CppSQLite3Table rows;
-        SelectRows(sql, store, rows);
-        for (int row = 0; row < rows.numRows(); ++row) {
-            rows.setRow(row);
-            Add(rows.getStringField("guid"), rows.getStringField("recurrenceID"));
+    // `select` runs the select with its values and Adds the rows it gives.
+    void Load(const char* accountGuid, const char* calendarGuid, const std::vector<std::string>& guids,
+              const std::function<void(const char*, const std::vector<SqlValue>&)>& select) {
+        // The guids go in groups of a fixed size (the last one filled up with repeats), so that
+        // the select is compiled once and kept, not parsed again with every import's guids.
+        constexpr std::size_t kPerSelect = 128;
+        static const std::string sql = [] {
+            std::string text = "select guid, recurrenceID from CalendarItems where parentAccountGuid=? and "
+                               "parentCalendarGuid=? and guid in (?";
+            for (std::size_t i = 1; i < kPerSelect; ++i) text += ",?";
+            return text + ");";
+        }();
+        std::vector<std::string> distinct = guids;  // a guid in two groups would give its rows twice
+        std::sort(distinct.begin(), distinct.end());
+        distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
+        std::vector<SqlValue> values;
+        for (std::size_t first = 0; first < distinct.size(); first += kPerSelect) {
+            values.assign({SqlValue{Text(accountGuid), 0}, SqlValue{Text(calendarGuid), 0}});
+            for (std::size_t i = 0; i < kPerSelect; ++i) {
+                values.push_back(SqlValue{distinct[std::min(first + i, distinct.size() - 1)].c_str(), 0});
+            }
+            select(sql.c_str(), values);
         }
     }
     void Add(const char* guid, const char* recurrenceID) { byGuid[guid].emplace_back(recurrenceID); }
@@ -370,7 +378,12 @@ RResult ROrvaneDataManager::ImportResource(StoreTransaction& transaction, const 
                     }
                 }
             }
-            stored.Load(this, accountGuid, Text(calendarGuid), guids);
+            stored.Load(accountGuid, Text(calendarGuid), guids,
+                        [this, &stored](const char* sql, const std::vector<SqlValue>& values) {
+                            VisitRows(sql, values, [&stored](const CppSQLite3Row& row) {
+                                stored.Add(row.getStringField("guid"), row.getStringField("recurrenceID"));
+                            });
+                        });
             state.calendarChecked = true;
         }
         if (stored.Holds(record.guid, record.recurrenceID)) {

@@ -56,10 +56,17 @@ public:
     // changed; raises as execDML does. For statements run many times over with other values:
     // each text is compiled once and kept until the connection closes.
     int execBound(const char* sql, const std::vector<SqlValue>& values);
+    // forEachRow for a select run many times over with other values: its '?' parameters take
+    // `values`, and its text is compiled once and kept as execBound's are.
+    void forEachRowBound(const char* sql, const std::vector<SqlValue>& values,
+                         const std::function<void(const CppSQLite3Row&)>& visit);
 
 private:
     void checkDB() const;
     void finalizeKept();
+    // The compiled statement of `sql`, compiled now when it is not kept yet.
+    sqlite3_stmt* keptStatement(const char* sql);
+    void bindValues(sqlite3_stmt* statement, const std::vector<SqlValue>& values);
 
     // Compiled statements of execBound by text. Bounded: a program that made ever new texts
     // would otherwise keep each.

@@ -1,6 +1,7 @@
 #include "sync/HrefNames.h"
 
 #include <cstring>
+#include <string_view>
 
 #include "foundation/text/PathComponents.h"
 
@@ -42,15 +43,16 @@ CStringA DecodePercent(const char* text) {
 }
 
 CStringA HrefPath(const char* href) {
-    CStringA path(href);
-    const int scheme = path.Find("://");
-    if (scheme > 0 && path.Left(scheme).FindOneOf("/?#") < 0) {
-        const int slash = path.Find('/', scheme + 3);
-        path = slash < 0 ? CStringA("/") : path.Mid(slash);
+    // Cut as a view and copied once: a sync asks this of every resource name several times.
+    std::string_view path = href != nullptr ? href : "";
+    const std::size_t scheme = path.find("://");
+    if (scheme != std::string_view::npos && scheme > 0 && path.substr(0, scheme).find_first_of("/?#") == std::string_view::npos) {
+        const std::size_t slash = path.find('/', scheme + 3);
+        path = slash == std::string_view::npos ? std::string_view("/") : path.substr(slash);
     }
-    const int query = path.FindOneOf("?#");
-    if (query >= 0) path = path.Left(query);
-    return path;
+    const std::size_t query = path.find_first_of("?#");
+    if (query != std::string_view::npos) path = path.substr(0, query);
+    return CStringA(path);
 }
 
 bool SameServerPath(const char* a, const char* b) {

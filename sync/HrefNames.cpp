@@ -55,9 +55,9 @@ CStringA HrefPath(const char* href) {
     return CStringA(path);
 }
 
-bool SameServerPath(const char* a, const char* b) {
-    return WithoutTrailingSlash(DecodePercent(HrefPath(a))) == WithoutTrailingSlash(DecodePercent(HrefPath(b)));
-}
+CStringA ServerPathKey(const char* href) { return WithoutTrailingSlash(DecodePercent(HrefPath(href))); }
+
+bool SameServerPath(const char* a, const char* b) { return ServerPathKey(a) == ServerPathKey(b); }
 
 bool IsInCollection(const char* href, const char* collection) {
     const CStringA path = WithoutTrailingSlash(DecodePercent(HrefPath(href)));

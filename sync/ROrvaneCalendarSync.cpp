@@ -217,7 +217,7 @@ RResult ROrvaneCalendar::SyncLocked(bool force) {
     struct Comparison final : EtagListingVisitor {
         Comparison(std::unordered_map<std::string, StoredResource>& storedByName,
                    const std::map<std::string, ResourceTags>& rowless, const CStringA& ownPath)
-            : storedByName(storedByName), rowless(rowless), ownPath(ownPath) {}
+            : storedByName(storedByName), rowless(rowless), ownKey(ServerPathKey(ownPath)) {}
         void Restart() override {
             for (auto& entry : storedByName) entry.second.listed = false;
             rowlessUnchanged.clear();
@@ -228,11 +228,11 @@ RResult ROrvaneCalendar::SyncLocked(bool force) {
         // A Depth 1 listing always names the collection itself (without tags); one that does
         // not (an empty multistatus) is not the whole collection either.
         void Untagged(const CStringA& href) override {
-            if (SameServerPath(href, ownPath)) namesCollection = true;
+            if (ServerPathKey(href) == ownKey) namesCollection = true;
         }
         void Resource(EtagRecord&& entry) override {
             if (entry.href.IsEmpty()) return;
-            if (SameServerPath(entry.href, ownPath)) {
+            if (ServerPathKey(entry.href) == ownKey) {
                 namesCollection = true;
                 return;
             }
@@ -260,7 +260,7 @@ RResult ROrvaneCalendar::SyncLocked(bool force) {
         }
         std::unordered_map<std::string, StoredResource>& storedByName;
         const std::map<std::string, ResourceTags>& rowless;
-        const CStringA& ownPath;
+        const CStringA ownKey;  // the collection's own path, as SameServerPath compares it
         std::map<std::string, ResourceTags> rowlessUnchanged;
         QueuedHrefs queued;
         bool namesCollection = false;

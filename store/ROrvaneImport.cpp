@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <unordered_map>
@@ -148,6 +149,35 @@ void ConvertTimeZoneRule(RIcsTimeZoneComponent* part, CStringA& name, double& fr
     start = DbText(part->GetDtStart());
 }
 
+// Whether two parsed zone rules give the same converted values (see ConvertTimeZoneRule),
+// found without writing their start times as text.
+bool SameZoneRule(const RIcsTimeZoneComponent* a, const RIcsTimeZoneComponent* b) {
+    if (a == nullptr || b == nullptr) {
+        return a == b;
+    }
+    if (std::strcmp(Text(a->GetTzName()), Text(b->GetTzName())) != 0 ||
+        OffsetHours(a->GetOffsetFrom()) != OffsetHours(b->GetOffsetFrom()) ||
+        OffsetHours(a->GetOffsetTo()) != OffsetHours(b->GetOffsetTo())) {
+        return false;
+    }
+    const RIcsRecurrence* ruleA = a->GetRecurrence();
+    const RIcsRecurrence* ruleB = b->GetRecurrence();
+    if ((ruleA == nullptr) != (ruleB == nullptr) ||
+        (ruleA != nullptr && std::strcmp(Text(a->GetRecurrence()->GetText()), Text(b->GetRecurrence()->GetText())) != 0)) {
+        return false;
+    }
+    const RIcsDateTime* startA = a->GetDtStart();
+    const RIcsDateTime* startB = b->GetDtStart();
+    // Equal dates, times and date-only flags are written as the same stored text.
+    return (startA == nullptr || startB == nullptr) ? startA == startB : RIcsDateTime::Compare(*startA, *startB) == 0;
+}
+
+// Whether two parsed zones convert to the same zone row.
+bool SameZone(const RIcsTimeZone& a, const RIcsTimeZone& b) {
+    return std::strcmp(Text(a.GetTzid()), Text(b.GetTzid())) == 0 && SameZoneRule(a.GetDaylight(), b.GetDaylight()) &&
+           SameZoneRule(a.GetStandard(), b.GetStandard());
+}
+
 // Whether two zone rows hold the same values, so that storing the second changes nothing.
 bool SameZoneRow(const TimeZoneRecord& a, const TimeZoneRecord& b) {
     return a.timeZoneID == b.timeZoneID && a.olsonID == b.olsonID && a.daylightName == b.daylightName &&
@@ -257,6 +287,9 @@ struct ROrvaneDataManager::ImportState {
     // The zone rows this transaction stored, by TZID: most resources carry the VTIMEZONE of
     // their zone, and storing the same row again is a look-up and an update that change nothing.
     std::unordered_map<std::string, TimeZoneRecord> zones;
+    // The parsed zone each of those rows was converted from: a resource's zone that equals it
+    // needs no converting.
+    std::unordered_map<std::string, RRef<RIcsTimeZone>> zoneSources;
 };
 
 RResult ROrvaneDataManager::ImportIcsCalendar(const char* accountGuid, const char* calendarGuid,
@@ -332,6 +365,10 @@ RResult ROrvaneDataManager::ImportResource(StoreTransaction& transaction, const 
     RResult result = forEachChild(calendar->GetTimeZoneList(), [&](void* payload) -> RResult {
         // Each child is held while it is converted.
         const auto zone = RRef<RIcsTimeZone>::Share(static_cast<RIcsTimeZone*>(payload));
+        if (const auto source = state.zoneSources.find(Text(zone->GetTzid()));
+            source != state.zoneSources.end() && SameZone(*source->second, *zone)) {
+            return R_OK;
+        }
         TimeZoneRecord record;
         record.Clear();
         RResult stored = ConvertIcsTimeZone(zone.get(), &record);
@@ -339,6 +376,7 @@ RResult ROrvaneDataManager::ImportResource(StoreTransaction& transaction, const 
             return stored;
         }
         const auto [kept, added] = state.zones.try_emplace(record.timeZoneID.Str(), record);
+        state.zoneSources[record.timeZoneID.Str()] = zone;
         if (!added && SameZoneRow(kept->second, record)) {
             return R_OK;
         }

@@ -50,8 +50,12 @@ CStringA HrefPath(const char* href) {
         const std::size_t slash = path.find('/', scheme + 3);
         path = slash == std::string_view::npos ? std::string_view("/") : path.substr(slash);
     }
-    const std::size_t query = path.find_first_of("?#");
-    if (query != std::string_view::npos) path = path.substr(0, query);
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        if (path[i] == '?' || path[i] == '#') {
+            path = path.substr(0, i);
+            break;
+        }
+    }
     return CStringA(path);
 }
 

@@ -171,10 +171,12 @@ public:
     [[nodiscard]] RResult WriteCalendarItemFiles(const std::vector<ItemFileText>& files, const char* calendarGuid,
                                                  const char* accountGuid);
 
-    // Lets go of the database pages the connection keeps cached from the writes and reads so far.
-    // An import of many rounds calls it after each round, so that its memory stays that of one
-    // round instead of growing with the rows written (up to the cache's whole size).
-    void ReleaseCachedPages();
+    // Lets go of the database pages the connection keeps cached from the writes and reads so far,
+    // when they take more than `above` bytes. An import of many rounds calls it after each round,
+    // so that its memory stays bounded instead of growing with the rows written (up to the
+    // cache's whole size); a bound of a few rounds' pages keeps the pages every round writes
+    // again (the indexes' and the table's last ones) from being read back after each round.
+    void ReleaseCachedPages(long long above = 0);
 
     // Several parsed resources of one calendar imported as ImportIcsCalendar imports each, in
     // one transaction, with the calendar looked up and its stored rows' identities read once for

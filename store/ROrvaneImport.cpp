@@ -336,9 +336,11 @@ RResult ROrvaneDataManager::ImportIcsCalendars(const char* accountGuid, const ch
     return transaction.Commit();
 }
 
-void ROrvaneDataManager::ReleaseCachedPages() {
+void ROrvaneDataManager::ReleaseCachedPages(long long above) {
     platform::MutexLock lock(sqlMutex);
-    db.releaseCachedPages();
+    if (db.cachedPageBytes() > above) {
+        db.releaseCachedPages();
+    }
 }
 
 RResult ROrvaneDataManager::ImportResource(StoreTransaction& transaction, const char* accountGuid,

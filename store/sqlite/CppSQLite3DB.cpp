@@ -97,6 +97,15 @@ void CppSQLite3DB::releaseCachedPages() {
     }
 }
 
+long long CppSQLite3DB::cachedPageBytes() const {
+    int current = 0;
+    int highest = 0;
+    if (handle == nullptr || sqlite3_db_status(handle, SQLITE_DBSTATUS_CACHE_USED, &current, &highest, 0) != SQLITE_OK) {
+        return 0;
+    }
+    return current;
+}
+
 void CppSQLite3DB::checkDB() const {
     if (handle == nullptr) {
         throw CppSQLite3Exception(CPPSQLITE_ERROR, "Database not open");

@@ -45,6 +45,8 @@ public:
     long long dataVersion();
     // Frees the cached pages that no statement holds; later reads fetch them from the file again.
     void releaseCachedPages();
+    // Bytes the connection's page cache holds now.
+    long long cachedPageBytes() const;
 
     // Runs the text (one statement, or several separated by ';') and returns the rows changed.
     int execDML(const char* sql);

@@ -26,7 +26,7 @@ CStringA DecodePercent(const char* text) {
     if (text == nullptr) return out;
     const std::size_t length = std::strlen(text);
     // Most names hold no escape at all; a sync decodes every resource name several times.
-    if (std::memchr(text, '%', length) == nullptr) return CStringA(text);
+    if (std::strchr(text, '%') == nullptr) return CStringA(text);
     for (std::size_t i = 0; i < length; ++i) {
         if (text[i] == '%' && i + 2 < length) {
             const int high = HexValue(text[i + 1]);

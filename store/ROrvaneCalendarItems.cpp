@@ -5,7 +5,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -31,10 +33,18 @@ CStringA ROrvaneDataManager::CalendarItemsSelect(const char* accountGuid, const 
     return sql;
 }
 
+bool ROrvaneDataManager::ItemFolderIsSafe(const CalendarRecord& calendar) const {
+    return IsStrictlyBelow(calendar.localDirPath, accountsDir.ToUtf8());
+}
+
+bool ROrvaneDataManager::ItemFilePathIn(const CalendarRecord& calendar, const CStringA& localFileName,
+                                        CStringA& path) {
+    return BuildChildPath(calendar.localDirPath, LocalItemFileName(localFileName), path) == R_OK;
+}
+
 bool ROrvaneDataManager::ItemFilePath(const CalendarRecord& calendar, const CStringA& localFileName,
                                       CStringA& path) const {
-    return IsStrictlyBelow(calendar.localDirPath, accountsDir.ToUtf8()) &&
-           BuildChildPath(calendar.localDirPath, LocalItemFileName(localFileName), path) == R_OK;
+    return ItemFolderIsSafe(calendar) && ItemFilePathIn(calendar, localFileName, path);
 }
 
 int ROrvaneDataManager::GetCalendarItemCount(const char* calendarGuid, const char* accountGuid) {
@@ -211,17 +221,19 @@ RResult ROrvaneDataManager::InsertCalendarItemRow(StoreTransaction& transaction,
     // The values are bound, not written into the text: an import runs this once per item, and
     // the text then names only which columns are set, so its compiled form is reused. Columns
     // left out keep their default (NULL), as before: empty texts and a sequence of 0.
-    CStringA columns;
-    CStringA parameters;
+    std::vector<const char*> names;  // of the columns set, in the order of `values`
+    names.reserve(36);
     std::vector<SqlValue> values;
     values.reserve(36);
+    std::uint64_t set = 0;  // bit i: the i-th column offered below is set
+    int column = 0;
     const auto text = [&](const char* name, const CStringA& value) {
-        if (value.GetString()[0] == '\0') {
-            return;
+        if (value.GetString()[0] != '\0') {
+            set |= std::uint64_t{1} << column;
+            names.push_back(name);
+            values.push_back(SqlValue{value.GetString(), 0});
         }
-        AppendSqlColumnName(columns, name);
-        parameters += parameters.IsEmpty() ? "?" : ", ?";
-        values.push_back(SqlValue{value.GetString(), 0});
+        ++column;
     };
     text("guid", item.guid);
     text("parentCalendarGuid", item.parentCalendarGuid);
@@ -248,10 +260,11 @@ RResult ROrvaneDataManager::InsertCalendarItemRow(StoreTransaction& transaction,
     text("rrule", item.rrule);
     text("recurrenceID", item.recurrenceID);
     if (item.sequence > 0) {
-        AppendSqlColumnName(columns, "sequence");
-        parameters += parameters.IsEmpty() ? "?" : ", ?";
+        set |= std::uint64_t{1} << column;
+        names.push_back("sequence");
         values.push_back(SqlValue{nullptr, item.sequence});
     }
+    ++column;
     text("exDates", item.exDates);
     text("location", item.location);
     text("description", item.description);
@@ -262,10 +275,27 @@ RResult ROrvaneDataManager::InsertCalendarItemRow(StoreTransaction& transaction,
     text("myPartStat", item.myPartStat);
     text("attendees", item.attendees);
     text("icsBlob", item.icsBlob);
-    CStringA sql;
-    sql.Format("insert into CalendarItems (%s) values (%s);", columns.GetString(), parameters.GetString());
+    // The text for each set of columns is made once per thread: the rows of one calendar mostly
+    // set the same columns.
+    constexpr std::size_t kRemembered = 64;
+    thread_local std::unordered_map<std::uint64_t, CStringA> texts;
+    auto found = texts.find(set);
+    if (found == texts.end()) {
+        CStringA columns;
+        CStringA parameters;
+        for (const char* name : names) {
+            AppendSqlColumnName(columns, name);
+            parameters += parameters.IsEmpty() ? "?" : ", ?";
+        }
+        if (texts.size() >= kRemembered) {
+            texts.clear();
+        }
+        CStringA sql;
+        sql.Format("insert into CalendarItems (%s) values (%s);", columns.GetString(), parameters.GetString());
+        found = texts.emplace(set, std::move(sql)).first;
+    }
     transaction.TouchItems(item.parentAccountGuid, item.guid);
-    return transaction.Exec(sql, values);
+    return transaction.Exec(found->second, values);
 }
 
 RResult ROrvaneDataManager::DeleteCalendarItem(const char* guid, const char* recurrenceID, const char* calendarGuid,
@@ -368,11 +398,15 @@ RResult ROrvaneDataManager::WriteCalendarItemFiles(const std::vector<ItemFileTex
     if (const RResult found = FindCalendar(accountGuid, Text(calendarGuid), &calendar); found != R_OK) {
         return found;
     }
+    // The calendar's folder is checked once for the whole batch.
+    if (!ItemFolderIsSafe(calendar)) {
+        return R_E_INVALID_ARGUMENT;
+    }
     std::vector<FileToWrite> writes;
     writes.reserve(files.size());
     for (const ItemFileText& file : files) {
         FileToWrite write;
-        if (file.text == nullptr || !ItemFilePath(calendar, CStringA(Text(file.fileName)), write.path)) {
+        if (file.text == nullptr || !ItemFilePathIn(calendar, CStringA(Text(file.fileName)), write.path)) {
             return R_E_INVALID_ARGUMENT;
         }
         write.bytes = file.text;

@@ -171,10 +171,12 @@ public:
     [[nodiscard]] RResult WriteCalendarItemFiles(const std::vector<ItemFileText>& files, const char* calendarGuid,
                                                  const char* accountGuid);
 
-    // Lets go of the database pages the connection keeps cached from the writes and reads so far.
-    // An import of many rounds calls it after each round, so that its memory stays that of one
-    // round instead of growing with the rows written (up to the cache's whole size).
-    void ReleaseCachedPages();
+    // Lets go of the database pages the connection keeps cached from the writes and reads so far,
+    // when they take more than `above` bytes. An import of many rounds calls it after each round,
+    // so that its memory stays bounded instead of growing with the rows written (up to the
+    // cache's whole size); a bound of a few rounds' pages keeps the pages every round writes
+    // again (the indexes' and the table's last ones) from being read back after each round.
+    void ReleaseCachedPages(long long above = 0);
 
     // Several parsed resources of one calendar imported as ImportIcsCalendar imports each, in
     // one transaction, with the calendar looked up and its stored rows' identities read once for
@@ -265,6 +267,9 @@ private:
     // statement of its own). A failed select is traced and raises the access layer's exception
     // "Null Results pointer", as SelectRows does.
     void VisitRows(const char* sql, const std::function<void(const CppSQLite3Row&)>& visit);
+    // The same for a select whose '?' parameters take `values`, compiled once and kept.
+    void VisitRows(const char* sql, const std::vector<SqlValue>& values,
+                   const std::function<void(const CppSQLite3Row&)>& visit);
     // The date-range query: each single item, freshly read (null when memory ran out), then each
     // kept row of a repeating item that shows, in the order the query gives them.
     void VisitItemsInDateRange(const char* accountGuid, const RDateTime& from, const RDateTime& to,
@@ -294,6 +299,9 @@ private:
     static CStringA CalendarItemsSelect(const char* accountGuid, const char* calendarGuid);
     // The item file of a row, when the calendar's folder and the row's name make a safe path.
     bool ItemFilePath(const CalendarRecord& calendar, const CStringA& localFileName, CStringA& path) const;
+    // The two halves of ItemFilePath, for a batch that checks its calendar's folder once.
+    bool ItemFolderIsSafe(const CalendarRecord& calendar) const;
+    static bool ItemFilePathIn(const CalendarRecord& calendar, const CStringA& localFileName, CStringA& path);
     // The rows of one resource, within an import's transaction (see ROrvaneImport.cpp); 0 or
     // the first failure, which the caller's transaction decides on.
     struct ImportState;

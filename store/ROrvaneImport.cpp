@@ -2,7 +2,10 @@
 // whole parsed calendar (zones first, then events, then to-dos, each added or else updated).
 #include "store/ROrvaneDataManager.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
+#include <functional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -22,6 +25,7 @@
 #include "ical/timezone/ZoneTable.h"
 #include "ical/value/RIcsDateTime.h"
 #include "store/files/DataFolderPaths.h"
+#include "store/sqlite/CppSQLite3Row.h"
 #include "store/sqlite/CppSQLite3Table.h"
 #include "store/sqlite/SelectRows.h"
 #include "store/sqlite/SqlTextBuilders.h"
@@ -86,23 +90,28 @@ class StoredIdentities {
 public:
     // Reads the rows of the given guids only (through the guid index): a sync stores one
     // resource at a time, and reading the whole calendar for each would make it quadratic.
-    void Load(ROrvaneDataManager* store, const char* accountGuid, const char* calendarGuid,
-              const std::vector<std::string>& guids) {
-        if (guids.empty()) return;
-        CStringA list;
-        for (const std::string& guid : guids) {
-            if (!list.IsEmpty()) list += ",";
-            list += SqlQuote(guid.c_str());
-        }
-        CStringA sql;
-        sql.Format("select guid, recurrenceID from CalendarItems where parentAccountGuid=%s and parentCalendarGuid=%s "
-                   "and guid in (%s);",
-                   SqlQuote(accountGuid).GetString(), SqlQuote(calendarGuid).GetString(), list.GetString());
-        CppSQLite3Table rows;
-        SelectRows(sql, store, rows);
-        for (int row = 0; row < rows.numRows(); ++row) {
-            rows.setRow(row);
-            Add(rows.getStringField("guid"), rows.getStringField("recurrenceID"));
+    // `select` runs the select with its values and Adds the rows it gives.
+    void Load(const char* accountGuid, const char* calendarGuid, const std::vector<std::string>& guids,
+              const std::function<void(const char*, const std::vector<SqlValue>&)>& select) {
+        // The guids go in groups of a fixed size (the last one filled up with repeats), so that
+        // the select is compiled once and kept, not parsed again with every import's guids.
+        constexpr std::size_t kPerSelect = 128;
+        static const std::string sql = [] {
+            std::string text = "select guid, recurrenceID from CalendarItems where parentAccountGuid=? and "
+                               "parentCalendarGuid=? and guid in (?";
+            for (std::size_t i = 1; i < kPerSelect; ++i) text += ",?";
+            return text + ");";
+        }();
+        std::vector<std::string> distinct = guids;  // a guid in two groups would give its rows twice
+        std::sort(distinct.begin(), distinct.end());
+        distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
+        std::vector<SqlValue> values;
+        for (std::size_t first = 0; first < distinct.size(); first += kPerSelect) {
+            values.assign({SqlValue{Text(accountGuid), 0}, SqlValue{Text(calendarGuid), 0}});
+            for (std::size_t i = 0; i < kPerSelect; ++i) {
+                values.push_back(SqlValue{distinct[std::min(first + i, distinct.size() - 1)].c_str(), 0});
+            }
+            select(sql.c_str(), values);
         }
     }
     void Add(const char* guid, const char* recurrenceID) { byGuid[guid].emplace_back(recurrenceID); }
@@ -138,6 +147,35 @@ void ConvertTimeZoneRule(RIcsTimeZoneComponent* part, CStringA& name, double& fr
         rrule = Text(rule->GetText());
     }
     start = DbText(part->GetDtStart());
+}
+
+// Whether two parsed zone rules give the same converted values (see ConvertTimeZoneRule),
+// found without writing their start times as text.
+bool SameZoneRule(const RIcsTimeZoneComponent* a, const RIcsTimeZoneComponent* b) {
+    if (a == nullptr || b == nullptr) {
+        return a == b;
+    }
+    if (std::strcmp(Text(a->GetTzName()), Text(b->GetTzName())) != 0 ||
+        OffsetHours(a->GetOffsetFrom()) != OffsetHours(b->GetOffsetFrom()) ||
+        OffsetHours(a->GetOffsetTo()) != OffsetHours(b->GetOffsetTo())) {
+        return false;
+    }
+    const RIcsRecurrence* ruleA = a->GetRecurrence();
+    const RIcsRecurrence* ruleB = b->GetRecurrence();
+    if ((ruleA == nullptr) != (ruleB == nullptr) ||
+        (ruleA != nullptr && std::strcmp(Text(a->GetRecurrence()->GetText()), Text(b->GetRecurrence()->GetText())) != 0)) {
+        return false;
+    }
+    const RIcsDateTime* startA = a->GetDtStart();
+    const RIcsDateTime* startB = b->GetDtStart();
+    // Equal dates, times and date-only flags are written as the same stored text.
+    return (startA == nullptr || startB == nullptr) ? startA == startB : RIcsDateTime::Compare(*startA, *startB) == 0;
+}
+
+// Whether two parsed zones convert to the same zone row.
+bool SameZone(const RIcsTimeZone& a, const RIcsTimeZone& b) {
+    return std::strcmp(Text(a.GetTzid()), Text(b.GetTzid())) == 0 && SameZoneRule(a.GetDaylight(), b.GetDaylight()) &&
+           SameZoneRule(a.GetStandard(), b.GetStandard());
 }
 
 // Whether two zone rows hold the same values, so that storing the second changes nothing.
@@ -249,6 +287,9 @@ struct ROrvaneDataManager::ImportState {
     // The zone rows this transaction stored, by TZID: most resources carry the VTIMEZONE of
     // their zone, and storing the same row again is a look-up and an update that change nothing.
     std::unordered_map<std::string, TimeZoneRecord> zones;
+    // The parsed zone each of those rows was converted from: a resource's zone that equals it
+    // needs no converting.
+    std::unordered_map<std::string, RRef<RIcsTimeZone>> zoneSources;
 };
 
 RResult ROrvaneDataManager::ImportIcsCalendar(const char* accountGuid, const char* calendarGuid,
@@ -295,9 +336,11 @@ RResult ROrvaneDataManager::ImportIcsCalendars(const char* accountGuid, const ch
     return transaction.Commit();
 }
 
-void ROrvaneDataManager::ReleaseCachedPages() {
+void ROrvaneDataManager::ReleaseCachedPages(long long above) {
     platform::MutexLock lock(sqlMutex);
-    db.releaseCachedPages();
+    if (db.cachedPageBytes() > above) {
+        db.releaseCachedPages();
+    }
 }
 
 RResult ROrvaneDataManager::ImportResource(StoreTransaction& transaction, const char* accountGuid,
@@ -324,6 +367,10 @@ RResult ROrvaneDataManager::ImportResource(StoreTransaction& transaction, const 
     RResult result = forEachChild(calendar->GetTimeZoneList(), [&](void* payload) -> RResult {
         // Each child is held while it is converted.
         const auto zone = RRef<RIcsTimeZone>::Share(static_cast<RIcsTimeZone*>(payload));
+        if (const auto source = state.zoneSources.find(Text(zone->GetTzid()));
+            source != state.zoneSources.end() && SameZone(*source->second, *zone)) {
+            return R_OK;
+        }
         TimeZoneRecord record;
         record.Clear();
         RResult stored = ConvertIcsTimeZone(zone.get(), &record);
@@ -331,10 +378,17 @@ RResult ROrvaneDataManager::ImportResource(StoreTransaction& transaction, const 
             return stored;
         }
         const auto [kept, added] = state.zones.try_emplace(record.timeZoneID.Str(), record);
+        state.zoneSources[record.timeZoneID.Str()] = zone;
         if (!added && SameZoneRow(kept->second, record)) {
             return R_OK;
         }
         kept->second = record;
+        // A zone stored by an earlier sync is usually stored as it is again: the update would
+        // change nothing but still be written and void the zone caches of every reader.
+        TimeZoneRecord storedZone;
+        if (added && FindTimeZone(record, &storedZone) == R_OK && SameZoneRow(storedZone, record)) {
+            return R_OK;
+        }
         return AddTimeZone(&record);
     });
     // Events, then to-dos: each stored as a new row, or over the row of the same identity, as
@@ -364,7 +418,12 @@ RResult ROrvaneDataManager::ImportResource(StoreTransaction& transaction, const 
                     }
                 }
             }
-            stored.Load(this, accountGuid, Text(calendarGuid), guids);
+            stored.Load(accountGuid, Text(calendarGuid), guids,
+                        [this, &stored](const char* sql, const std::vector<SqlValue>& values) {
+                            VisitRows(sql, values, [&stored](const CppSQLite3Row& row) {
+                                stored.Add(row.getStringField("guid"), row.getStringField("recurrenceID"));
+                            });
+                        });
             state.calendarChecked = true;
         }
         if (stored.Holds(record.guid, record.recurrenceID)) {

@@ -1,6 +1,7 @@
 #include "sync/HrefNames.h"
 
 #include <cstring>
+#include <string_view>
 
 #include "foundation/text/PathComponents.h"
 
@@ -24,6 +25,8 @@ CStringA DecodePercent(const char* text) {
     CStringA out;
     if (text == nullptr) return out;
     const std::size_t length = std::strlen(text);
+    // Most names hold no escape at all; a sync decodes every resource name several times.
+    if (std::strchr(text, '%') == nullptr) return CStringA(text);
     for (std::size_t i = 0; i < length; ++i) {
         if (text[i] == '%' && i + 2 < length) {
             const int high = HexValue(text[i + 1]);
@@ -40,20 +43,25 @@ CStringA DecodePercent(const char* text) {
 }
 
 CStringA HrefPath(const char* href) {
-    CStringA path(href);
-    const int scheme = path.Find("://");
-    if (scheme > 0 && path.Left(scheme).FindOneOf("/?#") < 0) {
-        const int slash = path.Find('/', scheme + 3);
-        path = slash < 0 ? CStringA("/") : path.Mid(slash);
+    // Cut as a view and copied once: a sync asks this of every resource name several times.
+    std::string_view path = href != nullptr ? href : "";
+    const std::size_t scheme = path.find("://");
+    if (scheme != std::string_view::npos && scheme > 0 && path.substr(0, scheme).find_first_of("/?#") == std::string_view::npos) {
+        const std::size_t slash = path.find('/', scheme + 3);
+        path = slash == std::string_view::npos ? std::string_view("/") : path.substr(slash);
     }
-    const int query = path.FindOneOf("?#");
-    if (query >= 0) path = path.Left(query);
-    return path;
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        if (path[i] == '?' || path[i] == '#') {
+            path = path.substr(0, i);
+            break;
+        }
+    }
+    return CStringA(path);
 }
 
-bool SameServerPath(const char* a, const char* b) {
-    return WithoutTrailingSlash(DecodePercent(HrefPath(a))) == WithoutTrailingSlash(DecodePercent(HrefPath(b)));
-}
+CStringA ServerPathKey(const char* href) { return WithoutTrailingSlash(DecodePercent(HrefPath(href))); }
+
+bool SameServerPath(const char* a, const char* b) { return ServerPathKey(a) == ServerPathKey(b); }
 
 bool IsInCollection(const char* href, const char* collection) {
     const CStringA path = WithoutTrailingSlash(DecodePercent(HrefPath(href)));

@@ -14,6 +14,8 @@ CStringA HrefPath(const char* href);
 // Whether two hrefs name the same collection or resource: equal after HrefPath and
 // DecodePercent, ignoring one trailing '/'.
 bool SameServerPath(const char* a, const char* b);
+// What SameServerPath compares of an href, for comparing many hrefs with one.
+CStringA ServerPathKey(const char* href);
 
 // Whether `href` names the collection `collection` itself or one of its members (a resource or
 // collection directly inside it), compared as SameServerPath does.

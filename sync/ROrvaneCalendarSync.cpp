@@ -32,6 +32,8 @@ namespace {
 constexpr std::size_t kHrefsPerRound = 200;
 constexpr int kProgressEvery = 200;
 constexpr int kProgressPauseMs = 250;
+// The database pages a sync of many rounds keeps cached between rounds, at most.
+constexpr long long kRoundsCachedBytes = 2LL * 1024 * 1024;
 
 // The master rows stored from one resource: usually one, but a resource may hold several UIDs.
 struct StoredResource {
@@ -217,7 +219,7 @@ RResult ROrvaneCalendar::SyncLocked(bool force) {
     struct Comparison final : EtagListingVisitor {
         Comparison(std::unordered_map<std::string, StoredResource>& storedByName,
                    const std::map<std::string, ResourceTags>& rowless, const CStringA& ownPath)
-            : storedByName(storedByName), rowless(rowless), ownPath(ownPath) {}
+            : storedByName(storedByName), rowless(rowless), ownKey(ServerPathKey(ownPath)) {}
         void Restart() override {
             for (auto& entry : storedByName) entry.second.listed = false;
             rowlessUnchanged.clear();
@@ -228,11 +230,11 @@ RResult ROrvaneCalendar::SyncLocked(bool force) {
         // A Depth 1 listing always names the collection itself (without tags); one that does
         // not (an empty multistatus) is not the whole collection either.
         void Untagged(const CStringA& href) override {
-            if (SameServerPath(href, ownPath)) namesCollection = true;
+            if (ServerPathKey(href) == ownKey) namesCollection = true;
         }
         void Resource(EtagRecord&& entry) override {
             if (entry.href.IsEmpty()) return;
-            if (SameServerPath(entry.href, ownPath)) {
+            if (ServerPathKey(entry.href) == ownKey) {
                 namesCollection = true;
                 return;
             }
@@ -260,7 +262,7 @@ RResult ROrvaneCalendar::SyncLocked(bool force) {
         }
         std::unordered_map<std::string, StoredResource>& storedByName;
         const std::map<std::string, ResourceTags>& rowless;
-        const CStringA& ownPath;
+        const CStringA ownKey;  // the collection's own path, as SameServerPath compares it
         std::map<std::string, ResourceTags> rowlessUnchanged;
         QueuedHrefs queued;
         bool namesCollection = false;
@@ -329,9 +331,10 @@ RResult ROrvaneCalendar::SyncLocked(bool force) {
             if (received.count(ResourceKey(queued.At(i)).Str()) == 0) missing = true;
         }
         round.records = {};  // this round's bodies go now, not when the next round arrives
-        // In a sync of many rounds the pages its rows were written to go too, so its memory stays
-        // that of one round; a sync of one round keeps them, with the pages the views read.
-        if (queued.Size() > kHrefsPerRound) store->ReleaseCachedPages();
+        // In a sync of many rounds the pages its rows were written to go too once they take more
+        // than a few rounds' worth, so its memory stays bounded; a sync of one round keeps them,
+        // with the pages the views read.
+        if (queued.Size() > kHrefsPerRound) store->ReleaseCachedPages(kRoundsCachedBytes);
         // Progress between rounds, when the round's write lock is no longer held.
         if (downloaded / kProgressEvery != before / kProgressEvery && account->GetNotifyTarget() != 0) {
             account->PostToNotifyTarget(platform::messages::WM_APP_SYNC_PROGRESS, GetNotifyId());

@@ -1,6 +1,9 @@
 #include "foundation/files/FileNames.h"
 
 #include <string>
+#include <string_view>
+#include <type_traits>
+#include <utility>
 
 #include "platform/string/Utf.h"
 
@@ -18,23 +21,42 @@ bool IsUnsafeLowByte(char16_t unit) {
     return false;
 }
 
+// Replaces the unsafe units of a name, and a name of dots only that would climb ("." or "..").
+template <typename Char>
+void SanitizeUnits(std::basic_string<Char>& name) {
+    for (Char& unit : name) {
+        if (IsUnsafeLowByte(static_cast<char16_t>(static_cast<std::make_unsigned_t<Char>>(unit)))) {
+            unit = Char('_');
+        }
+    }
+    const std::size_t size = name.size();
+    if ((size == 1 || size == 2) && name.find_first_not_of(Char('.')) == std::basic_string<Char>::npos) {
+        name.assign(size, Char('_'));
+    }
+}
+
 }  // namespace
 
 void SanitizeFileName(CStringW& out, const CStringW& in) {
     std::u16string name = in.Str();
-    for (char16_t& unit : name) {
-        if (IsUnsafeLowByte(unit)) {
-            unit = u'_';
-        }
-    }
-    if (name == u"." || name == u"..") {
-        name.assign(name.size(), u'_');
-    }
+    SanitizeUnits(name);
     out = CStringW(std::move(name));
 }
 
 void SanitizeFileNameA(const CStringA& in, CStringA* out) {
     if (out == nullptr) {
+        return;
+    }
+    // ASCII reads the same in either width: its bytes are the low bytes looked at.
+    const std::string_view text = in.AsView();
+    bool ascii = true;
+    for (const char c : text) {
+        ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+    }
+    if (ascii) {
+        std::string name(text);
+        SanitizeUnits(name);
+        *out = CStringA(std::move(name));
         return;
     }
     CStringW safe;

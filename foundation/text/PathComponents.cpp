@@ -1,5 +1,7 @@
 #include "foundation/text/PathComponents.h"
 
+#include <string_view>
+
 #include "platform/string/Utf.h"
 
 namespace {
@@ -18,6 +20,15 @@ int LastInnerSeparator(const Text& path) {
         }
     }
     return -1;
+}
+
+bool IsAscii(std::string_view text) {
+    for (const char c : text) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            return false;
+        }
+    }
+    return true;
 }
 
 template <typename Text>
@@ -61,6 +72,15 @@ RResult GetLastPathComponent(const CStringW& path, CStringW& out) {
 }
 
 RResult GetLastPathComponentA(const CStringA& path, CStringA* out) {
+    // ASCII reads the same in either width, and a sync asks this for every resource name.
+    if (IsAscii(path.AsView())) {
+        CStringA component;
+        LastComponent(path, component);
+        if (out != nullptr) {
+            *out = component;
+        }
+        return R_OK;
+    }
     CStringW wide(platform::AnsiToUtf16(path.AsView()));
     CStringW component;
     GetLastPathComponent(wide, component);

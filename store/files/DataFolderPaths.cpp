@@ -1,7 +1,9 @@
 #include "store/files/DataFolderPaths.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 #include "foundation/files/FileNames.h"
 #include "foundation/text/PathComponents.h"
@@ -30,6 +32,26 @@ constexpr int kLongestFileName = 255;
 constexpr int kShortenedItemFileName = 200;
 // An extension longer than this is no extension but part of the name.
 constexpr int kLongestExtension = 16;
+
+// An absolute path already in normal form: '/' separators only, no empty, "." or ".." part, no
+// trailing separator. A plain name appended to such a path lies strictly below it, which then
+// needs no lexical comparison (a batch of item files asks this thousands of times).
+bool IsNormalAbsolute(const CStringA& path) {
+    const std::string_view text = path.AsView();
+    if (text.size() < 2 || text.front() != '/' || text.back() == '/' || text.find('\\') != std::string_view::npos ||
+        text.find('\0') != std::string_view::npos) {
+        return false;
+    }
+    for (std::size_t start = 1; start <= text.size();) {
+        const std::size_t end = std::min(text.find('/', start), text.size());
+        const std::string_view part = text.substr(start, end - start);
+        if (part.empty() || part == "." || part == "..") {
+            return false;
+        }
+        start = end + 1;
+    }
+    return true;
+}
 
 }  // namespace
 
@@ -68,7 +90,7 @@ RResult BuildChildPath(const CStringA& parent, const CStringA& name, CStringA& o
     }
     CStringA joined = parent;
     AppendPathComponentA(joined, safe);
-    if (!IsStrictlyBelow(joined, parent)) {
+    if (!IsNormalAbsolute(parent) && !IsStrictlyBelow(joined, parent)) {
         return R_E_INVALID_ARGUMENT;
     }
     out = joined;

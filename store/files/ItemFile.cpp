@@ -16,10 +16,12 @@
 
 namespace {
 
-// Writes `bytes` to the new file `temp` (made private until complete; an item file is an ordinary
-// user file), flushing it first when `flush`. 0 or errno; on failure the temporary file is gone.
-int WriteTempFile(const std::string& temp, const char* bytes, std::size_t length, bool flush) {
-    const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+// Writes `bytes` to the new file `temp` in the folder open as `folderFd` (made private until
+// complete; an item file is an ordinary user file), flushing it first when `flush`. 0 or errno;
+// on failure the temporary file is gone. Names are taken relative to the open folder: the folder's
+// path is then not walked again for every file of a batch.
+int WriteTempFile(int folderFd, const char* temp, const char* bytes, std::size_t length, bool flush) {
+    const int fd = openat(folderFd, temp, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0) {
         return errno;
     }
@@ -46,7 +48,7 @@ int WriteTempFile(const std::string& temp, const char* bytes, std::size_t length
         error = errno;
     }
     if (error != 0) {
-        unlink(temp.c_str());
+        unlinkat(folderFd, temp, 0);
     }
     return error;
 }
@@ -55,6 +57,12 @@ std::string FolderOf(const std::string& path) {
     const std::size_t slash = path.rfind('/');
     if (slash == std::string::npos) return ".";
     return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// The last component of a path (the whole path when it has no '/').
+const char* NameOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return path.c_str() + (slash == std::string::npos ? 0 : slash + 1);
 }
 
 // Local disk file systems on which one syncfs writes out every file written before it, data and
@@ -84,9 +92,12 @@ public:
     ~OpenFolders() {
         for (const Folder& folder : folders) close(folder.fd);
     }
-    // 0 or errno.
-    int Open(const std::string& path) {
-        if (byPath.count(path) != 0) return 0;
+    // 0 or errno; `index` (when given) is the folder's place, for Fd and FlushedTogether.
+    int Open(const std::string& path, std::size_t* index = nullptr) {
+        if (const auto found = byPath.find(path); found != byPath.end()) {
+            if (index != nullptr) *index = found->second;
+            return 0;
+        }
         const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (fd < 0) return errno;
         struct stat info {};
@@ -95,15 +106,14 @@ public:
             close(fd);
             return error;
         }
+        if (index != nullptr) *index = folders.size();
         byPath.emplace(path, folders.size());
         folders.push_back(Folder{fd, info.st_dev, FlushesWholeFileSystem(fd)});
         return 0;
     }
-    // Whether the files written into the folder (opened before) wait for FlushFileSystems.
-    bool FlushedTogether(const std::string& path) const {
-        const auto found = byPath.find(path);
-        return found != byPath.end() && folders[found->second].wholeFileSystem;
-    }
+    int Fd(std::size_t index) const { return folders[index].fd; }
+    // Whether the files written into the folder wait for FlushFileSystems.
+    bool FlushedTogether(std::size_t index) const { return folders[index].wholeFileSystem; }
     // Flushes every file system that holds such folders, once each: one call writes out all of
     // the batch's files there together, where a flush per file waits for the disk each time.
     int FlushFileSystems() const {
@@ -136,39 +146,42 @@ private:
 }  // namespace
 
 int WriteFileAtomically(const CStringA& path, const char* bytes, std::size_t length) {
+    OpenFolders folder;
+    std::size_t index = 0;
+    if (const int error = folder.Open(FolderOf(path.Str()), &index); error != 0) return error;
+    const int fd = folder.Fd(index);
     // The name carries this process's id, so a store opened after a crash knows it for a leftover.
-    const std::string temp = platform::NewTempFileName(path.Str());
-    int error = WriteTempFile(temp, bytes, length, true);
-    if (error == 0 && std::rename(temp.c_str(), path.GetString()) != 0) {
+    const std::string temp = platform::NewTempFileName(NameOf(path.Str()));
+    int error = WriteTempFile(fd, temp.c_str(), bytes, length, true);
+    if (error == 0 && renameat(fd, temp.c_str(), fd, NameOf(path.Str())) != 0) {
         error = errno;
-        unlink(temp.c_str());
+        unlinkat(fd, temp.c_str(), 0);
     }
     // The new name goes to disk before the caller stores the row that names the file: after a
     // crash the row must not outlive its file.
-    if (error == 0) {
-        OpenFolders folder;
-        error = folder.Open(FolderOf(path.Str()));
-        if (error == 0) error = folder.FlushFolders();
-    }
+    if (error == 0) error = folder.FlushFolders();
     return error;
 }
 
 int WriteFilesAtomically(const std::vector<FileToWrite>& files) {
     if (files.empty()) return 0;
     OpenFolders folders;
-    for (const FileToWrite& file : files) {
-        if (const int error = folders.Open(FolderOf(file.path.Str())); error != 0) return error;
+    // Each file's folder (its place in `folders`) and its name in it.
+    std::vector<std::size_t> folderOf(files.size());
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        if (const int error = folders.Open(FolderOf(files[i].path.Str()), &folderOf[i]); error != 0) return error;
     }
+    const auto nameOf = [&](std::size_t i) { return NameOf(files[i].path.Str()); };
     std::vector<std::string> temps;
     temps.reserve(files.size());
     const auto removeTempsFrom = [&](std::size_t first) {
-        for (std::size_t i = first; i < temps.size(); ++i) unlink(temps[i].c_str());
+        for (std::size_t i = first; i < temps.size(); ++i) unlinkat(folders.Fd(folderOf[i]), temps[i].c_str(), 0);
     };
     int error = 0;
-    for (const FileToWrite& file : files) {
-        const bool flushNow = !folders.FlushedTogether(FolderOf(file.path.Str()));
-        temps.push_back(platform::NewTempFileName(file.path.Str()));
-        error = WriteTempFile(temps.back(), file.bytes, file.length, flushNow);
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const bool flushNow = !folders.FlushedTogether(folderOf[i]);
+        temps.push_back(platform::NewTempFileName(nameOf(i)));
+        error = WriteTempFile(folders.Fd(folderOf[i]), temps.back().c_str(), files[i].bytes, files[i].length, flushNow);
         if (error != 0) {
             temps.pop_back();  // already removed
             break;
@@ -180,7 +193,8 @@ int WriteFilesAtomically(const std::vector<FileToWrite>& files) {
         return error;
     }
     for (std::size_t i = 0; i < files.size(); ++i) {
-        if (std::rename(temps[i].c_str(), files[i].path.GetString()) != 0) {
+        const int fd = folders.Fd(folderOf[i]);
+        if (renameat(fd, temps[i].c_str(), fd, nameOf(i)) != 0) {
             error = errno;
             removeTempsFrom(i);
             break;

@@ -1,7 +1,8 @@
 #pragma once
 // The store's one SQLite connection. Statements are complete SQL texts; a read fetches its
 // whole result at once. Failures raise CppSQLite3Exception.
-// Needs its owner's lock: the store runs every call under its statement mutex.
+// Needs its owner's lock: the store runs every call under its statement mutex (SQLite's own lock
+// on the connection is off, so nothing else keeps two threads apart).
 #include <functional>
 #include <string>
 #include <unordered_map>
@@ -44,6 +45,8 @@ public:
     long long dataVersion();
     // Frees the cached pages that no statement holds; later reads fetch them from the file again.
     void releaseCachedPages();
+    // Bytes the connection's page cache holds now.
+    long long cachedPageBytes() const;
 
     // Runs the text (one statement, or several separated by ';') and returns the rows changed.
     int execDML(const char* sql);
@@ -55,10 +58,17 @@ public:
     // changed; raises as execDML does. For statements run many times over with other values:
     // each text is compiled once and kept until the connection closes.
     int execBound(const char* sql, const std::vector<SqlValue>& values);
+    // forEachRow for a select run many times over with other values: its '?' parameters take
+    // `values`, and its text is compiled once and kept as execBound's are.
+    void forEachRowBound(const char* sql, const std::vector<SqlValue>& values,
+                         const std::function<void(const CppSQLite3Row&)>& visit);
 
 private:
     void checkDB() const;
     void finalizeKept();
+    // The compiled statement of `sql`, compiled now when it is not kept yet.
+    sqlite3_stmt* keptStatement(const char* sql);
+    void bindValues(sqlite3_stmt* statement, const std::vector<SqlValue>& values);
 
     // Compiled statements of execBound by text. Bounded: a program that made ever new texts
     // would otherwise keep each.

@@ -95,6 +95,18 @@ void ROrvaneDataManager::VisitRows(const char* sql, const std::function<void(con
     }
 }
 
+void ROrvaneDataManager::VisitRows(const char* sql, const std::vector<SqlValue>& values,
+                                   const std::function<void(const CppSQLite3Row&)>& visit) {
+    platform::MutexLock lock(sqlMutex);
+    try {
+        db.forEachRowBound(sql, values, visit);
+    } catch (const CppSQLite3Exception& error) {
+        DebugTrace("Error %d :: %s", error.errorCode(), error.errorMessage());
+        damaged = damaged || ResultOfFailure(error.errorCode()) == R_E_DATABASE_CORRUPT;
+        throw CppSQLite3Exception(CPPSQLITE_ERROR, "Null Results pointer");
+    }
+}
+
 RResult ExecuteSql(const char* sql, std::uint32_t mode, ROrvaneDataManager* store, CppSQLite3Table* table) {
     if (sql == nullptr || store == nullptr || (mode == SQL_MODE_GTBL && table == nullptr)) {
         return R_E_INVALID_ARGUMENT;

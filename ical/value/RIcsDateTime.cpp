@@ -15,6 +15,26 @@ __attribute__((format(printf, 3, 4))) void FormatInto(char* out, std::size_t siz
     va_end(arguments);
 }
 
+// Whether every field is within the width its text gives it ("%04d", "%02d"): such fields are
+// written digit by digit, the rest through the formatter (the same text either way).
+bool UsualFields(const RDateTime& d) {
+    return d.year >= 0 && d.year <= 9999 && d.month <= 99 && d.day <= 99 && d.hour <= 99 && d.minute <= 99 &&
+           d.second >= 0 && d.second <= 99;
+}
+
+// Writes value (0 <= value < 10^digits) as `digits` digits; returns the position after them.
+char* PutDigits(char* at, int value, int digits) {
+    for (int i = digits - 1; i >= 0; --i, value /= 10) {
+        at[i] = static_cast<char>('0' + value % 10);
+    }
+    return at + digits;
+}
+
+// "YYYYMMDD" of usual fields; returns the position after it.
+char* PutCompactDate(char* at, const RDateTime& d) {
+    return PutDigits(PutDigits(PutDigits(at, d.year, 4), d.month, 2), d.day, 2);
+}
+
 // Copies at most size - 1 characters and always terminates.
 void CopyBounded(char* target, std::size_t size, const char* source) {
     if (source == nullptr) {
@@ -125,7 +145,25 @@ const char* RIcsDateTime::GetDbText() const {
     constexpr std::size_t kDbSize = sizeof caches->dbText;
     if (dbText[0] == '\0') {
         const RDateTime& d = dateTime;
-        if (dateOnly) {
+        static_assert(kDbSize > sizeof "YYYY-MM-DD HH:MM:SS");
+        if (UsualFields(d)) {
+            char* at = PutDigits(dbText, d.year, 4);
+            *at++ = '-';
+            at = PutDigits(at, d.month, 2);
+            *at++ = '-';
+            at = PutDigits(at, d.day, 2);
+            if (!dateOnly) {
+                *at++ = ' ';
+                at = PutDigits(at, d.hour, 2);
+                *at++ = ':';
+                at = PutDigits(at, d.minute, 2);
+                if (d.second != 0) {
+                    *at++ = ':';
+                    at = PutDigits(at, d.second, 2);
+                }
+            }
+            *at = '\0';
+        } else if (dateOnly) {
             FormatInto(dbText, kDbSize, "%04d-%02d-%02d", d.year, d.month, d.day);
         } else if (d.second != 0) {
             FormatInto(dbText, kDbSize, "%04d-%02d-%02d %02d:%02d:%02d", d.year, d.month,
@@ -148,7 +186,12 @@ const char* RIcsDateTime::GetIcsValue(bool withColon) const {
     if (icsValue[0] == '\0') {
         const RDateTime& d = dateTime;
         const char* prefix = withColon ? ":" : "";
-        if (dateOnly) {
+        if (dateOnly && UsualFields(d)) {
+            static_assert(kIcsSize > sizeof ":YYYYMMDD");
+            char* at = icsValue;
+            if (withColon) *at++ = ':';
+            *PutCompactDate(at, d) = '\0';
+        } else if (dateOnly) {
             FormatInto(icsValue, kIcsSize, "%s%04d%02d%02d", prefix, d.year, d.month, d.day);
         } else {
             // Only "Z" itself is UTC; a zone that merely starts with Z (Zulu) is a zone like any other.
@@ -167,33 +210,45 @@ const char* RIcsDateTime::GetIcsValue(bool withColon) const {
                     if (!quoted || *c != '"') zone[kept++] = *c;
                 }
             }
-            FormatInto(icsValue, kIcsSize, "%s%s%s%s%s%04d%02d%02dT%02d%02d%02d%s",
-                          zoned ? ";TZID=" : "", quoted ? "\"" : "", zone, quoted ? "\"" : "",
-                          prefix, d.year, d.month, d.day, d.hour, d.minute, d.second, utc ? tzid : "");
+            if (UsualFields(d)) {
+                // Made whole, then cut to the cache as the formatter would cut it.
+                char text[kTzidSize + 32];
+                char* at = text;
+                const auto put = [&at](const char* part) {
+                    const std::size_t length = std::strlen(part);
+                    std::memcpy(at, part, length);
+                    at += length;
+                };
+                if (zoned) {
+                    put(";TZID=");
+                    if (quoted) *at++ = '"';
+                    put(zone);
+                    if (quoted) *at++ = '"';
+                }
+                put(prefix);
+                at = PutCompactDate(at, d);
+                *at++ = 'T';
+                at = PutDigits(PutDigits(PutDigits(at, d.hour, 2), d.minute, 2), d.second, 2);
+                put(utc ? tzid : "");
+                *at = '\0';
+                CopyBounded(icsValue, kIcsSize, text);
+            } else {
+                FormatInto(icsValue, kIcsSize, "%s%s%s%s%s%04d%02d%02dT%02d%02d%02d%s",
+                           zoned ? ";TZID=" : "", quoted ? "\"" : "", zone, quoted ? "\"" : "",
+                           prefix, d.year, d.month, d.day, d.hour, d.minute, d.second, utc ? tzid : "");
+            }
         }
     }
     return icsValue;
 }
 
 void RIcsDateTime::FormatCompactText(const RDateTime& d, bool dateOnly, char (&out)[kCompactTextSize]) {
-    // The text of every occurrence stepped is made here: fields in their usual ranges are
-    // written digit by digit, the rest through the formatter (same text either way).
-    const bool usual = d.year >= 0 && d.year <= 9999 && d.month <= 99 && d.day <= 99 && d.hour <= 99 &&
-                       d.minute <= 99 && d.second >= 0 && d.second <= 99;
-    if (usual) {
-        char* at = out;
-        auto put = [&at](int value, int digits) {
-            for (int i = digits - 1; i >= 0; --i, value /= 10) at[i] = static_cast<char>('0' + value % 10);
-            at += digits;
-        };
-        put(d.year, 4);
-        put(d.month, 2);
-        put(d.day, 2);
+    // The text of every occurrence stepped is made here.
+    if (UsualFields(d)) {
+        char* at = PutCompactDate(out, d);
         if (!dateOnly) {
             *at++ = 'T';
-            put(d.hour, 2);
-            put(d.minute, 2);
-            put(d.second, 2);
+            at = PutDigits(PutDigits(PutDigits(at, d.hour, 2), d.minute, 2), d.second, 2);
         }
         *at = '\0';
     } else if (dateOnly) {

@@ -49,11 +49,7 @@ void SanitizeFileNameA(const CStringA& in, CStringA* out) {
     }
     // ASCII reads the same in either width: its bytes are the low bytes looked at.
     const std::string_view text = in.AsView();
-    bool ascii = true;
-    for (const char c : text) {
-        ascii = ascii && static_cast<unsigned char>(c) < 0x80;
-    }
-    if (ascii) {
+    if (platform::IsAscii(text)) {
         std::string name(text);
         SanitizeUnits(name);
         *out = CStringA(std::move(name));

@@ -1,7 +1,5 @@
 #include "foundation/text/PathComponents.h"
 
-#include <string_view>
-
 #include "platform/string/Utf.h"
 
 namespace {
@@ -20,15 +18,6 @@ int LastInnerSeparator(const Text& path) {
         }
     }
     return -1;
-}
-
-bool IsAscii(std::string_view text) {
-    for (const char c : text) {
-        if (static_cast<unsigned char>(c) >= 0x80) {
-            return false;
-        }
-    }
-    return true;
 }
 
 template <typename Text>
@@ -73,7 +62,7 @@ RResult GetLastPathComponent(const CStringW& path, CStringW& out) {
 
 RResult GetLastPathComponentA(const CStringA& path, CStringA* out) {
     // ASCII reads the same in either width, and a sync asks this for every resource name.
-    if (IsAscii(path.AsView())) {
+    if (platform::IsAscii(path.AsView())) {
         CStringA component;
         LastComponent(path, component);
         if (out != nullptr) {

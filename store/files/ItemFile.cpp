@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <set>
 #include <string>
@@ -16,12 +17,16 @@
 
 namespace {
 
-// Writes `bytes` to the new file `temp` in the folder open as `folderFd` (made private until
-// complete; an item file is an ordinary user file), flushing it first when `flush`. 0 or errno;
-// on failure the temporary file is gone. Names are taken relative to the open folder: the folder's
-// path is then not walked again for every file of a batch.
-int WriteTempFile(int folderFd, const char* temp, const char* bytes, std::size_t length, bool flush) {
-    const int fd = openat(folderFd, temp, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+// ".tmp-<pid>-<n>" with a process id and a count of ten digits each.
+constexpr std::size_t kLongestTempSuffix = 5 + 10 + 1 + 10;
+
+// Writes `bytes` to the file `name`, which must not exist yet, in the folder open as `folderFd`
+// (made private until complete; an item file is an ordinary user file), flushing it first when
+// `flush`. 0 or errno (EEXIST when the name is taken); on failure the new file is gone. Names are
+// taken relative to the open folder: the folder's path is then not walked again for every file of
+// a batch.
+int WriteNewFile(int folderFd, const char* name, const char* bytes, std::size_t length, bool flush) {
+    const int fd = openat(folderFd, name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0) {
         return errno;
     }
@@ -48,7 +53,7 @@ int WriteTempFile(int folderFd, const char* temp, const char* bytes, std::size_t
         error = errno;
     }
     if (error != 0) {
-        unlinkat(folderFd, temp, 0);
+        unlinkat(folderFd, name, 0);
     }
     return error;
 }
@@ -108,10 +113,16 @@ public:
         }
         if (index != nullptr) *index = folders.size();
         byPath.emplace(path, folders.size());
-        folders.push_back(Folder{fd, info.st_dev, FlushesWholeFileSystem(fd)});
+        const long nameMax = fpathconf(fd, _PC_NAME_MAX);
+        folders.push_back(Folder{fd, info.st_dev, FlushesWholeFileSystem(fd), nameMax > 0 ? static_cast<std::size_t>(nameMax) : 0});
         return 0;
     }
     int Fd(std::size_t index) const { return folders[index].fd; }
+    // Whether a name of `length` bytes still fits the folder's file system with the longest
+    // temporary suffix added (false when the limit is unknown).
+    bool TakesTempSuffix(std::size_t index, std::size_t length) const {
+        return length + kLongestTempSuffix <= folders[index].nameMax;
+    }
     // Whether the files written into the folder wait for FlushFileSystems.
     bool FlushedTogether(std::size_t index) const { return folders[index].wholeFileSystem; }
     // Flushes every file system that holds such folders, once each: one call writes out all of
@@ -138,6 +149,7 @@ private:
         int fd;
         dev_t device;
         bool wholeFileSystem;
+        std::size_t nameMax;  // 0 when unknown
     };
     std::vector<Folder> folders;
     std::map<std::string, std::size_t> byPath;
@@ -152,7 +164,7 @@ int WriteFileAtomically(const CStringA& path, const char* bytes, std::size_t len
     const int fd = folder.Fd(index);
     // The name carries this process's id, so a store opened after a crash knows it for a leftover.
     const std::string temp = platform::NewTempFileName(NameOf(path.Str()));
-    int error = WriteTempFile(fd, temp.c_str(), bytes, length, true);
+    int error = WriteNewFile(fd, temp.c_str(), bytes, length, true);
     if (error == 0 && renameat(fd, temp.c_str(), fd, NameOf(path.Str())) != 0) {
         error = errno;
         unlinkat(fd, temp.c_str(), 0);
@@ -172,31 +184,49 @@ int WriteFilesAtomically(const std::vector<FileToWrite>& files) {
         if (const int error = folders.Open(FolderOf(files[i].path.Str()), &folderOf[i]); error != 0) return error;
     }
     const auto nameOf = [&](std::size_t i) { return NameOf(files[i].path.Str()); };
+    // The temporary file each file was written to; empty for a file written under its own name.
     std::vector<std::string> temps;
     temps.reserve(files.size());
-    const auto removeTempsFrom = [&](std::size_t first) {
-        for (std::size_t i = first; i < temps.size(); ++i) unlinkat(folders.Fd(folderOf[i]), temps[i].c_str(), 0);
+    const auto removeWrittenFrom = [&](std::size_t first) {
+        for (std::size_t i = first; i < temps.size(); ++i) {
+            unlinkat(folders.Fd(folderOf[i]), temps[i].empty() ? nameOf(i) : temps[i].c_str(), 0);
+        }
     };
     int error = 0;
     for (std::size_t i = 0; i < files.size(); ++i) {
+        const int fd = folders.Fd(folderOf[i]);
         const bool flushNow = !folders.FlushedTogether(folderOf[i]);
-        temps.push_back(platform::NewTempFileName(nameOf(i)));
-        error = WriteTempFile(folders.Fd(folderOf[i]), temps.back().c_str(), files[i].bytes, files[i].length, flushNow);
-        if (error != 0) {
-            temps.pop_back();  // already removed
-            break;
+        // A file that is not there yet is written under its own name, with no rename: no row names
+        // it before the batch is on disk, so a crash that leaves it half written leaves nothing
+        // that reads it, and its next write replaces it whole. A name too long to take the
+        // temporary suffix goes the temporary way, so that it fails now rather than at its next write.
+        if (folders.TakesTempSuffix(folderOf[i], std::strlen(nameOf(i)))) {
+            error = WriteNewFile(fd, nameOf(i), files[i].bytes, files[i].length, flushNow);
+            if (error == 0) {
+                temps.emplace_back();
+                continue;
+            }
+            if (error != EEXIST) break;
         }
+        std::string temp = platform::NewTempFileName(nameOf(i));
+        error = WriteNewFile(fd, temp.c_str(), files[i].bytes, files[i].length, flushNow);
+        if (error != 0) break;  // already removed
+        temps.push_back(std::move(temp));
     }
     if (error == 0) error = folders.FlushFileSystems();
     if (error != 0) {
-        removeTempsFrom(0);
+        // The files written under their own names were new: removing them leaves the folder as it was.
+        removeWrittenFrom(0);
         return error;
     }
     for (std::size_t i = 0; i < files.size(); ++i) {
+        if (temps[i].empty()) continue;
         const int fd = folders.Fd(folderOf[i]);
         if (renameat(fd, temps[i].c_str(), fd, nameOf(i)) != 0) {
             error = errno;
-            removeTempsFrom(i);
+            for (std::size_t j = i; j < files.size(); ++j) {
+                if (!temps[j].empty()) unlinkat(folders.Fd(folderOf[j]), temps[j].c_str(), 0);
+            }
             break;
         }
     }

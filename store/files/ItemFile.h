@@ -22,10 +22,12 @@ struct FileToWrite {
 };
 
 // Writes several files, each atomically as above, with one flush to disk for all of them instead
-// of one per file: every temporary file is written in full, the file systems holding them are
-// flushed (on a local disk file system; elsewhere each temporary file is flushed as it is
-// written), each is renamed into place, and then each folder is flushed so that the new names
-// last too. 0 once all are in place and on disk; otherwise the first error number. A failure
-// before the renames changes none of the files; a failed rename leaves the files renamed before
-// it replaced by their complete new bytes and the rest as they were. No temporary file is left.
+// of one per file: every file is written in full (one that is not there yet under its own name,
+// the others to temporary files), the file systems holding them are flushed (on a local disk file
+// system; elsewhere each file is flushed as it is written), each temporary file is renamed into
+// place, and then each folder is flushed so that the new names last too. 0 once all are in place
+// and on disk; otherwise the first error number. A failure before the renames changes none of the
+// files (the new ones are removed again); a failed rename leaves the new files and those renamed
+// before it complete with their new bytes and the rest as they were. No temporary file is left.
+// A crash can leave a new file half written, but only before the caller stores a row naming it.
 int WriteFilesAtomically(const std::vector<FileToWrite>& files);

@@ -1,6 +1,11 @@
 #include "platform/settings/SettingsHive.h"
 
+#include <sys/stat.h>
+#include <time.h>
+
 #include <new>
+#include <string>
+#include <utility>
 
 #include "platform/settings/HiveFile.h"
 #include "platform/settings/HiveTree.h"
@@ -23,17 +28,79 @@ Mutex& HiveMutex() {
     return mutex;
 }
 
+// What tells one version of the settings file from another: a save renames a new file over it, a
+// hand edit changes its size or times. `exists` false: there was no file.
+struct FileIdentity {
+    bool exists = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec modified{};
+    timespec changed{};
+
+    static FileIdentity Of(const std::string& path) {
+        FileIdentity identity;
+        struct stat info {};
+        if (::stat(path.c_str(), &info) == 0) {
+            identity = {true, info.st_dev, info.st_ino, info.st_size, info.st_mtim, info.st_ctim};
+        }
+        return identity;
+    }
+    bool ChangedWithin(time_t seconds) const {
+        timespec now{};
+        ::clock_gettime(CLOCK_REALTIME, &now);
+        return exists && (modified.tv_sec >= now.tv_sec - seconds || changed.tv_sec >= now.tv_sec - seconds);
+    }
+    bool operator==(const FileIdentity& other) const {
+        return exists == other.exists && device == other.device && inode == other.inode && size == other.size &&
+               modified.tv_sec == other.modified.tv_sec && modified.tv_nsec == other.modified.tv_nsec &&
+               changed.tv_sec == other.changed.tv_sec && changed.tv_nsec == other.changed.tv_nsec;
+    }
+};
+
+// Longer than the coarsest file time stamps (two seconds) and a clock tick.
+constexpr time_t kSettledSeconds = 3;
+
+// The hive as last read, kept while the file stays the same: every request of a sync asks whether
+// the debug log is on, and reading and parsing the whole file each time cost more than the
+// request's own work. Guarded by HiveMutex; a change made here drops it.
+struct CachedHive {
+    bool valid = false;
+    std::string path;
+    FileIdentity identity;
+    LoadedHive hive;
+};
+
+CachedHive& HiveCache() {
+    static CachedHive cache;
+    return cache;
+}
+
 template <typename Read>
 DWORD ReadHive(Read read) {
     MutexLock lock(HiveMutex());
-    LoadedHive hive = hive::LoadHiveFile(hive::HiveFilePath());
-    return read(static_cast<const HiveKey&>(hive.root));
+    CachedHive& cache = HiveCache();
+    std::string path = hive::HiveFilePath();
+    // Looked at before the file is read: a change in between makes the next look read it again.
+    const FileIdentity identity = FileIdentity::Of(path);
+    // An unreadable file is read again each time, as before it could be read.
+    if (!cache.valid || cache.path != path || !(cache.identity == identity) ||
+        cache.hive.state == HiveFileState::Unreadable) {
+        cache.hive = hive::LoadHiveFile(path);
+        cache.path = std::move(path);
+        cache.identity = identity;
+        // A file changed in the last moments may change again within one tick of its file system's
+        // clock, with its size and times unchanged: it is read again until it has been left alone.
+        cache.valid = !identity.ChangedWithin(kSettledSeconds);
+    }
+    return read(static_cast<const HiveKey&>(cache.hive.root));
 }
 
 // change(root, changed) edits the tree and sets changed when there is something to save.
 template <typename Change>
 DWORD ChangeHive(Change change) {
     MutexLock lock(HiveMutex());
+    HiveCache().valid = false;
     const std::string file = hive::HiveFilePath();
     hive::HiveFileLock fileLock(file);
     hive::RemoveStaleHiveTempFiles(file);  // what crashed saves left

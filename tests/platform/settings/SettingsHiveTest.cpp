@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -250,6 +251,26 @@ TEST_F(SettingsHiveTest, CorruptFileReadsAsAbsentAndIsKeptAsideBeforeTheRewrite)
     ASSERT_EQ(SetDword(u"Software\\BrenmoorTech\\Orvane", u"Again", 6), ERROR_SUCCESS);
     EXPECT_FALSE(fs::exists(HiveFile().string() + ".corrupt-2"));
     EXPECT_EQ(ReadFile(kept), original);
+}
+
+TEST_F(SettingsHiveTest, AnEditByAnotherProgramIsSeenByTheNextRead) {
+    fs::create_directories(HiveFile().parent_path());
+    const auto edit = [&](char digit) {
+        std::ofstream(HiveFile(), std::ios::binary) << "[Software\\BrenmoorTech\\Orvane]\nDebugLog=dword:0000000"
+                                                    << digit << "\n";
+    };
+    // Edited in place, with the same size, at once after a read: no newer time stamp need tell.
+    edit('1');
+    EXPECT_EQ(GetDword(u"Software\\BrenmoorTech\\Orvane", u"DebugLog"), 1u);
+    edit('2');
+    EXPECT_EQ(GetDword(u"Software\\BrenmoorTech\\Orvane", u"DebugLog"), 2u);
+    // A file left alone for a while, read, then edited.
+    const timespec longAgo[2] = {{time(nullptr) - 60, 0}, {time(nullptr) - 60, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, HiveFile().c_str(), longAgo, 0), 0);
+    EXPECT_EQ(GetDword(u"Software\\BrenmoorTech\\Orvane", u"DebugLog"), 2u);
+    EXPECT_EQ(GetDword(u"Software\\BrenmoorTech\\Orvane", u"DebugLog"), 2u);
+    edit('3');
+    EXPECT_EQ(GetDword(u"Software\\BrenmoorTech\\Orvane", u"DebugLog"), 3u);
 }
 
 TEST_F(SettingsHiveTest, AFileThatCannotBeReadIsNeverReplaced) {

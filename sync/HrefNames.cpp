@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "foundation/text/PathComponents.h"
+#include "platform/string/Utf.h"
 
 namespace {
 
@@ -19,14 +20,12 @@ CStringA WithoutTrailingSlash(CStringA path) {
     return path;
 }
 
-}  // namespace
-
-CStringA DecodePercent(const char* text) {
-    CStringA out;
-    if (text == nullptr) return out;
-    const std::size_t length = std::strlen(text);
+// `text` with every %XX decoded (see DecodePercent).
+CStringA DecodedView(std::string_view text) {
     // Most names hold no escape at all; a sync decodes every resource name several times.
-    if (std::strchr(text, '%') == nullptr) return CStringA(text);
+    if (text.find('%') == std::string_view::npos) return CStringA(text);
+    CStringA out;
+    const std::size_t length = text.size();
     for (std::size_t i = 0; i < length; ++i) {
         if (text[i] == '%' && i + 2 < length) {
             const int high = HexValue(text[i + 1]);
@@ -42,8 +41,8 @@ CStringA DecodePercent(const char* text) {
     return out;
 }
 
-CStringA HrefPath(const char* href) {
-    // Cut as a view and copied once: a sync asks this of every resource name several times.
+// HrefPath as a view into `href`: a sync asks this of every resource name several times.
+std::string_view HrefPathView(const char* href) {
     std::string_view path = href != nullptr ? href : "";
     const std::size_t scheme = path.find("://");
     if (scheme != std::string_view::npos && scheme > 0 && path.substr(0, scheme).find_first_of("/?#") == std::string_view::npos) {
@@ -56,8 +55,33 @@ CStringA HrefPath(const char* href) {
             break;
         }
     }
-    return CStringA(path);
+    return path;
 }
+
+bool IsSeparator(char c) { return c == '/' || c == '\\'; }
+
+// The last component of an ASCII path as GetLastPathComponentA cuts it (after the last separator
+// before the final character, one trailing separator dropped), without any leading '/': a path
+// whose only separator is in front ("/x.ics") comes back whole from that cut.
+std::string_view LastAsciiComponent(std::string_view path) {
+    std::size_t separator = 0;  // none, or the first character
+    for (std::size_t i = path.size() >= 2 ? path.size() - 1 : 0; i-- > 0;) {
+        if (IsSeparator(path[i])) {
+            separator = i;
+            break;
+        }
+    }
+    std::string_view last = separator == 0 ? path : path.substr(separator + 1);
+    if (!last.empty() && IsSeparator(last.back())) last.remove_suffix(1);
+    while (!last.empty() && last.front() == '/') last.remove_prefix(1);
+    return last;
+}
+
+}  // namespace
+
+CStringA DecodePercent(const char* text) { return text != nullptr ? DecodedView(text) : CStringA(); }
+
+CStringA HrefPath(const char* href) { return CStringA(HrefPathView(href)); }
 
 CStringA ServerPathKey(const char* href) { return WithoutTrailingSlash(DecodePercent(HrefPath(href))); }
 
@@ -74,11 +98,18 @@ bool IsInCollection(const char* href, const char* collection) {
 }
 
 CStringA LastHrefComponent(const char* href) {
-    CStringA last;
-    GetLastPathComponentA(HrefPath(href), &last);
-    // A path with its only separator in front ("/x.ics") comes back whole.
-    while (!last.IsEmpty() && last[0] == '/') last = last.Mid(1);
-    return last;
+    const std::string_view path = HrefPathView(href);
+    if (!platform::IsAscii(path)) {
+        CStringA last;
+        GetLastPathComponentA(CStringA(path), &last);
+        while (!last.IsEmpty() && last[0] == '/') last = last.Mid(1);
+        return last;
+    }
+    return CStringA(LastAsciiComponent(path));
 }
 
-CStringA ResourceKey(const char* href) { return DecodePercent(LastHrefComponent(href)); }
+CStringA ResourceKey(const char* href) {
+    const std::string_view path = HrefPathView(href);
+    if (!platform::IsAscii(path)) return DecodePercent(LastHrefComponent(href));
+    return DecodedView(LastAsciiComponent(path));
+}

@@ -1,5 +1,6 @@
 #include "foundation/files/FileNames.h"
 
+#include <array>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -11,15 +12,16 @@ namespace {
 
 constexpr char kUnsafeInFileNames[] = "<>*?:;\"'/\\|@";
 
-bool IsUnsafeLowByte(char16_t unit) {
-    const char low = static_cast<char>(unit & 0xFF);
+// Which low bytes are unsafe, looked up at once: a sync makes a name safe for every item.
+constexpr std::array<bool, 256> kUnsafeLowBytes = [] {
+    std::array<bool, 256> unsafe{};
     for (const char* c = kUnsafeInFileNames; *c != '\0'; ++c) {
-        if (*c == low) {
-            return true;
-        }
+        unsafe[static_cast<unsigned char>(*c)] = true;
     }
-    return false;
-}
+    return unsafe;
+}();
+
+bool IsUnsafeLowByte(char16_t unit) { return kUnsafeLowBytes[unit & 0xFF]; }
 
 // Replaces the unsafe units of a name, and a name of dots only that would climb ("." or "..").
 template <typename Char>

@@ -12,7 +12,9 @@
 namespace recycled {
 
 inline constexpr std::size_t kLargestBlock = 1024;     // larger blocks come from the heap directly
-inline constexpr std::size_t kMaxCachedBytes = 64 * 1024;
+// Room for what a sync round frees at once (a few hundred parsed resources), so that the next
+// round's parse finds its blocks here rather than in malloc.
+inline constexpr std::size_t kMaxCachedBytes = 1024 * 1024;
 
 // The size given to Free must be the size given to Allocate for the block.
 void* Allocate(std::size_t size);                 // throws std::bad_alloc

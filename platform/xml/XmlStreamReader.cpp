@@ -59,6 +59,8 @@ XmlStreamReader::XmlStreamReader(const char* data, size_t length) : data_(data),
         failed_ = true;
         return;
     }
+    // The text of a piece is at most about its length: room for that at once spares copies.
+    textStart_ = std::min(length, kChunk);
     // The first bytes tell the parser the encoding.
     const size_t first = length < 4 ? length : 4;
     if (Begin(data, first)) offset_ = first;
@@ -100,7 +102,7 @@ XmlStreamReader::~XmlStreamReader() {
 
 void XmlStreamReader::GrowText(size_t length) {
     // Grown by doubling and kept for the next pieces.
-    const size_t capacity = std::max({textCapacity_ * 2, textUsed_ + length, size_t{4096}});
+    const size_t capacity = std::max({textCapacity_ * 2, textUsed_ + length, textStart_});
     auto grown = std::make_unique_for_overwrite<char[]>(capacity);
     if (textUsed_ > 0) std::memcpy(grown.get(), text_.get(), textUsed_);
     text_ = std::move(grown);

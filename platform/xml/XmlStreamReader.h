@@ -82,6 +82,7 @@ private:
     std::unique_ptr<char[]> text_;  // the text of the queued Text events, one after another
     size_t textUsed_ = 0;
     size_t textCapacity_ = 0;
+    size_t textStart_ = 4096;  // the buffer's first size
     bool sawRoot_ = false;
     bool finished_ = false;
     bool failed_ = false;

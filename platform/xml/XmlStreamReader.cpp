@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <new>
 
 #include "platform/xml/XmlDocument.h"
 #include "platform/xml/XmlMessages.h"
@@ -59,8 +60,14 @@ XmlStreamReader::XmlStreamReader(const char* data, size_t length) : data_(data),
         failed_ = true;
         return;
     }
-    // The text of a piece is at most about its length: room for that at once spares copies.
+    // The text of a piece is at most about its length, and its events rarely more than one per
+    // 32 bytes: room for those at once spares copying them while the buffers grow.
     textStart_ = std::min(length, kChunk);
+    try {
+        queue_.reserve(textStart_ / 32);
+    } catch (const std::bad_alloc&) {
+        // Only a head start: the queue grows as it needs.
+    }
     // The first bytes tell the parser the encoding.
     const size_t first = length < 4 ? length : 4;
     if (Begin(data, first)) offset_ = first;

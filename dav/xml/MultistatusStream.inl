@@ -1,4 +1,5 @@
 // Template bodies of MultistatusStream.h.
+#include <algorithm>
 #include <new>
 #include <optional>
 #include <utility>
@@ -141,8 +142,10 @@ RResult ParseResourceStream(const char* xml, size_t length, std::vector<Record>&
     try {
         // Room for the records at once: growing a list of many thousand records would hold the
         // old and the new copy together. The guess is bounded by the body's size, and room not
-        // used is never touched.
-        out.reserve(kept + multistatus_stream::EstimateResponses(xml, length));
+        // used is never touched. A list that collects several answers grows at least twofold, so
+        // that its records are not moved once per answer.
+        const size_t needed = kept + multistatus_stream::EstimateResponses(xml, length);
+        if (needed > out.capacity()) out.reserve(std::max(needed, 2 * out.capacity()));
     } catch (const std::bad_alloc&) {
         return R_E_OUT_OF_MEMORY;
     }

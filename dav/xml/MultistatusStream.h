@@ -60,7 +60,8 @@ private:
     int skipDepth_ = 0;                 // inside a propstat that is passed over
     int captureDepth_ = 0;              // inside an element whose text is taken
     CStringA* captureField_ = nullptr;  // null while capturing a DAV:status
-    std::string captured_;
+    std::string captured_;              // a status, or text that may replace a filled field
+    std::string* captureInto_ = nullptr;  // where the captured text goes: captured_ or the field
     // Only a DAV:multistatus lists resources: any other document (a login page in XHTML, blanks)
     // read as an empty listing would empty a calendar.
     bool rootSeen_ = false;

@@ -1,4 +1,5 @@
 // Template bodies of MultistatusStream.h.
+#include <algorithm>
 #include <new>
 #include <optional>
 #include <utility>
@@ -24,7 +25,7 @@ RResult ResourceStreamWalk<Record, Fields>::Walk(platform::xml::XmlStreamReader&
                     done_ = true;
                     return 0;
                 case XmlStreamReader::Event::Text:
-                    if (captureDepth_ > 0) captured_ += reader.Value();
+                    if (captureDepth_ > 0) captureInto_->append(reader.Value());
                     break;
                 case XmlStreamReader::Event::StartElement: {
                     if (!rootSeen_) {
@@ -42,11 +43,13 @@ RResult ResourceStreamWalk<Record, Fields>::Walk(platform::xml::XmlStreamReader&
                         break;
                     }
                     const std::string_view local = reader.LocalName();
-                    const bool dav = IsDav(reader.NamespaceUri());
+                    const std::string_view ns = reader.NamespaceUri();
+                    const bool dav = IsDav(ns);
                     if (dav && local == "status") {
                         captureDepth_ = 1;
                         captureField_ = nullptr;
                         captured_.clear();
+                        captureInto_ = &captured_;
                     } else if (dav && local == "propstat") {
                         if (record_ && Fields::PropstatDone(*record_)) {
                             skipDepth_ = 1;
@@ -64,16 +67,24 @@ RResult ResourceStreamWalk<Record, Fields>::Walk(platform::xml::XmlStreamReader&
                                 field = &record_->href;
                             } else if (dav && local == "getetag") {
                                 field = &record_->etag;
-                            } else if (local == "schedule-tag" && reader.NamespaceUri() == kCalDavNamespace) {
+                            } else if (local == "schedule-tag" && ns == kCalDavNamespace) {
                                 field = &record_->scheduleTag;
                             } else {
-                                field = Fields::ExtraField(local, reader.NamespaceUri(), *record_);
+                                field = Fields::ExtraField(local, ns, *record_);
                             }
                         }
                         if (field != nullptr) {
                             captureDepth_ = 1;
                             captureField_ = field;
-                            captured_.clear();
+                            // An empty field takes the text straight away (an element without text
+                            // leaves it empty, as it was); a filled one keeps its value until the
+                            // new text turns out not to be empty.
+                            if (field->IsEmpty()) {
+                                captureInto_ = &field->Str();
+                            } else {
+                                captured_.clear();
+                                captureInto_ = &captured_;
+                            }
                         } else {
                             frames_.push_back(Frame::Other);
                         }
@@ -87,11 +98,11 @@ RResult ResourceStreamWalk<Record, Fields>::Walk(platform::xml::XmlStreamReader&
                     }
                     if (captureDepth_ > 0) {
                         if (--captureDepth_ > 0) break;
-                        TrimInPlace(captured_);
+                        TrimInPlace(*captureInto_);
                         if (captureField_ == nullptr) {
                             statuses_.back() = ParseStatusLine(captured_);
-                        } else if (!captured_.empty()) {
-                            *captureField_ = CStringA(std::move(captured_));
+                        } else if (captureInto_ == &captured_ && !captured_.empty()) {
+                            captureField_->Str().swap(captured_);
                         }
                         captured_.clear();
                         break;
@@ -131,8 +142,10 @@ RResult ParseResourceStream(const char* xml, size_t length, std::vector<Record>&
     try {
         // Room for the records at once: growing a list of many thousand records would hold the
         // old and the new copy together. The guess is bounded by the body's size, and room not
-        // used is never touched.
-        out.reserve(kept + multistatus_stream::EstimateResponses(xml, length));
+        // used is never touched. A list that collects several answers grows at least twofold, so
+        // that its records are not moved once per answer.
+        const size_t needed = kept + multistatus_stream::EstimateResponses(xml, length);
+        if (needed > out.capacity()) out.reserve(std::max(needed, 2 * out.capacity()));
     } catch (const std::bad_alloc&) {
         return R_E_OUT_OF_MEMORY;
     }

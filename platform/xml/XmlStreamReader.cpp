@@ -3,8 +3,10 @@
 #include <libxml/parser.h>
 #include <libxml/parserInternals.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
+#include <new>
 
 #include "platform/xml/XmlDocument.h"
 #include "platform/xml/XmlMessages.h"
@@ -16,14 +18,10 @@ constexpr int kParseOptions = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NO
 // The input is handed to the parser in pieces of this size; the events of one piece are queued.
 constexpr size_t kChunk = 64 * 1024;
 
-std::string_view View(const xmlChar* text) {
-    return text != nullptr ? std::string_view(reinterpret_cast<const char*>(text)) : std::string_view();
-}
-
 }  // namespace
 
 // The parser's callbacks, queueing events for Next. Names come from the parser's dictionary,
-// which lives as long as the parser; text is copied.
+// which lives as long as the parser; text is copied into the queue's text buffer.
 struct XmlStreamReader::Callbacks {
     static XmlStreamReader& Self(void* context) {
         return *static_cast<XmlStreamReader*>(static_cast<xmlParserCtxtPtr>(context)->_private);
@@ -32,19 +30,26 @@ struct XmlStreamReader::Callbacks {
                       const xmlChar**) {
         XmlStreamReader& self = Self(context);
         self.sawRoot_ = true;
-        self.queue_.push_back(Pending{Event::StartElement, local, uri, {}});
+        self.queue_.push_back(Pending{Event::StartElement, local, uri, 0, 0});
     }
     static void End(void* context, const xmlChar* local, const xmlChar*, const xmlChar* uri) {
-        Self(context).queue_.push_back(Pending{Event::EndElement, local, uri, {}});
+        Self(context).queue_.push_back(Pending{Event::EndElement, local, uri, 0, 0});
     }
+    // Called once per line of a long text (and per character reference): kept short, with the
+    // rare work (a new event, a larger buffer) out of line.
     static void Characters(void* context, const xmlChar* text, int length) {
         XmlStreamReader& self = Self(context);
-        // Pieces of one text run are joined while they are still queued.
+        const size_t size = static_cast<size_t>(length);
+        if (size > self.textCapacity_ - self.textUsed_) self.GrowText(size);
+        // Pieces of one text run are joined while they are still queued: the last queued text
+        // is the end of the buffer.
         if (!self.queue_.empty() && self.queue_.back().event == Event::Text) {
-            self.queue_.back().text.append(reinterpret_cast<const char*>(text), static_cast<size_t>(length));
+            self.queue_.back().textLength += size;
         } else {
-            self.queue_.push_back(Pending{Event::Text, nullptr, nullptr, std::string(reinterpret_cast<const char*>(text), static_cast<size_t>(length))});
+            self.QueueText(size);
         }
+        std::memcpy(self.text_.get() + self.textUsed_, text, size);
+        self.textUsed_ += size;
     }
 };
 
@@ -54,6 +59,14 @@ XmlStreamReader::XmlStreamReader(const char* data, size_t length) : data_(data),
     if (data == nullptr || length == 0 || length > static_cast<size_t>(INT_MAX)) {
         failed_ = true;
         return;
+    }
+    // The text of a piece is at most about its length, and its events rarely more than one per
+    // 32 bytes: room for those at once spares copying them while the buffers grow.
+    textStart_ = std::min(length, kChunk);
+    try {
+        queue_.reserve(textStart_ / 32);
+    } catch (const std::bad_alloc&) {
+        // Only a head start: the queue grows as it needs.
     }
     // The first bytes tell the parser the encoding.
     const size_t first = length < 4 ? length : 4;
@@ -94,6 +107,27 @@ XmlStreamReader::~XmlStreamReader() {
     }
 }
 
+void XmlStreamReader::GrowText(size_t length) {
+    // Grown by doubling and kept for the next pieces.
+    const size_t capacity = std::max({textCapacity_ * 2, textUsed_ + length, textStart_});
+    auto grown = std::make_unique_for_overwrite<char[]>(capacity);
+    if (textUsed_ > 0) std::memcpy(grown.get(), text_.get(), textUsed_);
+    text_ = std::move(grown);
+    textCapacity_ = capacity;
+}
+
+void XmlStreamReader::QueueText(size_t length) { queue_.push_back(Pending{Event::Text, nullptr, nullptr, textUsed_, length}); }
+
+void XmlStreamReader::PopFront() {
+    if (++head_ == queue_.size()) Drop();
+}
+
+void XmlStreamReader::Drop() {
+    queue_.clear();
+    textUsed_ = 0;
+    head_ = 0;
+}
+
 void XmlStreamReader::FeedHeld() {
     const size_t piece = length_ - offset_ < kChunk ? length_ - offset_ : kChunk;
     const bool last = offset_ + piece == length_;
@@ -109,7 +143,7 @@ void XmlStreamReader::FeedHeld() {
 void XmlStreamReader::Feed(const char* piece, size_t length, bool last) {
     if (!fed_ || failed_ || finished_) return;
     // Events not read yet stay ahead of the new piece's.
-    if (!given_ && !queue_.empty()) queue_.pop_front();
+    if (!given_ && Queued()) PopFront();
     given_ = false;
     while (length > 0 || last) {
         // The parser takes an int length: a longer piece goes in parts.
@@ -136,18 +170,18 @@ void XmlStreamReader::Feed(const char* piece, size_t length, bool last) {
             break;
         }
     }
-    if (failed_) queue_.clear();
+    if (failed_) Drop();
     given_ = true;
 }
 
-XmlStreamReader::Event XmlStreamReader::Next() {
+XmlStreamReader::Event XmlStreamReader::NextFromParser() {
     // A fed reader's first event after a Feed is the queue's front, not yet read.
     if (fed_ && given_) {
         given_ = false;
-    } else if (!queue_.empty()) {
-        queue_.pop_front();
+    } else if (Queued()) {
+        PopFront();
     }
-    while (queue_.empty()) {
+    while (!Queued()) {
         // Events queued before a fault are not delivered: the caller drops everything anyway.
         if (failed_) return Event::Error;
         if (finished_) return sawRoot_ ? Event::End : Event::Error;
@@ -156,15 +190,9 @@ XmlStreamReader::Event XmlStreamReader::Next() {
             return Event::NeedMore;
         }
         FeedHeld();
-        if (failed_) queue_.clear();
+        if (failed_) Drop();
     }
-    return queue_.front().event;
+    return queue_[head_].event;
 }
-
-std::string_view XmlStreamReader::LocalName() const { return queue_.empty() ? std::string_view() : View(queue_.front().local); }
-
-std::string_view XmlStreamReader::NamespaceUri() const { return queue_.empty() ? std::string_view() : View(queue_.front().ns); }
-
-std::string_view XmlStreamReader::Value() const { return queue_.empty() ? std::string_view() : std::string_view(queue_.front().text); }
 
 }  // namespace platform::xml

@@ -5,9 +5,9 @@
 // or handed over piece by piece as it arrives (Feed), so that a long answer need not be kept.
 // Parsed without network access, DTD loading or entity substitution.
 // Threads: one thread per reader; readers on different threads are independent.
-#include <deque>
-#include <string>
+#include <memory>
 #include <string_view>
+#include <vector>
 
 struct _xmlParserCtxt;  // NOLINT(bugprone-reserved-identifier): libxml2's own type name
 
@@ -32,15 +32,21 @@ public:
     XmlStreamReader(const XmlStreamReader&) = delete;
     XmlStreamReader& operator=(const XmlStreamReader&) = delete;
 
-    Event Next();
+    Event Next() {
+        // Most calls just step to the next event already queued.
+        if (!given_ && head_ + 1 < queue_.size()) return queue_[++head_].event;
+        return NextFromParser();
+    }
     // Of a fed reader: the next piece of the text (copied by the parser), `last` on the final one
     // (which may be empty). Its events are then given by Next.
     void Feed(const char* piece, size_t length, bool last);
     // Of the last StartElement or EndElement.
-    std::string_view LocalName() const;
-    std::string_view NamespaceUri() const;
+    std::string_view LocalName() const { return Queued() ? Name(queue_[head_].local) : std::string_view(); }
+    std::string_view NamespaceUri() const { return Queued() ? Name(queue_[head_].ns) : std::string_view(); }
     // Of the last Text event.
-    std::string_view Value() const;
+    std::string_view Value() const {
+        return Queued() ? std::string_view(text_.get() + queue_[head_].textAt, queue_[head_].textLength) : std::string_view();
+    }
 
 private:
     struct Callbacks;
@@ -48,10 +54,20 @@ private:
         Event event;
         const unsigned char* local;  // owned by the parser's dictionary
         const unsigned char* ns;
-        std::string text;
+        size_t textAt;  // of a Text event: where its text starts in text_
+        size_t textLength;
     };
+    static std::string_view Name(const unsigned char* name) {
+        return name != nullptr ? std::string_view(reinterpret_cast<const char*>(name)) : std::string_view();
+    }
+    Event NextFromParser();
+    [[gnu::noinline]] void GrowText(size_t length);
+    [[gnu::noinline]] void QueueText(size_t length);
     void FeedHeld();
     bool Begin(const char* first, size_t length);
+    bool Queued() const { return head_ < queue_.size(); }
+    void PopFront();
+    void Drop();
 
     const char* data_ = nullptr;
     size_t length_ = 0;
@@ -59,7 +75,14 @@ private:
     bool given_ = false;  // a fed reader's pieces so far are all with the parser
     size_t offset_ = 0;
     _xmlParserCtxt* parser_ = nullptr;
-    std::deque<Pending> queue_;  // the front is the current event
+    // The events of a piece, from head_ on not yet passed; queue_[head_] is the current event.
+    // Both buffers are emptied, not freed, once every event was passed: the next piece reuses them.
+    std::vector<Pending> queue_;
+    size_t head_ = 0;
+    std::unique_ptr<char[]> text_;  // the text of the queued Text events, one after another
+    size_t textUsed_ = 0;
+    size_t textCapacity_ = 0;
+    size_t textStart_ = 4096;  // the buffer's first size
     bool sawRoot_ = false;
     bool finished_ = false;
     bool failed_ = false;

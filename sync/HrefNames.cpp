@@ -49,12 +49,8 @@ std::string_view HrefPathView(const char* href) {
         const std::size_t slash = path.find('/', scheme + 3);
         path = slash == std::string_view::npos ? std::string_view("/") : path.substr(slash);
     }
-    for (std::size_t i = 0; i < path.size(); ++i) {
-        if (path[i] == '?' || path[i] == '#') {
-            path = path.substr(0, i);
-            break;
-        }
-    }
+    // `path` runs to the end of `href`, so the scan may stop at its terminator.
+    path = path.substr(0, std::strcspn(path.data(), "?#"));
     return path;
 }
 

@@ -7,6 +7,49 @@
 
 #include "ical/value/RIcsDateTime.h"
 
+namespace {
+
+// Makes the buffer's text ready for n more octets: room for them and a terminator behind the
+// text's end, which is its terminator or, in a buffer made elsewhere without one, its size.
+// Returns where they go (CloseText finishes them), or null when the buffer cannot be made or
+// grown, leaving it as it was.
+char* OpenText(RHeapBuffer** buffer, std::size_t n) {
+    if (n > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max() / 2)) {
+        return nullptr;
+    }
+    RHeapBuffer* held = *buffer;
+    if (held == nullptr) {
+        held = RHeapBuffer::Create(static_cast<int>(n) + 1);
+        if (held == nullptr) {
+            return nullptr;
+        }
+        held->size = 0;
+        *buffer = held;
+        return held->data;
+    }
+    const int end = held->size >= 1 && held->data[held->size - 1] == '\0' ? held->size - 1 : held->size;
+    if (RHeapBuffer::Reserve(held, static_cast<int>(n) + 1 - (held->size - end)) != 0) {
+        return nullptr;
+    }
+    return held->data + end;
+}
+
+// Ends the text after the n octets written at `at` (from OpenText) with its terminator.
+void CloseText(RHeapBuffer* buffer, const char* at, std::size_t n) {
+    const auto end = static_cast<std::size_t>(at - buffer->data) + n;
+    buffer->data[end] = '\0';
+    buffer->size = static_cast<std::int32_t>(end + 1);
+}
+
+char* Put(char* at, std::string_view piece) {
+    if (!piece.empty()) {  // an empty view may have no data at all
+        std::memcpy(at, piece.data(), piece.size());
+    }
+    return at + piece.size();
+}
+
+}  // namespace
+
 RResult AppendToHeapString(const char* text, RHeapBuffer** buffer) {
     if (text == nullptr || text[0] == '\0') {
         return R_OK;
@@ -15,31 +58,12 @@ RResult AppendToHeapString(const char* text, RHeapBuffer** buffer) {
         return R_E_INVALID_ARGUMENT;
     }
     const std::size_t length = std::strlen(text);
-    if (length > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max() / 2)) {
+    char* at = OpenText(buffer, length);
+    if (at == nullptr) {
         return R_E_OUT_OF_MEMORY;
     }
-    const int n = static_cast<int>(length);
-    if (*buffer == nullptr) {
-        RHeapBuffer* created = RHeapBuffer::Create(n + 1);
-        if (created == nullptr) {
-            return R_E_OUT_OF_MEMORY;
-        }
-        std::memcpy(created->data, text, length + 1);
-        *buffer = created;
-        return R_OK;
-    }
-    RHeapBuffer* held = *buffer;
-    const int oldSize = held->size;
-    if (oldSize < 1 || held->data[oldSize - 1] != '\0') {
-        // A buffer made elsewhere without a terminator: the text and its terminator are added.
-        return RHeapBuffer::Append(held, text, n + 1) == 0 ? R_OK : R_E_OUT_OF_MEMORY;
-    }
-    // The stored text ends in its terminator; the new text replaces it and brings its own.
-    if (RHeapBuffer::Append(held, text, n) != 0) {
-        return R_E_OUT_OF_MEMORY;
-    }
-    std::memmove(held->data + oldSize - 1, held->data + oldSize, length);
-    held->data[oldSize - 1 + n] = '\0';
+    Put(at, std::string_view(text, length));
+    CloseText(*buffer, at, length);
     return R_OK;
 }
 
@@ -92,6 +116,29 @@ LineSpan LineAt(std::string_view text, std::size_t start) {
     return {end, newline + 1};
 }
 
+// Calls fold(at, cut) for each piece of the line text[start, end) that a fold follows; returns
+// where its last piece starts.
+template <typename Fold>
+std::size_t CutLine(std::string_view text, std::size_t start, std::size_t end, Fold fold) {
+    std::size_t at = start;
+    std::size_t room = kMaxLineOctets;
+    while (end - at > room) {
+        std::size_t cut = at + room;
+        while (cut > at && IsUtf8Continuation(text[cut])) {
+            --cut;
+        }
+        if (cut == at) {
+            cut = at + room;  // no character starts within reach: not UTF-8, cut by octets
+        }
+        fold(at, cut);
+        at = cut;
+        room = kMaxLineOctets - 1;  // the space that starts a continuation counts
+    }
+    return at;
+}
+
+constexpr std::string_view kFold = "\r\n ";
+
 }  // namespace
 
 std::string FoldLongLines(std::string_view text) {
@@ -99,22 +146,11 @@ std::string FoldLongLines(std::string_view text) {
     out.reserve(text.size() + text.size() / 32);
     for (std::size_t start = 0; start < text.size();) {
         const LineSpan line = LineAt(text, start);
-        std::size_t at = start;
-        std::size_t room = kMaxLineOctets;
-        while (line.end - at > room) {
-            std::size_t cut = at + room;
-            while (cut > at && IsUtf8Continuation(text[cut])) {
-                --cut;
-            }
-            if (cut == at) {
-                cut = at + room;  // no character starts within reach: not UTF-8, cut by octets
-            }
+        const std::size_t last = CutLine(text, start, line.end, [&](std::size_t at, std::size_t cut) {
             out.append(text.substr(at, cut - at));
-            out += "\r\n ";
-            at = cut;
-            room = kMaxLineOctets - 1;  // the space that starts a continuation counts
-        }
-        out.append(text.substr(at, line.next - at));
+            out += kFold;
+        });
+        out.append(text.substr(last, line.next - last));
         start = line.next;
     }
     return out;
@@ -124,35 +160,86 @@ void FoldLongLinesIn(RHeapBuffer** buffer) {
     if (buffer == nullptr || *buffer == nullptr || (*buffer)->size < 1) {
         return;
     }
-    const std::string_view text((*buffer)->data, strnlen((*buffer)->data, static_cast<std::size_t>((*buffer)->size)));
-    bool anyLong = false;
-    for (std::size_t start = 0; start < text.size() && !anyLong;) {
+    RHeapBuffer* held = *buffer;
+    const std::size_t length = strnlen(held->data, static_cast<std::size_t>(held->size));
+    const std::string_view text(held->data, length);
+    std::size_t first = 0;
+    while (first < length) {
+        const LineSpan line = LineAt(text, first);
+        if (line.end - first > kMaxLineOctets) {
+            break;
+        }
+        first = line.next;
+    }
+    if (first >= length) {
+        return;  // every line is short enough
+    }
+    // Folded in place: the text from the first long line on is moved up by the room its folds
+    // take, then copied back down piece by piece, each fold written where it belongs. The
+    // writing end never overtakes the reading end, as the folds still to come are the gap.
+    std::size_t folds = 0;
+    for (std::size_t start = first; start < length;) {
         const LineSpan line = LineAt(text, start);
-        anyLong = line.end - start > kMaxLineOctets;
+        CutLine(text, start, line.end, [&folds](std::size_t, std::size_t) { ++folds; });
         start = line.next;
     }
-    if (!anyLong) {
+    const std::size_t gap = folds * kFold.size();
+    const std::size_t folded = length + gap;
+    if (folded > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max() - 1)) {
         return;
     }
-    const std::string folded = FoldLongLines(text);
-    RHeapBuffer* replaced = RHeapBuffer::Create(static_cast<int>(folded.size()) + 1);
-    if (replaced == nullptr) {
+    const int more = static_cast<int>(folded + 1) - held->size;
+    if (more > 0 && RHeapBuffer::Reserve(held, more) != 0) {
         return;
     }
-    std::memcpy(replaced->data, folded.c_str(), folded.size() + 1);
-    RHeapBuffer::Free(*buffer);
-    *buffer = replaced;
+    char* data = held->data;
+    std::memmove(data + first + gap, data + first, length - first);
+    // The unfolded text, at its new place; only positions from `first` on are read.
+    const std::string_view moved(data + gap, length);
+    char* out = data + first;
+    for (std::size_t start = first; start < length;) {
+        const LineSpan line = LineAt(moved, start);
+        const std::size_t last = CutLine(moved, start, line.end, [&](std::size_t at, std::size_t cut) {
+            std::memmove(out, moved.data() + at, cut - at);
+            out += cut - at;
+            std::memcpy(out, kFold.data(), kFold.size());
+            out += kFold.size();
+        });
+        std::memmove(out, moved.data() + last, line.next - last);
+        out += line.next - last;
+        start = line.next;
+    }
+    data[folded] = '\0';
+    held->size = static_cast<std::int32_t>(folded + 1);
 }
 
 namespace {
 
-void AppendValueAndEnd(const char* value, RHeapBuffer** buffer) {
-    if (std::strpbrk(value, "\r\n") != nullptr) {
-        AppendToHeapString(WithoutLineBreaks(value).c_str(), buffer);
-    } else {
-        AppendToHeapString(value, buffer);
+// name, separator, the value with its line breaks as \n, and CR LF, made room for at once, so
+// that a buffer that cannot grow gets no part of the line.
+void AppendLine(RHeapBuffer** buffer, const char* name, std::string_view separator, const char* value) {
+    if (buffer == nullptr) {
+        return;
     }
-    AppendToHeapString("\r\n", buffer);
+    const std::size_t plain = std::strcspn(value, "\r\n");
+    std::string escaped;
+    std::string_view body(value, plain);
+    if (value[plain] != '\0') {
+        escaped = WithoutLineBreaks(value);
+        body = escaped;
+    }
+    const std::string_view nameText = name != nullptr ? std::string_view(name) : std::string_view();
+    const std::size_t n = nameText.size() + separator.size() + body.size() + 2;
+    char* const start = OpenText(buffer, n);
+    if (start == nullptr) {
+        return;
+    }
+    char* at = Put(start, nameText);
+    at = Put(at, separator);
+    at = Put(at, body);
+    at[0] = '\r';
+    at[1] = '\n';
+    CloseText(*buffer, start, n);
 }
 
 }  // namespace
@@ -161,31 +248,27 @@ void AppendPropertyLine(const char* name, RHeapBuffer** buffer, const char* valu
     if (value == nullptr || value[0] == '\0') {
         return;
     }
-    AppendToHeapString(name, buffer);
+    std::string_view separator;
     if (StartsWithParameter(value)) {
-        AppendToHeapString(";", buffer);
+        separator = ";";
     } else if (value[0] != ':' && value[0] != ';') {
-        AppendToHeapString(":", buffer);
+        separator = ":";
     }
-    AppendValueAndEnd(value, buffer);
+    AppendLine(buffer, name, separator, value);
 }
 
 void AppendRawValueLine(const char* name, RHeapBuffer** buffer, const char* value) {
     if (value == nullptr || value[0] == '\0') {
         return;
     }
-    AppendToHeapString(name, buffer);
-    AppendToHeapString(StartsWithParameter(value) ? ";" : ":", buffer);
-    AppendValueAndEnd(value, buffer);
+    AppendLine(buffer, name, StartsWithParameter(value) ? ";" : ":", value);
 }
 
 void AppendTextLine(const char* name, RHeapBuffer** buffer, const char* value) {
     if (value == nullptr || value[0] == '\0') {
         return;
     }
-    AppendToHeapString(name, buffer);
-    AppendToHeapString(":", buffer);
-    AppendValueAndEnd(value, buffer);
+    AppendLine(buffer, name, ":", value);
 }
 
 void AppendDateTimeLine(const char* name, RIcsDateTime* value, RHeapBuffer** buffer) {
@@ -196,14 +279,12 @@ void AppendDateTimeLine(const char* name, RIcsDateTime* value, RHeapBuffer** buf
     if (text == nullptr || text[0] == '\0') {
         return;
     }
-    AppendToHeapString(name, buffer);
+    const bool colon = text[0] != ':' && text[0] != ';';
+    std::string_view separator = colon ? ":" : "";
     if (value->dateOnly) {
-        AppendToHeapString(";VALUE=DATE", buffer);
+        separator = colon ? ";VALUE=DATE:" : ";VALUE=DATE";
     }
-    if (text[0] != ':' && text[0] != ';') {
-        AppendToHeapString(":", buffer);
-    }
-    AppendValueAndEnd(text, buffer);  // a zone name read with a line break in it keeps to its line
+    AppendLine(buffer, name, separator, text);  // a zone name read with a line break in it keeps to its line
 }
 
 void AppendSequenceLine(RHeapBuffer** buffer, std::int32_t n) {

@@ -8,6 +8,8 @@
 
 namespace {
 
+constexpr int kUsualTextOctets = 640;
+
 void AppendStampLine(const char* name, RIcsDateTime* value, RHeapBuffer** buffer) {
     if (value != nullptr) {
         AppendPropertyLine(name, buffer, value->GetIcsValue(true));
@@ -26,6 +28,11 @@ void RIcsEvent::BuildText() {
         return;
     }
     RHeapBuffer** out = text_.Buffer();
+    // Room for a usual event's text from the start, so that its lines seldom make it grow.
+    if (RHeapBuffer* room = RHeapBuffer::Create(kUsualTextOctets); room != nullptr) {
+        room->size = 0;
+        *out = room;
+    }
     AppendToHeapString("BEGIN:VEVENT\r\n", out);
     AppendTextLine("UID", out, GetUid());
     AppendTextLine("SUMMARY", out, GetSummary());

@@ -1,5 +1,6 @@
 #include "ical/writer/RIcsTextWriter.h"
 
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -28,8 +29,9 @@ char* OpenText(RHeapBuffer** buffer, std::size_t n) {
         return held->data;
     }
     const int end = held->size >= 1 && held->data[held->size - 1] == '\0' ? held->size - 1 : held->size;
-    if (RHeapBuffer::Reserve(held, static_cast<int>(n) + 1 - (held->size - end)) != 0) {
-        return nullptr;
+    const int more = static_cast<int>(n) + 1 - (held->size - end);
+    if (more > held->capacity - held->size && RHeapBuffer::Reserve(held, more) != 0) {
+        return nullptr;  // grown only when it must, as most lines fit
     }
     return held->data + end;
 }
@@ -288,8 +290,10 @@ void AppendDateTimeLine(const char* name, RIcsDateTime* value, RHeapBuffer** buf
 }
 
 void AppendSequenceLine(RHeapBuffer** buffer, std::int32_t n) {
-    char line[32];
-    std::snprintf(line, sizeof line, "SEQUENCE:%d\r\n", static_cast<int>(n));
+    char line[32] = "SEQUENCE:";
+    constexpr std::size_t kName = sizeof "SEQUENCE:" - 1;
+    char* const end = std::to_chars(line + kName, line + sizeof line - 3, n).ptr;
+    std::memcpy(end, "\r\n", 3);
     AppendToHeapString(line, buffer);
 }
 

@@ -52,23 +52,6 @@ char* Put(char* at, std::string_view piece) {
 
 }  // namespace
 
-RResult AppendToHeapString(const char* text, RHeapBuffer** buffer) {
-    if (text == nullptr || text[0] == '\0') {
-        return R_OK;
-    }
-    if (buffer == nullptr) {
-        return R_E_INVALID_ARGUMENT;
-    }
-    const std::size_t length = std::strlen(text);
-    char* at = OpenText(buffer, length);
-    if (at == nullptr) {
-        return R_E_OUT_OF_MEMORY;
-    }
-    Put(at, std::string_view(text, length));
-    CloseText(*buffer, at, length);
-    return R_OK;
-}
-
 bool StartsWithParameter(const char* text) {
     if (text == nullptr) {
         return false;
@@ -141,6 +124,80 @@ std::size_t CutLine(std::string_view text, std::size_t start, std::size_t end, F
 
 constexpr std::string_view kFold = "\r\n ";
 
+// Where the first line longer than a line may be starts, looking from `start` (where a line
+// starts) on; text.size() when there is none.
+std::size_t FirstLongLine(std::string_view text, std::size_t start) {
+    while (start < text.size()) {
+        const LineSpan line = LineAt(text, start);
+        if (line.end - start > kMaxLineOctets) {
+            return start;
+        }
+        start = line.next;
+    }
+    return text.size();
+}
+
+// Folds the lines of the buffer's text, its first `length` octets, from `first` (where a line
+// starts) on, and ends the folded text with its terminator; the octets before `first` stay as
+// they are. False, with the buffer as it was, when it cannot grow.
+// In place: the text from `first` on is moved up by the room its folds take, then copied back
+// down piece by piece, each fold written where it belongs. The writing end never overtakes the
+// reading end, as the folds still to come are the gap between them.
+bool FoldFrom(RHeapBuffer* held, std::size_t first, std::size_t length) {
+    const std::string_view text(held->data, length);
+    std::size_t folds = 0;
+    for (std::size_t start = first; start < length;) {
+        const LineSpan line = LineAt(text, start);
+        CutLine(text, start, line.end, [&folds](std::size_t, std::size_t) { ++folds; });
+        start = line.next;
+    }
+    const std::size_t gap = folds * kFold.size();
+    const std::size_t folded = length + gap;
+    if (folded > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max() - 1)) {
+        return false;
+    }
+    const int more = static_cast<int>(folded + 1) - held->size;
+    if (more > 0 && RHeapBuffer::Reserve(held, more) != 0) {
+        return false;
+    }
+    char* data = held->data;
+    std::memmove(data + first + gap, data + first, length - first);
+    // The unfolded text, at its new place; only positions from `first` on are read.
+    const std::string_view moved(data + gap, length);
+    char* out = data + first;
+    for (std::size_t start = first; start < length;) {
+        const LineSpan line = LineAt(moved, start);
+        const std::size_t last = CutLine(moved, start, line.end, [&](std::size_t at, std::size_t cut) {
+            std::memmove(out, moved.data() + at, cut - at);
+            out += cut - at;
+            std::memcpy(out, kFold.data(), kFold.size());
+            out += kFold.size();
+        });
+        std::memmove(out, moved.data() + last, line.next - last);
+        out += line.next - last;
+        start = line.next;
+    }
+    data[folded] = '\0';
+    held->size = static_cast<std::int32_t>(folded + 1);
+    return true;
+}
+
+// Folds the long lines of the text that was just appended at `start` (from OpenText) when it
+// starts a line of the buffer's text; otherwise, or when the buffer cannot grow, they are left
+// to FoldLongLinesIn.
+void FoldAppended(RHeapBuffer* held, const char* start, RIcsLineFolding& folding) {
+    const auto from = static_cast<std::size_t>(start - held->data);
+    const auto length = static_cast<std::size_t>(held->size) - 1;
+    if (from > 0 && held->data[from - 1] != '\n') {
+        folding.unfolded = true;
+        return;
+    }
+    const std::size_t first = FirstLongLine(std::string_view(held->data, length), from);
+    if (first < length && !FoldFrom(held, first, length)) {
+        folding.unfolded = true;
+    }
+}
+
 }  // namespace
 
 std::string FoldLongLines(std::string_view text) {
@@ -164,62 +221,38 @@ void FoldLongLinesIn(RHeapBuffer** buffer) {
     }
     RHeapBuffer* held = *buffer;
     const std::size_t length = strnlen(held->data, static_cast<std::size_t>(held->size));
-    const std::string_view text(held->data, length);
-    std::size_t first = 0;
-    while (first < length) {
-        const LineSpan line = LineAt(text, first);
-        if (line.end - first > kMaxLineOctets) {
-            break;
-        }
-        first = line.next;
+    const std::size_t first = FirstLongLine(std::string_view(held->data, length), 0);
+    if (first < length) {
+        (void)FoldFrom(held, first, length);  // a buffer that cannot grow stays as it was
     }
-    if (first >= length) {
-        return;  // every line is short enough
+}
+
+RResult AppendToHeapString(const char* text, RHeapBuffer** buffer, RIcsLineFolding* folding) {
+    if (text == nullptr || text[0] == '\0') {
+        return R_OK;
     }
-    // Folded in place: the text from the first long line on is moved up by the room its folds
-    // take, then copied back down piece by piece, each fold written where it belongs. The
-    // writing end never overtakes the reading end, as the folds still to come are the gap.
-    std::size_t folds = 0;
-    for (std::size_t start = first; start < length;) {
-        const LineSpan line = LineAt(text, start);
-        CutLine(text, start, line.end, [&folds](std::size_t, std::size_t) { ++folds; });
-        start = line.next;
+    if (buffer == nullptr) {
+        return R_E_INVALID_ARGUMENT;
     }
-    const std::size_t gap = folds * kFold.size();
-    const std::size_t folded = length + gap;
-    if (folded > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max() - 1)) {
-        return;
+    const std::size_t length = std::strlen(text);
+    char* at = OpenText(buffer, length);
+    if (at == nullptr) {
+        return R_E_OUT_OF_MEMORY;
     }
-    const int more = static_cast<int>(folded + 1) - held->size;
-    if (more > 0 && RHeapBuffer::Reserve(held, more) != 0) {
-        return;
+    Put(at, std::string_view(text, length));
+    CloseText(*buffer, at, length);
+    if (folding != nullptr) {
+        FoldAppended(*buffer, at, *folding);
     }
-    char* data = held->data;
-    std::memmove(data + first + gap, data + first, length - first);
-    // The unfolded text, at its new place; only positions from `first` on are read.
-    const std::string_view moved(data + gap, length);
-    char* out = data + first;
-    for (std::size_t start = first; start < length;) {
-        const LineSpan line = LineAt(moved, start);
-        const std::size_t last = CutLine(moved, start, line.end, [&](std::size_t at, std::size_t cut) {
-            std::memmove(out, moved.data() + at, cut - at);
-            out += cut - at;
-            std::memcpy(out, kFold.data(), kFold.size());
-            out += kFold.size();
-        });
-        std::memmove(out, moved.data() + last, line.next - last);
-        out += line.next - last;
-        start = line.next;
-    }
-    data[folded] = '\0';
-    held->size = static_cast<std::int32_t>(folded + 1);
+    return R_OK;
 }
 
 namespace {
 
 // name, separator, the value with its line breaks as \n, and CR LF, made room for at once, so
 // that a buffer that cannot grow gets no part of the line.
-void AppendLine(RHeapBuffer** buffer, const char* name, std::string_view separator, const char* value) {
+void AppendLine(RHeapBuffer** buffer, const char* name, std::string_view separator, const char* value,
+                RIcsLineFolding* folding) {
     if (buffer == nullptr) {
         return;
     }
@@ -242,11 +275,14 @@ void AppendLine(RHeapBuffer** buffer, const char* name, std::string_view separat
     at[0] = '\r';
     at[1] = '\n';
     CloseText(*buffer, start, n);
+    if (folding != nullptr && n - 2 > kMaxLineOctets) {
+        FoldAppended(*buffer, start, *folding);
+    }
 }
 
 }  // namespace
 
-void AppendPropertyLine(const char* name, RHeapBuffer** buffer, const char* value) {
+void AppendPropertyLine(const char* name, RHeapBuffer** buffer, const char* value, RIcsLineFolding* folding) {
     if (value == nullptr || value[0] == '\0') {
         return;
     }
@@ -256,24 +292,24 @@ void AppendPropertyLine(const char* name, RHeapBuffer** buffer, const char* valu
     } else if (value[0] != ':' && value[0] != ';') {
         separator = ":";
     }
-    AppendLine(buffer, name, separator, value);
+    AppendLine(buffer, name, separator, value, folding);
 }
 
-void AppendRawValueLine(const char* name, RHeapBuffer** buffer, const char* value) {
+void AppendRawValueLine(const char* name, RHeapBuffer** buffer, const char* value, RIcsLineFolding* folding) {
     if (value == nullptr || value[0] == '\0') {
         return;
     }
-    AppendLine(buffer, name, StartsWithParameter(value) ? ";" : ":", value);
+    AppendLine(buffer, name, StartsWithParameter(value) ? ";" : ":", value, folding);
 }
 
-void AppendTextLine(const char* name, RHeapBuffer** buffer, const char* value) {
+void AppendTextLine(const char* name, RHeapBuffer** buffer, const char* value, RIcsLineFolding* folding) {
     if (value == nullptr || value[0] == '\0') {
         return;
     }
-    AppendLine(buffer, name, ":", value);
+    AppendLine(buffer, name, ":", value, folding);
 }
 
-void AppendDateTimeLine(const char* name, RIcsDateTime* value, RHeapBuffer** buffer) {
+void AppendDateTimeLine(const char* name, RIcsDateTime* value, RHeapBuffer** buffer, RIcsLineFolding* folding) {
     if (value == nullptr) {
         return;
     }
@@ -286,7 +322,7 @@ void AppendDateTimeLine(const char* name, RIcsDateTime* value, RHeapBuffer** buf
     if (value->dateOnly) {
         separator = colon ? ";VALUE=DATE:" : ";VALUE=DATE";
     }
-    AppendLine(buffer, name, separator, text);  // a zone name read with a line break in it keeps to its line
+    AppendLine(buffer, name, separator, text, folding);  // a zone name read with a line break in it keeps to its line
 }
 
 void AppendSequenceLine(RHeapBuffer** buffer, std::int32_t n) {

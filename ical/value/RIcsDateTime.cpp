@@ -203,36 +203,40 @@ const char* RIcsDateTime::GetIcsValue(bool withColon) const {
             // A name with '=' or a leading blank is quoted as well, since both would not read
             // back as written.
             const bool quoted = zoned && (std::strpbrk(tzid, ":;,=") != nullptr || tzid[0] == ' ' || tzid[0] == '\t');
-            char zone[kTzidSize] = {};
-            if (zoned) {
-                std::size_t kept = 0;
-                for (const char* c = tzid; *c != '\0' && kept + 1 < sizeof zone; ++c) {
-                    if (!quoted || *c != '"') zone[kept++] = *c;
-                }
-            }
             if (UsualFields(d)) {
-                // Made whole, then cut to the cache as the formatter would cut it.
-                char text[kTzidSize + 32];
-                char* at = text;
-                const auto put = [&at](const char* part) {
-                    const std::size_t length = std::strlen(part);
-                    std::memcpy(at, part, length);
-                    at += length;
-                };
+                // Written straight into the cache, which the longest text (a quoted name of
+                // kTzidSize - 1 characters) fits.
+                static_assert(kIcsSize > sizeof ";TZID=\"\":YYYYMMDDTHHMMSSZ" + kTzidSize);
+                char* at = icsValue;
                 if (zoned) {
-                    put(";TZID=");
-                    if (quoted) *at++ = '"';
-                    put(zone);
-                    if (quoted) *at++ = '"';
+                    std::memcpy(at, ";TZID=", 6);
+                    at += 6;
+                    if (quoted) {
+                        *at++ = '"';
+                        for (std::size_t i = 0; i + 1 < kTzidSize && tzid[i] != '\0'; ++i) {
+                            if (tzid[i] != '"') *at++ = tzid[i];
+                        }
+                        *at++ = '"';
+                    } else {
+                        const std::size_t length = strnlen(tzid, kTzidSize - 1);
+                        std::memcpy(at, tzid, length);
+                        at += length;
+                    }
                 }
-                put(prefix);
+                if (withColon) *at++ = ':';
                 at = PutCompactDate(at, d);
                 *at++ = 'T';
                 at = PutDigits(PutDigits(PutDigits(at, d.hour, 2), d.minute, 2), d.second, 2);
-                put(utc ? tzid : "");
+                if (utc) *at++ = 'Z';
                 *at = '\0';
-                CopyBounded(icsValue, kIcsSize, text);
             } else {
+                char zone[kTzidSize] = {};
+                if (zoned) {
+                    std::size_t kept = 0;
+                    for (const char* c = tzid; *c != '\0' && kept + 1 < sizeof zone; ++c) {
+                        if (!quoted || *c != '"') zone[kept++] = *c;
+                    }
+                }
                 FormatInto(icsValue, kIcsSize, "%s%s%s%s%s%04d%02d%02dT%02d%02d%02d%s",
                            zoned ? ";TZID=" : "", quoted ? "\"" : "", zone, quoted ? "\"" : "",
                            prefix, d.year, d.month, d.day, d.hour, d.minute, d.second, utc ? tzid : "");

@@ -22,10 +22,23 @@ bool UsualFields(const RDateTime& d) {
            d.second >= 0 && d.second <= 99;
 }
 
+// "00" to "99", so that digits are written two at a time.
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
 // Writes value (0 <= value < 10^digits) as `digits` digits; returns the position after them.
 char* PutDigits(char* at, int value, int digits) {
-    for (int i = digits - 1; i >= 0; --i, value /= 10) {
-        at[i] = static_cast<char>('0' + value % 10);
+    auto rest = static_cast<unsigned>(value);
+    int i = digits;
+    for (; i >= 2; i -= 2, rest /= 100) {
+        const unsigned pair = rest % 100 * 2;
+        at[i - 2] = kDigitPairs[pair];
+        at[i - 1] = kDigitPairs[pair + 1];
+    }
+    if (i == 1) {
+        at[0] = static_cast<char>('0' + rest % 10);
     }
     return at + digits;
 }

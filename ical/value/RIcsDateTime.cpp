@@ -43,6 +43,21 @@ char* PutDigits(char* at, int value, int digits) {
     return at + digits;
 }
 
+// The zone name (at most kTzidSize - 1 characters), without its quotes when it is to be
+// quoted, since a quoted value cannot hold one; returns the position after it.
+char* PutZoneName(char* at, const char* tzid, bool quoted) {
+    constexpr std::size_t kMost = RIcsDateTime::kTzidSize - 1;
+    if (!quoted) {
+        const std::size_t length = strnlen(tzid, kMost);
+        std::memcpy(at, tzid, length);
+        return at + length;
+    }
+    for (std::size_t i = 0; i < kMost && tzid[i] != '\0'; ++i) {
+        if (tzid[i] != '"') *at++ = tzid[i];
+    }
+    return at;
+}
+
 // "YYYYMMDD" of usual fields; returns the position after it.
 char* PutCompactDate(char* at, const RDateTime& d) {
     return PutDigits(PutDigits(PutDigits(at, d.year, 4), d.month, 2), d.day, 2);
@@ -224,17 +239,9 @@ const char* RIcsDateTime::GetIcsValue(bool withColon) const {
                 if (zoned) {
                     std::memcpy(at, ";TZID=", 6);
                     at += 6;
-                    if (quoted) {
-                        *at++ = '"';
-                        for (std::size_t i = 0; i + 1 < kTzidSize && tzid[i] != '\0'; ++i) {
-                            if (tzid[i] != '"') *at++ = tzid[i];
-                        }
-                        *at++ = '"';
-                    } else {
-                        const std::size_t length = strnlen(tzid, kTzidSize - 1);
-                        std::memcpy(at, tzid, length);
-                        at += length;
-                    }
+                    if (quoted) *at++ = '"';
+                    at = PutZoneName(at, tzid, quoted);
+                    if (quoted) *at++ = '"';
                 }
                 if (withColon) *at++ = ':';
                 at = PutCompactDate(at, d);
@@ -245,10 +252,7 @@ const char* RIcsDateTime::GetIcsValue(bool withColon) const {
             } else {
                 char zone[kTzidSize] = {};
                 if (zoned) {
-                    std::size_t kept = 0;
-                    for (const char* c = tzid; *c != '\0' && kept + 1 < sizeof zone; ++c) {
-                        if (!quoted || *c != '"') zone[kept++] = *c;
-                    }
+                    *PutZoneName(zone, tzid, quoted) = '\0';
                 }
                 FormatInto(icsValue, kIcsSize, "%s%s%s%s%s%04d%02d%02dT%02d%02d%02d%s",
                            zoned ? ";TZID=" : "", quoted ? "\"" : "", zone, quoted ? "\"" : "",

@@ -41,15 +41,12 @@ RHeapBuffer* RHeapBuffer::Adopt(char* data, int size) {
     return buffer;
 }
 
-DWORD RHeapBuffer::Append(RHeapBuffer* buffer, const char* data, int n) {
+DWORD RHeapBuffer::Reserve(RHeapBuffer* buffer, int n) {
     if (buffer == nullptr) {
         return ERROR_SUCCESS;
     }
-    if (n < 0 || (n > 0 && data == nullptr)) {
+    if (n < 0) {
         return ERROR_INVALID_PARAMETER;
-    }
-    if (n == 0) {
-        return ERROR_SUCCESS;
     }
     if (buffer->size > std::numeric_limits<std::int32_t>::max() - n) {
         return ERROR_NOT_ENOUGH_MEMORY;
@@ -73,8 +70,24 @@ DWORD RHeapBuffer::Append(RHeapBuffer* buffer, const char* data, int n) {
         buffer->data = grown;
         buffer->capacity = static_cast<std::int32_t>(room);
     }
+    return ERROR_SUCCESS;
+}
+
+DWORD RHeapBuffer::Append(RHeapBuffer* buffer, const char* data, int n) {
+    if (buffer == nullptr) {
+        return ERROR_SUCCESS;
+    }
+    if (n < 0 || (n > 0 && data == nullptr)) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    if (n == 0) {
+        return ERROR_SUCCESS;
+    }
+    if (const DWORD error = Reserve(buffer, n); error != ERROR_SUCCESS) {
+        return error;
+    }
     std::memcpy(buffer->data + buffer->size, data, static_cast<size_t>(n));
-    buffer->size = static_cast<std::int32_t>(newSize);
+    buffer->size += n;
     return ERROR_SUCCESS;
 }
 

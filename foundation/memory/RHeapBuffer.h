@@ -21,6 +21,10 @@ struct RHeapBuffer {
     // Appends n bytes; returns 0 or a Win32 error code, leaving the buffer as it was on failure.
     // A null buffer does nothing and returns 0.
     static DWORD Append(RHeapBuffer* buffer, const char* data, int n);
+    // Makes room for n bytes past size (growing as Append does) without changing size, so that
+    // a writer can put them in place; returns 0 or a Win32 error code, leaving the buffer as it
+    // was on failure. A null buffer does nothing and returns 0.
+    static DWORD Reserve(RHeapBuffer* buffer, int n);
     // Frees the data and then the header; null is allowed.
     static void Free(RHeapBuffer* buffer);
 };

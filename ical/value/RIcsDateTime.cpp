@@ -22,12 +22,40 @@ bool UsualFields(const RDateTime& d) {
            d.second >= 0 && d.second <= 99;
 }
 
+// "00" to "99", so that digits are written two at a time.
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
 // Writes value (0 <= value < 10^digits) as `digits` digits; returns the position after them.
 char* PutDigits(char* at, int value, int digits) {
-    for (int i = digits - 1; i >= 0; --i, value /= 10) {
-        at[i] = static_cast<char>('0' + value % 10);
+    auto rest = static_cast<unsigned>(value);
+    int i = digits;
+    for (; i >= 2; i -= 2, rest /= 100) {
+        const unsigned pair = rest % 100 * 2;
+        at[i - 2] = kDigitPairs[pair];
+        at[i - 1] = kDigitPairs[pair + 1];
+    }
+    if (i == 1) {
+        at[0] = static_cast<char>('0' + rest % 10);
     }
     return at + digits;
+}
+
+// The zone name (at most kTzidSize - 1 characters), without its quotes when it is to be
+// quoted, since a quoted value cannot hold one; returns the position after it.
+char* PutZoneName(char* at, const char* tzid, bool quoted) {
+    constexpr std::size_t kMost = RIcsDateTime::kTzidSize - 1;
+    if (!quoted) {
+        const std::size_t length = strnlen(tzid, kMost);
+        std::memcpy(at, tzid, length);
+        return at + length;
+    }
+    for (std::size_t i = 0; i < kMost && tzid[i] != '\0'; ++i) {
+        if (tzid[i] != '"') *at++ = tzid[i];
+    }
+    return at;
 }
 
 // "YYYYMMDD" of usual fields; returns the position after it.
@@ -203,36 +231,29 @@ const char* RIcsDateTime::GetIcsValue(bool withColon) const {
             // A name with '=' or a leading blank is quoted as well, since both would not read
             // back as written.
             const bool quoted = zoned && (std::strpbrk(tzid, ":;,=") != nullptr || tzid[0] == ' ' || tzid[0] == '\t');
-            char zone[kTzidSize] = {};
-            if (zoned) {
-                std::size_t kept = 0;
-                for (const char* c = tzid; *c != '\0' && kept + 1 < sizeof zone; ++c) {
-                    if (!quoted || *c != '"') zone[kept++] = *c;
-                }
-            }
             if (UsualFields(d)) {
-                // Made whole, then cut to the cache as the formatter would cut it.
-                char text[kTzidSize + 32];
-                char* at = text;
-                const auto put = [&at](const char* part) {
-                    const std::size_t length = std::strlen(part);
-                    std::memcpy(at, part, length);
-                    at += length;
-                };
+                // Written straight into the cache, which the longest text (a quoted name of
+                // kTzidSize - 1 characters) fits.
+                static_assert(kIcsSize > sizeof ";TZID=\"\":YYYYMMDDTHHMMSSZ" + kTzidSize);
+                char* at = icsValue;
                 if (zoned) {
-                    put(";TZID=");
+                    std::memcpy(at, ";TZID=", 6);
+                    at += 6;
                     if (quoted) *at++ = '"';
-                    put(zone);
+                    at = PutZoneName(at, tzid, quoted);
                     if (quoted) *at++ = '"';
                 }
-                put(prefix);
+                if (withColon) *at++ = ':';
                 at = PutCompactDate(at, d);
                 *at++ = 'T';
                 at = PutDigits(PutDigits(PutDigits(at, d.hour, 2), d.minute, 2), d.second, 2);
-                put(utc ? tzid : "");
+                if (utc) *at++ = 'Z';
                 *at = '\0';
-                CopyBounded(icsValue, kIcsSize, text);
             } else {
+                char zone[kTzidSize] = {};
+                if (zoned) {
+                    *PutZoneName(zone, tzid, quoted) = '\0';
+                }
                 FormatInto(icsValue, kIcsSize, "%s%s%s%s%s%04d%02d%02dT%02d%02d%02d%s",
                            zoned ? ";TZID=" : "", quoted ? "\"" : "", zone, quoted ? "\"" : "",
                            prefix, d.year, d.month, d.day, d.hour, d.minute, d.second, utc ? tzid : "");

@@ -71,10 +71,12 @@ public:
 private:
     std::atomic<std::int32_t> refCount_{1};
     // Made on the first text asked for, so that values never written cost no room for it.
+    // A form is made whole when its first byte is 0, so only the first bytes are cleared.
     struct TextCaches {
-        char dbText[kDbTextSize] = {};
-        char icsValue[kIcsValueSize] = {};
-        char compactText[kCompactTextSize] = {};
+        TextCaches() { dbText[0] = icsValue[0] = compactText[0] = '\0'; }
+        char dbText[kDbTextSize];
+        char icsValue[kIcsValueSize];
+        char compactText[kCompactTextSize];
     };
     // Null when memory runs out (the getters then give an empty text).
     TextCaches* Caches() const;

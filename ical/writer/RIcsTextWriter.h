@@ -47,7 +47,7 @@ void FoldLongLinesIn(RHeapBuffer** buffer);
 bool StartsWithParameter(const char* text);
 // The text with each raw CR LF, CR or LF written as the two characters \n.
 std::string WithoutLineBreaks(std::string_view text);
-// name, ";VALUE=DATE" for a date-only value, the value's iCalendar form (Part of RIcsDateTime)
+// name, ";VALUE=DATE" for a date-only value, the value's iCalendar form (see RIcsDateTime)
 // behind ":" and CR LF. Nothing for a null value or an empty form.
 void AppendDateTimeLine(const char* name, RIcsDateTime* value, RHeapBuffer** buffer,
                         RIcsLineFolding* folding = nullptr);

@@ -54,21 +54,10 @@ std::string_view HrefPathView(const char* href) {
     return path;
 }
 
-bool IsSeparator(char c) { return c == '/' || c == '\\'; }
-
-// The last component of an ASCII path as GetLastPathComponentA cuts it (after the last separator
-// before the final character, one trailing separator dropped), without any leading '/': a path
-// whose only separator is in front ("/x.ics") comes back whole from that cut.
+// The last component of an ASCII path (see LastAsciiPathComponent) without any leading '/': a
+// path whose only separator is in front ("/x.ics") comes back whole from that cut.
 std::string_view LastAsciiComponent(std::string_view path) {
-    std::size_t separator = 0;  // none, or the first character
-    for (std::size_t i = path.size() >= 2 ? path.size() - 1 : 0; i-- > 0;) {
-        if (IsSeparator(path[i])) {
-            separator = i;
-            break;
-        }
-    }
-    std::string_view last = separator == 0 ? path : path.substr(separator + 1);
-    if (!last.empty() && IsSeparator(last.back())) last.remove_suffix(1);
+    std::string_view last = LastAsciiPathComponent(path);
     while (!last.empty() && last.front() == '/') last.remove_prefix(1);
     return last;
 }

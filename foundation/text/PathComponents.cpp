@@ -60,13 +60,24 @@ RResult GetLastPathComponent(const CStringW& path, CStringW& out) {
     return R_OK;
 }
 
+std::string_view LastAsciiPathComponent(std::string_view path) {
+    std::size_t separator = 0;  // none, or the first character: the whole path
+    for (std::size_t i = path.size() >= 2 ? path.size() - 1 : 0; i-- > 0;) {
+        if (IsSeparator(path[i])) {
+            separator = i;
+            break;
+        }
+    }
+    std::string_view last = separator == 0 ? path : path.substr(separator + 1);
+    if (!last.empty() && IsSeparator(last.back())) last.remove_suffix(1);
+    return last;
+}
+
 RResult GetLastPathComponentA(const CStringA& path, CStringA* out) {
     // ASCII reads the same in either width, and a sync asks this for every resource name.
     if (platform::IsAscii(path.AsView())) {
-        CStringA component;
-        LastComponent(path, component);
         if (out != nullptr) {
-            *out = component;
+            *out = CStringA(LastAsciiPathComponent(path.AsView()));
         }
         return R_OK;
     }

@@ -1,6 +1,8 @@
 #pragma once
 // Splitting and joining of file paths and server paths. Both '/' and '\' count as separators
 // when reading; joining writes '/', this platform's folder separator.
+#include <string_view>
+
 #include "foundation/ResultCodes.h"
 #include "platform/string/CString.h"
 
@@ -10,6 +12,8 @@
 RResult GetLastPathComponent(const CStringW& path, CStringW& out);
 // Narrow twin (UTF-8); `out` may be null.
 RResult GetLastPathComponentA(const CStringA& path, CStringA* out);
+// The same cut of a path of ASCII characters only, as a view into it.
+std::string_view LastAsciiPathComponent(std::string_view path);
 
 // Cuts `path` to the text before its last separator, not counting a separator in the last
 // position, less one trailing separator ("a/b/c/" gives "a/b"); a path with no separator becomes

@@ -187,9 +187,14 @@ int WriteFilesAtomically(const std::vector<FileToWrite>& files) {
     // The temporary file each file was written to; empty for a file written under its own name.
     std::vector<std::string> temps;
     temps.reserve(files.size());
-    const auto removeWrittenFrom = [&](std::size_t first) {
+    // Removes the temporary files from `first` on and, when `newFilesToo`, the new files.
+    const auto removeFrom = [&](std::size_t first, bool newFilesToo) {
         for (std::size_t i = first; i < temps.size(); ++i) {
-            unlinkat(folders.Fd(folderOf[i]), temps[i].empty() ? nameOf(i) : temps[i].c_str(), 0);
+            if (!temps[i].empty()) {
+                unlinkat(folders.Fd(folderOf[i]), temps[i].c_str(), 0);
+            } else if (newFilesToo) {
+                unlinkat(folders.Fd(folderOf[i]), nameOf(i), 0);
+            }
         }
     };
     int error = 0;
@@ -216,7 +221,7 @@ int WriteFilesAtomically(const std::vector<FileToWrite>& files) {
     if (error == 0) error = folders.FlushFileSystems();
     if (error != 0) {
         // The files written under their own names were new: removing them leaves the folder as it was.
-        removeWrittenFrom(0);
+        removeFrom(0, true);
         return error;
     }
     for (std::size_t i = 0; i < files.size(); ++i) {
@@ -224,9 +229,7 @@ int WriteFilesAtomically(const std::vector<FileToWrite>& files) {
         const int fd = folders.Fd(folderOf[i]);
         if (renameat(fd, temps[i].c_str(), fd, nameOf(i)) != 0) {
             error = errno;
-            for (std::size_t j = i; j < files.size(); ++j) {
-                if (!temps[j].empty()) unlinkat(folders.Fd(folderOf[j]), temps[j].c_str(), 0);
-            }
+            removeFrom(i, false);
             break;
         }
     }

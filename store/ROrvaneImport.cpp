@@ -174,6 +174,10 @@ bool SameZoneRule(const RIcsTimeZoneComponent* a, const RIcsTimeZoneComponent* b
 
 // Whether two parsed zones convert to the same zone row.
 bool SameZone(const RIcsTimeZone& a, const RIcsTimeZone& b) {
+    // Resources parsed together share the zone of one text.
+    if (&a == &b) {
+        return true;
+    }
     return std::strcmp(Text(a.GetTzid()), Text(b.GetTzid())) == 0 && SameZoneRule(a.GetDaylight(), b.GetDaylight()) &&
            SameZoneRule(a.GetStandard(), b.GetStandard());
 }

@@ -21,6 +21,7 @@
 #include "ical/model/RIcsCalendar.h"
 #include "ical/model/RIcsEvent.h"
 #include "ical/model/RIcsToDo.h"
+#include "ical/parser/RIcsZoneMemo.h"
 #include "platform/http/HttpClient.h"
 #include "sync/CalendarOperation.h"
 #include "sync/HrefNames.h"
@@ -391,13 +392,16 @@ int ROrvaneCalendar::StoreRound(const std::vector<ResponseRecord>& records, std:
         const ResponseRecord* entry;
         RRef<RIcsCalendar> calendar;
     };
+    // The round's resources mostly carry the same VTIMEZONE text: each distinct one is parsed
+    // once and its zone shared by the calendars of the round, which go with the memo at its end.
+    RIcsZoneMemo zones;
     std::vector<Parsed> parsed;
     parsed.reserve(records.size());
     for (const ResponseRecord& entry : records) {
         if (entry.href.IsEmpty()) continue;
         const std::string name = ResourceKey(entry.href).Str();
         auto calendar = MakeRef<RIcsCalendar>();
-        if (const RResult result = calendar->Parse(entry.data); result != 0) {
+        if (const RResult result = calendar->Parse(entry.data, &zones); result != 0) {
             received.insert(name);
             DebugTrace("Error 0x%08x encountered on HREF %s\n\r", static_cast<unsigned>(result), entry.href.GetString());
             continue;

@@ -25,6 +25,7 @@ class RIcsOrganizer;
 class RIcsRecurrence;
 class RIcsTimeZone;
 class RIcsToDo;
+class RIcsZoneMemo;
 
 // An X- property: kept on the component, never written.
 struct RIcsXProperty {
@@ -48,6 +49,10 @@ public:
     // and the zone-identifier and EXDATE sets are emptied first. A leading UTF-8 byte-order mark
     // is skipped. R_E_BAD_FORMAT when the text does not start with BEGIN.
     RResult Parse(const char* text);
+    // Parse that shares through `memo` (when not null) the zone of each VTIMEZONE block whose text
+    // the memo has seen, and remembers the others. The result reads as Parse would give it; the
+    // shared zones belong to the memo's thread (see RIcsZoneMemo).
+    RResult Parse(const char* text, RIcsZoneMemo* memo);
 
     // Item setters; each returns 0.
     RResult SetUid(const char* uid);
@@ -147,6 +152,7 @@ protected:
     RResult ParseCalendarBody(RIcsLexer& lexer) { return ParseComponentBody(lexer); }
     RResult ReadComponentName(RIcsLexer& lexer, std::string_view& out);
     RResult ParseTimeZoneChild(RIcsLexer& lexer);
+    RResult ParseSharedTimeZoneChild(RIcsLexer& lexer, RIcsZoneMemo& memo);
     RResult ParseTimeZoneRuleChild(RIcsLexer& lexer, std::string_view ruleName);
     RResult ParseEventChild(RIcsLexer& lexer);
     RResult ParseToDoChild(RIcsLexer& lexer);

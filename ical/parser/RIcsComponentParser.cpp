@@ -10,6 +10,7 @@
 #include "ical/model/RIcsTimeZoneComponent.h"
 #include "ical/model/RIcsToDo.h"
 #include "ical/parser/RIcsLexer.h"
+#include "ical/parser/RIcsZoneMemo.h"
 
 namespace {
 
@@ -41,6 +42,10 @@ private:
 }  // namespace
 
 RResult RIcsComponent::Parse(const char* text) {
+    return Parse(text, nullptr);
+}
+
+RResult RIcsComponent::Parse(const char* text, RIcsZoneMemo* memo) {
     if (text == nullptr) {
         return R_E_INVALID_ARGUMENT;
     }
@@ -58,6 +63,7 @@ RResult RIcsComponent::Parse(const char* text) {
     // The lexer drops folds as it reads, so that a fold anywhere, even right after a property
     // name, joins its lines.
     RIcsLexer lexer(view);
+    lexer.SetZoneMemo(memo);
     LexerBinding binding(lexer_, lexer);
     try {
         return ParseTopLevel(lexer);
@@ -154,7 +160,8 @@ RResult RIcsComponent::ParseComponentBody(RIcsLexer& lexer) {
             if (SameName(childName, "VCALENDAR")) {
                 result = ParseCalendarBody(lexer);
             } else if (SameName(childName, "VTIMEZONE")) {
-                result = ParseTimeZoneChild(lexer);
+                result = lexer.ZoneMemo() != nullptr ? ParseSharedTimeZoneChild(lexer, *lexer.ZoneMemo())
+                                                     : ParseTimeZoneChild(lexer);
             } else if ((SameName(childName, "DAYLIGHT") || SameName(childName, "STANDARD")) && name_ == "VTIMEZONE" &&
                        dynamic_cast<RIcsTimeZone*>(this) != nullptr) {
                 result = ParseTimeZoneRuleChild(lexer, SameName(childName, "DAYLIGHT") ? "DAYLIGHT" : "STANDARD");
@@ -199,6 +206,29 @@ RResult RIcsComponent::ParseChild(RIcsLexer& lexer, std::string_view name, Attac
 
 RResult RIcsComponent::ParseTimeZoneChild(RIcsLexer& lexer) {
     return ParseChild<RIcsTimeZone>(lexer, "VTIMEZONE", [this](RIcsTimeZone* zone) { return AppendTimeZone(zone); });
+}
+
+RResult RIcsComponent::ParseSharedTimeZoneChild(RIcsLexer& lexer, RIcsZoneMemo& memo) {
+    // The zone read from a block depends on nothing but its text, the nesting depth and the
+    // default zone handed down; only a block whose end a plain scan finds is looked up.
+    const std::string_view block = lexer.ZoneBlockAhead();
+    if (block.empty()) {
+        return ParseTimeZoneChild(lexer);
+    }
+    if (RIcsTimeZone* zone = memo.Find(block, lexer.Depth(), defaultTimeZone_); zone != nullptr) {
+        lexer.PassOver(block);
+        return AppendTimeZone(zone);
+    }
+    const std::size_t start = lexer.Position();
+    return ParseChild<RIcsTimeZone>(lexer, "VTIMEZONE", [&](RIcsTimeZone* zone) {
+        const RResult result = AppendTimeZone(zone);
+        // Remembered only when the parse ended where the scan did (a nested component can hide
+        // the END line from the parse).
+        if (result == R_OK && lexer.Position() == start + block.size()) {
+            memo.Remember(block, lexer.Depth(), defaultTimeZone_, zone);
+        }
+        return result;
+    });
 }
 
 RResult RIcsComponent::ParseTimeZoneRuleChild(RIcsLexer& lexer, std::string_view ruleName) {

@@ -151,6 +151,27 @@ bool RIcsLexer::SeekNextCalendar() {
     }
 }
 
+std::string_view RIcsLexer::ZoneBlockAhead() const {
+    static constexpr std::string_view kEndLine = "\nEND:VTIMEZONE";
+    const std::size_t found = text_.find(kEndLine, pos_);
+    if (found == std::string_view::npos) {
+        return {};
+    }
+    std::size_t end = found + kEndLine.size();
+    if (At(end) == '\r') {
+        ++end;
+    }
+    if (At(end) != '\n') {
+        return {};
+    }
+    ++end;
+    // White space after it could fold the line on or be passed over with it.
+    if (end < text_.size() && IsWhiteSpace(text_[end])) {
+        return {};
+    }
+    return text_.substr(pos_, end - pos_);
+}
+
 namespace {
 
 // The characters that end a run of plain token characters: delimiters and line breaks. Looked up

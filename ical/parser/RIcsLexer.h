@@ -14,6 +14,8 @@
 
 #include "foundation/ResultCodes.h"
 
+class RIcsZoneMemo;
+
 class RIcsLexer {
 public:
     explicit RIcsLexer(std::string_view text) : text_(text), pos_(SkipFolds(0)) {}
@@ -107,6 +109,19 @@ public:
     static constexpr int kMaxDepth = 64;
     bool Enter() { return ++depth_ <= kMaxDepth; }
     void Leave() { --depth_; }
+    int Depth() const { return depth_; }
+
+    // The memo through which the parse shares the zones of VTIMEZONE blocks it has seen, or null.
+    RIcsZoneMemo* ZoneMemo() const { return zoneMemo_; }
+    void SetZoneMemo(RIcsZoneMemo* memo) { zoneMemo_ = memo; }
+    std::size_t Position() const { return pos_; }
+    // From the position, the text through the first line that reads exactly "END:VTIMEZONE",
+    // ended by CR LF or LF and followed by the end of the text or by a line that does not
+    // continue it; empty when there is none. A parse of the VTIMEZONE body there reads nothing
+    // outside it, unless a nested component hides that line.
+    std::string_view ZoneBlockAhead() const;
+    // Moves past a block that ZoneBlockAhead gave.
+    void PassOver(std::string_view block) { pos_ += block.size(); }
 
 private:
     // Positions index the text as given; the position is never inside or at the start of a fold.
@@ -180,6 +195,7 @@ private:
     std::size_t lineFrom_ = 1;
     std::size_t lineEnd_ = 0;
     int depth_ = 0;
+    RIcsZoneMemo* zoneMemo_ = nullptr;
 };
 
 template <typename Each>

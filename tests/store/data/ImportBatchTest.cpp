@@ -7,6 +7,9 @@
 #include <vector>
 
 #include "foundation/memory/RRef.h"
+#include "ical/model/RIcsTimeZone.h"
+#include "ical/model/RIcsTimeZoneComponent.h"
+#include "ical/parser/RIcsZoneMemo.h"
 #include "tests/store/data/CalendarText.h"
 #include "tests/store/data/OpenStoreFixture.h"
 
@@ -135,6 +138,64 @@ TEST_F(ImportBatchTest, AResourceThatStopsTheBatchKeepsNoneOfItsRows) {
     EXPECT_NE(R_OK, ImportBatch("missing", {{"/cal/new.ics", "\"1\"", EventsText("new", 1)}}));
     EXPECT_EQ(Rows("cal"), stored);
     EXPECT_EQ(0, Scalar("select count(*) from CalendarItems where guid like 'new-%'"));
+}
+
+// Resources parsed with one memo share the zone of one VTIMEZONE text; a text that differs in a
+// single byte gets a zone of its own, and the stored rows are those of resources parsed alone.
+TEST_F(ImportBatchTest, ResourcesParsedWithOneMemoShareTheZoneOfOneText) {
+    const auto zoneText = [](const char* standardOffset) {
+        return std::string("BEGIN:VTIMEZONE\r\nTZID:America/New_York\r\n"
+                           "BEGIN:DAYLIGHT\r\nTZOFFSETFROM:-0500\r\nTZOFFSETTO:-0400\r\nTZNAME:EDT\r\n"
+                           "DTSTART:19700308T020000\r\nRRULE:FREQ=YEARLY;BYMONTH=3;BYDAY=2SU\r\nEND:DAYLIGHT\r\n"
+                           "BEGIN:STANDARD\r\nTZOFFSETFROM:-0400\r\nTZOFFSETTO:") +
+               standardOffset +
+               "\r\nTZNAME:EST\r\nDTSTART:19701101T020000\r\nRRULE:FREQ=YEARLY;BYMONTH=11;BYDAY=1SU\r\n"
+               "END:STANDARD\r\nEND:VTIMEZONE\r\n";
+    };
+    const auto zoned = [](const std::string& zone, const std::string& uid, const char* start) {
+        return CalendarOf(zone + "BEGIN:VEVENT\r\nUID:" + uid + "\r\nSUMMARY:Zoned\r\nDTSTART;TZID=America/New_York:" +
+                          start + "\r\nDTEND;TZID=America/New_York:" + start +
+                          "\r\nRRULE:FREQ=DAILY;COUNT=3\r\nEND:VEVENT\r\n");
+    };
+    const std::vector<Source> sources = {
+        {"/cal/a.ics", "\"1\"", zoned(zoneText("-0500"), "a", "20201201T090000")},
+        {"/cal/b.ics", "\"1\"", zoned(zoneText("-0500"), "b", "20201202T090000")},
+        {"/cal/c.ics", "\"1\"", zoned(zoneText("-0600"), "c", "20201203T090000")},
+    };
+    std::vector<RRef<RIcsCalendar>> parsed;
+    std::vector<ROrvaneDataManager::IcsResource> resources;
+    {
+        RIcsZoneMemo memo;
+        for (const Source& source : sources) {
+            parsed.push_back(MakeRef<RIcsCalendar>());
+            ASSERT_EQ(R_OK, parsed.back()->Parse(source.text.c_str(), &memo));
+            ASSERT_EQ(1, parsed.back()->GetTimeZoneCount());
+            ASSERT_EQ(1, parsed.back()->GetEventCount());
+            resources.push_back({source.name.c_str(), "", source.etag.c_str(), parsed.back().get()});
+        }
+        EXPECT_EQ(2u, memo.Size());
+    }
+    EXPECT_EQ(parsed[0]->GetTimeZoneAt(0), parsed[1]->GetTimeZoneAt(0));
+    ASSERT_NE(parsed[0]->GetTimeZoneAt(0), parsed[2]->GetTimeZoneAt(0));
+    EXPECT_EQ(-6, parsed[2]->GetTimeZoneAt(0)->GetStandard()->GetOffsetTo().hours);
+
+    ASSERT_EQ(R_OK, store->ImportIcsCalendars("acc", "cal", resources));
+    const auto zoneRows = [this] {
+        std::vector<std::string> rows;
+        for (int i = 0; i < store->GetTimeZoneCount(); ++i) {
+            TimeZoneRecord zone;
+            EXPECT_EQ(R_OK, store->GetTimeZone(i, &zone));
+            rows.push_back(zone.timeZoneID.Str() + "|" + zone.standardName.Str() + "|" +
+                           std::to_string(zone.standardOffsetTo) + "|" + zone.standardRrule.Str() + "|" +
+                           zone.daylightDTStart.Str());
+        }
+        return rows;
+    };
+    const std::vector<std::string> zonesWithMemo = zoneRows();
+    ASSERT_EQ(R_OK, ImportBatch("single", sources));
+    EXPECT_EQ(Rows("cal"), Rows("single"));
+    EXPECT_EQ(zonesWithMemo, zoneRows());
+    EXPECT_EQ(3u, Rows("cal").size());
 }
 
 }  // namespace

@@ -1,0 +1,43 @@
+#pragma once
+// The zones parsed from VTIMEZONE blocks, remembered by the blocks' raw text: a block that is
+// byte for byte one already parsed shares that zone instead of being parsed again. Servers send
+// every resource with the zones it uses, the same text each time, so a caller that parses many
+// resources in a row hands one memo to each RIcsComponent::Parse and drops it with them.
+// Threads: one thread only, and so are the zones it hands out: every calendar parsed with the
+// memo shares them, and their caches (GetText and the like) are built on first use without a lock.
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+#include "foundation/memory/RRef.h"
+#include "ical/model/RIcsTimeZone.h"
+
+class RIcsZoneMemo {
+public:
+    RIcsZoneMemo() = default;
+    RIcsZoneMemo(const RIcsZoneMemo&) = delete;
+    RIcsZoneMemo& operator=(const RIcsZoneMemo&) = delete;
+
+    // The zone parsed from `block` (the text after a BEGIN:VTIMEZONE line through its END line)
+    // at the same nesting depth and under the same default zone of the calendar, or null.
+    RIcsTimeZone* Find(std::string_view block, int depth, const std::optional<std::string>& defaultZone) const;
+    // Remembers the zone parsed from `block`, holding a reference to it. Memory running short
+    // only leaves it out: the next such block is then parsed again.
+    void Remember(std::string_view block, int depth, const std::optional<std::string>& defaultZone,
+                  RIcsTimeZone* zone) noexcept;
+
+    // The number of distinct blocks remembered.
+    std::size_t Size() const { return entries_.size(); }
+
+private:
+    struct Entry {
+        std::string block;
+        int depth = 0;
+        std::optional<std::string> defaultZone;
+        RRef<RIcsTimeZone> zone;
+    };
+    // By the hash of the block's text; equal hashes are told apart by the text itself.
+    std::unordered_multimap<std::size_t, Entry> entries_;
+};

@@ -152,12 +152,17 @@ bool RIcsLexer::SeekNextCalendar() {
 }
 
 std::string_view RIcsLexer::ZoneBlockAhead() const {
-    static constexpr std::string_view kEndLine = "\nEND:VTIMEZONE";
-    const std::size_t found = text_.find(kEndLine, pos_);
-    if (found == std::string_view::npos) {
-        return {};
-    }
-    std::size_t end = found + kEndLine.size();
+    // Looked for by the name, whose first letter is rare in a zone's lines, unlike those of END.
+    static constexpr std::string_view kStart = "\nEND:";
+    static constexpr std::string_view kName = "VTIMEZONE";
+    std::size_t found = pos_;
+    do {
+        found = text_.find(kName, found + kStart.size());
+        if (found == std::string_view::npos) {
+            return {};
+        }
+    } while (text_.substr(found - kStart.size(), kStart.size()) != kStart);
+    std::size_t end = found + kName.size();
     if (At(end) == '\r') {
         ++end;
     }

@@ -1,18 +1,14 @@
 #include "ical/parser/RIcsZoneMemo.h"
 
-#include <functional>
+#include <cstring>
 #include <new>
-#include <utility>
 
 RIcsTimeZone* RIcsZoneMemo::Find(std::string_view block, int depth,
                                  const std::optional<std::string>& defaultZone) const {
-    if (entries_.empty()) {
-        return nullptr;
-    }
-    const auto [first, last] = entries_.equal_range(std::hash<std::string_view>{}(block));
-    for (auto it = first; it != last; ++it) {
-        const Entry& entry = it->second;
-        if (entry.depth == depth && entry.block == block && entry.defaultZone == defaultZone) {
+    for (const Entry& entry : entries_) {
+        // The length first: it tells most distinct blocks apart without reading them.
+        if (entry.block.size() == block.size() && entry.depth == depth &&
+            std::memcmp(entry.block.data(), block.data(), block.size()) == 0 && entry.defaultZone == defaultZone) {
             return entry.zone.get();
         }
     }
@@ -21,12 +17,11 @@ RIcsTimeZone* RIcsZoneMemo::Find(std::string_view block, int depth,
 
 void RIcsZoneMemo::Remember(std::string_view block, int depth, const std::optional<std::string>& defaultZone,
                             RIcsTimeZone* zone) noexcept {
-    if (zone == nullptr) {
+    if (zone == nullptr || entries_.size() >= kMaxBlocks) {
         return;
     }
     try {
-        entries_.emplace(std::hash<std::string_view>{}(block),
-                         Entry{std::string(block), depth, defaultZone, RRef<RIcsTimeZone>::Share(zone)});
+        entries_.push_back(Entry{std::string(block), depth, defaultZone, RRef<RIcsTimeZone>::Share(zone)});
     } catch (const std::bad_alloc&) {
         // Not remembered: the parse that made the zone is unaffected.
     }

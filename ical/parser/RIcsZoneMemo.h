@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
+#include <vector>
 
 #include "foundation/memory/RRef.h"
 #include "ical/model/RIcsTimeZone.h"
@@ -23,13 +23,18 @@ public:
     // The zone parsed from `block` (the text after a BEGIN:VTIMEZONE line through its END line)
     // at the same nesting depth and under the same default zone of the calendar, or null.
     RIcsTimeZone* Find(std::string_view block, int depth, const std::optional<std::string>& defaultZone) const;
-    // Remembers the zone parsed from `block`, holding a reference to it. Memory running short
-    // only leaves it out: the next such block is then parsed again.
+    // Remembers the zone parsed from `block`, holding a reference to it. Beyond kMaxBlocks
+    // distinct blocks, or with memory running short, it is left out: such a block is then parsed
+    // each time, as without the memo.
     void Remember(std::string_view block, int depth, const std::optional<std::string>& defaultZone,
                   RIcsTimeZone* zone) noexcept;
 
     // The number of distinct blocks remembered.
     std::size_t Size() const { return entries_.size(); }
+
+    // A round of resources uses a handful of zones; the bound keeps each look-up to a few length
+    // checks and comparisons, and the memory held small, whatever the texts hold.
+    static constexpr std::size_t kMaxBlocks = 32;
 
 private:
     struct Entry {
@@ -38,6 +43,5 @@ private:
         std::optional<std::string> defaultZone;
         RRef<RIcsTimeZone> zone;
     };
-    // By the hash of the block's text; equal hashes are told apart by the text itself.
-    std::unordered_multimap<std::size_t, Entry> entries_;
+    std::vector<Entry> entries_;
 };

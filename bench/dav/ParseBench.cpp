@@ -57,25 +57,21 @@ void BM_ParseEtagListing10000(benchmark::State& state) {
 }
 BENCHMARK(BM_ParseEtagListing10000)->Unit(benchmark::kMillisecond);
 
-void BM_ParseMultiget50(benchmark::State& state) {
-    const std::string body = MultigetAnswer(50);
+// Parses a multiget answer of `count` resources once per iteration.
+void ParseMultigetEachIteration(benchmark::State& state, const std::string& body, int count) {
     for (auto _ : state) {
         auto* response = new RXmlMultigetResponse();
-        if (response->Parse(body.c_str()) != 0 || response->GetCount() != 50) state.SkipWithError("wrong parse");
+        if (response->Parse(body.c_str()) != 0 || response->GetCount() != count) state.SkipWithError("wrong parse");
         response->Release();
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(body.size()));
 }
+
+void BM_ParseMultiget50(benchmark::State& state) { ParseMultigetEachIteration(state, MultigetAnswer(50), 50); }
 BENCHMARK(BM_ParseMultiget50)->Unit(benchmark::kMicrosecond);
 
 void BM_ParseServerMultiget200(benchmark::State& state) {
-    const std::string body = ServerMultigetAnswer(200);
-    for (auto _ : state) {
-        auto* response = new RXmlMultigetResponse();
-        if (response->Parse(body.c_str()) != 0 || response->GetCount() != 200) state.SkipWithError("wrong parse");
-        response->Release();
-    }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(body.size()));
+    ParseMultigetEachIteration(state, ServerMultigetAnswer(200), 200);
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * 200);
 }
 BENCHMARK(BM_ParseServerMultiget200)->Unit(benchmark::kMicrosecond);

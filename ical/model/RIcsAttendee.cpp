@@ -81,12 +81,10 @@ RResult RIcsAttendee::SetAddress(std::string_view address) {
 RResult RIcsAttendee::SetParameter(std::string_view value, std::string_view givenName) {
     const std::string_view name = givenName;  // parameter names compare without case
     std::string* field = nullptr;
-    char quote = '\0';
     if (SameName(name, "CN")) {
         field = &cn_;
     } else if (SameName(name, "EMAIL")) {
         field = &email_;
-        quote = '"';
     } else if (SameName(name, "CUTYPE")) {
         field = &cuType_;
     } else if (SameName(name, "ROLE")) {
@@ -99,19 +97,17 @@ RResult RIcsAttendee::SetParameter(std::string_view value, std::string_view give
         field = &scheduleStatus_;
     } else if (SameName(name, "DELEGATED-FROM")) {
         field = &delegatedFrom_;
-        quote = '"';
     } else {
         return R_OK;
     }
     // Quotes go before the value is cut to its field, so that a long quoted value loses its
-    // quotes and not its closing quote.
+    // quotes and not its closing quote. Every field loses them: the writer quotes any value that
+    // holds a delimiter, and the quotes are no part of the value it wrote.
     std::string_view text = value;
     if (field == &cn_) {
         StripQuotes(text, '\'');
-        StripQuotes(text, '"');
-    } else if (quote != '\0') {
-        StripQuotes(text, quote);
     }
+    StripQuotes(text, '"');
     AssignCut(*field, text, ics_limits::kAttendeeParameter);
     text_.Drop();
     return R_OK;

@@ -392,7 +392,9 @@ bool RIcsLexer::ReadQuoted(std::string& out, std::size_t maxChars) {
     std::string quoted(1, '"');
     // The scan is bounded even over a long run of folds; steps counts the characters passed.
     std::size_t at = Next(pos_);
-    for (std::size_t steps = 1; at < text_.size() && quoted.size() < maxChars && steps < 4 * maxChars;) {
+    // The quotes do not count against maxChars: a value of maxChars characters that the writer
+    // quoted must read back.
+    for (std::size_t steps = 1; at < text_.size() && quoted.size() < maxChars + 2 && steps < 4 * maxChars;) {
         const char c = text_[at];
         if (IsLineBreak(c)) {
             // Only a fold (a line break followed by a space) continues the quoted text; it is dropped.

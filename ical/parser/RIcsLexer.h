@@ -73,9 +73,9 @@ public:
     std::string_view Value() const { return valueView_; }
     // The same value as a terminated string, copied out of the text on first use.
     const std::string& ValueString();
-    // At a '"': the quoted text, quotes included and folds dropped, when its closing '"' comes
-    // within maxChars characters and before a line break that is not a fold; the position moves
-    // past it. Otherwise false, position unchanged.
+    // At a '"': the quoted text, quotes included and folds dropped, when at most maxChars
+    // characters come before its closing '"' and no line break that is not a fold does; the
+    // position moves past it. Otherwise false, position unchanged.
     bool ReadQuoted(std::string& out, std::size_t maxChars);
 
     // At a ';': when every parameter up to the ':' that starts the value is plain (";NAME=value"

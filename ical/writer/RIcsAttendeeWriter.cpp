@@ -16,8 +16,10 @@ void AppendParameter(const char* prefix, const std::string& value, RHeapBuffer**
     if (text.empty()) {
         return;
     }
-    // Leading blanks are dropped from an unquoted value when it is read, so they are quoted too.
-    quoted = quoted || text.find_first_of(",;:") != std::string::npos || text.find_first_of(" \t\f") == 0;
+    // Leading blanks are dropped from an unquoted value when it is read, and a pair of
+    // surrounding apostrophes from an unquoted name, so they are quoted too.
+    const bool inApostrophes = text.size() > 2 && text.front() == '\'' && text.back() == '\'';
+    quoted = quoted || inApostrophes || text.find_first_of(",;:") != std::string::npos || text.find_first_of(" \t\f") == 0;
     AppendToHeapString(prefix, out);
     if (quoted) {
         AppendToHeapString("\"", out);

@@ -170,6 +170,16 @@ TEST(IcsInterop, OddValuesWriteTextThatReadsBackTheSame) {
         // parameters.
         "BEGIN:VEVENT\r\nDTSTART:20200101T100000\r\nATTENDEE;CN=\" Jo\";ROLE=\"a:b\";DELEGATED-FROM=\"\"x\":mailto:j@x\r\n"
         "ATTENDEE:d@x\";ROLE=a=b:mailto:q@x\r\nEND:VEVENT\r\n",
+        // A value cut to its field's length that the writer must quote.
+        "BEGIN:VEVENT\r\nDTSTART:20200101T100000\r\nATTENDEE;PARTSTAT=A,"
+        "YYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYYY"
+        ":mailto:x@y\r\nEND:VEVENT\r\n",
+        // A zone name as long as its field may be, which the writer quotes.
+        "BEGIN:VEVENT\r\nDTSTART;TZID=Europe/"
+        "XXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXX"
+        "=lin:20200101T100000\r\nEND:VEVENT\r\n",
+        // A name that is left in apostrophes once its quotes are gone.
+        "BEGIN:VEVENT\r\nDTSTART:20200101T100000\r\nATTENDEE;CN=\"'Jo'\";ROLE='x':mailto:x@y\r\nEND:VEVENT\r\n",
         // A rule without FREQ: the event is written as one without a rule.
         "BEGIN:VEVENT\r\nDTSTART:20200101\r\nEXDATE:20200229\r\nRRULE:INTERVAL=2\r\nEND:VEVENT\r\n",
     };
